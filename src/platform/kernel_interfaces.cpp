@@ -1,0 +1,91 @@
+#include "platform/kernel_interfaces.h"
+
+#include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <linux/if_packet.h>
+#include <net/if.h>
+#include <netinet/in.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstdio>
+
+static std::string dotted(const sockaddr* sa)
+{
+    char text[INET_ADDRSTRLEN] = "0.0.0.0";
+    if (sa != nullptr && sa->sa_family == AF_INET)
+        inet_ntop(AF_INET, &reinterpret_cast<const sockaddr_in*>(sa)->sin_addr, text, sizeof text);
+    return text;
+}
+
+static std::string mac_text(const sockaddr_ll* ll)
+{
+    if (ll->sll_halen != 6)
+        return "";
+    char text[18];
+    snprintf(text, sizeof text, "%02x:%02x:%02x:%02x:%02x:%02x", ll->sll_addr[0],
+             ll->sll_addr[1], ll->sll_addr[2], ll->sll_addr[3], ll->sll_addr[4], ll->sll_addr[5]);
+    return text;
+}
+
+static kernel_interface& entry_for(std::vector<kernel_interface>& list, const char* name)
+{
+    auto it = std::find_if(list.begin(), list.end(),
+                           [name](const kernel_interface& k) { return k.name == name; });
+    if (it != list.end())
+        return *it;
+    kernel_interface fresh;
+    fresh.name = name;
+    fresh.broadcast = "0.0.0.0";
+    list.push_back(fresh);
+    return list.back();
+}
+
+static void take_address(kernel_interface& k, const ifaddrs* ifa)
+{
+    k.up = (ifa->ifa_flags & IFF_UP) != 0;
+    k.loopback = (ifa->ifa_flags & IFF_LOOPBACK) != 0;
+    int family = ifa->ifa_addr->sa_family;
+    if (family == AF_PACKET) {
+        k.mac = mac_text(reinterpret_cast<const sockaddr_ll*>(ifa->ifa_addr));
+    } else if (family == AF_INET && k.addr.empty()) {
+        k.addr = dotted(ifa->ifa_addr);
+        k.netmask = dotted(ifa->ifa_netmask);
+        if (ifa->ifa_flags & IFF_BROADCAST)
+            k.broadcast = dotted(ifa->ifa_broadaddr);
+    }
+}
+
+std::vector<kernel_interface> list_kernel_interfaces()
+{
+    std::vector<kernel_interface> list;
+    ifaddrs* all = nullptr;
+    if (getifaddrs(&all) != 0)
+        return list;
+    for (const ifaddrs* ifa = all; ifa != nullptr; ifa = ifa->ifa_next)
+        if (ifa->ifa_addr != nullptr)
+            take_address(entry_for(list, ifa->ifa_name), ifa);
+    freeifaddrs(all);
+    std::stable_sort(list.begin(), list.end(), [](const kernel_interface& a, const kernel_interface& b) {
+        return if_nametoindex(a.name.c_str()) < if_nametoindex(b.name.c_str());
+    });
+    return list;
+}
+
+static bool sysfs_exists(const std::string& name, const char* leaf)
+{
+    if (name.find('/') != std::string::npos || name == "." || name == "..")
+        return false;
+    struct stat st;
+    return stat(("/sys/class/net/" + name + "/" + leaf).c_str(), &st) == 0;
+}
+
+bool is_bridge_device(const std::string& name)
+{
+    return sysfs_exists(name, "bridge");
+}
+
+bool is_wireless_device(const std::string& name)
+{
+    return sysfs_exists(name, "wireless") || sysfs_exists(name, "phy80211");
+}

@@ -1,0 +1,93 @@
+// The platform logger for a generic Linux host: every call goes to syslog
+// and, when CAMSCOUT_LOG names a file, is appended to it as one line.
+#include "platform/logger.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <syslog.h>
+#include <unistd.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <ctime>
+#include <mutex>
+
+#include "platform/platform.h"
+#include "platform/settings.h"
+
+std::string escape_log_text(std::string_view text)
+{
+    static const char hex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(text.size());
+    for (unsigned char c : text) {
+        if (c == '\\') {
+            out += "\\\\";
+        } else if (c == '\r') {
+            out += "\\r";
+        } else if (c == '\n') {
+            out += "\\n";
+        } else if (c < 0x20 || c == 0x7f) {
+            out += "\\x";
+            out += hex[c >> 4];
+            out += hex[c & 15];
+        } else {
+            out += static_cast<char>(c);
+        }
+    }
+    return out;
+}
+
+std::string utc_timestamp()
+{
+    timespec now;
+    clock_gettime(CLOCK_REALTIME, &now);
+    tm parts;
+    gmtime_r(&now.tv_sec, &parts);
+    char text[40];
+    size_t n = strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &parts);
+    snprintf(text + n, sizeof text - n, ".%03ldZ", now.tv_nsec / 1000000);
+    return text;
+}
+
+static int log_file()
+{
+    // Opened once, by whichever thread logs first; O_APPEND with one write
+    // per line keeps the two threads' lines whole.
+    static const int fd = settings().log_path.empty()
+                              ? -1
+                              : open(settings().log_path.c_str(),
+                                     O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    return fd;
+}
+
+static void write_all(int fd, const std::string& line)
+{
+    size_t done = 0;
+    while (done < line.size()) {
+        ssize_t n = write(fd, line.data() + done, line.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            return;
+        done += static_cast<size_t>(n);
+    }
+}
+
+void log_Debug(const char* format, ...)
+{
+    char text[8192];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+
+    static std::once_flag syslog_opened;
+    std::call_once(syslog_opened, [] { openlog(program_invocation_short_name, LOG_PID, LOG_DAEMON); });
+    syslog(LOG_DEBUG, "%s", escape_log_text(text).c_str());
+
+    int fd = log_file();
+    if (fd >= 0)
+        write_all(fd, utc_timestamp() + " [" + std::to_string(getpid()) + "] " +
+                          escape_log_text(text) + "\n");
+}

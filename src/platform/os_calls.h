@@ -1,0 +1,25 @@
+// The operating-system calls of the system's own code, one to one with the
+// calls they stand for. They sit behind this seam so that the logic around
+// them is tested with doubles, without root and without a network.
+#pragma once
+
+#include <cstdio>
+#include <sys/select.h>
+#include <sys/socket.h>
+#include <sys/types.h>
+
+int os_socket(int domain, int type, int protocol);
+int os_fcntl(int fd, int cmd, int arg);
+int os_setsockopt(int fd, int level, int name, const void* value, socklen_t len);
+ssize_t os_sendto(int fd, const void* buf, size_t len, int flags, const sockaddr* to,
+                  socklen_t to_len);
+int os_select(int nfds, fd_set* readfds, timeval* timeout);
+ssize_t os_recvfrom(int fd, void* buf, size_t len, int flags, sockaddr* from,
+                    socklen_t* from_len);
+int os_close(int fd);
+
+int os_daemon(int nochdir, int noclose);
+pid_t os_fork();
+unsigned os_sleep(unsigned seconds);
+
+FILE* os_fopen(const char* path, const char* mode);

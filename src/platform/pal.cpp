@@ -1,0 +1,54 @@
+// The platform abstraction library for a generic Linux host: the caller's
+// identity, and the network manager's list made from the kernel's view.
+#include <pwd.h>
+#include <unistd.h>
+
+#include "platform/kernel_interfaces.h"
+#include "platform/platform.h"
+#include "platform/text_field.h"
+
+int PAL_auth_get_auth(t_auth* auth)
+{
+    if (auth == nullptr)
+        return -1;
+    *auth = t_auth{};
+    auth->uid = static_cast<int32_t>(geteuid());
+    auth->gid = static_cast<int32_t>(getegid());
+    const passwd* pw = getpwuid(geteuid());
+    copy_text(auth->user, pw != nullptr ? pw->pw_name : "root");
+    copy_text(auth->home, pw != nullptr ? pw->pw_dir : "/");
+    return 0;
+}
+
+static void add_entry(t_network_netmgr_net_list& list, const kernel_interface& k)
+{
+    if (is_bridge_device(k.name)) {
+        t_network_netmgr_bridge e{};
+        copy_text(e.dev_name, k.name);
+        copy_text(e.state, k.up ? "enable" : "disable");
+        copy_text(e.ipv4_addr, k.addr);
+        list.bridges.push_back(e);
+    } else if (is_wireless_device(k.name)) {
+        t_network_netmgr_wireless e{};
+        copy_text(e.dev_name, k.name);
+        copy_text(e.state, k.up ? "1" : "0");
+        copy_text(e.ipv4_addr, k.addr);
+        list.wireless.push_back(e);
+    } else {
+        t_network_netmgr_wired e{};
+        copy_text(e.dev_name, k.name);
+        copy_text(e.state, k.up ? "1" : "0");
+        copy_text(e.ipv4_addr, k.addr);
+        list.wired.push_back(e);
+    }
+}
+
+int PAL_network_get_netmgr_net_list(const t_auth* auth, t_network_netmgr_net_list* list)
+{
+    if (auth == nullptr || list == nullptr)
+        return -1;
+    for (const kernel_interface& k : list_kernel_interfaces())
+        if (!k.loopback)
+            add_entry(*list, k);
+    return 0;
+}

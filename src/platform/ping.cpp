@@ -1,0 +1,122 @@
+// The platform's ping for a generic Linux host: one ICMP echo, then a wait
+// that ends at the echo reply, at a complete neighbour entry, or at the
+// timeout. It never starts another program.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <netinet/ip.h>
+#include <netinet/ip_icmp.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+
+#include "platform/platform.h"
+
+// How often the neighbour table is looked at while no reply has come.
+static const int ping_slice_ms = 5;
+
+struct ping_socket {
+    int fd = -1;
+    bool raw = false;   // replies carry the IP header
+    bool icmp = true;   // false: a UDP datagram stands in for the echo
+    ~ping_socket() { if (fd >= 0) close(fd); }
+};
+
+static void open_ping_socket(ping_socket& s)
+{
+    s.fd = socket(AF_INET, SOCK_RAW | SOCK_CLOEXEC, IPPROTO_ICMP);
+    s.raw = s.fd >= 0;
+    if (s.fd < 0)
+        s.fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, IPPROTO_ICMP);
+    if (s.fd < 0) {
+        s.fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+        s.icmp = false;
+    }
+}
+
+static uint16_t icmp_checksum(const uint8_t* data, size_t len)
+{
+    uint32_t sum = 0;
+    for (size_t i = 0; i + 1 < len; i += 2)
+        sum += static_cast<uint32_t>(data[i] << 8 | data[i + 1]);
+    if (len & 1)
+        sum += static_cast<uint32_t>(data[len - 1] << 8);
+    while (sum >> 16)
+        sum = (sum & 0xffff) + (sum >> 16);
+    return htons(static_cast<uint16_t>(~sum));
+}
+
+static void send_echo(const ping_socket& s, const sockaddr_in& to, uint16_t id)
+{
+    uint8_t packet[16] = {};
+    if (!s.icmp) {
+        sendto(s.fd, packet, sizeof packet, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+        return;
+    }
+    icmphdr* h = reinterpret_cast<icmphdr*>(packet);
+    h->type = ICMP_ECHO;
+    h->un.echo.id = htons(id);
+    h->un.echo.sequence = htons(1);
+    h->checksum = icmp_checksum(packet, sizeof packet);
+    sendto(s.fd, packet, sizeof packet, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
+}
+
+// True when the datagram read is an echo reply from the address.
+static bool echo_reply_from(const ping_socket& s, in_addr_t from, uint16_t id)
+{
+    uint8_t buf[1500];
+    sockaddr_in src{};
+    socklen_t src_len = sizeof src;
+    ssize_t n = recvfrom(s.fd, buf, sizeof buf, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&src),
+                         &src_len);
+    if (n <= 0 || !s.icmp || src.sin_addr.s_addr != from)
+        return false;
+    size_t skip = s.raw ? static_cast<size_t>(buf[0] & 0x0f) * 4 : 0;
+    if (static_cast<size_t>(n) < skip + sizeof(icmphdr))
+        return false;
+    const icmphdr* h = reinterpret_cast<const icmphdr*>(buf + skip);
+    return h->type == ICMP_ECHOREPLY && (!s.raw || h->un.echo.id == htons(id));
+}
+
+// True when the kernel's neighbour table holds a complete entry for text.
+static bool neighbour_complete(const char* text)
+{
+    FILE* f = fopen("/proc/net/arp", "re");
+    if (f == nullptr)
+        return false;
+    char line[256], ip[64], hw[64], mask[64], dev[64];
+    unsigned type = 0, flags = 0;
+    bool found = false;
+    while (!found && fgets(line, sizeof line, f) != nullptr)
+        found = sscanf(line, "%63s 0x%x 0x%x %63s %63s %63s", ip, &type, &flags, hw, mask, dev) == 6 &&
+                strcmp(ip, text) == 0 && (flags & 0x2) != 0 && strcmp(hw, "00:00:00:00:00:00") != 0;
+    fclose(f);
+    return found;
+}
+
+int ping(const char* address, int timeout_ms, char*)
+{
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(9);  // the discard port, for the UDP stand-in
+    if (address == nullptr || inet_pton(AF_INET, address, &to.sin_addr) != 1)
+        return -1;
+    ping_socket s;
+    open_ping_socket(s);
+    if (s.fd < 0)
+        return -1;
+    uint16_t id = static_cast<uint16_t>(getpid());
+    send_echo(s, to, id);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
+    while (std::chrono::steady_clock::now() < deadline) {
+        pollfd p = {s.fd, POLLIN, 0};
+        if (poll(&p, 1, ping_slice_ms) > 0 && echo_reply_from(s, to.sin_addr.s_addr, id))
+            return 0;
+        if (neighbour_complete(address))
+            return 0;
+    }
+    return -1;
+}

@@ -1,0 +1,14 @@
+// The three settings of the generic Linux platform, read from the
+// environment once when the process starts. Relative paths are made
+// absolute then, because the run changes to / when it daemonises.
+#pragma once
+
+#include <string>
+
+struct platform_settings {
+    std::string store_path;  // CAMSCOUT_STORE
+    std::string log_path;    // CAMSCOUT_LOG, empty: syslog only
+    std::string run_dir;     // CAMSCOUT_RUNDIR
+};
+
+const platform_settings& settings();

@@ -1,0 +1,33 @@
+// Bounded copy into the fixed-width, zero-terminated text fields of the
+// platform's records. Every write into such a field goes through here so
+// that no field is ever overrun and every field stays terminated.
+#pragma once
+
+#include <cstddef>
+#include <cstring>
+#include <string_view>
+
+// Copies at most width - 1 characters of src into dst, fills the rest of
+// dst with zeros and returns the number of characters copied.
+inline std::size_t copy_text(char* dst, std::size_t width, std::string_view src)
+{
+    if (width == 0)
+        return 0;
+    std::size_t n = src.size() < width - 1 ? src.size() : width - 1;
+    std::memcpy(dst, src.data(), n);
+    std::memset(dst + n, 0, width - n);
+    return n;
+}
+
+template <std::size_t N>
+inline std::size_t copy_text(char (&dst)[N], std::string_view src)
+{
+    return copy_text(dst, N, src);
+}
+
+// A text field read up to its first zero byte, never past its width.
+template <std::size_t N>
+inline std::string_view field_text(const char (&field)[N])
+{
+    return std::string_view(field, strnlen(field, N));
+}

@@ -1,0 +1,9 @@
+// onvif_camscout: one WS-Discovery run for ONVIF cameras, then exit 0.
+#include "catalogue/model_table.h"
+#include "run/run_sequence.h"
+
+int main(int argc, char** argv)
+{
+    init_model_table();
+    return camscout_main(argc, argv);
+}

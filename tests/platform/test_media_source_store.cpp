@@ -1,0 +1,89 @@
+#include <gtest/gtest.h>
+
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+
+#include "platform/media_source_store.h"
+#include "platform/platform.h"
+#include "platform/text_field.h"
+
+namespace fs = std::filesystem;
+
+class media_source_store : public ::testing::Test {
+protected:
+    fs::path dir;
+    void SetUp() override
+    {
+        dir = fs::temp_directory_path() / ("camscout-store-" + std::to_string(getpid()));
+        fs::remove_all(dir);
+    }
+    void TearDown() override
+    {
+        store_close();
+        fs::remove_all(dir);
+    }
+    static TMediaSourceDevInfo record(const char* ip, const char* mac, int port)
+    {
+        TMediaSourceDevInfo info{};
+        info.model_id = make_long_long(139, 52);
+        copy_text(info.model, "VIGI-C340 'quoted'; DROP TABLE x;--");
+        copy_text(info.ip_addr, ip);
+        copy_text(info.mac_addr, mac);
+        info.brand_id = 139;
+        info.port = port;
+        return info;
+    }
+};
+
+TEST_F(media_source_store, keeps_every_store_call_and_the_newest_per_mac)
+{
+    std::string path = (dir / "sub" / "media_sources.db").string();
+    ASSERT_EQ(store_open(path), "");
+    EXPECT_EQ(store_insert(record("10.0.0.9", "02:00:00:00:00:09", 8080)), "");
+    EXPECT_EQ(store_insert(record("10.0.0.10", "02:00:00:00:00:09", 81)), "");
+    EXPECT_EQ(store_insert(record("10.0.0.11", "02:00:00:00:00:11", 80)), "");
+    store_close();
+
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    sqlite3_stmt* st = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(db,
+        "SELECT ip_addr, port, model, model_id >> 32, model_id & 4294967295, run_pid, found_at, record"
+        " FROM media_sources ORDER BY id", -1, &st, nullptr), SQLITE_OK);
+    std::vector<std::string> ips;
+    while (sqlite3_step(st) == SQLITE_ROW) {
+        ips.push_back(reinterpret_cast<const char*>(sqlite3_column_text(st, 0)));
+        EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(st, 2)), "VIGI-C340 'quoted'; DROP TABLE x;--");
+        EXPECT_EQ(sqlite3_column_int(st, 3), 139);
+        EXPECT_EQ(sqlite3_column_int(st, 4), 52);
+        EXPECT_EQ(sqlite3_column_int(st, 5), getpid());
+        EXPECT_EQ(std::strlen(reinterpret_cast<const char*>(sqlite3_column_text(st, 6))), 24u);
+        ASSERT_EQ(sqlite3_column_bytes(st, 7), 256);
+        TMediaSourceDevInfo back;
+        std::memcpy(&back, sqlite3_column_blob(st, 7), 256);
+        EXPECT_STREQ(back.ip_addr, ips.back().c_str());
+        EXPECT_EQ(back.port, sqlite3_column_int(st, 1));
+    }
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    EXPECT_EQ(ips, (std::vector<std::string>{"10.0.0.10", "10.0.0.11"}));
+}
+
+TEST_F(media_source_store, failures_say_what_and_why)
+{
+    fs::create_directories(dir);
+    std::string not_a_db = (dir / "junk.db").string();
+    FILE* f = fopen(not_a_db.c_str(), "w");
+    fputs(std::string(4096, 'j').c_str(), f);
+    fclose(f);
+    std::string why = store_open(not_a_db);
+    EXPECT_NE(why.find("cannot set up"), std::string::npos) << why;
+    EXPECT_NE(why.find("not a database"), std::string::npos) << why;
+    EXPECT_EQ(store_insert(record("10.0.0.9", "02:00:00:00:00:09", 80)), "store not open");
+
+    std::string under_a_file = (dir / "junk.db" / "x.db").string();
+    EXPECT_NE(store_open(under_a_file).find("cannot create"), std::string::npos);
+}
