@@ -1,0 +1,136 @@
+// WS-Discovery (April 2005) Probes in SOAP 1.2 envelopes with WS-Addressing
+// (August 2004) headers, sent by multicast to 239.255.255.250:3702.
+#include "transport/probe.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <uuid/uuid.h>
+
+#include <cstdio>
+#include <cstring>
+
+#include "platform/os_calls.h"
+#include "run/debug_log.h"
+#include "run/globals.h"
+
+static const char transmitter_template[] =
+    "<?xml version=\"1.0\" encoding=\"utf-8\"?>"
+    "<Envelope xmlns:dn=\"http://www.onvif.org/ver10/network/wsdl\""
+    " xmlns=\"http://www.w3.org/2003/05/soap-envelope\">"
+    "<Header>"
+    "<wsa:MessageID xmlns:wsa=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\">%s</wsa:MessageID>"
+    "<wsa:To xmlns:wsa=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\">"
+    "urn:schemas-xmlsoap-org:ws:2005:04:discovery</wsa:To>"
+    "<wsa:Action xmlns:wsa=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\">"
+    "http://schemas.xmlsoap.org/ws/2005/04/discovery/Probe</wsa:Action>"
+    "</Header>"
+    "<Body><Probe xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\""
+    " xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\""
+    " xmlns=\"http://schemas.xmlsoap.org/ws/2005/04/discovery\">"
+    "<Types>dn:NetworkVideoTransmitter</Types><Scopes /></Probe></Body>"
+    "</Envelope>";
+
+static const char device_template[] =
+    "<?xml version=\"1.0\" encoding=\"utf-8\"?>"
+    "<Envelope xmlns:tds=\"http://www.onvif.org/ver10/device/wsdl\""
+    " xmlns=\"http://www.w3.org/2003/05/soap-envelope\">"
+    "<Header>"
+    "<wsa:MessageID xmlns:wsa=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\">%s</wsa:MessageID>"
+    "<wsa:To xmlns:wsa=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\">"
+    "urn:schemas-xmlsoap-org:ws:2005:04:discovery</wsa:To>"
+    "<wsa:Action xmlns:wsa=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\">"
+    "http://schemas.xmlsoap.org/ws/2005/04/discovery/Probe</wsa:Action>"
+    "</Header>"
+    "<Body><Probe xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\""
+    " xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\""
+    " xmlns=\"http://schemas.xmlsoap.org/ws/2005/04/discovery\">"
+    "<Types>tds:Device</Types><Scopes /></Probe></Body>"
+    "</Envelope>";
+
+void format_message_id(const unsigned char (&u)[16], char (&message_id)[128])
+{
+    std::memset(message_id, 0, sizeof message_id);
+    snprintf(message_id, sizeof message_id,
+             "uuid:%02x%02x%02x%02x-%02x%02x-%02x%02x-%02x%02x-%02x%02x%02x%02x%02x%02x", u[0],
+             u[1], u[2], u[3], u[4], u[5], u[6], u[7], u[8], u[9], u[10], u[11], u[12], u[13],
+             u[14], u[15]);
+}
+
+void format_probe(probe_kind kind, const char* message_id, char (&probe)[2048])
+{
+    std::memset(probe, 0, sizeof probe);
+    const char* tmpl = kind == probe_kind::transmitter ? transmitter_template : device_template;
+    const char* hole = std::strstr(tmpl, "%s");
+    std::size_t head = static_cast<std::size_t>(hole - tmpl);
+    std::size_t id_len = strnlen(message_id, 127);
+    std::memcpy(probe, tmpl, head);
+    std::memcpy(probe + head, message_id, id_len);
+    std::memcpy(probe + head + id_len, hole + 2, std::strlen(hole + 2));
+}
+
+static void new_message_id(char (&message_id)[128])
+{
+    uuid_t u;
+    uuid_generate(u);
+    format_message_id(u, message_id);
+}
+
+static bool set_option(int level, int name, const void* value, socklen_t len, const char* label)
+{
+    if (os_setsockopt(onvif_socket, level, name, value, len) == 0)
+        return true;
+    debug_log("[onvif camscout] onvif_socket(%d) setsockopt() %s error", onvif_socket, label);
+    return false;
+}
+
+static bool send_probe(const char* text, const sockaddr_in& to, const char* label)
+{
+    if (os_sendto(onvif_socket, text, std::strlen(text), 0, reinterpret_cast<const sockaddr*>(&to),
+                  sizeof to) < 0) {
+        debug_log("[onvif camscout] onvif_socket(%d) Sending datagram message error", onvif_socket);
+        return false;
+    }
+    debug_log("[onvif camscout] onvif_socket(%d) Sending onvif soap ws-discovery %s ...OK",
+              onvif_socket, label);
+    return true;
+}
+
+// The two Probes out of one interface; false after a failure.
+static bool probe_interface(const NIC_INFO& nic)
+{
+    unsigned char loop = 1;
+    int reuse = 1;
+    in_addr interface_addr;
+    interface_addr.s_addr = inet_addr(nic.addr);
+    if (!set_option(IPPROTO_IP, IP_MULTICAST_LOOP, &loop, 1, "IP_MULTICAST_LOOP") ||
+        !set_option(SOL_SOCKET, SO_REUSEADDR, &reuse, 4, "SO_REUSEADDR") ||
+        !set_option(IPPROTO_IP, IP_MULTICAST_IF, &interface_addr, 4, "IP_MULTICAST_IF"))
+        return false;
+
+    sockaddr_in to{};
+    to.sin_family = AF_INET;
+    to.sin_port = htons(3702);
+    to.sin_addr.s_addr = inet_addr("239.255.255.250");
+
+    char id[128], transmitter[2048], device[2048];
+    new_message_id(id);
+    format_probe(probe_kind::transmitter, id, transmitter);
+    new_message_id(id);
+    format_probe(probe_kind::device, id, device);
+    return send_probe(transmitter, to, "transmitter") && send_probe(device, to, "device");
+}
+
+void send_onvif_probe()
+{
+    if (onvif_socket < 0) {
+        debug_log("[onvif camscout] error: onvif_socket=%d", onvif_socket);
+        return;
+    }
+    for (const NIC_INFO& nic : in_lan_list) {
+        if (!probe_interface(nic)) {
+            os_close(onvif_socket);
+            onvif_socket = -1;
+            return;
+        }
+    }
+}

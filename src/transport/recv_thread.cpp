@@ -1,0 +1,72 @@
+#include "transport/recv_thread.h"
+
+#include <fcntl.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+
+#include "platform/os_calls.h"
+#include "platform/platform.h"
+#include "platform/text_field.h"
+#include "response/receive.h"
+#include "run/debug_log.h"
+#include "run/globals.h"
+#include "transport/probe.h"
+
+static void* recv_thread_entry(void*)
+{
+    onvif_recv_thread();
+    return nullptr;
+}
+
+void start_recv_thread()
+{
+    recv_thread_running = true;
+    if (recv_thread_held)
+        return;
+    if (pthread_create(&recv_thread_handle, nullptr, recv_thread_entry, nullptr) == 0)
+        recv_thread_held = true;
+}
+
+void stop_recv_thread()
+{
+    bool held = recv_thread_held;
+    pthread_t worker = recv_thread_handle;
+    recv_thread_running = false;
+    if (held)
+        pthread_join(worker, nullptr);
+    os_sleep(2);
+}
+
+static void open_onvif_socket()
+{
+    onvif_socket = os_socket(AF_INET, SOCK_DGRAM, 0);
+    if (onvif_socket == -1) {
+        debug_log("[onvif camscout] onvif_socket(%d) error failed", onvif_socket);
+    } else {
+        debug_log("[onvif camscout] onvif_socket(%d) create succ", onvif_socket);
+        max_fd = onvif_socket;
+    }
+    int flags = os_fcntl(onvif_socket, F_GETFL, 0);
+    os_fcntl(onvif_socket, F_SETFL, flags | O_NONBLOCK);
+}
+
+void onvif_recv_thread()
+{
+    debug_log("[onvif_camscout] start recv thread...");
+    char name[64];
+    copy_text(name, "[onvif_camscout] recv thread...");
+    nvr_sys_state_create_thread(name, 0);
+
+    open_onvif_socket();
+    send_onvif_probe();
+    while (recv_thread_running)
+        recv_onvif_response();
+
+    max_fd = 0;
+    if (onvif_socket >= 0)
+        os_close(onvif_socket);
+    onvif_socket = 0;
+    recv_thread_held = false;
+    nvr_sys_state_destroy_thread();
+    debug_log("[onvif_camscout] stop recv thread...");
+}
