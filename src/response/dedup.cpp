@@ -1,0 +1,57 @@
+#include "response/dedup.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "response/extraction.h"
+#include "response/identification.h"
+#include "run/globals.h"
+
+// The maker's USB-camera and virtual-camera sources answer for up to four
+// channels each behind one address; each channel is a source of its own.
+static const char vendor_word[] = "VORN";
+static const char* const channel_names[] = {
+    "Lumidock(ch1)",   "Lumidock(ch2)",   "Lumidock(ch3)",   "Lumidock(ch4)",
+    "Sparrowcam(ch1)", "Sparrowcam(ch2)", "Sparrowcam(ch3)", "Sparrowcam(ch4)",
+};
+
+// The channel (1 to 8) that the message's Scopes name, or 0.
+static unsigned scope_channel(const char* message)
+{
+    char prefix[256] = {};
+    if (get_ns_prefix(message, prefix) != 0)
+        return 0;
+    char scopes_tag[256];
+    form_element_name(scopes_tag, prefix, "Scopes");
+    std::string scopes;
+    if (!get_tag_value(message, scopes_tag, scopes))
+        return 0;
+    for (const std::string& token : split_scopes(scopes)) {
+        if (!contains_nocase(token, vendor_word))
+            continue;
+        for (unsigned i = 0; i < std::size(channel_names); ++i)
+            if (contains_nocase(token, channel_names[i]))
+                return i + 1;
+    }
+    return 0;
+}
+
+template <typename T>
+static bool seen_before(std::vector<T>& seen, const T& key)
+{
+    if (std::find(seen.begin(), seen.end(), key) != seen.end())
+        return true;
+    seen.push_back(key);
+    return false;
+}
+
+bool is_known_responder(uint32_t source_addr, const char* message)
+{
+    uint64_t addr = source_addr;
+    unsigned channel = scope_channel(message);
+    if (channel == 0)
+        return seen_before(seen_responder_addrs, addr);
+    char key[256] = {};
+    snprintf(key, sizeof key, "%lu_%u", static_cast<unsigned long>(addr), channel);
+    return seen_before(seen_channel_keys, std::string(key));
+}

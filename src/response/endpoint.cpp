@@ -1,0 +1,38 @@
+#include "response/endpoint.h"
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+
+#include "run/debug_log.h"
+
+static const int default_port = 80;
+
+// The port of the URL's host part, or 0 when it names none.
+static long host_part_port(const char* text)
+{
+    // A text without "://" is read as a host part from its first character.
+    bool bracketed = std::strstr(text, "://[") != nullptr;
+    const char* scheme_end = std::strstr(text, "://");
+    const char* host = scheme_end != nullptr ? scheme_end + 3 : text;
+    const char* slash = std::strchr(host, '/');
+    std::string host_part = slash != nullptr ? std::string(host, slash) : std::string(host);
+
+    std::size_t separator = bracketed ? host_part.find("]:") : host_part.find(':');
+    if (separator == std::string::npos)
+        return 0;
+    std::string port_text = host_part.substr(separator + (bracketed ? 2 : 1));
+    return std::strtol(port_text.c_str(), nullptr, 10);
+}
+
+void parse_service_port(TMediaSourceDevInfo& info, const char* xaddrs)
+{
+    if (xaddrs == nullptr) {
+        debug_log("[onvif camscout] can't find Camera endpoint, use default port: 80");
+        info.port = default_port;
+        return;
+    }
+    // Only the low 16 bits count, as in the socket's port field.
+    uint16_t port = static_cast<uint16_t>(static_cast<unsigned long>(host_part_port(xaddrs)));
+    info.port = port != 0 ? port : default_port;
+}

@@ -1,0 +1,96 @@
+#include "response/extraction.h"
+
+#include <cstring>
+
+#include "platform/text_field.h"
+
+static const char discovery_namespace[] = "http://schemas.xmlsoap.org/ws/2005/04/discovery";
+
+// A prefix is gathered in a 128-byte area, terminating zero included.
+static const std::size_t max_prefix_length = 127;
+
+static char upper(char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+const char* find_nocase(const char* text, const char* pattern)
+{
+    std::size_t n = std::strlen(pattern);
+    for (; *text != '\0'; ++text) {
+        std::size_t i = 0;
+        while (i < n && text[i] != '\0' && upper(text[i]) == upper(pattern[i]))
+            ++i;
+        if (i == n)
+            return text;
+    }
+    return n == 0 ? text : nullptr;
+}
+
+int get_ns_prefix(const char* message, char (&prefix)[256])
+{
+    if (message == nullptr)
+        return -1;
+    const char* name = find_nocase(message, discovery_namespace);
+    if (name == nullptr)
+        return -1;
+    const char* equals = name;
+    while (equals > message && *equals != '=')
+        --equals;
+    // The walks stop at the start of the message: without an "=" or a ":"
+    // before it there is no prefix to take.
+    if (*equals != '=' || equals == message)
+        return -1;
+    const char* colon = equals - 1;
+    while (colon > message && *colon != ':')
+        --colon;
+    if (*colon != ':')
+        return -1;
+    std::size_t length = static_cast<std::size_t>(equals - colon - 1);
+    if (length > max_prefix_length)
+        return -1;
+    copy_text(prefix, std::string_view(colon + 1, length));
+    return 0;
+}
+
+void form_element_name(char (&name)[256], const char* prefix, const char* local)
+{
+    copy_text(name, std::string(prefix) + ":" + local);
+}
+
+bool get_tag_value(const char* message, const char* tag, std::string& value)
+{
+    std::string start_pattern = std::string("<") + tag;
+    const char* p1 = std::strstr(message, start_pattern.c_str());
+    if (p1 == nullptr)
+        return false;
+    const char* close = std::strchr(p1, '>');
+    if (close == nullptr)
+        return false;
+    std::string end_pattern = std::string("</") + tag + ">";
+    const char* p2 = std::strstr(message, end_pattern.c_str());
+    if (p2 == nullptr)
+        return false;
+    // The value starts after the whole start tag, however many attributes
+    // it carries: a long namespace declaration must not hide an element.
+    const char* begin = close + 1;
+    value = p2 < begin ? std::string(begin) : std::string(begin, p2);
+    return true;
+}
+
+std::vector<std::string> split_scopes(const std::string& scopes)
+{
+    std::vector<std::string> tokens;
+    std::size_t pos = 0;
+    while (pos < scopes.size()) {
+        std::size_t start = scopes.find_first_not_of(' ', pos);
+        if (start == std::string::npos)
+            break;
+        std::size_t end = scopes.find(' ', start);
+        if (end == std::string::npos)
+            end = scopes.size();
+        tokens.push_back(scopes.substr(start, end - start));
+        pos = end;
+    }
+    return tokens;
+}

@@ -1,0 +1,148 @@
+#include "response/identification.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <vector>
+
+#include "catalogue/model_table.h"
+#include "platform/platform.h"
+#include "platform/text_field.h"
+#include "response/extraction.h"
+#include "run/debug_log.h"
+
+static const std::string onvif_scope_root = "onvif://www.onvif.org/";
+static const std::string profile_t_scope = onvif_scope_root + "Profile/T";
+static const std::string profile_s_scope = onvif_scope_root + "Profile/Streaming";
+static const std::string hardware_scope = onvif_scope_root + "hardware/";
+static const std::string model_scope = onvif_scope_root + "model/";
+
+// Model scopes are trusted only for these names; other devices put
+// marketing text there.
+static const char* const listed_model_names[] = {
+    "C1PA08501", "C1FA18002", "MS-C5375-FPD", "MS-C8267-X20PE"};
+
+static const int default_brand = 44;
+static const int maker_brand = 53;
+
+struct identification {
+    std::string text;      // percent-decoded once the lookup has seen it
+    std::string raw_text;  // never decoded
+    bool hardware_seen = false;
+};
+
+static char upper(char c)
+{
+    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+bool contains_nocase(std::string_view text, std::string_view pattern)
+{
+    auto equal = [](char a, char b) { return upper(a) == upper(b); };
+    return std::search(text.begin(), text.end(), pattern.begin(), pattern.end(), equal) !=
+           text.end() || pattern.empty();
+}
+
+void percent_decode(std::string& text)
+{
+    std::size_t pos = 0;
+    while ((pos = text.find('%', pos)) != std::string::npos) {
+        std::string digits = text.substr(pos + 1, 2);
+        long value = std::strtol(digits.c_str(), nullptr, 16);
+        text.replace(pos, std::min<std::size_t>(3, text.size() - pos), 1,
+                     static_cast<char>(static_cast<unsigned long>(value) & 0xff));
+        // Everything before pos is free of '%' unless decoding just made one.
+        if (text[pos] != '%')
+            ++pos;
+    }
+}
+
+static void take_scope_token(const std::string& token, TMediaSourceDevInfo& info,
+                             identification& id)
+{
+    if (token == profile_t_scope) {
+        info.model_id = make_long_long(44, 23);
+    } else if (token == profile_s_scope) {
+        info.model_id = make_long_long(44, 11);
+    } else if (token.find(hardware_scope) != std::string::npos) {
+        id.text = id.raw_text = token.substr(hardware_scope.size());
+        id.hardware_seen = true;
+    }
+    if (token.find(model_scope) != std::string::npos) {
+        std::string name = token.substr(model_scope.size());
+        for (const char* listed : listed_model_names)
+            if (name == listed)
+                id.text = id.raw_text = name;
+    }
+}
+
+static void identify_maker_camera(TMediaSourceDevInfo& info, identification& id)
+{
+    debug_log("[onvif camscout] Find VORN IPC");
+    percent_decode(id.text);
+    if (id.raw_text == "VRNC-73JW")
+        info.model_id = make_long_long(53, 603);
+    else if (id.raw_text == "VRNC-73K")
+        info.model_id = make_long_long(53, 604);
+    copy_text(info.model, id.raw_text);
+    info.brand_id = maker_brand;
+}
+
+static void look_up_model_table(TMediaSourceDevInfo& info, identification& id)
+{
+    for (const model_row& row : model_table) {
+        if (!contains_nocase(id.text, row.model_name))
+            continue;
+        debug_log("[onvif camscout] Find %s", row.model_name);
+        info.model_id = row.catalogue_id;
+        if (row.record_brand != -1)
+            info.brand_id = row.record_brand;
+        break;
+    }
+    percent_decode(id.text);
+}
+
+static const char* default_model_name(long long model_id)
+{
+    if (model_id == make_long_long(44, 10))
+        return "Bosch ONVIF-compatible";
+    if (model_id == make_long_long(44, 23))
+        return "ONVIF ProfileT Cameras";
+    if (model_id == make_long_long(44, 11))
+        return "ONVIF ProfileS Cameras";
+    if (model_id == make_long_long(44, 6))
+        return "ONVIF Cameras (Fixed Settings)";
+    return nullptr;
+}
+
+static void name_model(TMediaSourceDevInfo& info, const identification& id)
+{
+    if (id.hardware_seen) {
+        // Decoding may have made a zero byte: the name ends there.
+        copy_text(info.model, std::string_view(id.text.c_str()));
+    } else if (const char* name = default_model_name(info.model_id)) {
+        copy_text(info.model, name);
+    } else if (!id.text.empty()) {
+        // A listed model scope without a hardware scope: its name is the
+        // best one the device gave, better than none in the recorder's list.
+        copy_text(info.model, std::string_view(id.text.c_str()));
+    }
+}
+
+void identify_device(TMediaSourceDevInfo& info, const char* scopes)
+{
+    info.model_id = make_long_long(44, 6);
+    info.brand_id = default_brand;
+    if (scopes == nullptr) {
+        copy_text(info.model, "ONVIF Cameras (Fixed Settings)");
+        debug_log("[onvif camscout] can't find Camera Scopes, default model: %s", info.model);
+        return;
+    }
+    identification id;
+    for (const std::string& token : split_scopes(scopes))
+        take_scope_token(token, info, id);
+    if (contains_nocase(id.text, "VRNC"))
+        identify_maker_camera(info, id);
+    else
+        look_up_model_table(info, id);
+    name_model(info, id);
+}

@@ -1,0 +1,107 @@
+#include "response/mac_resolution.h"
+
+#include <arpa/inet.h>
+
+#include <cstring>
+#include <string_view>
+#include <vector>
+
+#include "platform/os_calls.h"
+#include "platform/platform.h"
+#include "platform/text_field.h"
+#include "run/debug_log.h"
+
+// The kernel may still be resolving when ping returns; the table is read
+// again at once rather than waiting.
+static const int arp_tries = 20;
+
+void dotted_text(uint32_t addr, char (&text)[16])
+{
+    in_addr a;
+    a.s_addr = addr;
+    inet_ntop(AF_INET, &a, text, sizeof text);
+}
+
+// The line's tokens, separated by runs of spaces.
+static std::vector<std::string_view> space_tokens(std::string_view line)
+{
+    std::vector<std::string_view> tokens;
+    std::size_t pos = 0;
+    while ((pos = line.find_first_not_of(' ', pos)) != std::string_view::npos) {
+        std::size_t end = line.find(' ', pos);
+        if (end == std::string_view::npos)
+            end = line.size();
+        tokens.push_back(line.substr(pos, end - pos));
+        pos = end;
+    }
+    return tokens;
+}
+
+void arp_table_lookup(FILE* table, const char* dotted, char (&mac)[32])
+{
+    char line[1024];
+    copy_text(mac, all_zero_mac);
+    if (fgets(line, 1023, table) == nullptr)
+        return;  // not even the header
+    while (fgets(line, 1023, table) != nullptr) {
+        std::string_view text(line);
+        if (!text.empty() && text.back() == '\n')
+            text.remove_suffix(1);
+        std::vector<std::string_view> tokens = space_tokens(text);
+        if (tokens.empty() || tokens[0] != dotted)
+            continue;
+        if (tokens.size() >= 4)
+            copy_text(mac, tokens[3]);
+        return;  // the first matching line decides, complete or not
+    }
+}
+
+void find_remote_mac(char (&mac)[32], uint32_t addr)
+{
+    copy_text(mac, all_zero_mac);
+    char dotted[16];
+    dotted_text(addr, dotted);
+    FILE* table = os_fopen("/proc/net/arp", "r");
+    if (table == nullptr)
+        return;
+    arp_table_lookup(table, dotted, mac);
+    fclose(table);
+}
+
+void resolve_device_mac(uint32_t addr, char (&mac)[32])
+{
+    char dotted[16];
+    dotted_text(addr, dotted);
+    char empty[1] = "";
+    ping(dotted, 3000, empty);
+    for (int i = 0; i < arp_tries; ++i) {
+        find_remote_mac(mac, addr);
+        if (std::strcmp(mac, all_zero_mac) != 0)
+            break;
+    }
+    debug_log("[onvif camscout] pch_IP %s, FindRemoteMAC = %s", dotted, mac);
+}
+
+static bool considered(const netcom_nic_dev_name_st& e)
+{
+    return e.select_flag_1 != 0 && e.select_flag_2 != 0 && e.exclude_flag == 0;
+}
+
+void get_local_mac_addr(TMediaSourceDevInfo& info)
+{
+    netcom_nic_dev_name_st* head = nullptr;
+    if (netcom_NIC_Get_Dev_Name_List(&head) != 0)
+        return;
+    for (netcom_nic_dev_name_st* e = head; e != nullptr; e = e->next) {
+        NIC_INFO nic{};
+        if (!considered(*e) || netcom_NIC_Get_Info(e->name, &nic) != 0)
+            continue;
+        if (field_text(info.ip_addr) != field_text(nic.addr))
+            continue;
+        copy_text(info.mac_addr, field_text(nic.mac));
+        debug_log("[onvif camscout] get_local_mac_addr() dev=[%s], addr=[%s], mac=[%s]", e->name,
+                  info.ip_addr, info.mac_addr);
+        break;
+    }
+    netcom_NIC_Free_Dev_Name_List(head);
+}

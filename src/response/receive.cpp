@@ -1,0 +1,107 @@
+#include "response/receive.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+
+#include <cstring>
+#include <string>
+
+#include "platform/os_calls.h"
+#include "response/dedup.h"
+#include "response/dev_info.h"
+#include "response/endpoint.h"
+#include "response/extraction.h"
+#include "response/identification.h"
+#include "response/mac_resolution.h"
+#include "run/debug_log.h"
+#include "run/globals.h"
+
+static const int receive_wait_seconds = 5;
+static const std::size_t receive_room = 10240;
+
+// Waits for onvif_socket to be readable; false on timeout or error. Without
+// a socket it just waits out the timeout, so the worker's loop keeps its pace.
+static bool wait_readable()
+{
+    timeval timeout = {receive_wait_seconds, 0};
+    if (onvif_socket < 0 || onvif_socket >= FD_SETSIZE) {
+        os_select(0, nullptr, &timeout);
+        return false;
+    }
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(onvif_socket, &readable);
+    if (os_select(max_fd + 1, &readable, &timeout) <= 0)
+        return false;
+    return FD_ISSET(onvif_socket, &readable);
+}
+
+void recv_onvif_response()
+{
+    if (!wait_readable())
+        return;
+    // One byte more than the room given, so that even a datagram that fills
+    // the room is a terminated text.
+    char buffer[receive_room + 1] = {};
+    sockaddr_in source{};
+    socklen_t source_len = sizeof source;
+    ssize_t n = os_recvfrom(onvif_socket, buffer, receive_room, 0,
+                            reinterpret_cast<sockaddr*>(&source), &source_len);
+    if (n < 0) {
+        debug_log("[onvif camscout] onvif_socket(%d) Reading datagram message error %d",
+                  onvif_socket, static_cast<int>(n));
+        return;
+    }
+    handle_datagram(source.sin_addr.s_addr, buffer);
+}
+
+struct element_names {
+    char prefix[256];
+    char xaddrs[256];
+    char scopes[256];
+    char probe_match[256];
+};
+
+static void form_element_names(const char* text, element_names& names)
+{
+    names = element_names{};
+    if (get_ns_prefix(text, names.prefix) != 0)
+        return;
+    form_element_name(names.xaddrs, names.prefix, "XAddrs");
+    form_element_name(names.scopes, names.prefix, "Scopes");
+    form_element_name(names.probe_match, names.prefix, "ProbeMatch");
+}
+
+static void process_probe_match(uint32_t source_addr, const char* text)
+{
+    debug_log("[onvif camscout]");
+    char mac[32];
+    resolve_device_mac(source_addr, mac);
+    dev_info_ptr info = create_dev_info(source_addr, mac);
+    if (std::strcmp(info->mac_addr, all_zero_mac) == 0)
+        get_local_mac_addr(*info);
+
+    element_names names;
+    form_element_names(text, names);
+    std::string value;
+    if (!get_tag_value(text, names.probe_match, value)) {
+        discard_dev_info(std::move(info));
+        return;
+    }
+    bool has_xaddrs = get_tag_value(text, names.xaddrs, value);
+    parse_service_port(*info, has_xaddrs ? value.c_str() : nullptr);
+    bool has_scopes = get_tag_value(text, names.scopes, value);
+    identify_device(*info, has_scopes ? value.c_str() : nullptr);
+    store_dev_info(std::move(info));
+}
+
+void handle_datagram(uint32_t source_addr, const char* text)
+{
+    if (std::strstr(text, ":Hello>") != nullptr)
+        return;
+    if (source_addr == inet_addr("239.255.255.250"))
+        return;
+    if (is_known_responder(source_addr, text))
+        return;
+    process_probe_match(source_addr, text);
+}
