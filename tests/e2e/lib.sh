@@ -1,0 +1,25 @@
+# Shared by the end-to-end tests: skip without root, count failures.
+top=$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)
+build=${BUILD_DIR:-$top/build}
+failures=0
+
+if [ "$(id -u)" != 0 ]; then
+  echo "SKIPPED: the end-to-end tests need root to create network namespaces"
+  exit 77
+fi
+
+check() {  # check DESCRIPTION COMMAND...
+  local what=$1; shift
+  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
+}
+
+log_has() { grep -q -F -- "$1" "$work/log"; }
+log_count() { grep -c -F -- "$1" "$work/log" || true; }
+
+finish() {
+  if [ "$failures" -gt 0 ]; then
+    echo "--- log"; cat "$work/log" 2>/dev/null || true
+    exit 1
+  fi
+  exit 0
+}

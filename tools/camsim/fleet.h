@@ -1,0 +1,35 @@
+// A simulated fleet of ONVIF cameras: what each one is and how it answers.
+#pragma once
+
+#include <optional>
+#include <string>
+#include <vector>
+
+struct sim_camera {
+    std::string name;
+    std::string address;               // its own IPv4 address
+    std::string mac;                   // its own MAC address (set up by the lab)
+    std::string device;                // its own network device
+    int lan = 0;                       // which of the recorder's LANs it sits on
+    bool arp = true;                   // false: the device does not answer ARP
+    bool answers_transmitter = true;   // answers the NetworkVideoTransmitter Probe
+    bool answers_device = true;        // answers the Device Probe
+    int delay_ms = -1;                 // reply delay; -1: random 0 to 500 ms
+    int repeat = 1;                    // copies of each answer
+    std::optional<std::string> scopes; // absent: no Scopes element
+    std::optional<std::string> xaddrs; // absent: no XAddrs element
+    std::string prefix = "d";          // prefix bound to WS-Discovery; "": default namespace
+    std::optional<std::string> raw_reply;  // sent as it stands instead of a ProbeMatch
+    std::vector<std::string> unprompted;   // hello, empty, not_probe_match, oversized
+};
+
+struct sim_fleet {
+    std::vector<sim_camera> cameras;
+};
+
+// Reads a fleet file; throws std::runtime_error with the reason.
+sim_fleet load_fleet(const std::string& path);
+std::string fleet_to_json(const sim_fleet& fleet);
+
+// A realistic mixed fleet of n cameras on lans LANs, the same for one seed.
+sim_fleet generate_fleet(int n, unsigned seed, int lans);

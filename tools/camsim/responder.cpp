@@ -1,0 +1,176 @@
+#include "responder.h"
+
+#include <arpa/inet.h>
+#include <net/if.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <queue>
+#include <random>
+#include <stdexcept>
+
+#include "replies.h"
+
+using sim_clock = std::chrono::steady_clock;
+
+struct pending_reply {
+    sim_clock::time_point when;
+    std::size_t camera;
+    std::string text;
+    sockaddr_in to;
+    bool operator>(const pending_reply& o) const { return when > o.when; }
+};
+
+using reply_queue = std::priority_queue<pending_reply, std::vector<pending_reply>, std::greater<>>;
+
+struct responder {
+    int fd = -1;
+    const sim_fleet& fleet;
+    std::vector<unsigned> ifindex;  // per camera: its device
+    std::vector<bool> greeted;      // unprompted datagrams go out once per camera
+    reply_queue queue;
+    std::mt19937 rng;
+    sim_counts counts;
+    ~responder() { if (fd >= 0) close(fd); }
+};
+
+static void fail(const std::string& what)
+{
+    throw std::runtime_error(what + ": " + std::strerror(errno));
+}
+
+static void open_socket(responder& r, const std::vector<std::string>& interfaces)
+{
+    r.fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (r.fd < 0)
+        fail("socket");
+    int one = 1;
+    setsockopt(r.fd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    int big = 8 << 20;
+    setsockopt(r.fd, SOL_SOCKET, SO_SNDBUFFORCE, &big, sizeof big);
+    sockaddr_in any{};
+    any.sin_family = AF_INET;
+    any.sin_port = htons(3702);
+    if (bind(r.fd, reinterpret_cast<sockaddr*>(&any), sizeof any) != 0)
+        fail("bind 0.0.0.0:3702");
+    for (const std::string& name : interfaces) {
+        ip_mreqn group{};
+        group.imr_multiaddr.s_addr = inet_addr("239.255.255.250");
+        group.imr_ifindex = static_cast<int>(if_nametoindex(name.c_str()));
+        if (group.imr_ifindex == 0 ||
+            setsockopt(r.fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &group, sizeof group) != 0)
+            fail("join 239.255.255.250 on " + name);
+    }
+}
+
+static void send_from(responder& r, std::size_t camera, const std::string& text, const sockaddr_in& to)
+{
+    const sim_camera& c = r.fleet.cameras[camera];
+    char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
+    iovec iov = {const_cast<char*>(text.data()), text.size()};
+    msghdr msg{};
+    msg.msg_name = const_cast<sockaddr_in*>(&to);
+    msg.msg_namelen = sizeof to;
+    msg.msg_iov = &iov;
+    msg.msg_iovlen = 1;
+    msg.msg_control = control;
+    msg.msg_controllen = sizeof control;
+    cmsghdr* cm = CMSG_FIRSTHDR(&msg);
+    cm->cmsg_level = IPPROTO_IP;
+    cm->cmsg_type = IP_PKTINFO;
+    cm->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
+    in_pktinfo info{};
+    info.ipi_ifindex = static_cast<int>(r.ifindex[camera]);
+    info.ipi_spec_dst.s_addr = inet_addr(c.address.c_str());
+    std::memcpy(CMSG_DATA(cm), &info, sizeof info);
+    if (sendmsg(r.fd, &msg, 0) < 0)
+        ++r.counts.send_errors;
+}
+
+static std::string message_id_of(const std::string& probe)
+{
+    std::size_t tag = probe.find("MessageID");
+    std::size_t start = tag == std::string::npos ? tag : probe.find('>', tag);
+    std::size_t end = start == std::string::npos ? start : probe.find('<', start);
+    return end == std::string::npos ? "" : probe.substr(start + 1, end - start - 1);
+}
+
+static void schedule_answers(responder& r, const std::string& probe, const sockaddr_in& from)
+{
+    bool transmitter = probe.find("NetworkVideoTransmitter") != std::string::npos;
+    bool device = probe.find(":Device<") != std::string::npos;
+    ++r.counts.probes;
+    r.counts.transmitter_probes += transmitter;
+    r.counts.device_probes += device;
+    std::string relates_to = message_id_of(probe);
+    auto now = sim_clock::now();
+    for (std::size_t i = 0; i < r.fleet.cameras.size(); ++i) {
+        const sim_camera& c = r.fleet.cameras[i];
+        if (!r.greeted[i]) {
+            r.greeted[i] = true;
+            for (const std::string& kind : c.unprompted)
+                r.queue.push({now, i, unprompted_text(c, kind), from});
+            r.counts.unprompted += static_cast<long>(c.unprompted.size());
+        }
+        if (!((transmitter && c.answers_transmitter) || (device && c.answers_device)))
+            continue;
+        int delay = c.delay_ms >= 0 ? c.delay_ms : std::uniform_int_distribution<int>(0, 500)(r.rng);
+        for (int k = 0; k < c.repeat; ++k)
+            r.queue.push({now + std::chrono::milliseconds(delay + k), i, probe_match_text(c, relates_to), from});
+    }
+}
+
+static void read_datagram(responder& r)
+{
+    char buf[65536];
+    sockaddr_in from{};
+    socklen_t from_len = sizeof from;
+    ssize_t n = recvfrom(r.fd, buf, sizeof buf, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &from_len);
+    if (n <= 0)
+        return;
+    std::string text(buf, static_cast<std::size_t>(n));
+    if (text.find("Probe>") != std::string::npos && text.find("ProbeMatch") == std::string::npos)
+        schedule_answers(r, text, from);
+    else
+        ++r.counts.other_datagrams;
+}
+
+static void send_due(responder& r)
+{
+    auto now = sim_clock::now();
+    while (!r.queue.empty() && r.queue.top().when <= now) {
+        const pending_reply& p = r.queue.top();
+        send_from(r, p.camera, p.text, p.to);
+        ++r.counts.replies;
+        r.queue.pop();
+    }
+}
+
+sim_counts run_responder(const sim_fleet& fleet, const std::vector<std::string>& interfaces,
+                         int duration_s, unsigned seed, const volatile sig_atomic_t* stop)
+{
+    responder r{-1, fleet, {}, std::vector<bool>(fleet.cameras.size()), {}, std::mt19937(seed), {}};
+    for (const sim_camera& c : fleet.cameras) {
+        unsigned index = if_nametoindex(c.device.c_str());
+        if (index == 0)
+            throw std::runtime_error(c.name + ": no network device " + c.device);
+        r.ifindex.push_back(index);
+    }
+    open_socket(r, interfaces);
+    auto end = sim_clock::now() + std::chrono::seconds(duration_s);
+    while (sim_clock::now() < end && !*stop) {
+        int wait_ms = 50;
+        if (!r.queue.empty())
+            wait_ms = static_cast<int>(std::max<long>(0, std::chrono::duration_cast<std::chrono::milliseconds>(
+                                                              r.queue.top().when - sim_clock::now()).count()));
+        pollfd p = {r.fd, POLLIN, 0};
+        if (poll(&p, 1, std::min(wait_ms, 50)) > 0)
+            read_datagram(r);
+        send_due(r);
+    }
+    r.counts.replies -= r.counts.unprompted;
+    return r.counts;
+}
