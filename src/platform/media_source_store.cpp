@@ -6,7 +6,11 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <chrono>
+#include <condition_variable>
 #include <filesystem>
+#include <mutex>
+#include <thread>
 
 #include "platform/logger.h"
 #include "platform/platform.h"
@@ -27,8 +31,8 @@ static const char store_insert_sql[] =
     "INSERT INTO found_media_sources (found_at, run_pid, model_id, model, ip_addr,"
     " mac_addr, brand_id, port, record) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)";
 
-// A reader holding the file must not stall the run for long.
-static const int store_busy_ms = 2000;
+// Readers never block a writer in WAL mode; another writer may, briefly.
+static const int store_busy_ms = 250;
 
 static std::string failure(const char* what)
 {
@@ -69,13 +73,12 @@ static void bind_text(int column, std::string_view text)
                       SQLITE_TRANSIENT);
 }
 
-std::string store_insert(const TMediaSourceDevInfo& info)
+static bool insert_row(const found_source& s)
 {
-    if (store_insert_stmt == nullptr)
-        return "store not open";
+    const TMediaSourceDevInfo& info = s.info;
     sqlite3_reset(store_insert_stmt);
-    bind_text(1, utc_timestamp());
-    sqlite3_bind_int64(store_insert_stmt, 2, getpid());
+    bind_text(1, s.found_at);
+    sqlite3_bind_int64(store_insert_stmt, 2, s.run_pid);
     sqlite3_bind_int64(store_insert_stmt, 3, info.model_id);
     bind_text(4, field_text(info.model));
     bind_text(5, field_text(info.ip_addr));
@@ -85,7 +88,33 @@ std::string store_insert(const TMediaSourceDevInfo& info)
     sqlite3_bind_blob(store_insert_stmt, 9, &info, sizeof info, SQLITE_TRANSIENT);
     int rc = sqlite3_step(store_insert_stmt);
     sqlite3_reset(store_insert_stmt);
-    return rc == SQLITE_DONE ? "" : failure("cannot insert");
+    return rc == SQLITE_DONE;
+}
+
+std::string store_insert(const std::vector<found_source>& sources)
+{
+    if (store_insert_stmt == nullptr)
+        return "store not open";
+    if (sqlite3_exec(store_db, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr) != SQLITE_OK)
+        return failure("cannot begin");
+    for (const found_source& s : sources) {
+        if (!insert_row(s)) {
+            std::string why = failure("cannot insert");
+            sqlite3_exec(store_db, "ROLLBACK", nullptr, nullptr, nullptr);
+            return why;
+        }
+    }
+    if (sqlite3_exec(store_db, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) {
+        std::string why = failure("cannot commit");
+        sqlite3_exec(store_db, "ROLLBACK", nullptr, nullptr, nullptr);
+        return why;
+    }
+    return "";
+}
+
+std::string store_insert(const TMediaSourceDevInfo& info)
+{
+    return store_insert(std::vector<found_source>{{info, utc_timestamp(), getpid()}});
 }
 
 void store_close()
@@ -96,30 +125,115 @@ void store_close()
     store_db = nullptr;
 }
 
+// The discovery worker only queues what it finds; a writer thread stores
+// it, so that a busy, slow or locked store never stalls the worker.
+static std::mutex queue_lock;
+static std::condition_variable queue_ready;
+static std::vector<found_source> queue;   // found, not yet written
+static bool queue_closing = false;        // msas_uninit_onvif has begun
+static std::thread writer;
+
+// How long the end of the run waits for a store that stays locked.
+static const auto final_flush_limit = std::chrono::seconds(3);
+static const auto retry_pause = std::chrono::milliseconds(100);
+
+// Opens the store if need be and writes the batch.
+static std::string try_write(const std::vector<found_source>& batch)
+{
+    if (store_insert_stmt == nullptr) {
+        std::string why = store_open(settings().store_path);
+        if (!why.empty())
+            return why;
+    }
+    return batch.empty() ? "" : store_insert(batch);
+}
+
+// Writes one batch, retrying while the store refuses, until the run's end
+// has waited final_flush_limit. Returns what failed, or an empty string.
+static std::string write_batch(const std::vector<found_source>& batch, bool& reported)
+{
+    std::chrono::steady_clock::time_point give_up{};
+    for (;;) {
+        std::string why = try_write(batch);
+        if (why.empty())
+            return "";
+        if (!reported)
+            log_Debug("[msas] cannot write to %s yet, retrying: %s", settings().store_path.c_str(),
+                      why.c_str());
+        reported = true;
+        std::unique_lock<std::mutex> lock(queue_lock);
+        if (queue_closing && give_up == std::chrono::steady_clock::time_point{})
+            give_up = std::chrono::steady_clock::now() + final_flush_limit;
+        if (queue_closing && std::chrono::steady_clock::now() >= give_up)
+            return why;
+        queue_ready.wait_for(lock, retry_pause);
+    }
+}
+
+static void write_queued_sources()
+{
+    bool reported = false;  // one "[msas]" line per trouble, not one per try
+    std::string why = try_write({});
+    if (!why.empty()) {
+        log_Debug("[msas] cannot open %s, will retry when there is something to store: %s",
+                  settings().store_path.c_str(), why.c_str());
+        reported = true;
+    }
+    std::unique_lock<std::mutex> lock(queue_lock);
+    for (;;) {
+        queue_ready.wait(lock, [] { return !queue.empty() || queue_closing; });
+        if (queue.empty())
+            return;
+        std::vector<found_source> batch;
+        batch.swap(queue);
+        lock.unlock();
+        why = write_batch(batch, reported);
+        if (!why.empty())
+            log_Debug("[msas] %zu found media sources not stored in %s: %s", batch.size(),
+                      settings().store_path.c_str(), why.c_str());
+        else if (reported)
+            log_Debug("[msas] %s writable again", settings().store_path.c_str());
+        reported = !why.empty();
+        lock.lock();
+    }
+}
+
 int msas_init_onvif()
 {
-    std::string why = store_open(settings().store_path);
-    if (why.empty())
+    std::lock_guard<std::mutex> lock(queue_lock);
+    if (writer.joinable())
         return 0;
-    log_Debug("[msas] store %s unavailable, findings are not kept: %s",
-              settings().store_path.c_str(), why.c_str());
-    return -1;
+    queue_closing = false;
+    writer = std::thread(write_queued_sources);
+    return 0;
 }
 
 int msas_store_found_media_source_onvif(TMediaSourceDevInfo* info)
 {
     if (info == nullptr)
         return -1;
-    std::string why = store_insert(*info);
-    if (why.empty())
-        return 0;
-    log_Debug("[msas] %s (%s) not stored: %s", std::string(field_text(info->ip_addr)).c_str(),
-              std::string(field_text(info->mac_addr)).c_str(), why.c_str());
-    return -1;
+    std::lock_guard<std::mutex> lock(queue_lock);
+    if (!writer.joinable() || queue_closing) {
+        log_Debug("[msas] %s (%s) not stored: the store is not open",
+                  std::string(field_text(info->ip_addr)).c_str(),
+                  std::string(field_text(info->mac_addr)).c_str());
+        return -1;
+    }
+    queue.push_back({*info, utc_timestamp(), getpid()});
+    queue_ready.notify_one();
+    return 0;
 }
 
 int msas_uninit_onvif()
 {
+    {
+        std::lock_guard<std::mutex> lock(queue_lock);
+        if (!writer.joinable())
+            return 0;
+        queue_closing = true;
+    }
+    queue_ready.notify_all();
+    writer.join();
     store_close();
     return 0;
 }

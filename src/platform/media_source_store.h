@@ -2,12 +2,23 @@
 #pragma once
 
 #include <string>
+#include <vector>
 
 #include "platform/records.h"
 
 // Opens (creating folders, file, table and view as needed) the store at
 // path. Returns an empty string on success, otherwise what failed and why.
 std::string store_open(const std::string& path);
-// Adds one row for info; returns an empty string or what failed and why.
+// One found media source as the store keeps it.
+struct found_source {
+    TMediaSourceDevInfo info;
+    std::string found_at;  // UTC, ISO 8601 with milliseconds
+    long long run_pid;
+};
+
+// Adds the rows in one transaction: all or none. Returns an empty string,
+// or what failed and why.
+std::string store_insert(const std::vector<found_source>& sources);
+// One row for info, found now by this process.
 std::string store_insert(const TMediaSourceDevInfo& info);
 void store_close();

@@ -87,3 +87,73 @@ TEST_F(media_source_store, failures_say_what_and_why)
     std::string under_a_file = (dir / "junk.db" / "x.db").string();
     EXPECT_NE(store_open(under_a_file).find("cannot create"), std::string::npos);
 }
+
+static std::string read_file(const std::string& path)
+{
+    std::string text;
+    if (FILE* f = fopen(path.c_str(), "r")) {
+        char buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, f)) > 0)
+            text.append(buf, n);
+        fclose(f);
+    }
+    return text;
+}
+
+static long long count_rows(const std::string& path)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    sqlite3_stmt* st = nullptr;
+    long long n = -1;
+    if (sqlite3_prepare_v2(db, "SELECT count(*) FROM found_media_sources", -1, &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW)
+        n = sqlite3_column_int64(st, 0);
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return n;
+}
+
+// The library's own path comes from the environment that CTest sets.
+TEST(msas, a_locked_or_broken_store_never_stalls_the_caller_and_says_why)
+{
+    const char* store = getenv("CAMSCOUT_STORE");
+    const char* log = getenv("CAMSCOUT_LOG");
+    if (store == nullptr || log == nullptr)
+        GTEST_SKIP() << "run through CTest, which points the store and log into the build tree";
+    fs::create_directories(fs::path(store).parent_path());
+    fs::remove(store);
+    ASSERT_EQ(store_open(store), "");
+    store_close();
+
+    // Another writer holds the store while the run finds three sources.
+    sqlite3* other = nullptr;
+    sqlite3_open(store, &other);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    msas_init_onvif();
+    TMediaSourceDevInfo info{};
+    copy_text(info.ip_addr, "10.0.0.9");
+    copy_text(info.mac_addr, "02:00:00:00:00:09");
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(msas_store_found_media_source_onvif(&info), 0);  // returns with the lock still held
+    usleep(400 * 1000);
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    msas_uninit_onvif();
+    EXPECT_EQ(count_rows(store), 3) << "nothing found may be lost to a lock";
+    EXPECT_NE(read_file(log).find("[msas] cannot write to"), std::string::npos);
+
+    // A file that is not a database: the run ends, and the log says so.
+    FILE* f = fopen(store, "w");
+    fputs(std::string(4096, 'j').c_str(), f);
+    fclose(f);
+    fs::remove(std::string(store) + "-wal");
+    fs::remove(std::string(store) + "-shm");
+    msas_init_onvif();
+    EXPECT_EQ(msas_store_found_media_source_onvif(&info), 0);
+    msas_uninit_onvif();
+    std::string text = read_file(log);
+    EXPECT_NE(text.find("[msas] 1 found media sources not stored in"), std::string::npos) << text;
+    EXPECT_NE(text.find("file is not a database"), std::string::npos) << text;
+}
