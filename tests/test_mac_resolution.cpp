@@ -97,7 +97,7 @@ TEST(get_local_mac_addr, takes_the_first_considered_interface_holding_the_addres
     reset_process_state();
     for (const char* dev : {"down0", "noaddr0", "lo", "fail0", "eth0", "eth1"})
         if (std::string(dev) != "fail0")
-            fake::state.nics[dev] = fake::nic(dev, std::string("02:00:00:00:00:") + (dev[3] == '1' ? "11" : "10"),
+            fake::state.nics[dev] = fake::nic(dev, std::string("02:00:00:00:00:") + (std::string(dev) == "eth1" ? "11" : "10"),
                                               "10.0.0.1", "10.0.0.255");
     fake::state.dev_names = {dev_name("down0", 0, 1, 0), dev_name("noaddr0", 1, 0, 0), dev_name("lo", 1, 1, 1),
                              dev_name("fail0", 1, 1, 0), dev_name("eth0", 1, 1, 0), dev_name("eth1", 1, 1, 0)};

@@ -13,10 +13,19 @@ check() {  # check DESCRIPTION COMMAND...
   if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
 }
 
+# Sanitizer reports of a sanitized build go to files in the work folder,
+# since the daemon's standard streams are gone once it daemonises.
+sanitizer_reports_to() {
+  export ASAN_OPTIONS="log_path=$1/sanitizer:detect_leaks=0" UBSAN_OPTIONS="log_path=$1/sanitizer:print_stacktrace=1"
+}
+
 log_has() { grep -q -F -- "$1" "$work/log"; }
 log_count() { grep -c -F -- "$1" "$work/log" || true; }
 
 finish() {
+  if ls "$work"/sanitizer.* >/dev/null 2>&1; then
+    echo "FAILED: sanitizer reports"; cat "$work"/sanitizer.*; failures=$((failures + 1))
+  fi
   if [ "$failures" -gt 0 ]; then
     echo "--- log"; cat "$work/log" 2>/dev/null || true
     exit 1

@@ -1,0 +1,35 @@
+// One received datagram, source address and bytes, through the whole
+// receive step against the platform doubles: whatever it holds, the step
+// returns, stores at most one record, and stores only complete ones.
+#include <arpa/inet.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "catalogue/model_table.h"
+#include "fuzz_support.h"
+#include "response/receive.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
+{
+    static bool table_ready = (init_model_table(), true);
+    (void)table_ready;
+    if (size < 4)
+        return 0;
+    reset_worker_state();
+    onvif_socket = 7;
+    max_fd = 7;
+    uint32_t source;
+    memcpy(&source, data, 4);
+    char dotted[16];
+    inet_ntop(AF_INET, &source, dotted, sizeof dotted);
+    fake::state.arp_tables = {std::string("header\n") + dotted + " 0x1 0x2 02:00:00:00:00:01 * eth0\n"};
+    fake::state.incoming.push_back({source, std::string(reinterpret_cast<const char*>(data + 4), size - 4)});
+    recv_onvif_response();
+    if (!fake::state.incoming.empty() || fake::state.stored.size() > 1)
+        abort();
+    for (const TMediaSourceDevInfo& r : fake::state.stored)
+        if (r.port < 1 || r.port > 65535 || strcmp(r.ip_addr, dotted) != 0)
+            abort();
+    return 0;
+}
