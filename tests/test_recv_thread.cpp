@@ -1,5 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <sys/socket.h>
+
+#include <cstring>
 #include <thread>
 
 #include "test_support.h"
@@ -26,6 +29,12 @@ TEST(recv_thread, registers_opens_probes_and_tears_down_in_order)
                                               "log:[onvif_camscout] stop recv thread...", "sleep:2"};
     EXPECT_EQ(tail, expected_tail);
     EXPECT_EQ(fake::events_named("fcntl:7").size(), 2u);
+    // The receive queue must hold every camera's answers until the worker gets to them.
+    ASSERT_GE(fake::state.sockopts.size(), 1u);
+    EXPECT_EQ(fake::state.sockopts[0].name, SO_RCVBUFFORCE);
+    int bytes = 0;
+    std::memcpy(&bytes, fake::state.sockopts[0].value.data(), sizeof bytes);
+    EXPECT_GE(bytes, 8 << 20);
     EXPECT_EQ(fake::state.sent.size(), 2u);
     EXPECT_EQ(fake::state.last_select_nfds, 8);
     EXPECT_EQ(onvif_socket, 0);

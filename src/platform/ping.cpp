@@ -2,20 +2,25 @@
 // that ends at the echo reply, at a complete neighbour entry, or at the
 // timeout. It never starts another program.
 #include <arpa/inet.h>
+#include <net/if.h>
+#include <net/if_arp.h>
 #include <netinet/in.h>
 #include <netinet/ip.h>
 #include <netinet/ip_icmp.h>
 #include <poll.h>
+#include <sys/ioctl.h>
 #include <sys/socket.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <string>
+#include <vector>
 
 #include "platform/platform.h"
 
-// How often the neighbour table is looked at while no reply has come.
+// How often the neighbour table is looked at again while no reply has come.
 static const int ping_slice_ms = 5;
 
 struct ping_socket {
@@ -81,20 +86,39 @@ static bool echo_reply_from(const ping_socket& s, in_addr_t from, uint16_t id)
     return h->type == ICMP_ECHOREPLY && (!s.raw || h->un.echo.id == htons(id));
 }
 
-// True when the kernel's neighbour table holds a complete entry for text.
-static bool neighbour_complete(const char* text)
+// The host's IPv4 device names, looked up at most once a second: a ping
+// per camera must not list the interfaces each time.
+static std::vector<std::string> ipv4_devices()
 {
-    FILE* f = fopen("/proc/net/arp", "re");
-    if (f == nullptr)
-        return false;
-    char line[256], ip[64], hw[64], mask[64], dev[64];
-    unsigned type = 0, flags = 0;
-    bool found = false;
-    while (!found && fgets(line, sizeof line, f) != nullptr)
-        found = sscanf(line, "%63s 0x%x 0x%x %63s %63s %63s", ip, &type, &flags, hw, mask, dev) == 6 &&
-                strcmp(ip, text) == 0 && (flags & 0x2) != 0 && strcmp(hw, "00:00:00:00:00:00") != 0;
-    fclose(f);
-    return found;
+    static std::vector<std::string> names;
+    static std::chrono::steady_clock::time_point listed{};
+    auto now = std::chrono::steady_clock::now();
+    if (now - listed < std::chrono::seconds(1))
+        return names;
+    names.clear();
+    if (struct if_nameindex* all = if_nameindex()) {
+        for (struct if_nameindex* i = all; i->if_index != 0; ++i)
+            names.push_back(i->if_name);
+        if_freenameindex(all);
+    }
+    listed = now;
+    return names;
+}
+
+// True when the kernel's neighbour table holds a complete entry for the
+// address on any device. One hash lookup per device, where reading the
+// whole table would cost time in proportion to the site's size.
+static bool neighbour_complete(int fd, const sockaddr_in& addr)
+{
+    for (const std::string& dev : ipv4_devices()) {
+        arpreq req{};
+        std::memcpy(&req.arp_pa, &addr, sizeof addr);
+        req.arp_pa.sa_family = AF_INET;
+        std::strncpy(req.arp_dev, dev.c_str(), sizeof req.arp_dev - 1);
+        if (ioctl(fd, SIOCGARP, &req) == 0 && (req.arp_flags & ATF_COM) != 0)
+            return true;
+    }
+    return false;
 }
 
 int ping(const char* address, int timeout_ms, char*)
@@ -112,10 +136,10 @@ int ping(const char* address, int timeout_ms, char*)
     send_echo(s, to, id);
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
     while (std::chrono::steady_clock::now() < deadline) {
+        if (neighbour_complete(s.fd, to))
+            return 0;
         pollfd p = {s.fd, POLLIN, 0};
         if (poll(&p, 1, ping_slice_ms) > 0 && echo_reply_from(s, to.sin_addr.s_addr, id))
-            return 0;
-        if (neighbour_complete(address))
             return 0;
     }
     return -1;

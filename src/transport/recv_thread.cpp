@@ -37,6 +37,21 @@ void stop_recv_thread()
     os_sleep(2);
 }
 
+// Every camera of a site answers within half a second, twice, and the
+// worker handles one datagram at a time: the answers wait in the socket's
+// receive queue, and whatever does not fit there is lost for the whole run.
+// 16 MiB (the kernel doubles it) holds the answers of some 4000 cameras.
+static const int receive_buffer_bytes = 16 << 20;
+
+static void enlarge_receive_buffer()
+{
+    // As root the host's rmem_max does not cap it; otherwise take what it allows.
+    if (os_setsockopt(onvif_socket, SOL_SOCKET, SO_RCVBUFFORCE, &receive_buffer_bytes,
+                      sizeof receive_buffer_bytes) != 0)
+        os_setsockopt(onvif_socket, SOL_SOCKET, SO_RCVBUF, &receive_buffer_bytes,
+                      sizeof receive_buffer_bytes);
+}
+
 static void open_onvif_socket()
 {
     onvif_socket = os_socket(AF_INET, SOCK_DGRAM, 0);
@@ -45,6 +60,7 @@ static void open_onvif_socket()
     } else {
         debug_log("[onvif camscout] onvif_socket(%d) create succ", onvif_socket);
         max_fd = onvif_socket;
+        enlarge_receive_buffer();
     }
     int flags = os_fcntl(onvif_socket, F_GETFL, 0);
     os_fcntl(onvif_socket, F_SETFL, flags | O_NONBLOCK);

@@ -79,7 +79,7 @@ sim_fleet generate_fleet(int n, unsigned seed, int lans)
         c.lan = i % lans;
         int host = i / lans;
         char text[64];
-        snprintf(text, sizeof text, "10.%d.%d.%d", 77 + c.lan, 1 + host / 250, 10 + host % 250);
+        snprintf(text, sizeof text, "10.%d.%d.%d", 77 + c.lan, 1 + host / 240, 10 + host % 240);
         c.address = text;
         snprintf(text, sizeof text, "02:c5:%02x:%02x:%02x:%02x", c.lan, (i >> 16) & 255, (i >> 8) & 255,
                  i & 255);
