@@ -36,6 +36,7 @@ static sim_camera camera_from_json(const json& j, std::size_t index)
     c.prefix = j.value("prefix", "d");
     c.raw_reply = optional_text(j, "raw_reply");
     c.unprompted = j.value("unprompted", std::vector<std::string>{});
+    c.flood_per_second = j.value("flood_per_second", 0);
     for (const std::string& kind : c.unprompted)
         if (std::find(std::begin(unprompted_kinds), std::end(unprompted_kinds), kind) ==
             std::end(unprompted_kinds))
@@ -85,6 +86,8 @@ static json camera_to_json(const sim_camera& c)
         j["raw_reply"] = *c.raw_reply;
     if (!c.unprompted.empty())
         j["unprompted"] = c.unprompted;
+    if (c.flood_per_second > 0)
+        j["flood_per_second"] = c.flood_per_second;
     return j;
 }
 

@@ -21,6 +21,7 @@ struct sim_camera {
     std::string prefix = "d";          // prefix bound to WS-Discovery; "": default namespace
     std::optional<std::string> raw_reply;  // sent as it stands instead of a ProbeMatch
     std::vector<std::string> unprompted;   // hello, empty, not_probe_match, oversized
+    int flood_per_second = 0;              // > 0: floods the prober with datagrams of every kind
 };
 
 struct sim_fleet {

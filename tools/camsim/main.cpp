@@ -68,8 +68,8 @@ static void list_devices(const sim_fleet& fleet)
 static void report(const sim_counts& n)
 {
     std::printf("onvif_camsim: probes received %ld (transmitter %ld, device %ld); replies sent %ld; "
-                "unprompted sent %ld; send errors %ld; other datagrams %ld\n",
-                n.probes, n.transmitter_probes, n.device_probes, n.replies, n.unprompted, n.send_errors,
+                "unprompted sent %ld; flood sent %ld; send errors %ld; other datagrams %ld\n",
+                n.probes, n.transmitter_probes, n.device_probes, n.replies, n.unprompted, n.flood, n.send_errors,
                 n.other_datagrams);
 }
 

@@ -21,43 +21,63 @@ static std::string q(const sim_camera& c, const std::string& local)
     return c.prefix.empty() ? local : c.prefix + ":" + local;
 }
 
+// <prefix:local>content</prefix:local>, built by appending: GCC 12 warns
+// falsely about "literal" + std::string&& chains when optimising.
+static std::string element(const sim_camera& c, const std::string& local, const std::string& content)
+{
+    std::string name = q(c, local);
+    std::string out;
+    out.append("<").append(name).append(">").append(content).append("</").append(name).append(">");
+    return out;
+}
+
+static std::string plain(const std::string& name, const std::string& content)
+{
+    std::string out;
+    out.append("<").append(name).append(">").append(content).append("</").append(name).append(">");
+    return out;
+}
+
 static std::string envelope(const sim_camera& c, const std::string& action, const std::string& relates_to,
                             const std::string& body)
 {
     std::string ns_decl = c.prefix.empty() ? "xmlns=\"" + discovery_ns + "\""
                                            : "xmlns:" + c.prefix + "=\"" + discovery_ns + "\"";
-    std::string header = "<wsa:MessageID>uuid:" + fresh_uuid() + "</wsa:MessageID>";
+    std::string header = plain("wsa:MessageID", "uuid:" + fresh_uuid());
     if (!relates_to.empty())
-        header += "<wsa:RelatesTo>" + relates_to + "</wsa:RelatesTo>";
-    header += "<wsa:To>http://schemas.xmlsoap.org/ws/2004/08/addressing/role/anonymous</wsa:To>"
-              "<wsa:Action>" + discovery_ns + "/" + action + "</wsa:Action>";
-    return "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n"
-           "<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"" + soap_ns + "\" xmlns:wsa=\"" + addressing_ns + "\" " +
-           ns_decl + " xmlns:dn=\"http://www.onvif.org/ver10/network/wsdl\""
-           " xmlns:tds=\"http://www.onvif.org/ver10/device/wsdl\">\n"
-           "<SOAP-ENV:Header>" + header + "</SOAP-ENV:Header>\n"
-           "<SOAP-ENV:Body>" + body + "</SOAP-ENV:Body></SOAP-ENV:Envelope>\n";
+        header += plain("wsa:RelatesTo", relates_to);
+    header += plain("wsa:To", "http://schemas.xmlsoap.org/ws/2004/08/addressing/role/anonymous");
+    header += plain("wsa:Action", discovery_ns + "/" + action);
+    std::string out = "<?xml version=\"1.0\" encoding=\"UTF-8\"?>\n<SOAP-ENV:Envelope xmlns:SOAP-ENV=\"";
+    out.append(soap_ns).append("\" xmlns:wsa=\"").append(addressing_ns).append("\" ").append(ns_decl);
+    out.append(" xmlns:dn=\"http://www.onvif.org/ver10/network/wsdl\"");
+    out.append(" xmlns:tds=\"http://www.onvif.org/ver10/device/wsdl\">\n");
+    out.append(plain("SOAP-ENV:Header", header)).append("\n");
+    out.append(plain("SOAP-ENV:Body", body)).append("</SOAP-ENV:Envelope>\n");
+    return out;
+}
+
+static std::string endpoint_reference(const sim_camera& c)
+{
+    return plain("wsa:EndpointReference", plain("wsa:Address", "urn:uuid:" + c.name));
 }
 
 static std::string match_body(const sim_camera& c)
 {
-    std::string body = "<" + q(c, "ProbeMatch") + "><wsa:EndpointReference><wsa:Address>urn:uuid:" +
-                       c.name + "</wsa:Address></wsa:EndpointReference>"
-                       "<" + q(c, "Types") + ">dn:NetworkVideoTransmitter tds:Device</" + q(c, "Types") + ">";
+    std::string inner = endpoint_reference(c) + element(c, "Types", "dn:NetworkVideoTransmitter tds:Device");
     if (c.scopes)
-        body += "<" + q(c, "Scopes") + ">" + *c.scopes + "</" + q(c, "Scopes") + ">";
+        inner += element(c, "Scopes", *c.scopes);
     if (c.xaddrs)
-        body += "<" + q(c, "XAddrs") + ">" + *c.xaddrs + "</" + q(c, "XAddrs") + ">";
-    body += "<" + q(c, "MetadataVersion") + ">1</" + q(c, "MetadataVersion") + "></" + q(c, "ProbeMatch") + ">";
-    return body;
+        inner += element(c, "XAddrs", *c.xaddrs);
+    inner += element(c, "MetadataVersion", "1");
+    return element(c, "ProbeMatch", inner);
 }
 
 std::string probe_match_text(const sim_camera& c, const std::string& relates_to)
 {
     if (c.raw_reply)
         return *c.raw_reply;
-    return envelope(c, "ProbeMatches", relates_to,
-                    "<" + q(c, "ProbeMatches") + ">" + match_body(c) + "</" + q(c, "ProbeMatches") + ">");
+    return envelope(c, "ProbeMatches", relates_to, element(c, "ProbeMatches", match_body(c)));
 }
 
 std::string unprompted_text(const sim_camera& c, const std::string& kind)
@@ -65,13 +85,10 @@ std::string unprompted_text(const sim_camera& c, const std::string& kind)
     if (kind == "empty")
         return "";
     if (kind == "hello")
-        return envelope(c, "Hello", "",
-                        "<" + q(c, "Hello") + ">" + match_body(c).substr(0) + "</" + q(c, "Hello") + ">");
+        return envelope(c, "Hello", "", element(c, "Hello", match_body(c)));
     if (kind == "not_probe_match")
         return envelope(c, "ResolveMatches", "",
-                        "<" + q(c, "ResolveMatches") + "><" + q(c, "ResolveMatch") + "><wsa:EndpointReference>"
-                        "<wsa:Address>urn:uuid:" + c.name + "</wsa:Address></wsa:EndpointReference>"
-                        "</" + q(c, "ResolveMatch") + "></" + q(c, "ResolveMatches") + ">");
+                        element(c, "ResolveMatches", element(c, "ResolveMatch", endpoint_reference(c))));
     // oversized: a ProbeMatch far larger than a receive buffer
     sim_camera big = c;
     big.scopes = (c.scopes ? *c.scopes + " " : std::string()) + std::string(16000, 'S');

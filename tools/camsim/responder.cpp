@@ -31,6 +31,9 @@ struct responder {
     const sim_fleet& fleet;
     std::vector<unsigned> ifindex;  // per camera: its device
     std::vector<bool> greeted;      // unprompted datagrams go out once per camera
+    bool prober_known = false;
+    sockaddr_in prober{};           // where floods go: the first Probe's sender
+    long flood_tick = 0;
     reply_queue queue;
     std::mt19937 rng;
     sim_counts counts;
@@ -106,6 +109,10 @@ static void schedule_answers(responder& r, const std::string& probe, const socka
     r.counts.transmitter_probes += transmitter;
     r.counts.device_probes += device;
     std::string relates_to = message_id_of(probe);
+    if (!r.prober_known) {
+        r.prober_known = true;
+        r.prober = from;
+    }
     auto now = sim_clock::now();
     for (std::size_t i = 0; i < r.fleet.cameras.size(); ++i) {
         const sim_camera& c = r.fleet.cameras[i];
@@ -138,6 +145,26 @@ static void read_datagram(responder& r)
         ++r.counts.other_datagrams;
 }
 
+// The flooding cameras' share of one 10 ms tick, every kind in turn: Hello,
+// empty, not a ProbeMatch, oversized, and a repeated ProbeMatch.
+static void send_flood(responder& r)
+{
+    static const char* const kinds[] = {"hello", "empty", "not_probe_match", "oversized", "probe_match"};
+    if (!r.prober_known)
+        return;
+    ++r.flood_tick;
+    for (std::size_t i = 0; i < r.fleet.cameras.size(); ++i) {
+        const sim_camera& c = r.fleet.cameras[i];
+        long due = c.flood_per_second * r.flood_tick / 100 - c.flood_per_second * (r.flood_tick - 1) / 100;
+        for (long k = 0; k < due; ++k) {
+            std::size_t kind = static_cast<std::size_t>(r.counts.flood % 5);
+            std::string text = kind == 4 ? probe_match_text(c, "") : unprompted_text(c, kinds[kind]);
+            send_from(r, i, text, r.prober);
+            ++r.counts.flood;
+        }
+    }
+}
+
 static void send_due(responder& r)
 {
     auto now = sim_clock::now();
@@ -152,7 +179,7 @@ static void send_due(responder& r)
 sim_counts run_responder(const sim_fleet& fleet, const std::vector<std::string>& interfaces,
                          int duration_s, unsigned seed, const volatile sig_atomic_t* stop)
 {
-    responder r{-1, fleet, {}, std::vector<bool>(fleet.cameras.size()), {}, std::mt19937(seed), {}};
+    responder r{-1, fleet, {}, std::vector<bool>(fleet.cameras.size()), false, {}, 0, {}, std::mt19937(seed), {}};
     for (const sim_camera& c : fleet.cameras) {
         unsigned index = if_nametoindex(c.device.c_str());
         if (index == 0)
@@ -161,13 +188,18 @@ sim_counts run_responder(const sim_fleet& fleet, const std::vector<std::string>&
     }
     open_socket(r, interfaces);
     auto end = sim_clock::now() + std::chrono::seconds(duration_s);
+    auto next_flood = sim_clock::now();
     while (sim_clock::now() < end && !*stop) {
+        if (sim_clock::now() >= next_flood) {
+            send_flood(r);
+            next_flood += std::chrono::milliseconds(10);
+        }
         int wait_ms = 50;
         if (!r.queue.empty())
             wait_ms = static_cast<int>(std::max<long>(0, std::chrono::duration_cast<std::chrono::milliseconds>(
                                                               r.queue.top().when - sim_clock::now()).count()));
         pollfd p = {r.fd, POLLIN, 0};
-        if (poll(&p, 1, std::min(wait_ms, 50)) > 0)
+        if (poll(&p, 1, std::min(wait_ms, 10)) > 0)
             read_datagram(r);
         send_due(r);
     }

@@ -20,6 +20,7 @@ struct sim_counts {
     long unprompted = 0;
     long send_errors = 0;
     long other_datagrams = 0;
+    long flood = 0;
 };
 
 // Answers every Probe for duration_s seconds, or until *stop is set, then
