@@ -132,6 +132,7 @@ static std::condition_variable queue_ready;
 static std::vector<found_source> queue;   // found, not yet written
 static bool queue_closing = false;        // msas_uninit_onvif has begun
 static std::thread writer;
+static std::chrono::steady_clock::time_point give_up;  // set when closing begins
 
 // How long the end of the run waits for a store that stays locked.
 static const auto final_flush_limit = std::chrono::seconds(3);
@@ -148,11 +149,10 @@ static std::string try_write(const std::vector<found_source>& batch)
     return batch.empty() ? "" : store_insert(batch);
 }
 
-// Writes one batch, retrying while the store refuses, until the run's end
-// has waited final_flush_limit. Returns what failed, or an empty string.
+// Writes one batch, retrying while the store refuses, until the end of the
+// run has waited final_flush_limit for all batches together. Returns what failed, or an empty string.
 static std::string write_batch(const std::vector<found_source>& batch, bool& reported)
 {
-    std::chrono::steady_clock::time_point give_up{};
     for (;;) {
         std::string why = try_write(batch);
         if (why.empty())
@@ -162,8 +162,6 @@ static std::string write_batch(const std::vector<found_source>& batch, bool& rep
                       why.c_str());
         reported = true;
         std::unique_lock<std::mutex> lock(queue_lock);
-        if (queue_closing && give_up == std::chrono::steady_clock::time_point{})
-            give_up = std::chrono::steady_clock::now() + final_flush_limit;
         if (queue_closing && std::chrono::steady_clock::now() >= give_up)
             return why;
         queue_ready.wait_for(lock, retry_pause);
@@ -231,6 +229,7 @@ int msas_uninit_onvif()
         if (!writer.joinable())
             return 0;
         queue_closing = true;
+        give_up = std::chrono::steady_clock::now() + final_flush_limit;
     }
     queue_ready.notify_all();
     writer.join();

@@ -34,3 +34,6 @@ std::string fleet_to_json(const sim_fleet& fleet);
 
 // A realistic mixed fleet of n cameras on lans LANs, the same for one seed.
 sim_fleet generate_fleet(int n, unsigned seed, int lans);
+// Adds k devices on the first LAN that answer no Probe but send rate
+// datagrams a second, of every kind, to the prober.
+void add_flooders(sim_fleet& fleet, int k, int rate);

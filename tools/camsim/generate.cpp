@@ -95,3 +95,21 @@ sim_fleet generate_fleet(int n, unsigned seed, int lans)
     }
     return fleet;
 }
+
+void add_flooders(sim_fleet& fleet, int k, int rate)
+{
+    for (int i = 0; i < k; ++i) {
+        sim_camera c;
+        char text[64];
+        snprintf(text, sizeof text, "10.77.200.%d", 10 + i % 240);
+        c.address = text;
+        snprintf(text, sizeof text, "02:f1:00:00:%02x:%02x", (i >> 8) & 255, i & 255);
+        c.mac = text;
+        c.name = "flooder" + std::to_string(i);
+        c.device = "flood" + std::to_string(i);
+        c.answers_transmitter = c.answers_device = false;
+        c.scopes = root + "hardware/FLOOD-" + std::to_string(i);
+        c.flood_per_second = rate;
+        fleet.cameras.push_back(c);
+    }
+}

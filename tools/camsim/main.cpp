@@ -14,7 +14,8 @@
 
 static const char usage[] =
     "usage: onvif_camsim --fleet FILE --interface DEV [--interface DEV ...] [--duration S] [--seed S]\n"
-    "       onvif_camsim --generate N [--seed S] [--lans K]    write a generated fleet to stdout\n"
+    "       onvif_camsim --generate N [--seed S] [--lans K] [--flooders K --flood-rate R]\n"
+    "                                                  write a generated fleet to stdout\n"
     "       onvif_camsim --fleet FILE --list-devices           one line per camera: device lan address mac arp\n";
 
 struct options {
@@ -24,6 +25,8 @@ struct options {
     unsigned seed = 1;
     int generate = -1;
     int lans = 1;
+    int flooders = 0;
+    int flood_rate = 100;
     bool list_devices = false;
 };
 
@@ -52,6 +55,8 @@ static options parse(int argc, char** argv)
         else if (a == "--seed") o.seed = static_cast<unsigned>(number(value(), "seed"));
         else if (a == "--generate") o.generate = number(value(), "camera count");
         else if (a == "--lans") o.lans = std::max(1, number(value(), "LAN count"));
+        else if (a == "--flooders") o.flooders = number(value(), "flooder count");
+        else if (a == "--flood-rate") o.flood_rate = number(value(), "flood rate");
         else if (a == "--list-devices") o.list_devices = true;
         else throw std::runtime_error("unknown option " + a);
     }
@@ -87,7 +92,9 @@ int main(int argc, char** argv)
     try {
         options o = parse(argc, argv);
         if (o.generate >= 0) {
-            std::cout << fleet_to_json(generate_fleet(o.generate, o.seed, o.lans));
+            sim_fleet fleet = generate_fleet(o.generate, o.seed, o.lans);
+            add_flooders(fleet, o.flooders, o.flood_rate);
+            std::cout << fleet_to_json(fleet);
             return 0;
         }
         if (o.fleet_path.empty())
