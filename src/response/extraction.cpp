@@ -78,19 +78,24 @@ bool get_tag_value(const char* message, const char* tag, std::string& value)
     return true;
 }
 
+std::vector<std::string_view> split_at_spaces(std::string_view text)
+{
+    std::vector<std::string_view> tokens;
+    std::size_t pos = 0;
+    while ((pos = text.find_first_not_of(' ', pos)) != std::string_view::npos) {
+        std::size_t end = text.find(' ', pos);
+        if (end == std::string_view::npos)
+            end = text.size();
+        tokens.push_back(text.substr(pos, end - pos));
+        pos = end;
+    }
+    return tokens;
+}
+
 std::vector<std::string> split_scopes(const std::string& scopes)
 {
     std::vector<std::string> tokens;
-    std::size_t pos = 0;
-    while (pos < scopes.size()) {
-        std::size_t start = scopes.find_first_not_of(' ', pos);
-        if (start == std::string::npos)
-            break;
-        std::size_t end = scopes.find(' ', start);
-        if (end == std::string::npos)
-            end = scopes.size();
-        tokens.push_back(scopes.substr(start, end - start));
-        pos = end;
-    }
+    for (std::string_view token : split_at_spaces(scopes))
+        tokens.emplace_back(token);
     return tokens;
 }

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 // Writes into the zero-filled prefix area the prefix that the message binds
@@ -16,6 +17,9 @@ void form_element_name(char (&name)[256], const char* prefix, const char* local)
 // True, with the text between the element's start and end tags in value,
 // when the element is present; false with value unchanged otherwise.
 bool get_tag_value(const char* message, const char* tag, std::string& value);
+
+// The tokens of a text separated by runs of spaces (code 32 only).
+std::vector<std::string_view> split_at_spaces(std::string_view text);
 
 // The space-separated tokens of a Scopes value; tabs and line breaks stay
 // inside the tokens.

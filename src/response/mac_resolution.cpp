@@ -9,6 +9,7 @@
 #include "platform/os_calls.h"
 #include "platform/platform.h"
 #include "platform/text_field.h"
+#include "response/extraction.h"
 #include "run/debug_log.h"
 
 // The kernel may still be resolving when ping returns; the table is read
@@ -22,21 +23,6 @@ void dotted_text(uint32_t addr, char (&text)[16])
     inet_ntop(AF_INET, &a, text, sizeof text);
 }
 
-// The line's tokens, separated by runs of spaces.
-static std::vector<std::string_view> space_tokens(std::string_view line)
-{
-    std::vector<std::string_view> tokens;
-    std::size_t pos = 0;
-    while ((pos = line.find_first_not_of(' ', pos)) != std::string_view::npos) {
-        std::size_t end = line.find(' ', pos);
-        if (end == std::string_view::npos)
-            end = line.size();
-        tokens.push_back(line.substr(pos, end - pos));
-        pos = end;
-    }
-    return tokens;
-}
-
 void arp_table_lookup(FILE* table, const char* dotted, char (&mac)[32])
 {
     char line[1024];
@@ -47,7 +33,7 @@ void arp_table_lookup(FILE* table, const char* dotted, char (&mac)[32])
         std::string_view text(line);
         if (!text.empty() && text.back() == '\n')
             text.remove_suffix(1);
-        std::vector<std::string_view> tokens = space_tokens(text);
+        std::vector<std::string_view> tokens = split_at_spaces(text);
         if (tokens.empty() || tokens[0] != dotted)
             continue;
         if (tokens.size() >= 4)
