@@ -8,17 +8,22 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 
 #include "platform/os_calls.h"
+#include "platform/text_field.h"
 #include "run/debug_log.h"
 #include "run/globals.h"
 
-static const char transmitter_template[] =
-    "<?xml version=\"1.0\" encoding=\"utf-8\"?>"
-    "<Envelope xmlns:dn=\"http://www.onvif.org/ver10/network/wsdl\""
+// Both Probes share one text; they differ only in the namespace that the
+// Envelope declares and in the type that they probe for.
+static const char probe_head[] = "<?xml version=\"1.0\" encoding=\"utf-8\"?><Envelope ";
+static const char probe_header[] =
     " xmlns=\"http://www.w3.org/2003/05/soap-envelope\">"
     "<Header>"
-    "<wsa:MessageID xmlns:wsa=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\">%s</wsa:MessageID>"
+    "<wsa:MessageID xmlns:wsa=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\">";
+static const char probe_middle[] =
+    "</wsa:MessageID>"
     "<wsa:To xmlns:wsa=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\">"
     "urn:schemas-xmlsoap-org:ws:2005:04:discovery</wsa:To>"
     "<wsa:Action xmlns:wsa=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\">"
@@ -27,25 +32,8 @@ static const char transmitter_template[] =
     "<Body><Probe xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\""
     " xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\""
     " xmlns=\"http://schemas.xmlsoap.org/ws/2005/04/discovery\">"
-    "<Types>dn:NetworkVideoTransmitter</Types><Scopes /></Probe></Body>"
-    "</Envelope>";
-
-static const char device_template[] =
-    "<?xml version=\"1.0\" encoding=\"utf-8\"?>"
-    "<Envelope xmlns:tds=\"http://www.onvif.org/ver10/device/wsdl\""
-    " xmlns=\"http://www.w3.org/2003/05/soap-envelope\">"
-    "<Header>"
-    "<wsa:MessageID xmlns:wsa=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\">%s</wsa:MessageID>"
-    "<wsa:To xmlns:wsa=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\">"
-    "urn:schemas-xmlsoap-org:ws:2005:04:discovery</wsa:To>"
-    "<wsa:Action xmlns:wsa=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\">"
-    "http://schemas.xmlsoap.org/ws/2005/04/discovery/Probe</wsa:Action>"
-    "</Header>"
-    "<Body><Probe xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\""
-    " xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\""
-    " xmlns=\"http://schemas.xmlsoap.org/ws/2005/04/discovery\">"
-    "<Types>tds:Device</Types><Scopes /></Probe></Body>"
-    "</Envelope>";
+    "<Types>";
+static const char probe_tail[] = "</Types><Scopes /></Probe></Body></Envelope>";
 
 void format_message_id(const unsigned char (&u)[16], char (&message_id)[128])
 {
@@ -58,14 +46,16 @@ void format_message_id(const unsigned char (&u)[16], char (&message_id)[128])
 
 void format_probe(probe_kind kind, const char* message_id, char (&probe)[2048])
 {
-    std::memset(probe, 0, sizeof probe);
-    const char* tmpl = kind == probe_kind::transmitter ? transmitter_template : device_template;
-    const char* hole = std::strstr(tmpl, "%s");
-    std::size_t head = static_cast<std::size_t>(hole - tmpl);
-    std::size_t id_len = strnlen(message_id, 127);
-    std::memcpy(probe, tmpl, head);
-    std::memcpy(probe + head, message_id, id_len);
-    std::memcpy(probe + head + id_len, hole + 2, std::strlen(hole + 2));
+    bool transmitter = kind == probe_kind::transmitter;
+    std::string text = probe_head;
+    text += transmitter ? "xmlns:dn=\"http://www.onvif.org/ver10/network/wsdl\""
+                        : "xmlns:tds=\"http://www.onvif.org/ver10/device/wsdl\"";
+    text += probe_header;
+    text.append(message_id, strnlen(message_id, 127));
+    text += probe_middle;
+    text += transmitter ? "dn:NetworkVideoTransmitter" : "tds:Device";
+    text += probe_tail;
+    copy_text(probe, text);
 }
 
 static void new_message_id(char (&message_id)[128])

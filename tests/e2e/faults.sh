@@ -7,9 +7,6 @@
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
-work=$(mktemp -d /tmp/camscout-e2e.XXXXXX)
-trap 'rm -rf "$work" "$work-store"' EXIT
-sanitizer_reports_to "$work"
 run_seconds=12
 
 udp() { awk -v name="$2" '$1 == "Udp:" && !h { for (i = 2; i <= NF; i++) c[$i] = i; h = 1; next }

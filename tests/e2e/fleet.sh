@@ -4,9 +4,6 @@
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
-work=$(mktemp -d /tmp/camscout-e2e.XXXXXX)
-trap 'rm -rf "$work"' EXIT
-sanitizer_reports_to "$work"
 
 "$build/onvif_camsim" --generate 100 --seed 11 >"$work/fleet.json"
 "$top/scripts/lab" --fleet "$work/fleet.json" --daemon "$build/onvif_camscout_short_run" --run-seconds 12 \

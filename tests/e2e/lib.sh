@@ -19,6 +19,12 @@ sanitizer_reports_to() {
   export ASAN_OPTIONS="log_path=$1/sanitizer:detect_leaks=0" UBSAN_OPTIONS="log_path=$1/sanitizer:print_stacktrace=1"
 }
 
+# A work folder for the lab's files, removed at exit with any sibling
+# "$work-*" folders a test makes; sanitizer reports go into it.
+work=$(mktemp -d /tmp/camscout-e2e.XXXXXX)
+trap "rm -rf '$work' '$work'-*" EXIT
+sanitizer_reports_to "$work"
+
 log_has() { grep -q -F -- "$1" "$work/log"; }
 log_count() { grep -c -F -- "$1" "$work/log" || true; }
 

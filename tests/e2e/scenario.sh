@@ -8,9 +8,6 @@
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"
-work=$(mktemp -d /tmp/camscout-e2e.XXXXXX)
-trap 'rm -rf "$work"' EXIT
-sanitizer_reports_to "$work"
 
 "$top/scripts/lab" --fleet "$here/scenario_fleet.json" --local-fleet "$here/scenario_local.json" \
   --extra-interfaces --second-start 5 --work "$work" --quiet >/dev/null || { echo "FAILED: lab"; failures=1; }

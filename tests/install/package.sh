@@ -9,13 +9,11 @@ if dpkg-query -W -f='${Status}' onvif-camscout 2>/dev/null | grep -q "install ok
   echo "SKIPPED: onvif-camscout is already installed on this machine; not touching it"
   exit 77
 fi
-work=$(mktemp -d /tmp/camscout-package.XXXXXX)
 cleanup() {
   dpkg -r onvif-camscout >/dev/null 2>&1 || true
   rm -rf "$work"
 }
 trap cleanup EXIT
-sanitizer_reports_to "$work"
 
 cmake -S "$top" -B "$work/build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr -DCAMSCOUT_TESTS=OFF >/dev/null
 cmake --build "$work/build" -j "$(nproc)" >/dev/null
