@@ -279,3 +279,25 @@ FILE* os_fopen(const char* path, const char* mode)
     std::string& table = state.arp_tables[i];
     return fmemopen(table.data(), table.size(), mode);
 }
+
+int os_fclose(FILE* stream)
+{
+    return fclose(stream);
+}
+
+int os_thread_create(pthread_t* thread, void* (*entry)(void*), void* arg)
+{
+    return pthread_create(thread, nullptr, entry, arg);
+}
+
+int os_thread_join(pthread_t thread)
+{
+    return pthread_join(thread, nullptr);
+}
+
+void os_uuid_generate(unsigned char (&out)[16])
+{
+    static unsigned counter = 0;
+    std::memset(out, 0, 16);
+    std::memcpy(out, &++counter, sizeof counter);
+}

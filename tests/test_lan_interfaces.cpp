@@ -93,3 +93,39 @@ TEST(lan_interfaces, order_is_wired_wireless_bridges_and_duplicates_stay)
     ASSERT_EQ(fake::state.log.size(), 5u);
     EXPECT_EQ(fake::state.log[0], "[onvif camscout] main() dev=[eth1], addr=[10.0.0.2], b_addr=[10.0.0.255]");
 }
+
+// Where the platform's libraries put the members read, from the layout they
+// document: text members of 64 bytes counted from 1, and a 4-byte scalar
+// after each listed text member.
+struct layout_case {
+    const char* kind;
+    std::size_t size, dev_name, state, required;  // as compiled
+    int texts;
+    std::vector<int> scalars_after;
+    int dev_member, state_member, required_member;
+};
+
+static std::size_t text_offset(int member, const std::vector<int>& scalars_after)
+{
+    std::size_t offset = static_cast<std::size_t>(member - 1) * 64;
+    for (int s : scalars_after)
+        offset += s < member ? 4 : 0;
+    return offset;
+}
+
+#define LAYOUT(T) #T, sizeof(T), offsetof(T, dev_name), offsetof(T, state), offsetof(T, ipv4_addr)
+
+TEST(lan_interfaces, net_list_entries_have_the_documented_layout)
+{
+    const layout_case cases[] = {
+        {LAYOUT(t_network_netmgr_wired), 31, {6, 14, 24, 31}, 14, 18, 20},
+        {LAYOUT(t_network_netmgr_wireless), 21, {8, 16}, 18, 11, 13},
+        {LAYOUT(t_network_netmgr_bridge), 36, {19}, 1, 24, 34},
+    };
+    for (const layout_case& c : cases) {
+        EXPECT_EQ(c.size, c.texts * 64u + c.scalars_after.size() * 4) << c.kind;
+        EXPECT_EQ(c.dev_name, text_offset(c.dev_member, c.scalars_after)) << c.kind;
+        EXPECT_EQ(c.state, text_offset(c.state_member, c.scalars_after)) << c.kind;
+        EXPECT_EQ(c.required, text_offset(c.required_member, c.scalars_after)) << c.kind;
+    }
+}

@@ -35,6 +35,10 @@ TEST(arp_table_lookup, takes_the_hw_column_of_the_first_exact_match)
         {arp_header + "\n   \n192.168.1.2\t0x1 0x2 aa:bb:cc:dd:ee:01\n" + arp_line("192.168.1.2", "aa:bb:cc:dd:ee:02"),
          "192.168.1.2", "aa:bb:cc:dd:ee:02"},
         {arp_header + "192.168.1.2 0x1 0x2 aa:bb:cc:dd:ee:01", "192.168.1.2", "aa:bb:cc:dd:ee:01"},
+        // The newline is no separator: it stays in a line's last token.
+        {arp_header + "192.168.1.2 0x1 0x2 aa:bb:cc:dd:ee:01\n", "192.168.1.2", "aa:bb:cc:dd:ee:01\n"},
+        {arp_header + "192.168.1.2\n" + arp_line("192.168.1.2", "aa:bb:cc:dd:ee:02"), "192.168.1.2",
+         "aa:bb:cc:dd:ee:02"},
         {arp_header + "192.168.1.2 0x1 0x2 " + std::string(40, 'f') + " * eth0\n", "192.168.1.2",
          "fffffffffffffffffffffffffffffff"},
         {"", "192.168.1.2", "00:00:00:00:00:00"},

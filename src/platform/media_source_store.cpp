@@ -10,9 +10,10 @@
 #include <condition_variable>
 #include <filesystem>
 #include <mutex>
-#include <thread>
+#include <cstring>
 
 #include "platform/logger.h"
+#include "platform/os_calls.h"
 #include "platform/platform.h"
 #include "platform/settings.h"
 #include "platform/text_field.h"
@@ -131,7 +132,8 @@ static std::mutex queue_lock;
 static std::condition_variable queue_ready;
 static std::vector<found_source> queue;   // found, not yet written
 static bool queue_closing = false;        // msas_uninit_onvif has begun
-static std::thread writer;
+static pthread_t writer;
+static bool writer_started = false;       // writer is running and must be joined
 static std::chrono::steady_clock::time_point give_up;  // set when closing begins
 
 // How long the end of the run waits for a store that stays locked.
@@ -168,7 +170,7 @@ static std::string write_batch(const std::vector<found_source>& batch, bool& rep
     }
 }
 
-static void write_queued_sources()
+static void* write_queued_sources(void*)
 {
     bool reported = false;  // one "[msas]" line per trouble, not one per try
     std::string why = try_write({});
@@ -181,7 +183,7 @@ static void write_queued_sources()
     for (;;) {
         queue_ready.wait(lock, [] { return !queue.empty() || queue_closing; });
         if (queue.empty())
-            return;
+            return nullptr;
         std::vector<found_source> batch;
         batch.swap(queue);
         lock.unlock();
@@ -199,10 +201,17 @@ static void write_queued_sources()
 int msas_init_onvif()
 {
     std::lock_guard<std::mutex> lock(queue_lock);
-    if (writer.joinable())
+    if (writer_started)
         return 0;
     queue_closing = false;
-    writer = std::thread(write_queued_sources);
+    // Without a writer the run still goes on; what it finds is only logged.
+    int err = os_thread_create(&writer, write_queued_sources, nullptr);
+    if (err != 0) {
+        log_Debug("[msas] cannot start the store writer, nothing will be stored in %s: %s",
+                  settings().store_path.c_str(), std::strerror(err));
+        return -1;
+    }
+    writer_started = true;
     return 0;
 }
 
@@ -211,7 +220,7 @@ int msas_store_found_media_source_onvif(TMediaSourceDevInfo* info)
     if (info == nullptr)
         return -1;
     std::lock_guard<std::mutex> lock(queue_lock);
-    if (!writer.joinable() || queue_closing) {
+    if (!writer_started || queue_closing) {
         log_Debug("[msas] %s (%s) not stored: the store is not open",
                   std::string(field_text(info->ip_addr)).c_str(),
                   std::string(field_text(info->mac_addr)).c_str());
@@ -226,13 +235,14 @@ int msas_uninit_onvif()
 {
     {
         std::lock_guard<std::mutex> lock(queue_lock);
-        if (!writer.joinable())
+        if (!writer_started)
             return 0;
         queue_closing = true;
         give_up = std::chrono::steady_clock::now() + final_flush_limit;
     }
     queue_ready.notify_all();
-    writer.join();
+    os_thread_join(writer);
+    writer_started = false;
     store_close();
     return 0;
 }

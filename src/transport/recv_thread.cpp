@@ -23,8 +23,11 @@ void start_recv_thread()
     recv_thread_running = true;
     if (recv_thread_held)
         return;
-    if (pthread_create(&recv_thread_handle, nullptr, recv_thread_entry, nullptr) == 0)
-        recv_thread_held = true;
+    // Held before the worker exists, so that the worker's own clearing at
+    // its end can never come first.
+    recv_thread_held = true;
+    if (os_thread_create(&recv_thread_handle, recv_thread_entry, nullptr) != 0)
+        recv_thread_held = false;
 }
 
 void stop_recv_thread()
@@ -33,7 +36,7 @@ void stop_recv_thread()
     pthread_t worker = recv_thread_handle;
     recv_thread_running = false;
     if (held)
-        pthread_join(worker, nullptr);
+        os_thread_join(worker);
     os_sleep(2);
 }
 

@@ -157,3 +157,34 @@ TEST(msas, a_locked_or_broken_store_never_stalls_the_caller_and_says_why)
     EXPECT_NE(text.find("[msas] 1 found media sources not stored in"), std::string::npos) << text;
     EXPECT_NE(text.find("file is not a database"), std::string::npos) << text;
 }
+
+// The store's writer thread is made through this seam; here it can be refused.
+static int refuse_threads_with = 0;
+
+int os_thread_create(pthread_t* thread, void* (*entry)(void*), void* arg)
+{
+    return refuse_threads_with != 0 ? refuse_threads_with : pthread_create(thread, nullptr, entry, arg);
+}
+
+int os_thread_join(pthread_t thread)
+{
+    return pthread_join(thread, nullptr);
+}
+
+TEST(msas, no_writer_thread_means_nothing_stored_and_the_run_goes_on)
+{
+    const char* log = getenv("CAMSCOUT_LOG");
+    if (log == nullptr)
+        GTEST_SKIP() << "run through CTest, which points the log into the build tree";
+    refuse_threads_with = EAGAIN;
+    EXPECT_NE(msas_init_onvif(), 0);
+    refuse_threads_with = 0;
+    TMediaSourceDevInfo info{};
+    copy_text(info.ip_addr, "10.0.0.9");
+    copy_text(info.mac_addr, "02:00:00:00:00:09");
+    EXPECT_NE(msas_store_found_media_source_onvif(&info), 0);
+    EXPECT_EQ(msas_uninit_onvif(), 0);
+    std::string text = read_file(log);
+    EXPECT_NE(text.find("[msas] cannot start the store writer, nothing will be stored in"), std::string::npos) << text;
+    EXPECT_NE(text.find("[msas] 10.0.0.9 (02:00:00:00:00:09) not stored"), std::string::npos) << text;
+}
