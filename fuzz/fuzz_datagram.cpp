@@ -16,9 +16,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     (void)table_ready;
     if (size < 4)
         return 0;
-    reset_worker_state();
-    onvif_socket = 7;
-    max_fd = 7;
+    fake::reset();
+    onvif_socket = max_fd = 7;
     uint32_t source;
     memcpy(&source, data, 4);
     char dotted[16];

@@ -10,7 +10,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     if (size < 4)
         return 0;
-    reset_worker_state();
+    fake::reset();
     uint32_t source;
     memcpy(&source, data, 4);
     std::string text = input_text(data + 4, size - 4);

@@ -11,7 +11,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
     static bool table_ready = (init_model_table(), true);
     (void)table_ready;
-    reset_worker_state();
+    fake::reset();
     std::string text = input_text(data, size);
     TMediaSourceDevInfo info{};
     identify_device(info, text.c_str());

@@ -1,72 +1,54 @@
 #include <gtest/gtest.h>
 
+#include "core/globals.h"
+#include "fake_platform.h"
 #include "messages.h"
 #include "response/dedup.h"
-#include "test_support.h"
 
 static std::string channel_match(const std::string& token)
 {
     return probe_match(scope_root + "Profile/Streaming " + token);
 }
 
-TEST(dedup, address_path_handles_each_address_once)
+// One run's responders in order: whether each is already known, and the key
+// it leaves (the address, or the address and channel).
+TEST(dedup, each_address_and_each_channel_of_an_address_is_handled_once)
 {
-    reset_process_state();
-    uint32_t a = fake::addr("192.168.1.10");
-    EXPECT_FALSE(is_known_responder(a, probe_match(scope_root + "hardware/X").c_str()));
-    EXPECT_TRUE(is_known_responder(a, probe_match(scope_root + "hardware/Y").c_str()));
-    EXPECT_TRUE(is_known_responder(a, ""));
-    EXPECT_FALSE(is_known_responder(fake::addr("192.168.1.11"), ""));
-    EXPECT_EQ(seen_responder_addrs, (std::vector<uint64_t>{a, fake::addr("192.168.1.11")}));
-}
-
-TEST(dedup, channel_path_handles_each_channel_of_an_address_once)
-{
-    reset_process_state();
-    uint32_t a = fake::addr("192.168.1.10");
-    EXPECT_FALSE(is_known_responder(a, channel_match("vorn/Lumidock(ch2)").c_str()));
-    EXPECT_FALSE(is_known_responder(a, channel_match("VORN/Lumidock(ch3)").c_str()));
-    EXPECT_TRUE(is_known_responder(a, channel_match("Vorn-lumidock(CH2)").c_str()));
-    EXPECT_TRUE(seen_responder_addrs.empty());
-    if (a == 167880896u) {  // the key prints the address as a host integer
-        EXPECT_EQ(seen_channel_keys[0], "167880896_2");
-    }
-}
-
-TEST(dedup, the_two_paths_do_not_see_each_other)
-{
-    reset_process_state();
-    uint32_t a = fake::addr("192.168.1.10");
-    EXPECT_FALSE(is_known_responder(a, probe_match(scope_root + "hardware/X").c_str()));
-    EXPECT_FALSE(is_known_responder(a, channel_match("VORN-Sparrowcam(ch4)").c_str()));
-    uint32_t b = fake::addr("192.168.1.20");
-    EXPECT_FALSE(is_known_responder(b, channel_match("VORN-Sparrowcam(ch1)").c_str()));
-    EXPECT_FALSE(is_known_responder(b, ""));
-}
-
-struct channel_case {
-    const char* scopes_tail;
-    const char* key_suffix;  // empty: address path
-};
-
-TEST(dedup, channel_comes_from_the_first_token_with_vendor_word_and_name)
-{
-    const channel_case cases[] = {
-        {"Lumidock(ch1)", ""},                                // no vendor word
-        {"VORN-Sparrowcamera", ""},                           // not a channel name
-        {"VORN-Lumidock(ch3)Lumidock(ch1)", "_1"},            // channel order decides
-        {"VORN-Sparrowcam(ch3) VORN-Lumidock(ch1)", "_7"},    // first token decides
-        {"VORN Lumidock(ch2)", ""},                           // vendor and name in two tokens
-        {"x-VORN-Lumidock(ch4)-y", "_4"},
+    const std::string a = std::to_string(fake::addr("10.0.0.1")), b = std::to_string(fake::addr("10.0.0.2"));
+    struct {
+        const char* source;
+        std::string message;
+        bool known;
+        std::string key;  // "" when none is added
+    } rows[] = {
+        {"10.0.0.1", probe_match(scope_root + "hardware/X"), false, a},
+        {"10.0.0.1", probe_match(scope_root + "hardware/Y"), true, ""},
+        {"10.0.0.1", "", true, ""},
+        {"10.0.0.1", channel_match("vorn/Lumidock(ch2)"), false, a + "_2"},
+        {"10.0.0.1", channel_match("VORN/Lumidock(ch3)"), false, a + "_3"},
+        {"10.0.0.1", channel_match("Vorn-lumidock(CH2)"), true, ""},
+        {"10.0.0.2", channel_match("x-VORN-Sparrowcam(ch4)-y"), false, b + "_8"},
+        {"10.0.0.2", "", false, b},
+        {"10.0.0.2", channel_match("VORN-Lumidock(ch3)Lumidock(ch1)"), false, b + "_1"},  // table order decides
+        {"10.0.0.2", channel_match("VORN-Sparrowcam(ch3) VORN-Lumidock(ch1)"), false, b + "_7"},  // first token
+        {"10.0.0.2", channel_match("Lumidock(ch2)"), true, ""},                  // no vendor word: address
+        {"10.0.0.2", channel_match("VORN Lumidock(ch2)"), true, ""},             // two tokens: address
+        {"10.0.0.2", channel_match("VORN-Sparrowcamera"), true, ""},             // no channel name: address
+        {"10.0.0.2", channel_match("vorn-sparrowcam(CH4)"), true, ""},
     };
-    for (const channel_case& c : cases) {
-        reset_process_state();
-        is_known_responder(fake::addr("10.0.0.9"), channel_match(c.scopes_tail).c_str());
-        if (*c.key_suffix == '\0') {
-            EXPECT_EQ(seen_responder_addrs.size(), 1u) << c.scopes_tail;
-        } else {
-            ASSERT_EQ(seen_channel_keys.size(), 1u) << c.scopes_tail;
-            EXPECT_TRUE(seen_channel_keys[0].ends_with(c.key_suffix)) << c.scopes_tail;
-        }
+    fake::reset();
+    std::vector<std::string> keys;
+    for (auto& r : rows) {
+        EXPECT_EQ(is_known_responder(fake::addr(r.source), r.message.c_str()), r.known) << r.message;
+        if (!r.key.empty())
+            keys.push_back(r.key);
+        std::vector<std::string> seen;
+        for (uint64_t s : seen_responder_addrs)
+            seen.push_back(std::to_string(s));
+        seen.insert(seen.end(), seen_channel_keys.begin(), seen_channel_keys.end());
+        std::sort(seen.begin(), seen.end());
+        std::vector<std::string> want = keys;
+        std::sort(want.begin(), want.end());
+        EXPECT_EQ(seen, want) << r.message;
     }
 }

@@ -3,14 +3,12 @@
 #include "fake_platform.h"
 #include "response/endpoint.h"
 
-struct port_case {
-    const char* xaddrs;
-    int port;
-};
-
 TEST(parse_service_port, takes_the_port_of_the_first_url)
 {
-    const port_case cases[] = {
+    struct {
+        const char* xaddrs;
+        int port;
+    } cases[] = {
         {"http://192.168.1.20/onvif/device_service", 80},
         {"http://192.168.1.20:8080/onvif/device_service", 8080},
         {"http://[fe80::1]:8899/onvif/device_service", 8899},
@@ -31,7 +29,7 @@ TEST(parse_service_port, takes_the_port_of_the_first_url)
         {"192.168.1.20:8081/onvif", 8081},
         {"garbage", 80},
     };
-    for (const port_case& c : cases) {
+    for (auto& c : cases) {
         fake::reset();
         TMediaSourceDevInfo info{};
         parse_service_port(info, c.xaddrs);

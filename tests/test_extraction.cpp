@@ -6,15 +6,13 @@
 
 static const std::string ns = "http://schemas.xmlsoap.org/ws/2005/04/discovery";
 
-struct prefix_case {
-    std::string message;
-    int result;
-    std::string prefix;
-};
-
 TEST(get_ns_prefix, finds_the_prefix_bound_to_the_discovery_namespace)
 {
-    const prefix_case cases[] = {
+    const struct {
+        std::string message;
+        int result;
+        std::string prefix;
+    } cases[] = {
         {"<s:Envelope xmlns:d=\"" + ns + "\">", 0, "d"},
         {"<s:Envelope xmlns:wsdd=\"HTTP://SCHEMAS.XMLSOAP.ORG/WS/2005/04/DISCOVERY\">", 0, "wsdd"},
         {"<s:Envelope xmlns:=\"" + ns + "\">", 0, ""},
@@ -28,7 +26,7 @@ TEST(get_ns_prefix, finds_the_prefix_bound_to_the_discovery_namespace)
         {":" + std::string(127, 'p') + "=\"" + ns, 0, std::string(127, 'p')},
         {":" + std::string(128, 'p') + "=\"" + ns, -1, "untouched"},
     };
-    for (const prefix_case& c : cases) {
+    for (auto& c : cases) {
         char prefix[256] = "untouched";
         EXPECT_EQ(get_ns_prefix(c.message.c_str(), prefix), c.result) << c.message;
         EXPECT_EQ(std::string(prefix), c.prefix) << c.message;
@@ -37,16 +35,14 @@ TEST(get_ns_prefix, finds_the_prefix_bound_to_the_discovery_namespace)
     EXPECT_EQ(get_ns_prefix(nullptr, prefix), -1);
 }
 
-struct tag_case {
-    const char* message;
-    const char* tag;
-    bool found;
-    const char* value;
-};
-
 TEST(get_tag_value, yields_the_text_between_start_and_end_tag)
 {
-    const tag_case cases[] = {
+    const struct {
+        const char* message;
+        const char* tag;
+        bool found;
+        const char* value;
+    } cases[] = {
         {"<d:XAddrs>http://a/</d:XAddrs>", "d:XAddrs", true, "http://a/"},
         {"<d:XAddrs attr=\"1\">x y</d:XAddrs>", "d:XAddrs", true, "x y"},
         {"<d:Scopes></d:Scopes>", "d:Scopes", true, ""},
@@ -62,7 +58,7 @@ TEST(get_tag_value, yields_the_text_between_start_and_end_tag)
         {"<a>b", "", false, "before"},
         {"<D:Scopes>a</D:Scopes>", "d:Scopes", false, "before"},
     };
-    for (const tag_case& c : cases) {
+    for (auto& c : cases) {
         std::string value = "before";
         EXPECT_EQ(get_tag_value(c.message, c.tag, value), c.found) << c.message;
         EXPECT_EQ(value, c.value) << c.message;

@@ -56,15 +56,21 @@ static void take_address(kernel_interface& k, const ifaddrs* ifa)
     }
 }
 
-std::vector<kernel_interface> list_kernel_interfaces()
+std::vector<kernel_interface> interfaces_from(const ifaddrs* all)
 {
     std::vector<kernel_interface> list;
-    ifaddrs* all = nullptr;
-    if (getifaddrs(&all) != 0)
-        return list;
     for (const ifaddrs* ifa = all; ifa != nullptr; ifa = ifa->ifa_next)
         if (ifa->ifa_addr != nullptr)
             take_address(entry_for(list, ifa->ifa_name), ifa);
+    return list;
+}
+
+std::vector<kernel_interface> list_kernel_interfaces()
+{
+    ifaddrs* all = nullptr;
+    if (getifaddrs(&all) != 0)
+        return {};
+    std::vector<kernel_interface> list = interfaces_from(all);
     freeifaddrs(all);
     std::stable_sort(list.begin(), list.end(), [](const kernel_interface& a, const kernel_interface& b) {
         return if_nametoindex(a.name.c_str()) < if_nametoindex(b.name.c_str());

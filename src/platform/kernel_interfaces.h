@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/records.h"
+
 struct kernel_interface {
     std::string name;
     std::string mac;        // lower-case, colon-separated; empty when none
@@ -15,8 +17,17 @@ struct kernel_interface {
     bool loopback = false;
 };
 
+struct ifaddrs;
+
 // Every interface, in the kernel's index order.
 std::vector<kernel_interface> list_kernel_interfaces();
+// One entry per name of the list, in the list's order.
+std::vector<kernel_interface> interfaces_from(const ifaddrs* all);
+
+// How the kernel's view fills the platform's records.
+void fill_nic_info(const kernel_interface& k, NIC_INFO& info);
+netcom_nic_dev_name_st dev_name_entry(const kernel_interface& k);  // next is null
+void add_net_list_entry(t_network_netmgr_net_list& list, const kernel_interface& k);
 
 // The interface's kind from sysfs.
 bool is_bridge_device(const std::string& name);

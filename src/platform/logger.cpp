@@ -14,6 +14,7 @@
 
 #include "platform/platform.h"
 #include "platform/settings.h"
+#include "platform/text_field.h"
 
 std::string escape_log_text(std::string_view text)
 {
@@ -79,7 +80,7 @@ void log_Debug(const char* format, ...)
     char text[8192];
     va_list args;
     va_start(args, format);
-    vsnprintf(text, sizeof text, format, args);
+    format_text(text, format, args);
     va_end(args);
 
     static std::once_flag syslog_opened;

@@ -20,7 +20,7 @@ int PAL_auth_get_auth(t_auth* auth)
     return 0;
 }
 
-static void add_entry(t_network_netmgr_net_list& list, const kernel_interface& k)
+void add_net_list_entry(t_network_netmgr_net_list& list, const kernel_interface& k)
 {
     if (is_bridge_device(k.name)) {
         t_network_netmgr_bridge e{};
@@ -49,6 +49,6 @@ int PAL_network_get_netmgr_net_list(const t_auth* auth, t_network_netmgr_net_lis
         return -1;
     for (const kernel_interface& k : list_kernel_interfaces())
         if (!k.loopback)
-            add_entry(*list, k);
+            add_net_list_entry(*list, k);
     return 0;
 }

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "platform/ping_reply.h"
 #include "platform/platform.h"
 
 // How often the neighbour table is looked at again while no reply has come.
@@ -79,11 +80,17 @@ static bool echo_reply_from(const ping_socket& s, in_addr_t from, uint16_t id)
                          &src_len);
     if (n <= 0 || !s.icmp || src.sin_addr.s_addr != from)
         return false;
-    size_t skip = s.raw ? static_cast<size_t>(buf[0] & 0x0f) * 4 : 0;
-    if (static_cast<size_t>(n) < skip + sizeof(icmphdr))
+    return is_echo_reply(buf, static_cast<size_t>(n), s.raw, id);
+}
+
+bool is_echo_reply(const uint8_t* bytes, size_t n, bool with_ip_header, uint16_t id)
+{
+    size_t skip = with_ip_header && n > 0 ? static_cast<size_t>(bytes[0] & 0x0f) * 4 : 0;
+    if (n < skip + sizeof(icmphdr))
         return false;
-    const icmphdr* h = reinterpret_cast<const icmphdr*>(buf + skip);
-    return h->type == ICMP_ECHOREPLY && (!s.raw || h->un.echo.id == htons(id));
+    icmphdr h;
+    std::memcpy(&h, bytes + skip, sizeof h);
+    return h.type == ICMP_ECHOREPLY && (!with_ip_header || h.un.echo.id == htons(id));
 }
 
 // The host's IPv4 device names, looked up at most once a second: a ping

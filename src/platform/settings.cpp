@@ -3,9 +3,8 @@
 #include <cstdlib>
 #include <filesystem>
 
-static std::string setting(const char* name, const char* fallback)
+std::string path_setting(const char* value, const char* fallback)
 {
-    const char* value = std::getenv(name);
     if (value == nullptr || *value == '\0')
         return fallback;
     std::error_code ec;
@@ -14,9 +13,9 @@ static std::string setting(const char* name, const char* fallback)
 }
 
 static const platform_settings loaded = {
-    setting("CAMSCOUT_STORE", "/var/lib/onvif_camscout/media_sources.db"),
-    setting("CAMSCOUT_LOG", ""),
-    setting("CAMSCOUT_RUNDIR", "/run"),
+    path_setting(std::getenv("CAMSCOUT_STORE"), "/var/lib/onvif_camscout/media_sources.db"),
+    path_setting(std::getenv("CAMSCOUT_LOG"), ""),
+    path_setting(std::getenv("CAMSCOUT_RUNDIR"), "/run"),
 };
 
 const platform_settings& settings()

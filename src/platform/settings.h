@@ -12,3 +12,6 @@ struct platform_settings {
 };
 
 const platform_settings& settings();
+
+// The value made absolute, or the fallback when it is unset or empty.
+std::string path_setting(const char* value, const char* fallback);

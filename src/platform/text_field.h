@@ -3,7 +3,9 @@
 // that no field is ever overrun and every field stays terminated.
 #pragma once
 
+#include <cstdarg>
 #include <cstddef>
+#include <cstdio>
 #include <cstring>
 #include <string_view>
 
@@ -30,4 +32,12 @@ template <std::size_t N>
 inline std::string_view field_text(const char (&field)[N])
 {
     return std::string_view(field, strnlen(field, N));
+}
+
+// printf-style formatting into a fixed-width buffer: longer output is cut,
+// and the buffer always ends with a terminating zero.
+template <std::size_t N>
+inline void format_text(char (&dst)[N], const char* format, va_list args)
+{
+    vsnprintf(dst, N, format, args);
 }

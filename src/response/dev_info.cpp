@@ -6,11 +6,7 @@
 #include "platform/platform.h"
 #include "platform/text_field.h"
 #include "response/mac_resolution.h"
-#include "run/debug_log.h"
-
-// The recorder reaches these brands' cameras only on port 80, whatever
-// their XAddrs say.
-static const int forced_port_brands[] = {1, 3, 31, 53, 71, 130, 145};
+#include "core/debug_log.h"
 
 dev_info_ptr create_dev_info(uint32_t source_addr, const char* mac)
 {

@@ -5,6 +5,10 @@
 
 #include "platform/records.h"
 
+// The recorder's drivers for these brands speak only to port 80; their
+// cameras' XAddrs often name a web port that the drivers cannot use.
+inline constexpr int forced_port_brands[] = {1, 3, 31, 53, 71, 130, 145};
+
 using dev_info_ptr = std::unique_ptr<TMediaSourceDevInfo>;
 
 // A zero-filled record with the source address (network byte order) as

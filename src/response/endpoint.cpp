@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "run/debug_log.h"
+#include "core/debug_log.h"
 
 static const int default_port = 80;
 
@@ -12,6 +12,9 @@ static const int default_port = 80;
 static long host_part_port(const char* text)
 {
     // A text without "://" is read as a host part from its first character.
+    // Whether the host is bracketed is decided over the whole list, not the
+    // first URL: recorders already in use store the ports this rule gives,
+    // so an IPv4 URL followed by an IPv6 alternate keeps giving port 80.
     bool bracketed = std::strstr(text, "://[") != nullptr;
     const char* scheme_end = std::strstr(text, "://");
     const char* host = scheme_end != nullptr ? scheme_end + 3 : text;

@@ -8,7 +8,10 @@
 #include "platform/platform.h"
 #include "platform/text_field.h"
 #include "response/extraction.h"
-#include "run/debug_log.h"
+#include "core/debug_log.h"
+
+static const int default_brand = 44;
+static const int maker_brand = 53;
 
 static const std::string onvif_scope_root = "onvif://www.onvif.org/";
 static const std::string profile_t_scope = onvif_scope_root + "Profile/T";
@@ -20,9 +23,6 @@ static const std::string model_scope = onvif_scope_root + "model/";
 // marketing text there.
 static const char* const listed_model_names[] = {
     "C1PA08501", "C1FA18002", "MS-C5375-FPD", "MS-C8267-X20PE"};
-
-static const int default_brand = 44;
-static const int maker_brand = 53;
 
 struct identification {
     std::string text;      // percent-decoded once the lookup has seen it
@@ -60,9 +60,9 @@ static void take_scope_token(const std::string& token, TMediaSourceDevInfo& info
                              identification& id)
 {
     if (token == profile_t_scope) {
-        info.model_id = make_long_long(44, 23);
+        info.model_id = make_long_long(default_brand, 23);
     } else if (token == profile_s_scope) {
-        info.model_id = make_long_long(44, 11);
+        info.model_id = make_long_long(default_brand, 11);
     } else if (token.find(hardware_scope) != std::string::npos) {
         id.text = id.raw_text = token.substr(hardware_scope.size());
         id.hardware_seen = true;
@@ -80,9 +80,9 @@ static void identify_maker_camera(TMediaSourceDevInfo& info, identification& id)
     debug_log("[onvif camscout] Find VORN IPC");
     percent_decode(id.text);
     if (id.raw_text == "VRNC-73JW")
-        info.model_id = make_long_long(53, 603);
+        info.model_id = make_long_long(maker_brand, 603);
     else if (id.raw_text == "VRNC-73K")
-        info.model_id = make_long_long(53, 604);
+        info.model_id = make_long_long(maker_brand, 604);
     copy_text(info.model, id.raw_text);
     info.brand_id = maker_brand;
 }
@@ -103,13 +103,13 @@ static void look_up_model_table(TMediaSourceDevInfo& info, identification& id)
 
 static const char* default_model_name(long long model_id)
 {
-    if (model_id == make_long_long(44, 10))
+    if (model_id == make_long_long(default_brand, 10))
         return "Bosch ONVIF-compatible";
-    if (model_id == make_long_long(44, 23))
+    if (model_id == make_long_long(default_brand, 23))
         return "ONVIF ProfileT Cameras";
-    if (model_id == make_long_long(44, 11))
+    if (model_id == make_long_long(default_brand, 11))
         return "ONVIF ProfileS Cameras";
-    if (model_id == make_long_long(44, 6))
+    if (model_id == make_long_long(default_brand, 6))
         return "ONVIF Cameras (Fixed Settings)";
     return nullptr;
 }
@@ -130,7 +130,7 @@ static void name_model(TMediaSourceDevInfo& info, const identification& id)
 
 void identify_device(TMediaSourceDevInfo& info, const char* scopes)
 {
-    info.model_id = make_long_long(44, 6);
+    info.model_id = make_long_long(default_brand, 6);
     info.brand_id = default_brand;
     if (scopes == nullptr) {
         copy_text(info.model, "ONVIF Cameras (Fixed Settings)");

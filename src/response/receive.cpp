@@ -13,8 +13,9 @@
 #include "response/extraction.h"
 #include "response/identification.h"
 #include "response/mac_resolution.h"
-#include "run/debug_log.h"
-#include "run/globals.h"
+#include "core/debug_log.h"
+#include "core/globals.h"
+#include "core/ws_discovery.h"
 
 static const int receive_wait_seconds = 5;
 static const std::size_t receive_room = 10240;
@@ -74,6 +75,10 @@ static void form_element_names(const char* text, element_names& names)
 
 static void process_probe_match(uint32_t source_addr, const char* text)
 {
+    // The bare line marks where one device's lines begin in the log, and the
+    // MAC comes first, before the message is known to be a ProbeMatch: a
+    // responder that sends something else has already been taken as handled,
+    // and its lookup shows in the log whatever it sent.
     debug_log("[onvif camscout]");
     char mac[32];
     resolve_device_mac(source_addr, mac);
@@ -99,7 +104,7 @@ void handle_datagram(uint32_t source_addr, const char* text)
 {
     if (std::strstr(text, ":Hello>") != nullptr)
         return;
-    if (source_addr == inet_addr("239.255.255.250"))
+    if (source_addr == inet_addr(ws_discovery_group))
         return;
     if (is_known_responder(source_addr, text))
         return;

@@ -11,8 +11,9 @@
 
 #include "platform/os_calls.h"
 #include "platform/text_field.h"
-#include "run/debug_log.h"
-#include "run/globals.h"
+#include "core/debug_log.h"
+#include "core/globals.h"
+#include "core/ws_discovery.h"
 
 // Both Probes share one text; they differ only in the namespace that the
 // Envelope declares and in the type that they probe for.
@@ -98,8 +99,8 @@ static bool probe_interface(const NIC_INFO& nic)
 
     sockaddr_in to{};
     to.sin_family = AF_INET;
-    to.sin_port = htons(3702);
-    to.sin_addr.s_addr = inet_addr("239.255.255.250");
+    to.sin_port = htons(ws_discovery_port);
+    to.sin_addr.s_addr = inet_addr(ws_discovery_group);
 
     char id[128], transmitter[2048], device[2048];
     new_message_id(id);

@@ -21,8 +21,10 @@ struct generator {
 
 static std::string common_scopes(const std::string& name)
 {
-    return root + "type/video_encoder " + root + "type/ptz " + root + "location/country/nowhere " +
-           root + "name/" + name;
+    std::string scopes;
+    for (const char* scope : {"type/video_encoder ", "type/ptz ", "location/country/nowhere ", "name/"})
+        scopes.append(root).append(scope);
+    return scopes.append(name);
 }
 
 static std::optional<std::string> scopes_for(generator& g, int i)

@@ -12,6 +12,7 @@
 #include <random>
 #include <stdexcept>
 
+#include "core/ws_discovery.h"
 #include "replies.h"
 
 using sim_clock = std::chrono::steady_clock;
@@ -56,16 +57,16 @@ static void open_socket(responder& r, const std::vector<std::string>& interfaces
     setsockopt(r.fd, SOL_SOCKET, SO_SNDBUFFORCE, &big, sizeof big);
     sockaddr_in any{};
     any.sin_family = AF_INET;
-    any.sin_port = htons(3702);
+    any.sin_port = htons(ws_discovery_port);
     if (bind(r.fd, reinterpret_cast<sockaddr*>(&any), sizeof any) != 0)
         fail("bind 0.0.0.0:3702");
     for (const std::string& name : interfaces) {
         ip_mreqn group{};
-        group.imr_multiaddr.s_addr = inet_addr("239.255.255.250");
+        group.imr_multiaddr.s_addr = inet_addr(ws_discovery_group);
         group.imr_ifindex = static_cast<int>(if_nametoindex(name.c_str()));
         if (group.imr_ifindex == 0 ||
             setsockopt(r.fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &group, sizeof group) != 0)
-            fail("join 239.255.255.250 on " + name);
+            fail(std::string("join ") + ws_discovery_group + " on " + name);
     }
 }
 

@@ -1,16 +1,17 @@
-#include "run/debug_log.h"
+#include "core/debug_log.h"
 
 #include <cstdarg>
 #include <cstdio>
 
 #include "platform/platform.h"
+#include "platform/text_field.h"
 
 int debug_log(const char* format, ...)
 {
     char buffer[4096];
     va_list args;
     va_start(args, format);
-    vsnprintf(buffer, sizeof buffer, format, args);
+    format_text(buffer, format, args);
     va_end(args);
     // Through "%s", so that a '%' in a device's text is not read as a directive.
     log_Debug("%s", buffer);

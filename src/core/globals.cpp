@@ -1,4 +1,4 @@
-#include "run/globals.h"
+#include "core/globals.h"
 
 std::vector<NIC_INFO> in_lan_list;
 int onvif_socket = 0;

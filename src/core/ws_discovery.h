@@ -1,0 +1,7 @@
+// Where WS-Discovery Probes go and where devices listen for them.
+#pragma once
+
+#include <cstdint>
+
+inline constexpr char ws_discovery_group[] = "239.255.255.250";
+inline constexpr uint16_t ws_discovery_port = 3702;

@@ -1,0 +1,76 @@
+#include <gtest/gtest.h>
+
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+#include <stdexcept>
+
+#include "../../tools/camsim/fleet.h"
+#include "catalogue/model_table.h"
+
+namespace fs = std::filesystem;
+
+struct fleet_file : ::testing::Test {
+    std::string path = (fs::temp_directory_path() / ("camscout-fleet-" + std::to_string(getpid()) + ".json")).string();
+    void TearDown() override { fs::remove(path); }
+    std::string load_error(const std::string& text, const std::string& suffix = "")
+    {
+        std::ofstream(path) << text;
+        try {
+            load_fleet(path + suffix);
+        } catch (const std::runtime_error& e) {
+            return e.what();
+        }
+        return "loaded";
+    }
+};
+
+TEST_F(fleet_file, bad_files_say_what_is_wrong)
+{
+    struct { std::string text, error; } cases[] = {
+        {"{\"cameras\": [", path + ": [json.exception.parse_error"},
+        {"{}", path + ": [json.exception.out_of_range.403] key 'cameras' not found"},
+        {"{\"cameras\": [{\"name\": \"c\"}]}", path + ": [json.exception.out_of_range.403] key 'address' not found"},
+        {"{\"cameras\": [{\"address\": \"10.0.0.1\", \"delay_ms\": \"x\"}]}", path + ": [json.exception.type_error"},
+        {"{\"cameras\": [{\"address\": \"10.0.0.1\", \"unprompted\": [\"shout\"]}]}", "camera0: unknown unprompted kind shout"},
+        {"{\"cameras\": [{\"address\": \"10.0.0.1\", \"device\": \"a-very-long-name\"}]}",
+         "camera0: device name longer than 15 characters"},
+        {"{\"cameras\": [{\"address\": \"10.0.0.1\", \"device\": \"fifteen-chars-x\"}]}", "loaded"},
+    };
+    for (auto& c : cases)
+        EXPECT_EQ(load_error(c.text).substr(0, c.error.size()), c.error) << c.text;
+    EXPECT_EQ(load_error("", ".missing"), "cannot read " + path + ".missing");
+}
+
+TEST_F(fleet_file, a_fleet_survives_its_file_and_a_seed_gives_one_fleet)
+{
+    init_model_table();
+    sim_fleet fleet = generate_fleet(60, 7, 2);
+    add_flooders(fleet, 2, 50);
+    sim_camera odd;
+    odd.address = "10.77.9.9";
+    odd.arp = odd.answers_device = false;
+    odd.delay_ms = 0;
+    odd.repeat = 3;
+    odd.prefix = "";
+    odd.raw_reply = "<raw/>";
+    odd.unprompted = {"hello", "empty", "not_probe_match", "oversized"};
+    fleet.cameras.push_back(odd);
+    std::string json = fleet_to_json(fleet);
+    std::ofstream(path) << json;
+    EXPECT_EQ(fleet_to_json(load_fleet(path)), json);
+
+    EXPECT_EQ(fleet_to_json(generate_fleet(60, 7, 2)), fleet_to_json(generate_fleet(60, 7, 2)));
+    EXPECT_NE(fleet_to_json(generate_fleet(60, 7, 2)), fleet_to_json(generate_fleet(60, 8, 2)));
+    sim_fleet three = generate_fleet(300, 1, 3);
+    std::set<std::string> addresses, macs;
+    for (const sim_camera& c : three.cameras) {
+        addresses.insert(c.address);
+        macs.insert(c.mac);
+        EXPECT_LE(c.device.size(), 15u);
+    }
+    EXPECT_EQ(addresses.size(), 300u);
+    EXPECT_EQ(macs.size(), 300u);
+}
