@@ -1,10 +1,112 @@
+// Message fields: extraction, the service port, identification.
 #include <gtest/gtest.h>
 
 #include "catalogue/model_table.h"
 #include "fake_platform.h"
 #include "messages.h"
 #include "platform/platform.h"
+#include "response/endpoint.h"
+#include "response/extraction.h"
 #include "response/identification.h"
+
+static const std::string& ns = discovery_ns;
+
+TEST(get_ns_prefix, finds_the_prefix_bound_to_the_discovery_namespace)
+{
+    const struct { std::string message; int result; std::string prefix; } cases[] = {
+        {"<s:Envelope xmlns:d=\"" + ns + "\">", 0, "d"},
+        {"<s:Envelope xmlns:wsdd=\"HTTP://SCHEMAS.XMLSOAP.ORG/WS/2005/04/DISCOVERY\">", 0, "wsdd"},
+        {"<s:Envelope xmlns:=\"" + ns + "\">", 0, ""},
+        {"<soap:Envelope xmlns=\"" + ns + "\">", 0, "Envelope xmlns"},
+        {"<s:Envelope xmlns:d =\"" + ns + "\">", 0, "d "},
+        {"<s:Envelope xmlns:d= \"" + ns + "\">", 0, "d"},
+        {"<Envelope xmlns:d=\"http://schemas.xmlsoap.org/ws/2005/04/other\">", -1, "untouched"},
+        {ns, -1, "untouched"},                      // no "=" before it
+        {"xmlns=\"" + ns, -1, "untouched"},         // no ":" before the "="
+        {"=" + ns, -1, "untouched"},                // "=" at the very start
+        {":" + std::string(127, 'p') + "=\"" + ns, 0, std::string(127, 'p')},
+        {":" + std::string(128, 'p') + "=\"" + ns, -1, "untouched"},
+    };
+    for (auto& c : cases) {
+        char prefix[256] = "untouched";
+        EXPECT_EQ(get_ns_prefix(c.message.c_str(), prefix), c.result) << c.message;
+        EXPECT_EQ(std::string(prefix), c.prefix) << c.message;
+    }
+    char prefix[256] = {};
+    EXPECT_EQ(get_ns_prefix(nullptr, prefix), -1);
+}
+
+TEST(get_tag_value, yields_the_text_between_start_and_end_tag)
+{
+    const std::string tag(300, 't');
+    const struct { std::string message, tag; bool found; const char* value; } cases[] = {
+        {"<d:XAddrs>http://a/</d:XAddrs>", "d:XAddrs", true, "http://a/"},
+        {"<d:XAddrs attr=\"1\">x y</d:XAddrs>", "d:XAddrs", true, "x y"},
+        {"<d:Scopes></d:Scopes>", "d:Scopes", true, ""},
+        {"<d:Scopes/>", "d:Scopes", false, "before"},
+        {"<d:Scopes/><d:Scopes>a</d:Scopes>", "d:Scopes", true, "<d:Scopes>a"},
+        {"</d:Scopes><d:Scopes>tail", "d:Scopes", true, "tail"},
+        {"<d:Scopes> &amp;\n </d:Scopes>", "d:Scopes", true, " &amp;\n "},
+        {"<d:ProbeMatches><d:ProbeMatch>x</d:ProbeMatch></d:ProbeMatches>", "d:ProbeMatch", true,
+         "<d:ProbeMatch>x"},
+        {"<d:Scopes", "d:Scopes", false, "before"},
+        {"<d:Scopes>open", "d:Scopes", false, "before"},
+        {"<a>b</>", "", true, "b"},
+        {"<a>b", "", false, "before"},
+        {"<D:Scopes>a</D:Scopes>", "d:Scopes", false, "before"},
+        {"<d:ProbeMatches x=\"" + std::string(600, 'a') + "\">v</d:ProbeMatches>", "d:ProbeMatches", true, "v"},
+        {"<" + tag + ">w</" + tag + ">", tag, true, "w"},  // no limit on the start tag or the name
+    };
+    for (auto& c : cases) {
+        std::string value = "before";
+        EXPECT_EQ(get_tag_value(c.message.c_str(), c.tag.c_str(), value), c.found) << c.message;
+        EXPECT_EQ(value, c.value) << c.message;
+    }
+}
+
+TEST(split_scopes, cuts_at_spaces_only)
+{
+    using tokens = std::vector<std::string>;
+    EXPECT_EQ(split_scopes(""), tokens{});
+    EXPECT_EQ(split_scopes("   "), tokens{});
+    EXPECT_EQ(split_scopes("a  b"), (tokens{"a", "b"}));
+    EXPECT_EQ(split_scopes(" a b "), (tokens{"a", "b"}));
+    EXPECT_EQ(split_scopes("a\nb\tc d"), (tokens{"a\nb\tc", "d"}));
+}
+
+TEST(parse_service_port, takes_the_port_of_the_first_url)
+{
+    struct { const char* xaddrs; int port; } cases[] = {
+        {"http://192.168.1.20/onvif/device_service", 80},
+        {"http://192.168.1.20:8080/onvif/device_service", 8080},
+        {"http://[fe80::1]:8899/onvif/device_service", 8899},
+        {"http://[fe80::1]/onvif/device_service", 80},
+        {"http://[fe80::1]:8000/onvif/device_service http://192.168.1.20:8000/onvif/device_service", 8000},
+        {"http://192.168.1.20:8000/onvif/device_service http://[fe80::1]:8000/onvif/device_service", 80},
+        {"http://192.168.1.20:0/onvif/device_service", 80},
+        {"http://192.168.1.20:abc/onvif/device_service", 80},
+        {"http://192.168.1.20:/onvif/device_service", 80},
+        {"http://192.168.1.20:65616/onvif/device_service", 80},
+        {"http://192.168.1.20:65537/onvif/device_service", 1},
+        {"http://192.168.1.20:-1/onvif/device_service", 65535},
+        {"http://192.168.1.20:8080", 8080},
+        {"http://192.168.1.20:8080?x=1", 8080},
+        {"http://192.168.1.20 http://10.0.0.1:554/x", 80},  // no path: the host part runs on to "http:"
+        {"http://192.168.1.20:99999999999999999999999/", 65535},
+        {"", 80},
+        {"192.168.1.20:8081/onvif", 8081},
+        {"garbage", 80},
+        {nullptr, 80},  // no XAddrs element: the one case with a message
+    };
+    for (auto& c : cases) {
+        fake::reset();
+        TMediaSourceDevInfo info{};
+        parse_service_port(info, c.xaddrs);
+        EXPECT_EQ(info.port, c.port) << (c.xaddrs ? c.xaddrs : "null");
+        EXPECT_EQ(fake::state.log, c.xaddrs ? std::vector<std::string>{}
+                                            : std::vector<std::string>{"[onvif camscout] can't find Camera endpoint, use default port: 80"});
+    }
+}
 
 static std::string hw(const std::string& name)
 {
@@ -24,13 +126,7 @@ TEST(identify_device, follows_profiles_hardware_model_scopes_and_the_table)
     init_model_table();
     const std::string fixed = "ONVIF Cameras (Fixed Settings)";
     const std::string vorn = "[onvif camscout] Find VORN IPC";
-    const struct {
-        std::string scopes;
-        long long model_id;
-        int brand_id;
-        std::string model;
-        std::vector<std::string> log;
-    } cases[] = {
+    const struct { std::string scopes; long long model_id; int brand_id; std::string model; std::vector<std::string> log; } cases[] = {
         {"", make_long_long(44, 6), 44, fixed, {}},
         {"   ", make_long_long(44, 6), 44, fixed, {}},
         {profile_t, make_long_long(44, 23), 44, "ONVIF ProfileT Cameras", {}},

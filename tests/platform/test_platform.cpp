@@ -1,15 +1,21 @@
+// The Linux platform without root or network: the interface reader, the
+// records it fills, the ping's reply parser, settings, logging, the lock.
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <linux/if_packet.h>
 #include <net/if.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <list>
 
 #include "platform/kernel_interfaces.h"
+#include "platform/logger.h"
 #include "platform/ping_reply.h"
+#include "platform/platform.h"
 #include "platform/settings.h"
 
 // A getifaddrs list made by hand: one entry per name and family.
@@ -139,4 +145,33 @@ TEST(settings, relative_paths_are_made_absolute_and_empty_ones_fall_back)
     EXPECT_EQ(path_setting("/var/a.db", "/x"), "/var/a.db");
     EXPECT_EQ(path_setting("", "/x"), "/x");
     EXPECT_EQ(path_setting(nullptr, ""), "");
+}
+
+TEST(escape_log_text, keeps_one_call_on_one_line)
+{
+    struct { std::string in, out; } cases[] = {
+        {"plain text 100% ~", "plain text 100% ~"},
+        {"a\\b", "a\\\\b"},
+        {"line\r\nnext", "line\\r\\nnext"},
+        {std::string("\x01\x1f\x7f\x00", 4), "\\x01\\x1f\\x7f\\x00"},
+        {"caf\xc3\xa9 \x80\xff", "caf\xc3\xa9 \x80\xff"},
+        {"\t\x1b[2J", "\\x09\\x1b[2J"},
+    };
+    for (auto& c : cases)
+        EXPECT_EQ(escape_log_text(c.in), c.out);
+}
+
+// The settings are read at start-up, so the lock folder is the default or
+// what CAMSCOUT_RUNDIR named; a name unique to this test keeps it apart.
+TEST(reentried, a_second_holder_of_the_same_name_is_refused)
+{
+    std::string name = "/some/where/camscout-guard-test-" + std::to_string(getpid());
+    ASSERT_EQ(reentried(name.c_str()), 0);
+    pid_t child = fork();
+    if (child == 0)
+        _exit(reentried(("other/dir/" + name.substr(name.rfind('/') + 1)).c_str()) != 0 ? 0 : 1);
+    int status = 0;
+    waitpid(child, &status, 0);
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child was not refused";
+    EXPECT_EQ(reentried("camscout-guard-other-name"), 0);
 }
