@@ -20,6 +20,16 @@ platform_state state;
 static std::string text_of(const std::string& s) { return s; }
 static std::string text_of(long long n) { return std::to_string(n); }
 
+static std::string hex(const void* bytes, size_t n)
+{
+    std::string h;
+    for (size_t i = 0; i < n; ++i) {
+        h += "0123456789abcdef"[static_cast<const unsigned char*>(bytes)[i] >> 4];
+        h += "0123456789abcdef"[static_cast<const unsigned char*>(bytes)[i] & 15];
+    }
+    return h;
+}
+
 // Records "name:part:part...".
 template <typename... Parts>
 static void event(const char* name, const Parts&... parts)
@@ -39,20 +49,6 @@ void reset()
     recv_thread_running = recv_thread_held = false;
 }
 
-std::vector<std::string> events_named(const std::string& prefix)
-{
-    std::vector<std::string> out;
-    std::copy_if(state.events.begin(), state.events.end(), std::back_inserter(out),
-                 [&](const std::string& e) { return e.rfind(prefix, 0) == 0; });
-    return out;
-}
-
-int event_index(const std::string& what)
-{
-    auto it = std::find(state.events.begin(), state.events.end(), what);
-    return it == state.events.end() ? -1 : static_cast<int>(it - state.events.begin());
-}
-
 NIC_INFO nic(const std::string& dev, const std::string& mac, const std::string& addr, const std::string& b_addr)
 {
     NIC_INFO n{};
@@ -63,15 +59,13 @@ NIC_INFO nic(const std::string& dev, const std::string& mac, const std::string& 
     return n;
 }
 
-uint32_t addr(const char* dotted) { return inet_addr(dotted); }
-
 }  // namespace fake
 
 using fake::event;
 using fake::state;
 
-int reentried(const char* name) { return event("reentried", name), state.reentried_result; }
-int PAL_auth_get_auth(t_auth*) { return event("PAL_auth_get_auth"), state.auth_result; }
+int reentried(const char* name) { return event("reentried", name), state.reentried; }
+int PAL_auth_get_auth(t_auth*) { return event("PAL_auth_get_auth"), state.auth; }
 
 int PAL_network_get_netmgr_net_list(const t_auth*, t_network_netmgr_net_list* list)
 {
@@ -93,8 +87,8 @@ int netcom_NIC_Get_Info(char* dev_name, NIC_INFO* info)
 int netcom_NIC_Get_Dev_Name_List(netcom_nic_dev_name_st** head)
 {
     event("netcom_NIC_Get_Dev_Name_List");
-    if (state.dev_name_list_result != 0)
-        return state.dev_name_list_result;
+    if (state.dev_name_list != 0)
+        return state.dev_name_list;
     *head = nullptr;
     for (auto it = state.dev_names.rbegin(); it != state.dev_names.rend(); ++it) {
         auto* e = new netcom_nic_dev_name_st(*it);
@@ -116,10 +110,11 @@ int nvr_sys_state_create_thread(char* name, long long arg) { return event("nvr_s
 int nvr_sys_state_destroy_thread() { return event("nvr_sys_state_destroy_thread"), 0; }
 int ping(const char* address, int timeout_ms, char* out) { return event("ping", address, timeout_ms, out), 0; }
 
-int msas_store_found_media_source_onvif(TMediaSourceDevInfo* info)
+int msas_store_found_media_source_onvif(TMediaSourceDevInfo* i)
 {
-    event("msas_store", info->ip_addr);
-    state.stored.push_back(*info);
+    event("msas_store", i->ip_addr, i->mac_addr, i->port, i->brand_id, i->model_id >> 32, i->model_id & 0xffffffff,
+          std::string(i->model, strnlen(i->model, sizeof i->model)));
+    state.stored.push_back(*i);
     return 0;
 }
 
@@ -131,14 +126,13 @@ void log_Debug(const char* format, ...)
     format_text(text, format, args);
     va_end(args);
     event("log", text);
-    state.log.push_back(text);
 }
 
-int os_socket(int, int, int) { return event("socket", state.socket_result), state.socket_result; }
+int os_socket(int, int, int) { return event("socket", state.socket), state.socket; }
 int os_fcntl(int fd, int cmd, int arg) { return event("fcntl", fd, cmd, arg), cmd == F_GETFL ? O_RDWR : 0; }
 int os_close(int fd) { return event("close", fd), 0; }
 int os_daemon(int nochdir, int noclose) { return event("daemon", nochdir, noclose), 0; }
-pid_t os_fork() { return event("fork"), state.fork_result; }
+pid_t os_fork() { return event("fork"), state.fork; }
 unsigned os_sleep(unsigned seconds) { return event("sleep", seconds), 0; }
 int os_fclose(FILE* stream) { return ++state.arp_closes, fclose(stream); }
 int os_thread_join(pthread_t) { return event("thread_join"), 0; }
@@ -146,39 +140,34 @@ void os_uuid_generate(unsigned char (&out)[16]) { std::memset(out, ++state.uuids
 
 int os_thread_create(pthread_t*, void* (*entry)(void*), void* arg)
 {
-    event("thread_create");
-    if (state.thread_result == 0)
+    event("thread_create", state.thread);
+    if (state.thread == 0)
         entry(arg);
-    return state.thread_result;
+    return state.thread;
 }
 
 int os_setsockopt(int fd, int level, int name, const void* value, socklen_t len)
 {
-    event("setsockopt", fd, name);
-    state.sockopts.push_back({level, name, std::string(static_cast<const char*>(value), len)});
-    return static_cast<int>(state.sockopts.size()) - 1 == state.fail_sockopt_at ? -1 : 0;
+    event("setsockopt", fd, level, name, fake::hex(value, len));
+    return state.sockopts++ == state.fail_sockopt ? -1 : 0;
 }
 
 ssize_t os_sendto(int fd, const void* buf, size_t len, int, const sockaddr* to, socklen_t to_len)
 {
-    event("sendto", fd);
-    sockaddr_in dest{};
-    std::memcpy(&dest, to, std::min<size_t>(to_len, sizeof dest));
-    state.sent.push_back({std::string(static_cast<const char*>(buf), len), dest, to_len});
-    return static_cast<int>(state.sent.size()) - 1 == state.fail_send_at ? -1 : static_cast<ssize_t>(len);
+    const sockaddr_in* in = reinterpret_cast<const sockaddr_in*>(to);
+    event("sendto", fd, in->sin_family, inet_ntoa(in->sin_addr), ntohs(in->sin_port), to_len,
+          std::string(static_cast<const char*>(buf), len));
+    return state.sends++ == state.fail_send ? -1 : static_cast<ssize_t>(len);
 }
 
 // Every receive step waits exactly 5 s; the last step of the run clears the
 // running flag, as the stop step would during that wait.
 int os_select(int nfds, fd_set* readfds, timeval* timeout)
 {
+    event("select", nfds, readfds ? "set" : "none", timeout ? timeout->tv_sec * 1000000 + timeout->tv_usec : -1);
     if (++state.selects >= state.selects_per_run)
         recv_thread_running = false;
-    state.last_select_nfds = nfds;
-    state.last_select_had_set = readfds != nullptr;
-    if (timeout == nullptr || timeout->tv_sec != 5 || timeout->tv_usec != 0)
-        return -1;
-    if (!state.incoming.empty() || state.recv_result != 0)
+    if (!state.incoming.empty() || state.recv != 0)
         return 1;
     if (readfds)
         FD_ZERO(readfds);
@@ -187,8 +176,8 @@ int os_select(int nfds, fd_set* readfds, timeval* timeout)
 
 ssize_t os_recvfrom(int, void* buf, size_t len, int, sockaddr* from, socklen_t* from_len)
 {
-    if (state.recv_result != 0)
-        return state.recv_result;
+    if (state.recv != 0)
+        return state.recv;
     fake::datagram d = state.incoming.front();
     state.incoming.pop_front();
     size_t n = std::min(len, d.bytes.size());

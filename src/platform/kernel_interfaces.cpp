@@ -10,6 +10,8 @@
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/text_field.h"
+
 static std::string dotted(const sockaddr* sa)
 {
     char text[INET_ADDRSTRLEN] = "0.0.0.0";
@@ -94,4 +96,47 @@ bool is_bridge_device(const std::string& name)
 bool is_wireless_device(const std::string& name)
 {
     return sysfs_exists(name, "wireless") || sysfs_exists(name, "phy80211");
+}
+
+void fill_nic_info(const kernel_interface& k, NIC_INFO& info)
+{
+    info = NIC_INFO{};
+    copy_text(info.dev, k.name);
+    copy_text(info.mac, k.mac);
+    copy_text(info.addr, k.addr);
+    copy_text(info.netmask, k.netmask);
+    copy_text(info.b_addr, k.broadcast);
+}
+
+netcom_nic_dev_name_st dev_name_entry(const kernel_interface& k)
+{
+    netcom_nic_dev_name_st entry{};
+    copy_text(entry.name, k.name);
+    entry.select_flag_1 = k.up;
+    entry.select_flag_2 = !k.addr.empty();
+    entry.exclude_flag = k.loopback;
+    return entry;
+}
+
+void add_net_list_entry(t_network_netmgr_net_list& list, const kernel_interface& k)
+{
+    if (is_bridge_device(k.name)) {
+        t_network_netmgr_bridge e{};
+        copy_text(e.dev_name, k.name);
+        copy_text(e.state, k.up ? "enable" : "disable");
+        copy_text(e.ipv4_addr, k.addr);
+        list.bridges.push_back(e);
+    } else if (is_wireless_device(k.name)) {
+        t_network_netmgr_wireless e{};
+        copy_text(e.dev_name, k.name);
+        copy_text(e.state, k.up ? "1" : "0");
+        copy_text(e.ipv4_addr, k.addr);
+        list.wireless.push_back(e);
+    } else {
+        t_network_netmgr_wired e{};
+        copy_text(e.dev_name, k.name);
+        copy_text(e.state, k.up ? "1" : "0");
+        copy_text(e.ipv4_addr, k.addr);
+        list.wired.push_back(e);
+    }
 }

@@ -16,29 +16,6 @@
 #include "platform/settings.h"
 #include "platform/text_field.h"
 
-std::string escape_log_text(std::string_view text)
-{
-    static const char hex[] = "0123456789abcdef";
-    std::string out;
-    out.reserve(text.size());
-    for (unsigned char c : text) {
-        if (c == '\\') {
-            out += "\\\\";
-        } else if (c == '\r') {
-            out += "\\r";
-        } else if (c == '\n') {
-            out += "\\n";
-        } else if (c < 0x20 || c == 0x7f) {
-            out += "\\x";
-            out += hex[c >> 4];
-            out += hex[c & 15];
-        } else {
-            out += static_cast<char>(c);
-        }
-    }
-    return out;
-}
-
 std::string utc_timestamp()
 {
     timespec now;

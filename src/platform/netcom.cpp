@@ -5,26 +5,6 @@
 #include "platform/platform.h"
 #include "platform/text_field.h"
 
-void fill_nic_info(const kernel_interface& k, NIC_INFO& info)
-{
-    info = NIC_INFO{};
-    copy_text(info.dev, k.name);
-    copy_text(info.mac, k.mac);
-    copy_text(info.addr, k.addr);
-    copy_text(info.netmask, k.netmask);
-    copy_text(info.b_addr, k.broadcast);
-}
-
-netcom_nic_dev_name_st dev_name_entry(const kernel_interface& k)
-{
-    netcom_nic_dev_name_st entry{};
-    copy_text(entry.name, k.name);
-    entry.select_flag_1 = k.up;
-    entry.select_flag_2 = !k.addr.empty();
-    entry.exclude_flag = k.loopback;
-    return entry;
-}
-
 int netcom_NIC_Get_Info(char* dev_name, NIC_INFO* info)
 {
     if (dev_name == nullptr || info == nullptr)

@@ -20,29 +20,6 @@ int PAL_auth_get_auth(t_auth* auth)
     return 0;
 }
 
-void add_net_list_entry(t_network_netmgr_net_list& list, const kernel_interface& k)
-{
-    if (is_bridge_device(k.name)) {
-        t_network_netmgr_bridge e{};
-        copy_text(e.dev_name, k.name);
-        copy_text(e.state, k.up ? "enable" : "disable");
-        copy_text(e.ipv4_addr, k.addr);
-        list.bridges.push_back(e);
-    } else if (is_wireless_device(k.name)) {
-        t_network_netmgr_wireless e{};
-        copy_text(e.dev_name, k.name);
-        copy_text(e.state, k.up ? "1" : "0");
-        copy_text(e.ipv4_addr, k.addr);
-        list.wireless.push_back(e);
-    } else {
-        t_network_netmgr_wired e{};
-        copy_text(e.dev_name, k.name);
-        copy_text(e.state, k.up ? "1" : "0");
-        copy_text(e.ipv4_addr, k.addr);
-        list.wired.push_back(e);
-    }
-}
-
 int PAL_network_get_netmgr_net_list(const t_auth* auth, t_network_netmgr_net_list* list)
 {
     if (auth == nullptr || list == nullptr)

@@ -83,15 +83,6 @@ static bool echo_reply_from(const ping_socket& s, in_addr_t from, uint16_t id)
     return is_echo_reply(buf, static_cast<size_t>(n), s.raw, id);
 }
 
-bool is_echo_reply(const uint8_t* bytes, size_t n, bool with_ip_header, uint16_t id)
-{
-    size_t skip = with_ip_header && n > 0 ? static_cast<size_t>(bytes[0] & 0x0f) * 4 : 0;
-    if (n < skip + sizeof(icmphdr))
-        return false;
-    icmphdr h;
-    std::memcpy(&h, bytes + skip, sizeof h);
-    return h.type == ICMP_ECHOREPLY && (!with_ip_header || h.un.echo.id == htons(id));
-}
 
 // The host's IPv4 device names, looked up at most once a second: a ping
 // per camera must not list the interfaces each time.

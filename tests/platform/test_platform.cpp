@@ -1,164 +1,175 @@
-// The Linux platform without root or network: the interface reader, the
-// records it fills, the ping's reply parser, settings, logging, the lock.
+// The Linux platform's stateful parts: the store and the re-entry lock.
 #include <gtest/gtest.h>
 
-#include <arpa/inet.h>
-#include <ifaddrs.h>
-#include <linux/if_packet.h>
-#include <net/if.h>
+#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstring>
 #include <filesystem>
-#include <list>
+#include <fstream>
+#include <sstream>
 
-#include "platform/kernel_interfaces.h"
-#include "platform/logger.h"
-#include "platform/ping_reply.h"
+#include "platform/media_source_store.h"
 #include "platform/platform.h"
-#include "platform/settings.h"
+#include "platform/text_field.h"
 
-// A getifaddrs list made by hand: one entry per name and family.
-struct ifaddrs_list {
-    std::list<sockaddr_storage> addrs;
-    std::vector<ifaddrs> entries;
+namespace fs = std::filesystem;
 
-    sockaddr* v4(const char* dotted)
+static TMediaSourceDevInfo record(const char* ip, const char* mac, int port)
+{
+    TMediaSourceDevInfo info{};
+    info.model_id = make_long_long(139, 52);
+    copy_text(info.model, "VIGI-C340 'quoted'; DROP TABLE x;--");
+    copy_text(info.ip_addr, ip);
+    copy_text(info.mac_addr, mac);
+    info.brand_id = 139;
+    info.port = port;
+    return info;
+}
+
+static std::vector<std::string> rows(const std::string& path, const char* sql)
+{
+    sqlite3* db = nullptr;
+    sqlite3_stmt* st = nullptr;
+    std::vector<std::string> out;
+    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
+    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK)
+        while (sqlite3_step(st) == SQLITE_ROW)
+            out.emplace_back(static_cast<const char*>(sqlite3_column_blob(st, 0)), sqlite3_column_bytes(st, 0));
+    sqlite3_finalize(st);
+    sqlite3_close(db);
+    return out;
+}
+
+static std::string read_file(const std::string& path)
+{
+    std::ostringstream text;
+    text << std::ifstream(path).rdbuf();
+    return text.str();
+}
+
+static void write_junk(const std::string& path)
+{
+    std::ofstream(path) << std::string(4096, 'j');
+}
+
+struct store_dir : ::testing::Test {
+    fs::path dir = fs::temp_directory_path() / ("camscout-store-" + std::to_string(getpid()));
+    void SetUp() override { fs::remove_all(dir); }
+    void TearDown() override { store_close(); fs::remove_all(dir); }
+};
+
+TEST_F(store_dir, keeps_every_store_call_and_the_newest_per_mac)
+{
+    std::string path = (dir / "sub" / "media_sources.db").string();
+    ASSERT_EQ(store_open(path), "");
+    for (auto [ip, mac, port] : {std::make_tuple("10.0.0.9", "02:00:00:00:00:09", 8080),
+                                 std::make_tuple("10.0.0.10", "02:00:00:00:00:09", 81),
+                                 std::make_tuple("10.0.0.11", "02:00:00:00:00:11", 80)})
+        EXPECT_EQ(store_insert(record(ip, mac, port)), "");
+    store_close();
+    EXPECT_EQ(store_insert(record("10.0.0.12", "02:00:00:00:00:12", 80)), "store not open");
+
+    std::string me = std::to_string(getpid());
+    EXPECT_EQ(rows(path, "SELECT ip_addr || ' ' || port || ' ' || model || ' ' || (model_id >> 32) || '/' ||"
+                         " (model_id & 4294967295) || ' ' || brand_id || ' ' || run_pid || ' ' || length(found_at)"
+                         " FROM media_sources ORDER BY id"),
+              (std::vector<std::string>{"10.0.0.10 81 VIGI-C340 'quoted'; DROP TABLE x;-- 139/52 139 " + me + " 24",
+                                        "10.0.0.11 80 VIGI-C340 'quoted'; DROP TABLE x;-- 139/52 139 " + me + " 24"}));
+    EXPECT_EQ(rows(path, "SELECT count(*) FROM found_media_sources"), std::vector<std::string>{"3"});
+    TMediaSourceDevInfo want = record("10.0.0.9", "02:00:00:00:00:09", 8080);
+    EXPECT_EQ(rows(path, "SELECT record FROM found_media_sources WHERE id = 1"),
+              std::vector<std::string>{std::string(reinterpret_cast<char*>(&want), sizeof want)});
+}
+
+TEST_F(store_dir, failures_say_what_and_why)
+{
+    fs::create_directories(dir);
+    std::string not_a_db = (dir / "junk.db").string();
+    write_junk(not_a_db);
+    std::string why = store_open(not_a_db);
+    EXPECT_NE(why.find("cannot set up " + not_a_db + ": file is not a database"), std::string::npos) << why;
+    EXPECT_EQ(store_insert(record("10.0.0.9", "02:00:00:00:00:09", 80)), "store not open");
+    EXPECT_EQ(store_open((dir / "junk.db" / "x.db").string()).rfind("cannot create " + not_a_db + ": ", 0), 0u);
+}
+
+// The library's own store and log come from the environment that CTest sets.
+struct msas : ::testing::Test {
+    const char* store = getenv("CAMSCOUT_STORE");
+    const char* log = getenv("CAMSCOUT_LOG");
+    TMediaSourceDevInfo info = record("10.0.0.9", "02:00:00:00:00:09", 80);
+    void SetUp() override
     {
-        if (dotted == nullptr)
-            return nullptr;
-        sockaddr_in& a = reinterpret_cast<sockaddr_in&>(addrs.emplace_back());
-        a.sin_family = AF_INET;
-        inet_pton(AF_INET, dotted, &a.sin_addr);
-        return reinterpret_cast<sockaddr*>(&a);
-    }
-    void link(const char* name, unsigned flags, unsigned char halen)
-    {
-        sockaddr_ll& l = reinterpret_cast<sockaddr_ll&>(addrs.emplace_back());
-        l.sll_family = AF_PACKET;
-        l.sll_halen = halen;
-        for (unsigned char i = 0; i < 6; ++i)
-            l.sll_addr[i] = static_cast<unsigned char>(0xa0 + i);
-        entries.push_back({nullptr, const_cast<char*>(name), flags, reinterpret_cast<sockaddr*>(&l), nullptr, {nullptr}, nullptr});
-    }
-    void inet(const char* name, unsigned flags, const char* addr, const char* mask, const char* brd)
-    {
-        entries.push_back({nullptr, const_cast<char*>(name), flags, v4(addr), v4(mask), {v4(brd)}, nullptr});
-    }
-    const ifaddrs* head()
-    {
-        for (std::size_t i = 0; i + 1 < entries.size(); ++i)
-            entries[i].ifa_next = &entries[i + 1];
-        return entries.data();
+        if (store == nullptr || log == nullptr)
+            GTEST_SKIP() << "run through CTest, which points the store and log into the build tree";
+        fs::create_directories(fs::path(store).parent_path());
+        for (const char* suffix : {"", "-wal", "-shm"})
+            fs::remove(std::string(store) + suffix);
+        fs::remove(log);
     }
 };
 
-TEST(kernel_interfaces, one_entry_per_name_from_its_link_and_first_ipv4_address)
+TEST_F(msas, a_locked_store_is_retried_until_everything_is_stored)
 {
-    const unsigned up = IFF_UP | IFF_BROADCAST;
-    ifaddrs_list l;
-    l.link("eth0", up, 6);
-    l.inet("eth0", up, "10.0.0.2", "255.255.255.0", "10.0.0.255");
-    l.inet("eth0", up, "10.0.9.2", "255.255.0.0", "10.0.255.255");
-    l.link("lo", IFF_UP | IFF_LOOPBACK, 6);
-    l.inet("lo", IFF_UP | IFF_LOOPBACK, "127.0.0.1", "255.0.0.0", "127.255.255.255");
-    l.link("down0", IFF_BROADCAST, 6);
-    l.inet("tun0", IFF_UP, "10.8.0.1", "255.255.255.255", nullptr);
-    l.link("can0", IFF_UP, 0);
-    l.inet("gone0", up, nullptr, nullptr, nullptr);
-    struct {
-        const char *name, *mac, *addr, *mask, *brd;
-        bool up, loopback;
-    } rows[] = {
-        {"eth0", "a0:a1:a2:a3:a4:a5", "10.0.0.2", "255.255.255.0", "10.0.0.255", true, false},
-        {"lo", "a0:a1:a2:a3:a4:a5", "127.0.0.1", "255.0.0.0", "0.0.0.0", true, true},
-        {"down0", "a0:a1:a2:a3:a4:a5", "", "", "0.0.0.0", false, false},
-        {"tun0", "", "10.8.0.1", "255.255.255.255", "0.0.0.0", true, false},
-        {"can0", "", "", "", "0.0.0.0", true, false},
-    };
-    std::vector<kernel_interface> list = interfaces_from(l.head());
-    ASSERT_EQ(list.size(), std::size(rows));
-    for (std::size_t i = 0; i < list.size(); ++i) {
-        const kernel_interface& k = list[i];
-        auto& r = rows[i];
-        EXPECT_EQ(std::tie(k.name, k.mac, k.addr, k.netmask, k.broadcast),
-                  std::make_tuple(r.name, r.mac, r.addr, r.mask, r.brd));
-        EXPECT_EQ(k.up, r.up) << k.name;
-        EXPECT_EQ(k.loopback, r.loopback) << k.name;
-    }
+    ASSERT_EQ(store_open(store), "");
+    store_close();
+    sqlite3* other = nullptr;
+    sqlite3_open(store, &other);
+    ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
+    ASSERT_EQ(msas_init_onvif(), 0);
+    for (int i = 0; i < 3; ++i)
+        EXPECT_EQ(msas_store_found_media_source_onvif(&info), 0);  // returns with the lock still held
+    usleep(400 * 1000);
+    sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
+    sqlite3_close(other);
+    msas_uninit_onvif();
+    EXPECT_EQ(rows(store, "SELECT count(*) FROM found_media_sources"), std::vector<std::string>{"3"});
+    std::string text = read_file(log);
+    EXPECT_NE(text.find("[msas] cannot write to " + std::string(store) + " yet, retrying: "), std::string::npos) << text;
+    EXPECT_NE(text.find("[msas] " + std::string(store) + " writable again"), std::string::npos) << text;
+
+    EXPECT_NE(msas_store_found_media_source_onvif(&info), 0) << "stored after the store was closed";
+    EXPECT_NE(read_file(log).find("[msas] 10.0.0.9 (02:00:00:00:00:09) not stored: the store is not open"),
+              std::string::npos);
 }
 
-TEST(kernel_interfaces, fill_the_platform_records)
+TEST_F(msas, a_file_that_is_not_a_database_ends_the_run_with_a_message)
 {
-    kernel_interface eth{"test-eth0", "a0:a1:a2:a3:a4:a5", "10.0.0.2", "255.255.255.0", "10.0.0.255", true, false};
-    kernel_interface lo{"test-lo", "", "", "", "0.0.0.0", false, true};
-    NIC_INFO info;
-    fill_nic_info(eth, info);
-    EXPECT_EQ(std::make_tuple(std::string(info.dev), std::string(info.mac), std::string(info.addr),
-                              std::string(info.netmask), std::string(info.b_addr)),
-              std::make_tuple(eth.name, eth.mac, eth.addr, eth.netmask, eth.broadcast));
-    for (const kernel_interface& k : {eth, lo}) {
-        netcom_nic_dev_name_st e = dev_name_entry(k);
-        EXPECT_STREQ(e.name, k.name.c_str());
-        EXPECT_EQ(std::make_tuple(e.select_flag_1, e.select_flag_2, e.exclude_flag, e.next),
-                  std::make_tuple(uint8_t(k.up), uint8_t(!k.addr.empty()), uint8_t(k.loopback), nullptr));
-    }
-    // A device that is neither a bridge nor wireless in sysfs is wired.
-    t_network_netmgr_net_list list;
-    add_net_list_entry(list, eth);
-    add_net_list_entry(list, lo);
-    ASSERT_EQ(list.wired.size(), 2u);
-    EXPECT_TRUE(list.wireless.empty() && list.bridges.empty());
-    EXPECT_EQ(std::make_tuple(std::string(list.wired[0].dev_name), std::string(list.wired[0].state),
-                              std::string(list.wired[0].ipv4_addr), std::string(list.wired[1].state)),
-              std::make_tuple(eth.name, "1", eth.addr, "0"));
+    write_junk(store);
+    ASSERT_EQ(msas_init_onvif(), 0);
+    EXPECT_EQ(msas_store_found_media_source_onvif(&info), 0);
+    msas_uninit_onvif();
+    std::string text = read_file(log);
+    EXPECT_NE(text.find("[msas] cannot open " + std::string(store) + ", will retry when there is something to store"),
+              std::string::npos) << text;
+    EXPECT_NE(text.find("[msas] 1 found media sources not stored in " + std::string(store) + ": cannot set up"),
+              std::string::npos) << text;
 }
 
-TEST(ping, reads_an_echo_reply_with_or_without_the_ip_header)
+// The store's writer thread is made through this seam; here it can be refused.
+static int refuse_threads_with = 0;
+
+int os_thread_create(pthread_t* thread, void* (*entry)(void*), void* arg)
 {
-    const uint8_t ip_header[20] = {0x45};
-    const uint8_t reply[8] = {0, 0, 0, 0, 0x12, 0x34, 0, 1}, request[8] = {8, 0, 0, 0, 0x12, 0x34, 0, 1};
-    auto with_header = [&](const uint8_t (&icmp)[8]) {
-        std::vector<uint8_t> v(ip_header, ip_header + 20);
-        v.insert(v.end(), icmp, icmp + 8);
-        return v;
-    };
-    struct { std::vector<uint8_t> bytes; bool ip; uint16_t id; bool is_reply; } cases[] = {
-        {{reply, reply + 8}, false, 0x9999, true},   // the kernel matched the id
-        {{request, request + 8}, false, 0x1234, false},
-        {{reply, reply + 7}, false, 0x1234, false},
-        {with_header(reply), true, 0x1234, true},
-        {with_header(reply), true, 0x1235, false},
-        {with_header(request), true, 0x1234, false},
-        {{ip_header, ip_header + 20}, true, 0x1234, false},  // nothing behind the header
-        {{}, true, 0x1234, false},
-    };
-    for (auto& c : cases)
-        EXPECT_EQ(is_echo_reply(c.bytes.data(), c.bytes.size(), c.ip, c.id), c.is_reply) << c.bytes.size();
+    return refuse_threads_with != 0 ? refuse_threads_with : pthread_create(thread, nullptr, entry, arg);
 }
 
-TEST(settings, relative_paths_are_made_absolute_and_empty_ones_fall_back)
+int os_thread_join(pthread_t thread)
 {
-    std::string cwd = std::filesystem::current_path().string();
-    EXPECT_EQ(path_setting("store.db", "/x"), cwd + "/store.db");
-    EXPECT_EQ(path_setting("./run/", "/x"), cwd + "/./run/");
-    EXPECT_EQ(path_setting("/var/a.db", "/x"), "/var/a.db");
-    EXPECT_EQ(path_setting("", "/x"), "/x");
-    EXPECT_EQ(path_setting(nullptr, ""), "");
+    return pthread_join(thread, nullptr);
 }
 
-TEST(escape_log_text, keeps_one_call_on_one_line)
+TEST_F(msas, no_writer_thread_means_nothing_stored_and_the_run_goes_on)
 {
-    struct { std::string in, out; } cases[] = {
-        {"plain text 100% ~", "plain text 100% ~"},
-        {"a\\b", "a\\\\b"},
-        {"line\r\nnext", "line\\r\\nnext"},
-        {std::string("\x01\x1f\x7f\x00", 4), "\\x01\\x1f\\x7f\\x00"},
-        {"caf\xc3\xa9 \x80\xff", "caf\xc3\xa9 \x80\xff"},
-        {"\t\x1b[2J", "\\x09\\x1b[2J"},
-    };
-    for (auto& c : cases)
-        EXPECT_EQ(escape_log_text(c.in), c.out);
+    refuse_threads_with = EAGAIN;
+    EXPECT_NE(msas_init_onvif(), 0);
+    refuse_threads_with = 0;
+    EXPECT_NE(msas_store_found_media_source_onvif(&info), 0);
+    EXPECT_EQ(msas_uninit_onvif(), 0);
+    std::string text = read_file(log);
+    EXPECT_NE(text.find("[msas] cannot start the store writer, nothing will be stored in"), std::string::npos) << text;
+    EXPECT_NE(text.find("[msas] 10.0.0.9 (02:00:00:00:00:09) not stored"), std::string::npos) << text;
 }
 
 // The settings are read at start-up, so the lock folder is the default or

@@ -1,0 +1,391 @@
+// The case files in tests/cases: directives that drive the system's code
+// against the doubles, each followed by what it did, one "> " line per call
+// and result. A file passes when the lines it holds are the lines made now;
+// UPDATE_CASES=1 writes the lines made now instead, for review in the diff.
+#include <gtest/gtest.h>
+
+#include <arpa/inet.h>
+
+#include <ifaddrs.h>
+#include <linux/if_packet.h>
+#include <net/if.h>
+
+#include <filesystem>
+#include <fstream>
+#include <list>
+#include <functional>
+#include <sstream>
+
+#include "catalogue/model_table.h"
+#include "core/debug_log.h"
+#include "core/globals.h"
+#include "fake_platform.h"
+#include "platform/text_escape.h"
+#include "platform/kernel_interfaces.h"
+#include "platform/ping_reply.h"
+#include "platform/platform.h"
+#include "platform/settings.h"
+#include "platform/text_field.h"
+#include "response/dedup.h"
+#include "response/dev_info.h"
+#include "response/endpoint.h"
+#include "response/extraction.h"
+#include "response/identification.h"
+#include "response/mac_resolution.h"
+#include "response/receive.h"
+#include "run/lan_interfaces.h"
+#include "run/run_sequence.h"
+#include "transport/probe.h"
+#include "transport/recv_thread.h"
+
+using words = std::vector<std::string>;
+
+// C escapes (\n \r \t \\ \xHH), "\*N:c" for N copies of c, and "-" alone
+// for the empty text.
+static std::string unescape(const std::string& in)
+{
+    if (in == "-")
+        return "";
+    std::string out;
+    for (std::size_t i = 0; i < in.size(); ++i) {
+        if (in[i] != '\\' || i + 1 == in.size()) {
+            out += in[i];
+        } else if (char c = in[++i]; c == 'x') {
+            out += static_cast<char>(std::stoi(in.substr(i + 1, 2), nullptr, 16));
+            i += 2;
+        } else if (c == '*') {
+            std::size_t colon = in.find(':', i);
+            out.append(std::stoul(in.substr(i + 1, colon - i - 1)), in[colon + 1]);
+            i = colon + 1;
+        } else {
+            out += c == 'n' ? '\n' : c == 'r' ? '\r' : c == 't' ? '\t' : c;
+        }
+    }
+    return out;
+}
+
+// The first n - 1 words, then the rest of the line as the n-th.
+static words split(const std::string& line, std::size_t n)
+{
+    words w;
+    std::size_t pos = 0;
+    while (w.size() + 1 < n && pos < line.size()) {
+        std::size_t end = std::min(line.find(' ', pos), line.size());
+        w.push_back(unescape(line.substr(pos, end - pos)));
+        pos = end + 1;
+    }
+    w.push_back(pos < line.size() ? unescape(line.substr(pos)) : "");
+    return w;
+}
+
+static const std::string discovery_ns = "http://schemas.xmlsoap.org/ws/2005/04/discovery";
+
+// A ProbeMatches answer from "PREFIX|SCOPES|XADDRS"; an empty scopes or
+// xaddrs leaves the element out.
+static std::string probe_match(const std::string& fields)
+{
+    std::size_t bar1 = fields.find('|'), bar2 = fields.find('|', bar1 + 1);
+    std::string prefix = fields.substr(0, bar1), p = prefix + ":", scopes = fields.substr(bar1 + 1, bar2 - bar1 - 1),
+                xaddrs = fields.substr(bar2 + 1);
+    std::string m = "<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\" xmlns:" + prefix + "=\"" +
+                    discovery_ns + "\"><s:Body><" + p + "ProbeMatches><" + p + "ProbeMatch><" + p + "Types>dn:NetworkVideoTransmitter</" + p + "Types>";
+    if (!scopes.empty())
+        m += "<" + p + "Scopes>" + scopes + "</" + p + "Scopes>";
+    if (!xaddrs.empty())
+        m += "<" + p + "XAddrs>" + xaddrs + "</" + p + "XAddrs>";
+    return m + "</" + p + "ProbeMatch></" + p + "ProbeMatches></s:Body></s:Envelope>";
+}
+
+static std::string record_text(const TMediaSourceDevInfo& r)
+{
+    return std::string("record ") + r.ip_addr + " " + r.mac_addr + " port=" + std::to_string(r.port) +
+           " brand=" + std::to_string(r.brand_id) + " id=" + std::to_string(r.model_id >> 32) + "/" +
+           std::to_string(r.model_id & 0xffffffff) + " model=[" + r.model + "]";
+}
+
+static void receive(const std::string& from, const std::string& bytes)
+{
+    fake::state.incoming.push_back({inet_addr(from.c_str()), bytes});
+    onvif_socket = max_fd = 7;
+    recv_onvif_response();
+}
+
+static int& setting(const std::string& name)
+{
+    static const std::map<std::string, int fake::platform_state::*> ints = {
+        {"reentried", &fake::platform_state::reentried}, {"auth", &fake::platform_state::auth},
+        {"net_list", &fake::platform_state::net_list_result}, {"dev_name_list", &fake::platform_state::dev_name_list},
+        {"fork", &fake::platform_state::fork}, {"thread", &fake::platform_state::thread},
+        {"socket", &fake::platform_state::socket}, {"fail_sockopt", &fake::platform_state::fail_sockopt},
+        {"fail_send", &fake::platform_state::fail_send}, {"recv", &fake::platform_state::recv},
+        {"selects", &fake::platform_state::selects_per_run}};
+    if (name == "onvif_socket" || name == "max_fd")
+        return name == "max_fd" ? max_fd : onvif_socket;
+    return fake::state.*ints.at(name);
+}
+
+template <typename Entry>
+static void add_entry(std::vector<Entry>& list, const words& w)
+{
+    Entry e{};
+    copy_text(e.dev_name, w[1]);
+    copy_text(e.state, w[2]);
+    copy_text(e.ipv4_addr, w[3]);
+    list.push_back(e);
+}
+
+// A getifaddrs list, one "ifaddr" directive an entry, read by "interfaces".
+static std::list<std::string> ifaddr_names;
+static std::list<sockaddr_storage> ifaddr_addrs;
+static std::vector<ifaddrs> ifaddr_list;
+
+static sockaddr* ifaddr_inet(const std::string& dotted)
+{
+    if (dotted.empty())
+        return nullptr;
+    auto& a = reinterpret_cast<sockaddr_in&>(ifaddr_addrs.emplace_back());
+    a.sin_family = AF_INET;
+    inet_pton(AF_INET, dotted.c_str(), &a.sin_addr);
+    return reinterpret_cast<sockaddr*>(&a);
+}
+
+// NAME FLAGS (up,broadcast,loopback or -) and "link HALEN", "inet ADDR MASK BROADCAST" or "none".
+static words add_ifaddr(const std::string& r)
+{
+    words w = split(r, 6);
+    unsigned flags = (w[1].find("up") != std::string::npos ? IFF_UP : 0) |
+                     (w[1].find("broadcast") != std::string::npos ? IFF_BROADCAST : 0) |
+                     (w[1].find("loopback") != std::string::npos ? IFF_LOOPBACK : 0);
+    ifaddrs e{nullptr, ifaddr_names.emplace_back(w[0]).data(), flags, nullptr, nullptr, {nullptr}, nullptr};
+    if (w[2] == "link") {
+        auto& l = reinterpret_cast<sockaddr_ll&>(ifaddr_addrs.emplace_back());
+        l.sll_family = AF_PACKET;
+        l.sll_halen = static_cast<unsigned char>(std::stoi(w[3]));
+        for (unsigned char i = 0; i < 8; ++i)
+            l.sll_addr[i] = static_cast<unsigned char>(0xa0 + i);
+        e.ifa_addr = reinterpret_cast<sockaddr*>(&l);
+    } else if (w[2] == "inet") {
+        e = {nullptr, e.ifa_name, flags, ifaddr_inet(w[3]), ifaddr_inet(w[4]), {ifaddr_inet(w[5])}, nullptr};
+    }
+    ifaddr_list.push_back(e);
+    return {};
+}
+
+// The kernel's view of the list, and the platform records each entry fills.
+static words show_interfaces(const std::string&)
+{
+    for (std::size_t i = 0; i + 1 < ifaddr_list.size(); ++i)
+        ifaddr_list[i].ifa_next = &ifaddr_list[i + 1];
+    words out;
+    for (const kernel_interface& k : interfaces_from(ifaddr_list.empty() ? nullptr : ifaddr_list.data())) {
+        out.push_back(k.name + " mac=" + k.mac + " addr=" + k.addr + " mask=" + k.netmask + " broadcast=" +
+                      k.broadcast + " up=" + std::to_string(k.up) + " loopback=" + std::to_string(k.loopback));
+        NIC_INFO n;
+        fill_nic_info(k, n);
+        netcom_nic_dev_name_st d = dev_name_entry(k);
+        t_network_netmgr_net_list list;
+        add_net_list_entry(list, k);
+        const t_network_netmgr_wired& wired = list.wired.at(0);
+        out.push_back(std::string("  NIC_INFO ") + n.dev + " " + n.mac + " " + n.addr + " " + n.netmask + " " + n.b_addr +
+                      "; dev name " + d.name + " " + std::to_string(d.select_flag_1) + std::to_string(d.select_flag_2) +
+                      std::to_string(d.exclude_flag) + (d.next ? " next" : "") + "; wired " + wired.dev_name + " " +
+                      wired.state + " " + wired.ipv4_addr);
+    }
+    ifaddr_list.clear();
+    return out;
+}
+
+static words echo_reply(const std::string& r, bool with_ip_header)
+{
+    words w = split(r, 2);
+    std::string bytes;
+    for (std::size_t i = 0; i + 1 < w[1].size(); i += 2)
+        bytes += static_cast<char>(std::stoi(w[1].substr(i, 2), nullptr, 16));
+    bool reply = is_echo_reply(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), with_ip_header,
+                               static_cast<uint16_t>(std::stoi(w[0], nullptr, 16)));
+    return {reply ? "an echo reply" : "not an echo reply"};
+}
+
+// Every directive and what it does; each returns its result lines.
+static const std::map<std::string, std::function<words(const std::string&)>> verbs = {
+    {"reset", [](auto&) { fake::reset(); init_model_table(); return words{}; }},
+    {"set", [](auto& r) {
+         std::istringstream settings(r);
+         for (std::string kv; settings >> kv;)
+             setting(kv.substr(0, kv.find('='))) = std::stoi(kv.substr(kv.find('=') + 1));
+         return words{}; }},
+    {"nic", [](auto& r) { words w = split(r, 4); fake::state.nics[w[0]] = fake::nic(w[0], w[1], w[2], w[3]); return words{}; }},
+    {"devname", [](auto& r) {
+         words w = split(r, 4);
+         netcom_nic_dev_name_st e{};
+         copy_text(e.name, w[0]);
+         e.select_flag_1 = static_cast<uint8_t>(std::stoi(w[1]));
+         e.select_flag_2 = static_cast<uint8_t>(std::stoi(w[2]));
+         e.exclude_flag = static_cast<uint8_t>(std::stoi(w[3]));
+         fake::state.dev_names.push_back(e);
+         return words{}; }},
+    {"entry", [](auto& r) {
+         words w = split(r, 4);
+         if (w[0] == "wired") add_entry(fake::state.net_list.wired, w);
+         else if (w[0] == "wireless") add_entry(fake::state.net_list.wireless, w);
+         else add_entry(fake::state.net_list.bridges, w);
+         return words{}; }},
+    {"interface", [](auto& r) { in_lan_list.push_back(fake::nic("eth", "02:00:00:00:00:01", r)); return words{}; }},
+    {"arp", [](auto& r) { fake::state.arp_tables.push_back(unescape(r)); return words{}; }},
+    {"main", [](auto& r) {
+         std::string name = unescape(r);
+         char* argv[] = {name.data(), nullptr};
+         int status = camscout_main(1, argv);
+         return words{"exit " + std::to_string(status) + " onvif_socket=" + std::to_string(onvif_socket) +
+                      " max_fd=" + std::to_string(max_fd)}; }},
+    {"collect", [](auto&) {
+         collect_in_lan_list(fake::state.net_list);
+         std::string devs = "in_lan_list:";
+         for (const NIC_INFO& n : in_lan_list)
+             devs += std::string(" ") + n.dev + "/" + n.addr;
+         in_lan_list.clear();
+         return words{devs}; }},
+    {"worker", [](auto&) {
+         start_recv_thread();
+         stop_recv_thread();
+         return words{"onvif_socket=" + std::to_string(onvif_socket) + " max_fd=" + std::to_string(max_fd) +
+                      " held=" + std::to_string(recv_thread_held) + " running=" + std::to_string(recv_thread_running)}; }},
+    {"held", [](auto&) { recv_thread_held = true; return words{}; }},
+    {"probe", [](auto&) { send_onvif_probe(); return words{"onvif_socket=" + std::to_string(onvif_socket)}; }},
+    {"receive", [](auto& r) { words w = split(r, 2); receive(w[0], w[1]); return words{}; }},
+    {"match", [](auto& r) { words w = split(r, 2); receive(w[0], probe_match(w[1])); return words{}; }},
+    {"prefix", [](auto& r) {
+         char prefix[256] = "untouched";
+         int result = get_ns_prefix(r == "null" ? nullptr : unescape(r).c_str(), prefix);
+         return words{std::to_string(result) + " [" + prefix + "]"}; }},
+    {"tag", [](auto& r) {
+         words w = split(r, 2);
+         std::string value = "untouched";
+         bool found = get_tag_value(w[1].c_str(), w[0].c_str(), value);
+         return words{(found ? "found [" : "not found [") + value + "]"}; }},
+    {"split", [](auto& r) {
+         std::string tokens = "tokens";
+         for (const std::string& t : split_scopes(unescape(r)))
+             tokens += " [" + t + "]";
+         return words{tokens}; }},
+    {"port", [](auto& r) {
+         TMediaSourceDevInfo info{};
+         std::string text = unescape(r);
+         parse_service_port(info, r == "null" ? nullptr : text.c_str());
+         return words{"port " + std::to_string(info.port)}; }},
+    {"scopes", [](auto& r) {
+         TMediaSourceDevInfo info{};
+         std::string text = unescape(r);
+         identify_device(info, r == "null" ? nullptr : text.c_str());
+         return words{record_text(info)}; }},
+    {"decode", [](auto& r) { std::string t = unescape(r); percent_decode(t); return words{"[" + t + "]"}; }},
+    {"nocase", [](auto& r) { words w = split(r, 2); return words{contains_nocase(w[0], w[1]) ? "contains" : "does not contain"}; }},
+    {"arpline", [](auto& r) {
+         words w = split(r, 2);
+         std::string table = w[1].empty() ? " " : w[1];  // fmemopen wants a non-empty buffer
+         FILE* f = fmemopen(table.data(), table.size(), "r");
+         char mac[32] = "junk";
+         arp_table_lookup(f, w[0].c_str(), mac);
+         fclose(f);
+         return words{std::string("mac [") + mac + "]"}; }},
+    {"resolve", [](auto& r) {
+         char mac[32];
+         resolve_device_mac(inet_addr(r.c_str()), mac);
+         return words{std::string("mac [") + mac + "] opens=" + std::to_string(fake::state.arp_opens) +
+                      " closes=" + std::to_string(fake::state.arp_closes)}; }},
+    {"localmac", [](auto& r) {
+         dev_info_ptr info = create_dev_info(inet_addr(r.c_str()), all_zero_mac);
+         get_local_mac_addr(*info);
+         return words{record_text(*info)}; }},
+    {"known", [](auto& r) {
+         words w = split(r, 2);
+         bool known = is_known_responder(inet_addr(w[0].c_str()), probe_match(w[1]).c_str());
+         std::string keys = known ? "known; keys" : "new; keys";
+         for (uint64_t a : seen_responder_addrs)
+             keys += " " + std::to_string(a);
+         for (const std::string& k : seen_channel_keys)
+             keys += " " + k;
+         return words{keys}; }},
+    {"store", [](auto& r) {
+         words w = split(r, 3);
+         dev_info_ptr info = create_dev_info(inet_addr(w[0].c_str()), w[1].c_str());
+         info->brand_id = std::stoi(w[2]);
+         info->port = 8080;
+         store_dev_info(std::move(info));
+         return words{}; }},
+    {"create", [](auto& r) {
+         words w = split(r, 2);
+         dev_info_ptr info = create_dev_info(inet_addr(w[0].c_str()), w[1].c_str());
+         TMediaSourceDevInfo rest = *info;
+         std::memset(rest.ip_addr, 0, sizeof rest.ip_addr);
+         std::memset(rest.mac_addr, 0, sizeof rest.mac_addr);
+         bool zero = rest.model_id == 0 && rest.model[0] == 0 &&
+                     std::all_of(rest.unused2, rest.unused2 + sizeof rest.unused2, [](uint8_t b) { return b == 0; });
+         return words{record_text(*info) + (zero ? " rest zero" : " rest not zero")}; }},
+    {"ifaddr", add_ifaddr},
+    {"interfaces", show_interfaces},
+    {"echo", [](auto& r) { return echo_reply(r, false); }},
+    {"echo-ip", [](auto& r) { return echo_reply(r, true); }},
+    {"path", [](auto& r) {
+         std::string made = path_setting(r == "null" ? nullptr : unescape(r).c_str(), "/fallback");
+         std::string cwd = std::filesystem::current_path().string();
+         return words{made.rfind(cwd, 0) == 0 ? "$PWD" + made.substr(cwd.size()) : made}; }},
+    {"escape", [](auto& r) { return words{"log [" + escape_log_text(unescape(r)) + "]", "display [" + escape_display_text(unescape(r)) + "]"}; }},
+    {"debuglog", [](auto& r) { words w = split(r, 2); return words{"returns " + std::to_string(debug_log(w[0].c_str(), w[1].c_str()))}; }},
+};
+
+// Runs one directive: the calls it made, then its result lines.
+static words run(const std::string& verb, const std::string& rest)
+{
+    auto& s = fake::state;
+    auto it = verbs.find(verb);
+    if (it == verbs.end())
+        return {"unknown directive " + verb};
+    std::size_t seen = s.events.size();
+    words out;
+    try {
+        out = it->second(rest);
+    } catch (const std::exception& e) {
+        out = {std::string("error: ") + e.what()};
+    }
+    seen = std::min(seen, s.events.size());  // a reset starts afresh
+    words made(s.events.begin() + static_cast<std::ptrdiff_t>(seen), s.events.end());
+    made.insert(made.end(), out.begin(), out.end());
+    return made;
+}
+
+static std::string made_from(std::istream& in)
+{
+    std::string line, out;
+    while (std::getline(in, line)) {
+        if (line.rfind("> ", 0) == 0)
+            continue;
+        out += line + "\n";
+        if (line.empty() || line[0] == '#')
+            continue;
+        std::size_t space = std::min(line.find(' '), line.size());
+        for (const std::string& made : run(line.substr(0, space), space < line.size() ? line.substr(space + 1) : ""))
+            out += "> " + escape_display_text(made) + "\n";
+    }
+    return out;
+}
+
+class case_file : public ::testing::TestWithParam<const char*> {};
+
+TEST_P(case_file, makes_the_lines_it_holds)
+{
+    std::string path = std::string(CASES_DIR) + "/" + GetParam() + ".txt";
+    std::ifstream in(path);
+    ASSERT_TRUE(in) << "cannot read " << path;
+    std::stringstream held;
+    held << in.rdbuf();
+    std::string made = made_from(held);
+    if (getenv("UPDATE_CASES") != nullptr) {
+        std::ofstream(path) << made;
+        return;
+    }
+    std::ofstream(std::string(GetParam()) + ".made.txt") << made;
+    EXPECT_EQ(held.str(), made) << "see: diff -u " << path << " tests/" << GetParam() << ".made.txt";
+}
+
+INSTANTIATE_TEST_SUITE_P(cases, case_file, ::testing::Values("run", "transport", "message", "response", "platform"));
