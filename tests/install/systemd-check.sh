@@ -1,0 +1,26 @@
+#!/bin/sh
+# Runs inside the booted container: one discovery run started by systemd,
+# what its processes hold, its result, its store and journal, then a purge.
+unit=onvif_camscout.service
+{
+  echo "timer-enabled $(systemctl is-enabled onvif_camscout.timer)"
+  echo "timer-next $(systemctl show -P NextElapseUSecMonotonic onvif_camscout.timer)"
+  start=$(date +%s)
+  systemctl start "$unit"
+  sleep 5
+  for status in /proc/[0-9]*/status; do
+    grep -q '^Name:.onvif_camscout' "$status" &&
+      grep -E '^(Uid|CapInh|CapPrm|CapEff|CapBnd|CapAmb|NoNewPrivs):' "$status" | tr '\t' ' ' | sed 's/^/proc /'
+  done
+  systemctl start "$unit"
+  for i in $(seq 120); do [ "$(systemctl is-active "$unit")" = active ] || break; sleep 1; done
+  echo "run-seconds $(($(date +%s) - start))"
+  echo "result $(systemctl show -P Result "$unit")"
+  echo "runs $(journalctl -b -t onvif_camscout -o cat | grep -c 'start recv thread')"
+  echo "journal-lines $(journalctl -b -t onvif_camscout -o cat | wc -l)"
+  onvif_camscout_list --store /var/lib/onvif_camscout/media_sources.db --csv | tail -n +2 | cut -d, -f1,2 | sort >/root/stored.txt
+  dpkg --purge onvif-camscout >/dev/null 2>&1
+  echo "left $(ls -d /var/lib/onvif_camscout /var/lib/private/onvif_camscout /usr/sbin/onvif_camscout \
+    /lib/systemd/system/onvif_camscout.service /etc/systemd/system/timers.target.wants/onvif_camscout.timer 2>/dev/null | wc -l)"
+} >/root/report.txt 2>&1
+systemctl poweroff

@@ -1,0 +1,65 @@
+#!/usr/bin/env bash
+# The Debian package under a real systemd. It is built with dpkg-buildpackage
+# and checked with lintian, installed with apt into a minimal Debian 12 root,
+# and that root boots in the lab's recorder namespace against 30 simulated
+# cameras. A unit inside starts a run, records what it sees, purges the
+# package and powers off; this script reads its report.
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/../e2e/lib.sh"
+for tool in debootstrap systemd-nspawn dpkg-buildpackage lintian systemd-analyze; do
+  command -v "$tool" >/dev/null || { echo "SKIPPED: $tool is not installed (scripts/install-deps)"; exit 77; }
+done
+[ -d /sys/fs/cgroup ] || { echo "SKIPPED: no cgroup file system to boot a container in"; exit 77; }
+root=$work/root
+
+git -C "$top" ls-files -co --exclude-standard | (cd "$top" && tar -cf - -T -) | (mkdir -p "$work/src" && tar -xf - -C "$work/src")
+(cd "$work/src" && dpkg-buildpackage -us -uc -b) >"$work/build.log" 2>&1 || { cat "$work/build.log"; exit 1; }
+deb=$(ls "$work"/onvif-camscout_*.deb)
+check "lintian finds no errors" lintian --allow-root --fail-on error "$deb"
+dpkg-deb -x "$deb" "$work/pkg"
+exposure=$(systemd-analyze security --offline=true "$work/pkg/lib/systemd/system/onvif_camscout.service" 2>&1 |
+  sed -n 's/.*Overall exposure level for onvif_camscout.service: \([0-9.]*\).*/\1/p')
+check "the unit's exposure is at most 2.0 (it is ${exposure:-unknown})" awk -v e="${exposure:-99}" 'BEGIN { exit !(e <= 2.0) }'
+
+mirror=$(sed -n 's/^URIs: *\([^ ]*\).*/\1/p' /etc/apt/sources.list.d/debian.sources 2>/dev/null | head -1)
+debootstrap --variant=minbase --include=systemd,systemd-sysv,dbus,iproute2,libsqlite3-0,libuuid1 bookworm \
+  "$root" "${mirror:-http://deb.debian.org/debian}" >"$work/debootstrap.log" 2>&1 || { tail "$work/debootstrap.log"; exit 1; }
+cp "$deb" "$root/root/onvif-camscout.deb"
+systemd-nspawn -q --register=no --keep-unit --private-network -D "$root" --pipe \
+  apt-get install -y /root/onvif-camscout.deb >"$work/install.log" 2>&1
+check "apt installs the package" grep -q "Setting up onvif-camscout" "$work/install.log"
+cp "$here/systemd-check.sh" "$root/root/check.sh"
+cat >"$root/etc/systemd/system/camscout-check.service" <<'UNIT'
+[Unit]
+After=multi-user.target
+[Service]
+Type=oneshot
+ExecStart=/bin/sh /root/check.sh
+UNIT
+ln -s ../camscout-check.service "$root/etc/systemd/system/multi-user.target.wants/camscout-check.service"
+
+"$build/onvif_camsim" --generate 30 --seed 13 >"$work/fleet.json"
+boot='timeout 300 systemd-nspawn -q --register=no --keep-unit -D "$ROOT" -b --network-namespace-path=/run/netns/$LAB_NETNS'
+ROOT=$root "$top/scripts/lab" --fleet "$work/fleet.json" --run-seconds 200 --quiet --work "$work/lab" \
+  --instead "$boot >'$work/console.log' 2>&1" >/dev/null || echo "the container ended with an error"
+report=$root/root/report.txt
+if [ ! -s "$report" ] && ! grep -q 'systemd' "$work/console.log"; then
+  echo "SKIPPED: this machine could not boot the container:"; tail -5 "$work/console.log"; exit 77
+fi
+[ -s "$report" ] || { echo "FAILED: no report from inside"; tail -30 "$work/console.log"; exit 1; }
+cat "$report"
+value() { sed -n "s/^$1 //p" "$report" | head -1; }
+check "the timer is enabled" [ "$(value timer-enabled)" = enabled ]
+check "the timer has a next run" bash -c "[[ '$(value timer-next)' =~ ^[1-9] ]]"
+check "a run lasts about 62 s" awk -v s="$(value run-seconds)" 'BEGIN { exit !(s >= 61 && s <= 70) }'
+check "it ends with result success" [ "$(value result)" = success ]
+check "a second start during the run made no second run" [ "$(value runs)" = 1 ]
+check "the journal holds the run's lines" awk -v n="$(value journal-lines)" 'BEGIN { exit !(n >= 30) }'
+check "the run's processes have no root uid" bash -c "! grep -E '^proc Uid: +0 ' '$report' && grep -q '^proc Uid:' '$report'"
+check "nor any capability" bash -c "! grep -E '^proc Cap(Inh|Prm|Eff|Bnd|Amb): +0*[1-9a-f]' '$report' && grep -q '^proc CapBnd:' '$report'"
+check "and no new privileges" bash -c "! grep -E '^proc NoNewPrivs: +0' '$report'"
+"$build/onvif_camsim" --fleet "$work/fleet.json" --list-devices | awk '{print $3 "," $4}' | sort >"$work/expected.txt"
+check "every camera is in the unit's store" diff -u "$work/expected.txt" "$root/root/stored.txt"
+check "dpkg --purge leaves nothing behind" [ "$(value left)" = 0 ]
+finish
