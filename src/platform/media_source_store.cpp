@@ -21,16 +21,28 @@
 static sqlite3* store_db = nullptr;          // open store, or null
 static sqlite3_stmt* store_insert_stmt = nullptr;
 
+// A run is known by its start and its process: run_started with run_pid.
 static const char store_schema[] =
     "CREATE TABLE IF NOT EXISTS found_media_sources ("
     " id INTEGER PRIMARY KEY, found_at TEXT, run_pid INTEGER, model_id INTEGER,"
-    " model TEXT, ip_addr TEXT, mac_addr TEXT, brand_id INTEGER, port INTEGER, record BLOB);"
+    " model TEXT, ip_addr TEXT, mac_addr TEXT, brand_id INTEGER, port INTEGER, record BLOB,"
+    " run_started TEXT);"
     "CREATE VIEW IF NOT EXISTS media_sources AS SELECT * FROM found_media_sources"
     " WHERE id IN (SELECT MAX(id) FROM found_media_sources GROUP BY mac_addr);";
 
+// Stores of the first version (user_version 0) have no run_started: their
+// rows are grouped into runs by run_pid, each starting at its first row.
+static const char store_migration[] =
+    "BEGIN IMMEDIATE;"
+    "ALTER TABLE found_media_sources ADD COLUMN run_started TEXT;"
+    "UPDATE found_media_sources SET run_started = (SELECT MIN(o.found_at) FROM found_media_sources o"
+    " WHERE o.run_pid = found_media_sources.run_pid) WHERE run_started IS NULL;"
+    "PRAGMA user_version = 1;"
+    "COMMIT;";
+
 static const char store_insert_sql[] =
     "INSERT INTO found_media_sources (found_at, run_pid, model_id, model, ip_addr,"
-    " mac_addr, brand_id, port, record) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)";
+    " mac_addr, brand_id, port, record, run_started) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
 
 // Readers never block a writer in WAL mode; another writer may, briefly.
 static const int store_busy_ms = 250;
@@ -39,6 +51,38 @@ static std::string failure(const char* what)
 {
     std::string why = store_db ? sqlite3_errmsg(store_db) : "out of memory";
     return std::string(what) + ": " + why;
+}
+
+static int user_version()
+{
+    sqlite3_stmt* st = nullptr;
+    int version = -1;
+    if (sqlite3_prepare_v2(store_db, "PRAGMA user_version", -1, &st, nullptr) == SQLITE_OK &&
+        sqlite3_step(st) == SQLITE_ROW)
+        version = sqlite3_column_int(st, 0);
+    sqlite3_finalize(st);
+    return version;
+}
+
+static bool has_run_started()
+{
+    sqlite3_stmt* st = nullptr;
+    bool has = sqlite3_prepare_v2(store_db, "SELECT run_started FROM found_media_sources LIMIT 0", -1, &st,
+                                  nullptr) == SQLITE_OK;
+    sqlite3_finalize(st);
+    return has;
+}
+
+static bool migrated()
+{
+    int version = user_version();
+    if (version != 0)
+        return version >= 1;
+    const char* sql = has_run_started() ? "PRAGMA user_version = 1" : store_migration;
+    if (sqlite3_exec(store_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK)
+        return true;
+    sqlite3_exec(store_db, "ROLLBACK", nullptr, nullptr, nullptr);
+    return false;
 }
 
 std::string store_open(const std::string& path)
@@ -58,7 +102,7 @@ std::string store_open(const std::string& path)
     sqlite3_busy_timeout(store_db, store_busy_ms);
     sqlite3_exec(store_db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr,
                  nullptr, nullptr);
-    if (sqlite3_exec(store_db, store_schema, nullptr, nullptr, nullptr) != SQLITE_OK ||
+    if (sqlite3_exec(store_db, store_schema, nullptr, nullptr, nullptr) != SQLITE_OK || !migrated() ||
         sqlite3_prepare_v2(store_db, store_insert_sql, -1, &store_insert_stmt, nullptr) !=
             SQLITE_OK) {
         std::string why = failure(("cannot set up " + path).c_str());
@@ -87,6 +131,7 @@ static bool insert_row(const found_source& s)
     sqlite3_bind_int(store_insert_stmt, 7, info.brand_id);
     sqlite3_bind_int(store_insert_stmt, 8, info.port);
     sqlite3_bind_blob(store_insert_stmt, 9, &info, sizeof info, SQLITE_TRANSIENT);
+    bind_text(10, s.run_started);
     int rc = sqlite3_step(store_insert_stmt);
     sqlite3_reset(store_insert_stmt);
     return rc == SQLITE_DONE;
@@ -115,7 +160,8 @@ std::string store_insert(const std::vector<found_source>& sources)
 
 std::string store_insert(const TMediaSourceDevInfo& info)
 {
-    return store_insert(std::vector<found_source>{{info, utc_timestamp(), getpid()}});
+    std::string now = utc_timestamp();
+    return store_insert(std::vector<found_source>{{info, now, getpid(), now}});
 }
 
 void store_close()
@@ -132,6 +178,7 @@ static std::mutex queue_lock;
 static std::condition_variable queue_ready;
 static std::vector<found_source> queue;   // found, not yet written
 static bool queue_closing = false;        // msas_uninit_onvif has begun
+static std::string run_started;           // when msas_init_onvif began this run
 static pthread_t writer;
 static bool writer_started = false;       // writer is running and must be joined
 static std::chrono::steady_clock::time_point give_up;  // set when closing begins
@@ -204,6 +251,7 @@ int msas_init_onvif()
     if (writer_started)
         return 0;
     queue_closing = false;
+    run_started = utc_timestamp();
     // Without a writer the run still goes on; what it finds is only logged.
     int err = os_thread_create(&writer, write_queued_sources, nullptr);
     if (err != 0) {
@@ -226,7 +274,7 @@ int msas_store_found_media_source_onvif(TMediaSourceDevInfo* info)
                   std::string(field_text(info->mac_addr)).c_str());
         return -1;
     }
-    queue.push_back({*info, utc_timestamp(), getpid()});
+    queue.push_back({*info, utc_timestamp(), getpid(), run_started});
     queue_ready.notify_one();
     return 0;
 }

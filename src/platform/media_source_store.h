@@ -14,6 +14,7 @@ struct found_source {
     TMediaSourceDevInfo info;
     std::string found_at;  // UTC, ISO 8601 with milliseconds
     long long run_pid;
+    std::string run_started;  // UTC, as found_at: with run_pid, the run's identity
 };
 
 // Adds the rows in one transaction: all or none. Returns an empty string,
