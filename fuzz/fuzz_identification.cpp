@@ -15,9 +15,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     std::string text = input_text(data, size);
     TMediaSourceDevInfo info{};
     identify_device(info, text.c_str());
-    if (memchr(info.model, '\0', sizeof info.model) == nullptr)
-        abort();
-    if (info.brand_id == 0 || info.model_id == 0)
+    if (memchr(info.model, '\0', sizeof info.model) == nullptr || info.brand_id == 0 || info.model_id == 0)
         abort();
     return 0;
 }

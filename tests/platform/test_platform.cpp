@@ -49,11 +49,6 @@ static std::string read_file(const std::string& path)
     return text.str();
 }
 
-static void write_junk(const std::string& path)
-{
-    std::ofstream(path) << std::string(4096, 'j');
-}
-
 struct store_dir : ::testing::Test {
     fs::path dir = fs::temp_directory_path() / ("camscout-store-" + std::to_string(getpid()));
     void SetUp() override { fs::remove_all(dir); }
@@ -73,10 +68,10 @@ TEST_F(store_dir, keeps_every_store_call_and_the_newest_per_mac)
 
     std::string me = std::to_string(getpid());
     EXPECT_EQ(rows(path, "SELECT ip_addr || ' ' || port || ' ' || model || ' ' || (model_id >> 32) || '/' ||"
-                         " (model_id & 4294967295) || ' ' || brand_id || ' ' || run_pid || ' ' || length(found_at)"
+                         " (model_id & 4294967295) || ' ' || brand_id || ' ' || run_pid || ' ' || length(found_at) || (run_started = found_at)"
                          " FROM media_sources ORDER BY id"),
-              (std::vector<std::string>{"10.0.0.10 81 VIGI-C340 'quoted'; DROP TABLE x;-- 139/52 139 " + me + " 24",
-                                        "10.0.0.11 80 VIGI-C340 'quoted'; DROP TABLE x;-- 139/52 139 " + me + " 24"}));
+              (std::vector<std::string>{"10.0.0.10 81 VIGI-C340 'quoted'; DROP TABLE x;-- 139/52 139 " + me + " 241",
+                                        "10.0.0.11 80 VIGI-C340 'quoted'; DROP TABLE x;-- 139/52 139 " + me + " 241"}));
     EXPECT_EQ(rows(path, "SELECT count(*) FROM found_media_sources"), std::vector<std::string>{"3"});
     TMediaSourceDevInfo want = record("10.0.0.9", "02:00:00:00:00:09", 8080);
     EXPECT_EQ(rows(path, "SELECT record FROM found_media_sources WHERE id = 1"),
@@ -87,7 +82,7 @@ TEST_F(store_dir, failures_say_what_and_why)
 {
     fs::create_directories(dir);
     std::string not_a_db = (dir / "junk.db").string();
-    write_junk(not_a_db);
+    std::ofstream(not_a_db) << std::string(4096, 'j');
     std::string why = store_open(not_a_db);
     EXPECT_NE(why.find("cannot set up " + not_a_db + ": file is not a database"), std::string::npos) << why;
     EXPECT_EQ(store_insert(record("10.0.0.9", "02:00:00:00:00:09", 80)), "store not open");
@@ -124,7 +119,9 @@ TEST_F(msas, a_locked_store_is_retried_until_everything_is_stored)
     sqlite3_exec(other, "COMMIT", nullptr, nullptr, nullptr);
     sqlite3_close(other);
     msas_uninit_onvif();
-    EXPECT_EQ(rows(store, "SELECT count(*) FROM found_media_sources"), std::vector<std::string>{"3"});
+    // One run: one start for all its rows, before the first of them.
+    EXPECT_EQ(rows(store, "SELECT count(*) || ' ' || count(DISTINCT run_started) || ' ' || (max(run_started) <= min(found_at))"
+                          " FROM found_media_sources"), std::vector<std::string>{"3 1 1"});
     std::string text = read_file(log);
     EXPECT_NE(text.find("[msas] cannot write to " + std::string(store) + " yet, retrying: "), std::string::npos) << text;
     EXPECT_NE(text.find("[msas] " + std::string(store) + " writable again"), std::string::npos) << text;
@@ -136,7 +133,7 @@ TEST_F(msas, a_locked_store_is_retried_until_everything_is_stored)
 
 TEST_F(msas, a_file_that_is_not_a_database_ends_the_run_with_a_message)
 {
-    write_junk(store);
+    std::ofstream(store) << std::string(4096, 'j');
     ASSERT_EQ(msas_init_onvif(), 0);
     EXPECT_EQ(msas_store_found_media_source_onvif(&info), 0);
     msas_uninit_onvif();

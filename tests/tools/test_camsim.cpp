@@ -49,28 +49,15 @@ TEST_F(fleet_file, a_fleet_survives_its_file_and_a_seed_gives_one_fleet)
     init_model_table();
     sim_fleet fleet = generate_fleet(60, 7, 2);
     add_flooders(fleet, 2, 50);
-    sim_camera odd;
-    odd.address = "10.77.9.9";
-    odd.arp = odd.answers_device = false;
-    odd.delay_ms = 0;
-    odd.repeat = 3;
-    odd.prefix = "";
-    odd.raw_reply = "<raw/>";
-    odd.unprompted = {"hello", "empty", "not_probe_match", "oversized"};
-    fleet.cameras.push_back(odd);
+    fleet.cameras.push_back({"odd", "10.77.9.9", "02:00:00:00:00:01", "odd0", 1, false, true, false, 0, 3,
+                             std::nullopt, "", "", "<raw/>", {"hello", "empty", "not_probe_match", "oversized"}, 0});
     std::string json = fleet_to_json(fleet);
     std::ofstream(path) << json;
     EXPECT_EQ(fleet_to_json(load_fleet(path)), json);
 
     EXPECT_EQ(fleet_to_json(generate_fleet(60, 7, 2)), fleet_to_json(generate_fleet(60, 7, 2)));
     EXPECT_NE(fleet_to_json(generate_fleet(60, 7, 2)), fleet_to_json(generate_fleet(60, 8, 2)));
-    sim_fleet three = generate_fleet(300, 1, 3);
     std::set<std::string> addresses, macs;
-    for (const sim_camera& c : three.cameras) {
-        addresses.insert(c.address);
-        macs.insert(c.mac);
-        EXPECT_LE(c.device.size(), 15u);
-    }
-    EXPECT_EQ(addresses.size(), 300u);
-    EXPECT_EQ(macs.size(), 300u);
+    for (const sim_camera& c : generate_fleet(300, 1, 3).cameras)
+        EXPECT_TRUE(addresses.insert(c.address).second && macs.insert(c.mac).second && c.device.size() <= 15) << c.name;
 }
