@@ -12,6 +12,7 @@
 #include <mutex>
 #include <cstring>
 
+#include "platform/central_inventory.h"
 #include "platform/logger.h"
 #include "platform/os_calls.h"
 #include "platform/platform.h"
@@ -22,23 +23,25 @@ static sqlite3* store_db = nullptr;          // open store, or null
 static sqlite3_stmt* store_insert_stmt = nullptr;
 
 // A run is known by its start and its process: run_started with run_pid.
+// forwarded: the central inventory has confirmed the row.
 static const char store_schema[] =
     "CREATE TABLE IF NOT EXISTS found_media_sources ("
     " id INTEGER PRIMARY KEY, found_at TEXT, run_pid INTEGER, model_id INTEGER,"
     " model TEXT, ip_addr TEXT, mac_addr TEXT, brand_id INTEGER, port INTEGER, record BLOB,"
-    " run_started TEXT);"
+    " run_started TEXT, forwarded INTEGER NOT NULL DEFAULT 0);"
     "CREATE VIEW IF NOT EXISTS media_sources AS SELECT * FROM found_media_sources"
     " WHERE id IN (SELECT MAX(id) FROM found_media_sources GROUP BY mac_addr);";
 
-// Stores of the first version (user_version 0) have no run_started: their
-// rows are grouped into runs by run_pid, each starting at its first row.
-static const char store_migration[] =
-    "BEGIN IMMEDIATE;"
+// From each version of the store (its user_version) to the next.
+static const char* const store_migrations[] = {
+    // The first version has no run_started: its rows are grouped into runs
+    // by run_pid, each run starting at its first row.
     "ALTER TABLE found_media_sources ADD COLUMN run_started TEXT;"
     "UPDATE found_media_sources SET run_started = (SELECT MIN(o.found_at) FROM found_media_sources o"
-    " WHERE o.run_pid = found_media_sources.run_pid) WHERE run_started IS NULL;"
-    "PRAGMA user_version = 1;"
-    "COMMIT;";
+    " WHERE o.run_pid = found_media_sources.run_pid) WHERE run_started IS NULL;",
+    "ALTER TABLE found_media_sources ADD COLUMN forwarded INTEGER NOT NULL DEFAULT 0;",
+};
+static const int store_version = 2;
 
 static const char store_insert_sql[] =
     "INSERT INTO found_media_sources (found_at, run_pid, model_id, model, ip_addr,"
@@ -64,25 +67,34 @@ static int user_version()
     return version;
 }
 
-static bool has_run_started()
+static bool has_table()
 {
     sqlite3_stmt* st = nullptr;
-    bool has = sqlite3_prepare_v2(store_db, "SELECT run_started FROM found_media_sources LIMIT 0", -1, &st,
-                                  nullptr) == SQLITE_OK;
+    bool has = sqlite3_prepare_v2(store_db, "SELECT 1 FROM found_media_sources LIMIT 0", -1, &st, nullptr) ==
+               SQLITE_OK;
     sqlite3_finalize(st);
     return has;
 }
 
-static bool migrated()
+// Creates what is missing: a new store at this version, an older one
+// migrated step by step, each step all or nothing.
+static bool set_up()
 {
-    int version = user_version();
-    if (version != 0)
-        return version >= 1;
-    const char* sql = has_run_started() ? "PRAGMA user_version = 1" : store_migration;
-    if (sqlite3_exec(store_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK)
-        return true;
-    sqlite3_exec(store_db, "ROLLBACK", nullptr, nullptr, nullptr);
-    return false;
+    bool existed = has_table();
+    if (sqlite3_exec(store_db, store_schema, nullptr, nullptr, nullptr) != SQLITE_OK)
+        return false;
+    int version = existed ? user_version() : store_version;
+    for (; version >= 0 && version < store_version; ++version) {
+        std::string step = std::string("BEGIN IMMEDIATE;") + store_migrations[version] +
+                           "PRAGMA user_version = " + std::to_string(version + 1) + ";COMMIT;";
+        if (sqlite3_exec(store_db, step.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
+            sqlite3_exec(store_db, "ROLLBACK", nullptr, nullptr, nullptr);
+            return false;
+        }
+    }
+    std::string made = "PRAGMA user_version = " + std::to_string(store_version);
+    return version >= store_version &&
+           (existed || sqlite3_exec(store_db, made.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK);
 }
 
 std::string store_open(const std::string& path)
@@ -102,7 +114,7 @@ std::string store_open(const std::string& path)
     sqlite3_busy_timeout(store_db, store_busy_ms);
     sqlite3_exec(store_db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr,
                  nullptr, nullptr);
-    if (sqlite3_exec(store_db, store_schema, nullptr, nullptr, nullptr) != SQLITE_OK || !migrated() ||
+    if (!set_up() ||
         sqlite3_prepare_v2(store_db, store_insert_sql, -1, &store_insert_stmt, nullptr) !=
             SQLITE_OK) {
         std::string why = failure(("cannot set up " + path).c_str());
@@ -230,7 +242,7 @@ static void* write_queued_sources(void*)
     for (;;) {
         queue_ready.wait(lock, [] { return !queue.empty() || queue_closing; });
         if (queue.empty())
-            return nullptr;
+            break;
         std::vector<found_source> batch;
         batch.swap(queue);
         lock.unlock();
@@ -243,6 +255,11 @@ static void* write_queued_sources(void*)
         reported = !why.empty();
         lock.lock();
     }
+    lock.unlock();
+    // Everything found is stored locally first; the central copy follows.
+    if (!settings().central.empty() && store_db != nullptr)
+        forward_to_central(store_db, settings().central);
+    return nullptr;
 }
 
 int msas_init_onvif()

@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
 
 std::string path_setting(const char* value, const char* fallback)
 {
@@ -12,10 +13,25 @@ std::string path_setting(const char* value, const char* fallback)
     return ec ? std::string(value) : path.string();
 }
 
+static std::string text_setting(const char* value, const std::string& fallback)
+{
+    return value != nullptr && *value != '\0' ? value : fallback;
+}
+
+// A recorder keeps its identity across reinstalls and renames.
+static std::string machine_id()
+{
+    std::string id;
+    std::ifstream("/etc/machine-id") >> id;
+    return id;
+}
+
 static const platform_settings loaded = {
     path_setting(std::getenv("CAMSCOUT_STORE"), "/var/lib/onvif_camscout/media_sources.db"),
     path_setting(std::getenv("CAMSCOUT_LOG"), ""),
     path_setting(std::getenv("CAMSCOUT_RUNDIR"), "/run"),
+    text_setting(std::getenv("CAMSCOUT_CENTRAL"), ""),
+    text_setting(std::getenv("CAMSCOUT_RECORDER"), machine_id()),
 };
 
 const platform_settings& settings()

@@ -1,6 +1,6 @@
-// The three settings of the generic Linux platform, read from the
-// environment once when the process starts. Relative paths are made
-// absolute then, because the run changes to / when it daemonises.
+// The settings of the generic Linux platform, read from the environment
+// once when the process starts. Relative paths are made absolute then,
+// because the run changes to / when it daemonises.
 #pragma once
 
 #include <string>
@@ -9,6 +9,8 @@ struct platform_settings {
     std::string store_path;  // CAMSCOUT_STORE
     std::string log_path;    // CAMSCOUT_LOG, empty: syslog only
     std::string run_dir;     // CAMSCOUT_RUNDIR
+    std::string central;     // CAMSCOUT_CENTRAL: libpq connection string; empty: no forwarding
+    std::string recorder;    // CAMSCOUT_RECORDER, else /etc/machine-id: this recorder's identity
 };
 
 const platform_settings& settings();

@@ -20,7 +20,7 @@ unit=onvif_camscout.service
   echo "journal-lines $(journalctl -b -t onvif_camscout -o cat | wc -l)"
   onvif_camscout_list --store /var/lib/onvif_camscout/media_sources.db --csv | tail -n +2 | cut -d, -f1,2 | sort >/root/stored.txt
   dpkg --purge onvif-camscout >/dev/null 2>&1
-  echo "left $(ls -d /var/lib/onvif_camscout /var/lib/private/onvif_camscout /usr/sbin/onvif_camscout \
+  echo "left $(ls -d /var/lib/onvif_camscout /var/lib/private/onvif_camscout /usr/sbin/onvif_camscout /etc/onvif_camscout /etc/default/onvif_camscout \
     /lib/systemd/system/onvif_camscout.service /etc/systemd/system/timers.target.wants/onvif_camscout.timer 2>/dev/null | wc -l)"
 } >/root/report.txt 2>&1
 systemctl poweroff

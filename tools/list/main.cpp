@@ -1,5 +1,6 @@
 // onvif_camscout_list: the found media sources of the store, or what changed
 // between the last two runs, as a table, JSON or CSV.
+#include <algorithm>
 #include <cstdio>
 #include <regex>
 #include <string>
@@ -11,7 +12,7 @@
 #include "rows.h"
 
 static const char usage[] =
-    "usage: onvif_camscout_list [--json | --csv] [--all | --changes [--since TIME]] [--store PATH]\n";
+    "usage: onvif_camscout_list [--json | --csv] [--all | --changes [--since TIME]] [--store PATH | CONNINFO]\n";
 
 struct options {
     enum { table, json, csv } format = table;
@@ -38,20 +39,35 @@ static bool parse(int argc, char** argv, options& o)
     return !(o.all && o.changes) && (o.since.empty() || (o.changes && std::regex_match(o.since, utc)));
 }
 
+// The central inventory's rows come with their recorder, a first column.
+static void add_recorder(text_table& t, const std::vector<std::string>& recorders)
+{
+    if (std::all_of(recorders.begin(), recorders.end(), [](const std::string& r) { return r.empty(); }))
+        return;
+    t[0].insert(t[0].begin(), "RECORDER");
+    for (std::size_t i = 0; i < recorders.size(); ++i)
+        t[i + 1].insert(t[i + 1].begin(), recorders[i]);
+}
+
 static void print_sources(const options& o, const std::vector<source_row>& rows)
 {
     text_table t = {{"ADDRESS", "MAC", "PORT", "BRAND", "MODEL", "MODEL ID", "LAST SEEN"}};
+    std::vector<std::string> recorders;
     nlohmann::json json = nlohmann::json::array();
     for (const source_row& r : rows) {
         std::string id = std::to_string(r.model_brand) + "/" + std::to_string(r.model_no);
         t.push_back({r.address, r.mac, std::to_string(r.port), std::to_string(r.brand), r.model, id, r.found_at});
+        recorders.push_back(r.recorder);
         nlohmann::json j = {{"port", r.port}, {"brand", r.brand}, {"last_seen", r.found_at},
                             {"model_id", {{"brand", r.model_brand}, {"model", r.model_no}}}};
         put_text(j, "address", r.address);
         put_text(j, "mac", r.mac);
         put_text(j, "model", r.model);
+        if (!r.recorder.empty())
+            put_text(j, "recorder", r.recorder);
         json.push_back(j);
     }
+    add_recorder(t, recorders);
     if (o.format == options::json)
         print_json(json);
     else if (o.format == options::csv)
@@ -65,14 +81,19 @@ static void print_sources(const options& o, const std::vector<source_row>& rows)
 static void print_changes(const options& o, const std::vector<source_change>& changes)
 {
     text_table t = {{"CHANGE", "MAC", "ADDRESS", "BEFORE", "NOW"}};
+    std::vector<std::string> recorders;
     nlohmann::json json = nlohmann::json::array();
     for (const source_change& c : changes) {
         t.push_back({c.kind, c.mac, c.address, c.before, c.now});
+        recorders.push_back(c.recorder);
         nlohmann::json j = {{"change", c.kind}};
-        for (auto [key, text] : {std::pair{"mac", &c.mac}, {"address", &c.address}, {"before", &c.before}, {"now", &c.now}})
-            put_text(j, key, *text);
+        for (auto [key, text] : {std::pair{"mac", &c.mac}, {"address", &c.address}, {"before", &c.before},
+                                 {"now", &c.now}, {"recorder", &c.recorder}})
+            if (!text->empty() || key != std::string("recorder"))
+                put_text(j, key, *text);
         json.push_back(j);
     }
+    add_recorder(t, recorders);
     if (o.format == options::json)
         print_json(json);
     else if (o.format == options::csv)
@@ -90,8 +111,12 @@ int main(int argc, char** argv)
         std::fputs(usage, stderr);
         return 2;
     }
+    // A URI or key=value pairs name the central inventory; anything else is a file.
+    bool central = o.store.rfind("postgresql://", 0) == 0 || o.store.rfind("postgres://", 0) == 0 ||
+                   o.store.find('=') != std::string::npos;
     std::vector<source_row> rows;
-    std::string why = read_sqlite_rows(o.store, o.all || o.changes, rows);
+    std::string why = central ? read_central_rows(o.store, o.all || o.changes, rows)
+                              : read_sqlite_rows(o.store, o.all || o.changes, rows);
     if (!why.empty()) {
         std::fprintf(stderr, "onvif_camscout_list: cannot read the store %s: %s\n", o.store.c_str(), why.c_str());
         return o.changes ? 2 : 1;

@@ -17,3 +17,7 @@ struct source_row {
 // address, or every row (all), oldest first. Returns an empty string, or
 // what failed.
 std::string read_sqlite_rows(const std::string& path, bool all, std::vector<source_row>& rows);
+
+// Reads the central inventory at a libpq connection string: the newest row
+// per recorder and MAC address, or every row (all).
+std::string read_central_rows(const std::string& conninfo, bool all, std::vector<source_row>& rows);

@@ -1,0 +1,207 @@
+// The central inventory for a generic Linux host, on PostgreSQL. Device
+// texts are bytes: the model and the record go as bytea, so that any byte
+// round-trips whatever the database's encoding.
+#include "platform/central_inventory.h"
+
+#include <libpq-fe.h>
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+#include "platform/platform.h"
+#include "platform/settings.h"
+
+// Created on first connect; each recorder's rows are kept once by
+// (recorder, local_id), however often a batch is sent again.
+static const char central_schema[] =
+    "BEGIN;"
+    "SELECT pg_advisory_xact_lock(4762013);"  // two recorders' first connects at once
+    "CREATE TABLE IF NOT EXISTS camscout_schema (version integer NOT NULL);"
+    "CREATE TABLE IF NOT EXISTS found_media_sources ("
+    " recorder text NOT NULL, recorder_name text NOT NULL, local_id bigint NOT NULL,"
+    " found_at text, run_pid bigint, model_id bigint, model bytea, ip_addr text, mac_addr text,"
+    " brand_id integer, port integer, record bytea, run_started text, PRIMARY KEY (recorder, local_id));"
+    "CREATE OR REPLACE VIEW media_sources AS SELECT DISTINCT ON (recorder, mac_addr) * FROM found_media_sources"
+    " ORDER BY recorder, mac_addr, found_at DESC, local_id DESC;"
+    "CREATE OR REPLACE VIEW media_sources_by_mac AS SELECT DISTINCT ON (mac_addr) * FROM found_media_sources"
+    " ORDER BY mac_addr, found_at DESC, local_id DESC;"
+    "INSERT INTO camscout_schema SELECT 1 WHERE NOT EXISTS (SELECT 1 FROM camscout_schema);"
+    "COMMIT;";
+
+static const char central_insert[] =
+    "INSERT INTO found_media_sources (recorder, recorder_name, local_id, found_at, run_pid, model_id, model,"
+    " ip_addr, mac_addr, brand_id, port, record, run_started) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10,"
+    " $11, $12, $13) ON CONFLICT (recorder, local_id) DO NOTHING";
+
+static const char local_unforwarded[] =
+    "SELECT id, found_at, run_pid, model_id, model, ip_addr, mac_addr, brand_id, port, record, run_started"
+    " FROM found_media_sources WHERE forwarded = 0 ORDER BY id LIMIT 500";
+
+// Forwarding ends the run, so it has a budget of its own.
+static const auto forward_budget = std::chrono::seconds(5);
+
+std::string conninfo_for_display(const std::string& conninfo)
+{
+    char* error = nullptr;
+    PQconninfoOption* options = PQconninfoParse(conninfo.c_str(), &error);
+    PQfreemem(error);
+    if (options == nullptr)
+        return "(a connection string that cannot be read)";
+    std::string shown;
+    for (PQconninfoOption* o = options; o->keyword != nullptr; ++o)
+        if (o->val != nullptr && *o->val != '\0' && std::string(o->keyword) != "password")
+            shown += (shown.empty() ? "" : " ") + std::string(o->keyword) + "=" + o->val;
+    PQconninfoFree(options);
+    return shown;
+}
+
+static std::string first_line(const char* message)
+{
+    std::string text = message ? message : "";
+    return text.substr(0, text.find('\n'));
+}
+
+static PGconn* connect_central(const std::string& conninfo, std::string& why)
+{
+    const char* keys[] = {"dbname", "connect_timeout", "application_name", nullptr};
+    const char* values[] = {conninfo.c_str(), "3", "onvif_camscout", nullptr};
+    PGconn* pg = PQconnectdbParams(keys, values, 1);
+    if (PQstatus(pg) != CONNECTION_OK) {
+        why = first_line(PQerrorMessage(pg));
+        PQfinish(pg);
+        return nullptr;
+    }
+    PGresult* r = PQexec(pg, "SET statement_timeout = '3s'");
+    PQclear(r);
+    r = PQexec(pg, central_schema);
+    bool ready = PQresultStatus(r) == PGRES_COMMAND_OK;
+    PQclear(r);
+    if (!ready) {
+        why = "cannot set up the central tables: " + first_line(PQerrorMessage(pg));
+        PQfinish(pg);
+        return nullptr;
+    }
+    return pg;
+}
+
+// One local row as the central insert's parameters; model and record as bytes.
+struct central_row {
+    long long local_id;
+    std::vector<std::string> values;  // $3 to $13, in order
+};
+
+static std::string column_bytes(sqlite3_stmt* st, int i)
+{
+    const char* b = static_cast<const char*>(sqlite3_column_blob(st, i));
+    return b ? std::string(b, static_cast<std::size_t>(sqlite3_column_bytes(st, i))) : "";
+}
+
+static std::vector<central_row> unforwarded_batch(sqlite3* local)
+{
+    std::vector<central_row> batch;
+    sqlite3_stmt* st = nullptr;
+    if (sqlite3_prepare_v2(local, local_unforwarded, -1, &st, nullptr) == SQLITE_OK)
+        while (sqlite3_step(st) == SQLITE_ROW) {
+            central_row row{sqlite3_column_int64(st, 0), {}};
+            for (int i = 0; i < 11; ++i)
+                row.values.push_back(column_bytes(st, i));
+            batch.push_back(row);
+        }
+    sqlite3_finalize(st);
+    return batch;
+}
+
+static bool sent(PGconn* pg, const central_row& row, std::string& why)
+{
+    const std::string& name = settings().recorder;
+    char host[256] = "";
+    gethostname(host, sizeof host - 1);
+    std::vector<const char*> values = {name.c_str(), host};
+    std::vector<int> lengths = {0, 0}, formats = {0, 0};
+    for (std::size_t i = 0; i < row.values.size(); ++i) {
+        bool bytes = i == 4 || i == 9;  // model, record
+        values.push_back(row.values[i].c_str());
+        lengths.push_back(static_cast<int>(row.values[i].size()));
+        formats.push_back(bytes ? 1 : 0);
+    }
+    PGresult* r = PQexecParams(pg, central_insert, static_cast<int>(values.size()), nullptr, values.data(),
+                               lengths.data(), formats.data(), 0);
+    bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
+    PQclear(r);
+    if (!ok)
+        why = first_line(PQerrorMessage(pg));
+    return ok;
+}
+
+static bool command(PGconn* pg, const char* sql, std::string& why)
+{
+    PGresult* r = PQexec(pg, sql);
+    bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
+    PQclear(r);
+    if (!ok)
+        why = first_line(PQerrorMessage(pg));
+    return ok;
+}
+
+using deadline = std::chrono::steady_clock::time_point;
+
+// One transaction; true once the server has confirmed its commit.
+static bool batch_committed(PGconn* pg, const std::vector<central_row>& batch, deadline give_up, std::string& why)
+{
+    if (!command(pg, "BEGIN", why))
+        return false;
+    for (const central_row& row : batch) {
+        if (std::chrono::steady_clock::now() >= give_up)
+            why = "out of time";
+        if (!why.empty() || !sent(pg, row, why)) {
+            std::string ignored;
+            command(pg, "ROLLBACK", ignored);
+            return false;
+        }
+    }
+    return command(pg, "COMMIT", why);
+}
+
+static void mark_forwarded(sqlite3* local, const std::vector<central_row>& batch)
+{
+    std::string sql = "UPDATE found_media_sources SET forwarded = 1 WHERE forwarded = 0 AND id BETWEEN " +
+                      std::to_string(batch.front().local_id) + " AND " + std::to_string(batch.back().local_id);
+    sqlite3_exec(local, sql.c_str(), nullptr, nullptr, nullptr);
+}
+
+static long long unforwarded_count(sqlite3* local)
+{
+    sqlite3_stmt* st = nullptr;
+    long long n = 0;
+    if (sqlite3_prepare_v2(local, "SELECT count(*) FROM found_media_sources WHERE forwarded = 0", -1, &st,
+                           nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+        n = sqlite3_column_int64(st, 0);
+    sqlite3_finalize(st);
+    return n;
+}
+
+void forward_to_central(sqlite3* local, const std::string& conninfo)
+{
+    auto started = std::chrono::steady_clock::now(), give_up = started + forward_budget;
+    std::string why;
+    long long forwarded = 0;
+    if (PGconn* pg = connect_central(conninfo, why)) {
+        for (auto batch = unforwarded_batch(local); !batch.empty(); batch = unforwarded_batch(local)) {
+            if (!batch_committed(pg, batch, give_up, why))
+                break;
+            mark_forwarded(local, batch);
+            forwarded += static_cast<long long>(batch.size());
+        }
+        PQfinish(pg);
+    }
+    std::string shown = conninfo_for_display(conninfo);
+    std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
+    if (why.empty())
+        log_Debug("[msas] %lld found media sources forwarded to %s in %.2f s", forwarded, shown.c_str(), took.count());
+    else
+        log_Debug("[msas] cannot forward to %s: %s; %lld found media sources wait for a later run", shown.c_str(),
+                  why.c_str(), unforwarded_count(local));
+}

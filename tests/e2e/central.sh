@@ -1,0 +1,93 @@
+#!/usr/bin/env bash
+# Forwarding to a real PostgreSQL server that this test starts in its work
+# folder, as the postgres user, listening only on a Unix socket there. Two
+# recorders forward into it; the server is stopped, killed in the middle of
+# forwarding and given a wrong password between runs; every row ends up
+# there exactly once, byte for byte, and no password reaches any output.
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/lib.sh"
+cases=$here/central
+bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | tail -1)
+[ -x "$bin/initdb" ] || { echo "SKIPPED: the PostgreSQL server is not installed (scripts/install-deps)"; exit 77; }
+chmod 711 "$work"
+pg=$work/pg
+mkdir -p "$pg" && chown postgres "$pg"
+as_pg() { runuser -u postgres -- "$@"; }
+pg_ctl() { as_pg "$bin/pg_ctl" -D "$pg/data" -l "$pg/server.log" -w -t 30 "$@" >/dev/null; }
+# After a kill the old server's processes take a moment to be gone.
+start_server() { for i in 1 2 3 4 5; do pg_ctl start 2>/dev/null && return; sleep 1; done; echo "FAILED: server start"; }
+q() { as_pg "$bin/psql" -h "$pg" -d inventory -AtqX -c "$1"; }
+as_pg "$bin/initdb" -D "$pg/data" -U postgres >/dev/null 2>&1
+printf 'local all postgres peer\nlocal all all scram-sha-256\n' >"$pg/data/pg_hba.conf"
+printf "listen_addresses = ''\nunix_socket_directories = '%s'\n" "$pg" >>"$pg/data/postgresql.conf"
+start_server
+trap 'pg_ctl stop -m immediate 2>/dev/null; rm -rf "$work" "$work"-*' EXIT
+as_pg "$bin/psql" -h "$pg" -d postgres -qX -c "CREATE ROLE camscout LOGIN PASSWORD 'right-horse-battery'" \
+  -c "CREATE DATABASE inventory OWNER camscout" >/dev/null
+echo "$pg:5432:inventory:camscout:right-horse-battery" >"$work/pgpass" && chmod 600 "$work/pgpass"
+export PGPASSFILE=$work/pgpass CAMSCOUT_CENTRAL="host=$pg dbname=inventory user=camscout"
+shown_central="user=camscout dbname=inventory host=$pg"
+
+run() {  # run RECORDER FLEET: one 12-second run of that recorder, into its own store
+  mkdir -p "$work/$1"
+  CAMSCOUT_RECORDER=$1 "$top/scripts/lab" --fleet "$cases/$2.json" --daemon "$build/onvif_camscout_short_run" \
+    --run-seconds 12 --work "$work/$1" --quiet >>"$work/lab-output.txt" 2>&1 || echo "FAILED: lab run of $1"
+}
+last_forward() { grep -F '[msas]' "$work/$1/log" | tail -1 | sed 's/^[^]]*] //'; }
+local_ids() { sqlite3 "$work/$1/store.db" "SELECT group_concat(id) FROM (SELECT id FROM found_media_sources ORDER BY id)"; }
+central_ids() { q "SELECT string_agg(local_id::text, ',' ORDER BY local_id) FROM found_media_sources WHERE recorder = '$1'"; }
+
+run rec-a fleet_a
+run rec-b fleet_b
+line=$(last_forward rec-a)
+check "a recorder's rows forwarded, with a line that shows no password" \
+  [ "${line% in *s}" = "[msas] 5 found media sources forwarded to $shown_central" ]
+check "the central views show both recorders, and the camera that moved where it is now" [ "$(q \
+  "SELECT string_agg(recorder || ' ' || n, ' ') FROM (SELECT recorder, count(*) n FROM media_sources GROUP BY 1 ORDER BY 1) c;
+   SELECT recorder || ' ' || ip_addr FROM media_sources_by_mac WHERE mac_addr = '02:c7:00:00:03:5a'" | tr '\n' ';')" \
+  = "rec-a 5 rec-b 3;rec-b 10.77.3.24;" ]
+check "quotes, a line feed and bytes that are not UTF-8 round-trip" [ "$(sqlite3 "$work/rec-a/store.db" \
+  "SELECT lower(hex(model)) FROM found_media_sources WHERE mac_addr = '02:c7:00:00:03:0d'")" = \
+  "$(q "SELECT encode(model, 'hex') FROM found_media_sources WHERE mac_addr = '02:c7:00:00:03:0d'")" ]
+"$build/onvif_camscout_list" --store "$CAMSCOUT_CENTRAL" >"$work/central-list.txt"
+check "the reader shows the central inventory with a recorder column" \
+  [ "$(grep -c "^RECORDER\|$(hostname) rec-[ab]" "$work/central-list.txt")" = 9 ]
+"$build/onvif_camscout_list" --changes --csv --store "$CAMSCOUT_CENTRAL" >"$work/central-changes.txt"
+check "and what changed, per recorder" [ "$?$(grep -c "rec-[ab],new," "$work/central-changes.txt")" = 18 ]
+
+pg_ctl stop
+run rec-a fleet_a
+check "a server that is down: one line, and the rows wait" grep -q "cannot forward to $shown_central: .*; 5 found media sources wait for a later run" "$work/rec-a/log"
+start_server
+run rec-a fleet_a
+line=$(last_forward rec-a)
+check "the next run forwards them, oldest first" \
+  [ "${line% in *s}" = "[msas] 10 found media sources forwarded to $shown_central" ]
+
+# Each insert takes a while; the server is killed while the run forwards.
+q "CREATE FUNCTION slow() RETURNS trigger AS \$\$ BEGIN PERFORM pg_sleep(0.5); RETURN NEW; END \$\$ LANGUAGE plpgsql;
+   CREATE TRIGGER slow BEFORE INSERT ON found_media_sources FOR EACH ROW EXECUTE FUNCTION slow()"
+run rec-a fleet_a &
+lab=$!
+for i in $(seq 400); do
+  [ "$(q "SELECT count(*) FROM pg_stat_activity WHERE application_name = 'onvif_camscout' AND state = 'active'" 2>/dev/null)" = 1 ] && break
+  sleep 0.1
+done
+postmaster=$(head -1 "$pg/data/postmaster.pid")
+kill -9 "$postmaster"
+pkill -9 -P "$postmaster"
+wait "$lab"
+
+check "a server killed while forwarding: the rows wait" grep -q "5 found media sources wait for a later run" "$work/rec-a/log"
+start_server
+q "DROP TRIGGER slow ON found_media_sources"
+run rec-a fleet_a
+check "then every row is there exactly once" [ "$(local_ids rec-a)" = "$(central_ids rec-a)" ]
+check "and marked forwarded locally" [ "$(sqlite3 "$work/rec-a/store.db" "SELECT count(*) FROM found_media_sources WHERE forwarded = 0")" = 0 ]
+
+CAMSCOUT_CENTRAL="$CAMSCOUT_CENTRAL password=wrong-secret-123" run rec-b fleet_b
+check "a wrong password: a clear line" grep -q 'cannot forward to .*password authentication failed for user "camscout"' "$work/rec-b/log"
+check "and the run is unaffected" [ "$(sqlite3 "$work/rec-b/store.db" "SELECT count(*) FROM found_media_sources")" = 6 ]
+check "no password in any output" bash -c "! grep -r -a -l -e wrong-secret-123 -e right-horse-battery '$work' --exclude=pgpass --exclude-dir=pg"
+finish
