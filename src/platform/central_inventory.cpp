@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -31,10 +32,10 @@ static const char central_schema[] =
     "INSERT INTO camscout_schema SELECT 1 WHERE NOT EXISTS (SELECT 1 FROM camscout_schema);"
     "COMMIT;";
 
-static const char central_insert[] =
+static const char central_insert_head[] =
     "INSERT INTO found_media_sources (recorder, recorder_name, local_id, found_at, run_pid, model_id, model,"
-    " ip_addr, mac_addr, brand_id, port, record, run_started) VALUES ($1, $2, $3, $4, $5, $6, $7, $8, $9, $10,"
-    " $11, $12, $13) ON CONFLICT (recorder, local_id) DO NOTHING";
+    " ip_addr, mac_addr, brand_id, port, record, run_started) VALUES ";
+static const char central_insert_tail[] = " ON CONFLICT (recorder, local_id) DO NOTHING";
 
 static const char local_unforwarded[] =
     "SELECT id, found_at, run_pid, model_id, model, ip_addr, mac_addr, brand_id, port, record, run_started"
@@ -90,13 +91,15 @@ static PGconn* connect_central(const std::string& conninfo, std::string& why)
 // One local row as the central insert's parameters; model and record as bytes.
 struct central_row {
     long long local_id;
-    std::vector<std::string> values;  // $3 to $13, in order
+    std::vector<std::optional<std::string>> values;  // local_id to run_started, in order; SQL NULL as none
 };
 
-static std::string column_bytes(sqlite3_stmt* st, int i)
+static std::optional<std::string> column_bytes(sqlite3_stmt* st, int i)
 {
+    if (sqlite3_column_type(st, i) == SQLITE_NULL)
+        return std::nullopt;
     const char* b = static_cast<const char*>(sqlite3_column_blob(st, i));
-    return b ? std::string(b, static_cast<std::size_t>(sqlite3_column_bytes(st, i))) : "";
+    return std::string(b ? b : "", static_cast<std::size_t>(sqlite3_column_bytes(st, i)));
 }
 
 static std::vector<central_row> unforwarded_batch(sqlite3* local)
@@ -114,55 +117,38 @@ static std::vector<central_row> unforwarded_batch(sqlite3* local)
     return batch;
 }
 
-static bool sent(PGconn* pg, const central_row& row, std::string& why)
+// The batch as one statement, which is one transaction: a single round
+// trip, however far the server is. Returns what failed, or "".
+static std::string insert_batch(PGconn* pg, const std::vector<central_row>& batch)
 {
-    const std::string& name = settings().recorder;
     char host[256] = "";
     gethostname(host, sizeof host - 1);
-    std::vector<const char*> values = {name.c_str(), host};
-    std::vector<int> lengths = {0, 0}, formats = {0, 0};
-    for (std::size_t i = 0; i < row.values.size(); ++i) {
-        bool bytes = i == 4 || i == 9;  // model, record
-        values.push_back(row.values[i].c_str());
-        lengths.push_back(static_cast<int>(row.values[i].size()));
-        formats.push_back(bytes ? 1 : 0);
-    }
-    PGresult* r = PQexecParams(pg, central_insert, static_cast<int>(values.size()), nullptr, values.data(),
-                               lengths.data(), formats.data(), 0);
-    bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
-    PQclear(r);
-    if (!ok)
-        why = first_line(PQerrorMessage(pg));
-    return ok;
-}
-
-static bool command(PGconn* pg, const char* sql, std::string& why)
-{
-    PGresult* r = PQexec(pg, sql);
-    bool ok = PQresultStatus(r) == PGRES_COMMAND_OK;
-    PQclear(r);
-    if (!ok)
-        why = first_line(PQerrorMessage(pg));
-    return ok;
-}
-
-using deadline = std::chrono::steady_clock::time_point;
-
-// One transaction; true once the server has confirmed its commit.
-static bool batch_committed(PGconn* pg, const std::vector<central_row>& batch, deadline give_up, std::string& why)
-{
-    if (!command(pg, "BEGIN", why))
-        return false;
+    std::string sql = central_insert_head;
+    std::vector<const char*> values;
+    std::vector<int> lengths, formats;
+    std::vector<std::optional<std::string>> texts;  // what values point into
     for (const central_row& row : batch) {
-        if (std::chrono::steady_clock::now() >= give_up)
-            why = "out of time";
-        if (!why.empty() || !sent(pg, row, why)) {
-            std::string ignored;
-            command(pg, "ROLLBACK", ignored);
-            return false;
+        sql += values.empty() ? "(" : ",(";
+        for (std::size_t i = 0; i < 2 + row.values.size(); ++i) {
+            bool bytes = i == 6 || i == 11;  // model, record
+            const std::optional<std::string> text =
+                i == 0 ? settings().recorder : i == 1 ? std::string(host) : row.values[i - 2];
+            texts.push_back(text);
+            values.push_back(nullptr);
+            lengths.push_back(text ? static_cast<int>(text->size()) : 0);
+            formats.push_back(bytes ? 1 : 0);
+            sql += (i ? ",$" : "$") + std::to_string(values.size());
         }
+        sql += ")";
     }
-    return command(pg, "COMMIT", why);
+    sql += central_insert_tail;
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        values[i] = texts[i] ? texts[i]->data() : nullptr;
+    PGresult* r = PQexecParams(pg, sql.c_str(), static_cast<int>(values.size()), nullptr, values.data(),
+                               lengths.data(), formats.data(), 0);
+    std::string why = PQresultStatus(r) == PGRES_COMMAND_OK ? "" : first_line(PQerrorMessage(pg));
+    PQclear(r);
+    return why;
 }
 
 static void mark_forwarded(sqlite3* local, const std::vector<central_row>& batch)
@@ -190,7 +176,9 @@ void forward_to_central(sqlite3* local, const std::string& conninfo)
     long long forwarded = 0;
     if (PGconn* pg = connect_central(conninfo, why)) {
         for (auto batch = unforwarded_batch(local); !batch.empty(); batch = unforwarded_batch(local)) {
-            if (!batch_committed(pg, batch, give_up, why))
+            if (std::chrono::steady_clock::now() >= give_up)
+                why = "out of time";
+            if (!why.empty() || !(why = insert_batch(pg, batch)).empty())
                 break;
             mark_forwarded(local, batch);
             forwarded += static_cast<long long>(batch.size());
