@@ -49,6 +49,20 @@ static void add_recorder(text_table& t, const std::vector<std::string>& recorder
         t[i + 1].insert(t[i + 1].begin(), recorders[i]);
 }
 
+// An empty table is said in so many words.
+static void print_in_format(const options& o, const text_table& t, const nlohmann::json& json,
+                            const std::string& when_empty)
+{
+    if (o.format == options::json)
+        print_json(json);
+    else if (o.format == options::csv)
+        print_csv(t);
+    else if (t.size() < 2)
+        std::printf("%s\n", when_empty.c_str());
+    else
+        print_table(t);
+}
+
 static void print_sources(const options& o, const std::vector<source_row>& rows)
 {
     text_table t = {{"ADDRESS", "MAC", "PORT", "BRAND", "MODEL", "MODEL ID", "LAST SEEN"}};
@@ -68,14 +82,7 @@ static void print_sources(const options& o, const std::vector<source_row>& rows)
         json.push_back(j);
     }
     add_recorder(t, recorders);
-    if (o.format == options::json)
-        print_json(json);
-    else if (o.format == options::csv)
-        print_csv(t);
-    else if (rows.empty())
-        std::printf("no media sources found yet in %s\n", o.store.c_str());
-    else
-        print_table(t);
+    print_in_format(o, t, json, "no media sources found yet in " + o.store);
 }
 
 static void print_changes(const options& o, const std::vector<source_change>& changes)
@@ -94,14 +101,7 @@ static void print_changes(const options& o, const std::vector<source_change>& ch
         json.push_back(j);
     }
     add_recorder(t, recorders);
-    if (o.format == options::json)
-        print_json(json);
-    else if (o.format == options::csv)
-        print_csv(t);
-    else if (changes.empty())
-        std::printf("no changes\n");
-    else
-        print_table(t);
+    print_in_format(o, t, json, "no changes");
 }
 
 int main(int argc, char** argv)
