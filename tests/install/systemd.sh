@@ -23,7 +23,9 @@ exposure=$(systemd-analyze security --offline=true "$work/pkg/lib/systemd/system
 check "the unit's exposure is at most 2.0 (it is ${exposure:-unknown})" awk -v e="${exposure:-99}" 'BEGIN { exit !(e <= 2.0) }'
 
 mirror=$(sed -n 's/^URIs: *\([^ ]*\).*/\1/p' /etc/apt/sources.list.d/debian.sources 2>/dev/null | head -1)
-debootstrap --variant=minbase --include=systemd,systemd-sysv,dbus,iproute2,libsqlite3-0,libuuid1 bookworm \
+# The package's libraries come with the root, so that apt needs no network.
+libraries=$(dpkg-deb -f "$deb" Depends | sed 's/([^)]*)//g; s/ //g')
+debootstrap --variant=minbase --include="systemd,systemd-sysv,dbus,iproute2,$libraries" bookworm \
   "$root" "${mirror:-http://deb.debian.org/debian}" >"$work/debootstrap.log" 2>&1 || { tail "$work/debootstrap.log"; exit 1; }
 cp "$deb" "$root/root/onvif-camscout.deb"
 systemd-nspawn -q --register=no --keep-unit --private-network -D "$root" --pipe \
