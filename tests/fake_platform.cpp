@@ -35,7 +35,7 @@ template <typename... Parts>
 static void event(const char* name, const Parts&... parts)
 {
     std::string e = name;
-    ((e += ":" + text_of(parts)), ...);
+    ((e += ':', e += text_of(parts)), ...);
     state.events.push_back(e);
 }
 

@@ -54,7 +54,7 @@ std::string conninfo_for_display(const std::string& conninfo)
     std::string shown;
     for (PQconninfoOption* o = options; o->keyword != nullptr; ++o)
         if (o->val != nullptr && *o->val != '\0' && std::string(o->keyword) != "password")
-            shown += (shown.empty() ? "" : " ") + std::string(o->keyword) + "=" + o->val;
+            shown.append(shown.empty() ? "" : " ").append(o->keyword).append("=").append(o->val);
     PQconninfoFree(options);
     return shown;
 }

@@ -45,7 +45,7 @@ void print_csv(const text_table& t)
     for (const auto& row : t) {
         std::string line;
         for (std::size_t i = 0; i < row.size(); ++i)
-            line += (i ? "," : "") + csv_cell(row[i]);
+            line.append(i ? "," : "").append(csv_cell(row[i]));
         std::cout << line << "\r\n";
     }
 }

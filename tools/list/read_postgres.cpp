@@ -28,7 +28,7 @@ std::string read_central_rows(const std::string& conninfo, bool all, std::vector
     std::string why = PQresultStatus(r) == PGRES_TUPLES_OK ? "" : PQerrorMessage(pg);
     for (int i = 0; why.empty() && i < PQntuples(r); ++i) {
         auto text = [&](int c) { return std::string(PQgetvalue(r, i, c), static_cast<std::size_t>(PQgetlength(r, i, c))); };
-        auto number = [&](int c) { return std::stoll("0" + text(c)); };
+        auto number = [&](int c) { return PQgetisnull(r, i, c) ? 0LL : std::stoll(text(c)); };
         rows.push_back({text(0), text(1), number(2), text(3), text(4), hex_bytes(text(5)), text(6), number(7),
                         number(8), number(9), number(10)});
     }
