@@ -14,6 +14,7 @@
 
 #include "platform/platform.h"
 #include "platform/settings.h"
+#include "platform/sqlite_query.h"
 
 // Created on first connect; each recorder's rows are kept once by
 // (recorder, local_id), however often a batch is sent again.
@@ -123,27 +124,25 @@ static std::string insert_batch(PGconn* pg, const std::vector<central_row>& batc
 {
     char host[256] = "";
     gethostname(host, sizeof host - 1);
+    const std::optional<std::string> recorder = settings().recorder, name = std::string(host);
     std::string sql = central_insert_head;
     std::vector<const char*> values;
     std::vector<int> lengths, formats;
-    std::vector<std::optional<std::string>> texts;  // what values point into
     for (const central_row& row : batch) {
         sql += values.empty() ? "(" : ",(";
-        for (std::size_t i = 0; i < 2 + row.values.size(); ++i) {
-            bool bytes = i == 6 || i == 11;  // model, record
-            const std::optional<std::string> text =
-                i == 0 ? settings().recorder : i == 1 ? std::string(host) : row.values[i - 2];
-            texts.push_back(text);
-            values.push_back(nullptr);
+        std::vector<const std::optional<std::string>*> params = {&recorder, &name};
+        for (const auto& value : row.values)
+            params.push_back(&value);
+        for (std::size_t i = 0; i < params.size(); ++i) {
+            const std::optional<std::string>& text = *params[i];
+            values.push_back(text ? text->data() : nullptr);
             lengths.push_back(text ? static_cast<int>(text->size()) : 0);
-            formats.push_back(bytes ? 1 : 0);
-            sql += (i ? ",$" : "$") + std::to_string(values.size());
+            formats.push_back(i == 6 || i == 11 ? 1 : 0);  // model and record as bytes
+            sql.append(i ? ",$" : "$").append(std::to_string(values.size()));
         }
         sql += ")";
     }
     sql += central_insert_tail;
-    for (std::size_t i = 0; i < texts.size(); ++i)
-        values[i] = texts[i] ? texts[i]->data() : nullptr;
     PGresult* r = PQexecParams(pg, sql.c_str(), static_cast<int>(values.size()), nullptr, values.data(),
                                lengths.data(), formats.data(), 0);
     std::string why = PQresultStatus(r) == PGRES_COMMAND_OK ? "" : first_line(PQerrorMessage(pg));
@@ -156,17 +155,6 @@ static void mark_forwarded(sqlite3* local, const std::vector<central_row>& batch
     std::string sql = "UPDATE found_media_sources SET forwarded = 1 WHERE forwarded = 0 AND id BETWEEN " +
                       std::to_string(batch.front().local_id) + " AND " + std::to_string(batch.back().local_id);
     sqlite3_exec(local, sql.c_str(), nullptr, nullptr, nullptr);
-}
-
-static long long unforwarded_count(sqlite3* local)
-{
-    sqlite3_stmt* st = nullptr;
-    long long n = 0;
-    if (sqlite3_prepare_v2(local, "SELECT count(*) FROM found_media_sources WHERE forwarded = 0", -1, &st,
-                           nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
-        n = sqlite3_column_int64(st, 0);
-    sqlite3_finalize(st);
-    return n;
 }
 
 void forward_to_central(sqlite3* local, const std::string& conninfo)
@@ -191,5 +179,5 @@ void forward_to_central(sqlite3* local, const std::string& conninfo)
         log_Debug("[msas] %lld found media sources forwarded to %s in %.2f s", forwarded, shown.c_str(), took.count());
     else
         log_Debug("[msas] cannot forward to %s: %s; %lld found media sources wait for a later run", shown.c_str(),
-                  why.c_str(), unforwarded_count(local));
+                  why.c_str(), sqlite_integer(local, "SELECT count(*) FROM found_media_sources WHERE forwarded = 0", 0));
 }

@@ -118,25 +118,22 @@ netcom_nic_dev_name_st dev_name_entry(const kernel_interface& k)
     return entry;
 }
 
+template <typename Entry>
+static Entry net_list_entry(const kernel_interface& k, const char* state)
+{
+    Entry e{};
+    copy_text(e.dev_name, k.name);
+    copy_text(e.state, state);
+    copy_text(e.ipv4_addr, k.addr);
+    return e;
+}
+
 void add_net_list_entry(t_network_netmgr_net_list& list, const kernel_interface& k)
 {
-    if (is_bridge_device(k.name)) {
-        t_network_netmgr_bridge e{};
-        copy_text(e.dev_name, k.name);
-        copy_text(e.state, k.up ? "enable" : "disable");
-        copy_text(e.ipv4_addr, k.addr);
-        list.bridges.push_back(e);
-    } else if (is_wireless_device(k.name)) {
-        t_network_netmgr_wireless e{};
-        copy_text(e.dev_name, k.name);
-        copy_text(e.state, k.up ? "1" : "0");
-        copy_text(e.ipv4_addr, k.addr);
-        list.wireless.push_back(e);
-    } else {
-        t_network_netmgr_wired e{};
-        copy_text(e.dev_name, k.name);
-        copy_text(e.state, k.up ? "1" : "0");
-        copy_text(e.ipv4_addr, k.addr);
-        list.wired.push_back(e);
-    }
+    if (is_bridge_device(k.name))
+        list.bridges.push_back(net_list_entry<t_network_netmgr_bridge>(k, k.up ? "enable" : "disable"));
+    else if (is_wireless_device(k.name))
+        list.wireless.push_back(net_list_entry<t_network_netmgr_wireless>(k, k.up ? "1" : "0"));
+    else
+        list.wired.push_back(net_list_entry<t_network_netmgr_wired>(k, k.up ? "1" : "0"));
 }

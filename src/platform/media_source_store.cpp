@@ -9,14 +9,15 @@
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
-#include <mutex>
 #include <cstring>
+#include <mutex>
 
 #include "platform/central_inventory.h"
 #include "platform/logger.h"
 #include "platform/os_calls.h"
 #include "platform/platform.h"
 #include "platform/settings.h"
+#include "platform/sqlite_query.h"
 #include "platform/text_field.h"
 
 static sqlite3* store_db = nullptr;          // open store, or null
@@ -33,12 +34,12 @@ static const char store_schema[] =
     " WHERE id IN (SELECT MAX(id) FROM found_media_sources GROUP BY mac_addr);";
 
 // From each version of the store (its user_version) to the next.
-static const char* const store_migrations[] = {
+static const std::string store_migrations[] = {
     // The first version has no run_started: its rows are grouped into runs
     // by run_pid, each run starting at its first row.
     "ALTER TABLE found_media_sources ADD COLUMN run_started TEXT;"
-    "UPDATE found_media_sources SET run_started = (SELECT MIN(o.found_at) FROM found_media_sources o"
-    " WHERE o.run_pid = found_media_sources.run_pid) WHERE run_started IS NULL;",
+    "UPDATE found_media_sources SET run_started = " + first_version_run_started("found_media_sources") +
+        " WHERE run_started IS NULL;",
     "ALTER TABLE found_media_sources ADD COLUMN forwarded INTEGER NOT NULL DEFAULT 0;",
 };
 static const int store_version = 2;
@@ -56,36 +57,16 @@ static std::string failure(const char* what)
     return std::string(what) + ": " + why;
 }
 
-static int user_version()
-{
-    sqlite3_stmt* st = nullptr;
-    int version = -1;
-    if (sqlite3_prepare_v2(store_db, "PRAGMA user_version", -1, &st, nullptr) == SQLITE_OK &&
-        sqlite3_step(st) == SQLITE_ROW)
-        version = sqlite3_column_int(st, 0);
-    sqlite3_finalize(st);
-    return version;
-}
-
-static bool has_table()
-{
-    sqlite3_stmt* st = nullptr;
-    bool has = sqlite3_prepare_v2(store_db, "SELECT 1 FROM found_media_sources LIMIT 0", -1, &st, nullptr) ==
-               SQLITE_OK;
-    sqlite3_finalize(st);
-    return has;
-}
-
 // Creates what is missing: a new store at this version, an older one
 // migrated step by step, each step all or nothing.
 static bool set_up()
 {
-    bool existed = has_table();
+    bool existed = sqlite_prepares(store_db, "SELECT 1 FROM found_media_sources LIMIT 0");
     if (sqlite3_exec(store_db, store_schema, nullptr, nullptr, nullptr) != SQLITE_OK)
         return false;
-    int version = existed ? user_version() : store_version;
+    int version = existed ? static_cast<int>(sqlite_integer(store_db, "PRAGMA user_version", -1)) : store_version;
     for (; version >= 0 && version < store_version; ++version) {
-        std::string step = std::string("BEGIN IMMEDIATE;") + store_migrations[version] +
+        std::string step = "BEGIN IMMEDIATE;" + store_migrations[version] +
                            "PRAGMA user_version = " + std::to_string(version + 1) + ";COMMIT;";
         if (sqlite3_exec(store_db, step.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
             sqlite3_exec(store_db, "ROLLBACK", nullptr, nullptr, nullptr);

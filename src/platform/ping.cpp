@@ -83,7 +83,6 @@ static bool echo_reply_from(const ping_socket& s, in_addr_t from, uint16_t id)
     return is_echo_reply(buf, static_cast<size_t>(n), s.raw, id);
 }
 
-
 // The host's IPv4 device names, looked up at most once a second: a ping
 // per camera must not list the interfaces each time.
 static std::vector<std::string> ipv4_devices()

@@ -1,5 +1,6 @@
 #include <sqlite3.h>
 
+#include "platform/sqlite_query.h"
 #include "rows.h"
 
 static std::string column_text(sqlite3_stmt* st, int i)
@@ -12,12 +13,8 @@ static std::string column_text(sqlite3_stmt* st, int i)
 // migrated it; the reader never writes, so it groups by run_pid itself.
 static std::string run_started_column(sqlite3* db)
 {
-    sqlite3_stmt* st = nullptr;
-    bool has = sqlite3_prepare_v2(db, "SELECT run_started FROM found_media_sources LIMIT 0", -1, &st, nullptr) ==
-               SQLITE_OK;
-    sqlite3_finalize(st);
-    return has ? "f.run_started"
-               : "(SELECT MIN(o.found_at) FROM found_media_sources o WHERE o.run_pid = f.run_pid)";
+    return sqlite_prepares(db, "SELECT run_started FROM found_media_sources LIMIT 0") ? "f.run_started"
+                                                                                      : first_version_run_started("f");
 }
 
 static std::string query(sqlite3* db, bool all)
