@@ -7,7 +7,7 @@
 #include <string>
 
 #include "../tests/fake_platform.h"
-#include "core/globals.h"
+#include "run/globals.h"
 
 inline std::string input_text(const uint8_t* data, size_t size)
 {

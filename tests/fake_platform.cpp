@@ -8,7 +8,7 @@
 #include <cstring>
 #include <utility>
 
-#include "core/globals.h"
+#include "run/globals.h"
 #include "platform/os_calls.h"
 #include "platform/platform.h"
 #include "platform/text_field.h"

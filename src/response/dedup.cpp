@@ -5,7 +5,7 @@
 
 #include "response/extraction.h"
 #include "response/identification.h"
-#include "core/globals.h"
+#include "run/globals.h"
 
 // The maker's USB-camera and virtual-camera sources answer for up to four
 // channels each behind one address; each channel is a source of its own.

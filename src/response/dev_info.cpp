@@ -6,7 +6,7 @@
 #include "platform/platform.h"
 #include "platform/text_field.h"
 #include "response/mac_resolution.h"
-#include "core/debug_log.h"
+#include "run/debug_log.h"
 
 dev_info_ptr create_dev_info(uint32_t source_addr, const char* mac)
 {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "core/debug_log.h"
+#include "run/debug_log.h"
 
 static const int default_port = 80;
 

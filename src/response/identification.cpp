@@ -8,7 +8,7 @@
 #include "platform/platform.h"
 #include "platform/text_field.h"
 #include "response/extraction.h"
-#include "core/debug_log.h"
+#include "run/debug_log.h"
 
 static const int default_brand = 44;
 static const int maker_brand = 53;

@@ -10,7 +10,7 @@
 #include "platform/platform.h"
 #include "platform/text_field.h"
 #include "response/extraction.h"
-#include "core/debug_log.h"
+#include "run/debug_log.h"
 
 // The kernel may still be resolving when ping returns; the table is read
 // again at once rather than waiting.

@@ -13,9 +13,9 @@
 #include "response/extraction.h"
 #include "response/identification.h"
 #include "response/mac_resolution.h"
-#include "core/debug_log.h"
-#include "core/globals.h"
-#include "core/ws_discovery.h"
+#include "run/debug_log.h"
+#include "run/globals.h"
+#include "response/ws_discovery.h"
 
 static const int receive_wait_seconds = 5;
 static const std::size_t receive_room = 10240;

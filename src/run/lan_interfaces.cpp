@@ -4,8 +4,8 @@
 
 #include "platform/platform.h"
 #include "platform/text_field.h"
-#include "core/debug_log.h"
-#include "core/globals.h"
+#include "run/debug_log.h"
+#include "run/globals.h"
 
 static void consider(netmgr_text& dev_name, const netmgr_text& state,
                      std::string_view wanted_state, const netmgr_text& required)

@@ -2,8 +2,8 @@
 
 #include "platform/os_calls.h"
 #include "platform/platform.h"
-#include "core/debug_log.h"
-#include "core/globals.h"
+#include "run/debug_log.h"
+#include "run/globals.h"
 #include "run/lan_interfaces.h"
 #include "transport/recv_thread.h"
 

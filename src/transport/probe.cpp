@@ -11,9 +11,9 @@
 
 #include "platform/os_calls.h"
 #include "platform/text_field.h"
-#include "core/debug_log.h"
-#include "core/globals.h"
-#include "core/ws_discovery.h"
+#include "run/debug_log.h"
+#include "run/globals.h"
+#include "response/ws_discovery.h"
 
 // Both Probes share one text; they differ only in the namespace that the
 // Envelope declares and in the type that they probe for.

@@ -8,8 +8,8 @@
 #include "platform/platform.h"
 #include "platform/text_field.h"
 #include "response/receive.h"
-#include "core/debug_log.h"
-#include "core/globals.h"
+#include "run/debug_log.h"
+#include "run/globals.h"
 #include "transport/probe.h"
 
 static void* recv_thread_entry(void*)

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "platform/media_source_store.h"
+#include "host/store/media_source_store.h"
 #include "platform/platform.h"
 #include "platform/text_field.h"
 

@@ -12,7 +12,7 @@
 #include <random>
 #include <stdexcept>
 
-#include "core/ws_discovery.h"
+#include "response/ws_discovery.h"
 #include "replies.h"
 
 using sim_clock = std::chrono::steady_clock;

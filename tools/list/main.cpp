@@ -8,7 +8,7 @@
 
 #include "changes.h"
 #include "output.h"
-#include "platform/settings.h"
+#include "host/settings/settings.h"
 #include "rows.h"
 
 static const char usage[] =

@@ -2,7 +2,7 @@
 
 #include <iostream>
 
-#include "platform/text_escape.h"
+#include "host/log/text_escape.h"
 
 static std::size_t shown_width(const std::string& escaped)
 {

@@ -1,6 +1,6 @@
 #include <sqlite3.h>
 
-#include "platform/sqlite_query.h"
+#include "host/store/sqlite_query.h"
 #include "rows.h"
 
 static std::string column_text(sqlite3_stmt* st, int i)

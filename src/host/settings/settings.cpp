@@ -1,4 +1,4 @@
-#include "platform/settings.h"
+#include "host/settings/settings.h"
 
 #include <cstdlib>
 #include <filesystem>

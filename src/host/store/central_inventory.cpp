@@ -1,7 +1,7 @@
 // The central inventory for a generic Linux host, on PostgreSQL. Device
 // texts are bytes: the model and the record go as bytea, so that any byte
 // round-trips whatever the database's encoding.
-#include "platform/central_inventory.h"
+#include "host/store/central_inventory.h"
 
 #include <libpq-fe.h>
 #include <sqlite3.h>
@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "platform/platform.h"
-#include "platform/settings.h"
-#include "platform/sqlite_query.h"
+#include "host/settings/settings.h"
+#include "host/store/sqlite_query.h"
 
 // Created on first connect; each recorder's rows are kept once by
 // (recorder, local_id), however often a batch is sent again.

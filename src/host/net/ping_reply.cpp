@@ -1,4 +1,4 @@
-#include "platform/ping_reply.h"
+#include "host/net/ping_reply.h"
 
 #include <netinet/ip_icmp.h>
 

@@ -1,4 +1,4 @@
-#include "platform/sqlite_query.h"
+#include "host/store/sqlite_query.h"
 
 #include <sqlite3.h>
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "platform/text_escape.h"
+#include "host/log/text_escape.h"
 
 // "YYYY-MM-DDTHH:MM:SS.mmmZ" for the current time, in UTC.
 std::string utc_timestamp();

@@ -1,4 +1,4 @@
-#include "platform/text_escape.h"
+#include "host/log/text_escape.h"
 
 static const char hex_digits[] = "0123456789abcdef";
 

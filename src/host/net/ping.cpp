@@ -18,7 +18,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/ping_reply.h"
+#include "host/net/ping_reply.h"
 #include "platform/platform.h"
 
 // How often the neighbour table is looked at again while no reply has come.

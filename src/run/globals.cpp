@@ -1,4 +1,4 @@
-#include "core/globals.h"
+#include "run/globals.h"
 
 std::vector<NIC_INFO> in_lan_list;
 int onvif_socket = 0;

@@ -1,7 +1,7 @@
 // The media-source library for a generic Linux host: one SQLite row per
 // found media source. A store that cannot be opened or written is reported
 // with an "[msas]" line and never ends or stalls the discovery run.
-#include "platform/media_source_store.h"
+#include "host/store/media_source_store.h"
 
 #include <sqlite3.h>
 #include <unistd.h>
@@ -12,12 +12,12 @@
 #include <cstring>
 #include <mutex>
 
-#include "platform/central_inventory.h"
-#include "platform/logger.h"
+#include "host/store/central_inventory.h"
+#include "host/log/logger.h"
 #include "platform/os_calls.h"
 #include "platform/platform.h"
-#include "platform/settings.h"
-#include "platform/sqlite_query.h"
+#include "host/settings/settings.h"
+#include "host/store/sqlite_query.h"
 #include "platform/text_field.h"
 
 static sqlite3* store_db = nullptr;          // open store, or null

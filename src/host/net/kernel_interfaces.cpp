@@ -1,4 +1,4 @@
-#include "platform/kernel_interfaces.h"
+#include "host/net/kernel_interfaces.h"
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>

@@ -1,7 +1,7 @@
 // The network interface library for a generic Linux host.
 #include <string>
 
-#include "platform/kernel_interfaces.h"
+#include "host/net/kernel_interfaces.h"
 #include "platform/platform.h"
 #include "platform/text_field.h"
 

@@ -1,6 +1,6 @@
 // The platform logger for a generic Linux host: every call goes to syslog
 // and, when CAMSCOUT_LOG names a file, is appended to it as one line.
-#include "platform/logger.h"
+#include "host/log/logger.h"
 
 #include <errno.h>
 #include <fcntl.h>
@@ -13,7 +13,7 @@
 #include <mutex>
 
 #include "platform/platform.h"
-#include "platform/settings.h"
+#include "host/settings/settings.h"
 #include "platform/text_field.h"
 
 std::string utc_timestamp()

@@ -3,7 +3,7 @@
 #include <pwd.h>
 #include <unistd.h>
 
-#include "platform/kernel_interfaces.h"
+#include "host/net/kernel_interfaces.h"
 #include "platform/platform.h"
 #include "platform/text_field.h"
 

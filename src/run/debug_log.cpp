@@ -1,4 +1,4 @@
-#include "core/debug_log.h"
+#include "run/debug_log.h"
 
 #include <cstdarg>
 #include <cstdio>

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "platform/platform.h"
-#include "platform/settings.h"
+#include "host/settings/settings.h"
 
 int reentried(const char* invocation_name)
 {
