@@ -1,5 +1,5 @@
 // The recorder platform's interfaces that this program calls. On a generic
-// Linux host src/platform implements them; the unit tests link doubles.
+// Linux host src/host implements them; the unit tests link doubles.
 // Unless said otherwise a call returns 0 on success.
 #pragma once
 
