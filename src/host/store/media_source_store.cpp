@@ -17,7 +17,6 @@
 #include "platform/os_calls.h"
 #include "platform/platform.h"
 #include "host/settings/settings.h"
-#include "host/store/sqlite_query.h"
 #include "host/store/store_schema.h"
 #include "host/store/utc_time.h"
 #include "platform/text_field.h"
