@@ -97,11 +97,8 @@ static std::string print_sources(const options& o, const store_reader& store)
             each(cells, j);
         });
     };
-    // A table is read twice, both times in one snapshot of the store.
-    std::string why = o.format == out_format::table ? store.query(store.snapshot, {}, [](const result_row&) {}) : "";
-    return why.empty() ? print_items(o.format, headings(store, {"ADDRESS", "MAC", "PORT", "BRAND", "MODEL", "MODEL ID", "LAST SEEN"}),
-                                     items, "no media sources found yet in " + o.store)
-                       : why;
+    return print_items(o.format, headings(store, {"ADDRESS", "MAC", "PORT", "BRAND", "MODEL", "MODEL ID", "LAST SEEN"}),
+                       items, "no media sources found yet in " + o.store);
 }
 
 static void print_changes(const options& o, const store_reader& store, const std::vector<source_change>& changes)
@@ -140,6 +137,9 @@ int main(int argc, char** argv)
     store_reader store;
     std::string why = central ? open_central_store(o.store, store) : open_sqlite_store(o.store, o.changes, store);
     std::vector<source_change> changes;
+    // The runs' questions see one snapshot of the store, as a table's two passes do.
+    if (why.empty() && (o.changes || o.format == out_format::table))
+        why = store.query(store.snapshot, {}, [](const result_row&) {});
     if (why.empty())
         why = o.changes ? read_changes(store, o.since, changes) : print_sources(o, store);
     if (!why.empty()) {
