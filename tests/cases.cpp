@@ -25,6 +25,7 @@
 #include "host/net/ping_reply.h"
 #include "platform/platform.h"
 #include "host/settings/settings.h"
+#include "host/store/utc_time.h"
 #include "platform/text_field.h"
 #include "response/dedup.h"
 #include "response/dev_info.h"
@@ -331,6 +332,9 @@ static const std::map<std::string, std::function<words(const std::string&)>> ver
          std::string cwd = std::filesystem::current_path().string();
          return words{made.rfind(cwd, 0) == 0 ? "$PWD" + made.substr(cwd.size()) : made}; }},
     {"escape", [](auto& r) { return words{"log [" + escape_log_text(unescape(r)) + "]", "display [" + escape_display_text(unescape(r)) + "]"}; }},
+    {"width", [](auto& r) { return words{std::to_string(display_width(escape_display_text(unescape(r)))) + " columns"}; }},
+    {"json", [](auto& r) { return words{escape_json_unprintables(unescape(r))}; }},
+    {"utc", [](auto& r) { auto ms = parse_utc(unescape(r)); return words{ms ? format_utc(*ms) : "refused"}; }},
     {"debuglog", [](auto& r) { words w = split(r, 2); return words{"returns " + std::to_string(debug_log(w[0].c_str(), w[1].c_str()))}; }},
 };
 

@@ -1,5 +1,8 @@
 // onvif_camsim: makes a fleet of ONVIF cameras answer WS-Discovery Probes,
 // each from its own address and network device, for a given time.
+#include <getopt.h>
+
+#include <algorithm>
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
@@ -16,7 +19,8 @@ static const char usage[] =
     "usage: onvif_camsim --fleet FILE --interface DEV [--interface DEV ...] [--duration S] [--seed S]\n"
     "       onvif_camsim --generate N [--seed S] [--lans K] [--flooders K --flood-rate R]\n"
     "                                                  write a generated fleet to stdout\n"
-    "       onvif_camsim --fleet FILE --list-devices           one line per camera: device lan address mac arp\n";
+    "       onvif_camsim --fleet FILE --list-devices           one line per camera: device lan address mac arp\n"
+    "       onvif_camsim --help | --version\n";
 
 struct options {
     std::string fleet_path;
@@ -28,6 +32,7 @@ struct options {
     int flooders = 0;
     int flood_rate = 100;
     bool list_devices = false;
+    bool answered = false;  // --help or --version: nothing more to do
 };
 
 static int number(const char* text, const char* what)
@@ -39,27 +44,44 @@ static int number(const char* text, const char* what)
     return static_cast<int>(v);
 }
 
+// Long options only; each is handled in the switch of parse.
+enum option_id { opt_fleet = 256, opt_interface, opt_duration, opt_seed, opt_generate, opt_lans, opt_flooders,
+                 opt_flood_rate, opt_list_devices, opt_help, opt_version };
+static const option long_options[] = {
+    {"fleet", required_argument, nullptr, opt_fleet},       {"interface", required_argument, nullptr, opt_interface},
+    {"duration", required_argument, nullptr, opt_duration}, {"seed", required_argument, nullptr, opt_seed},
+    {"generate", required_argument, nullptr, opt_generate}, {"lans", required_argument, nullptr, opt_lans},
+    {"flooders", required_argument, nullptr, opt_flooders}, {"flood-rate", required_argument, nullptr, opt_flood_rate},
+    {"list-devices", no_argument, nullptr, opt_list_devices}, {"help", no_argument, nullptr, opt_help},
+    {"version", no_argument, nullptr, opt_version},         {nullptr, 0, nullptr, 0},
+};
+
+// getopt_long has named the wrong option itself, on one line.
+struct wrong_option : std::runtime_error {
+    wrong_option() : std::runtime_error("") {}
+};
+
 static options parse(int argc, char** argv)
 {
     options o;
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        auto value = [&]() -> const char* {
-            if (i + 1 >= argc)
-                throw std::runtime_error(a + " needs a value");
-            return argv[++i];
-        };
-        if (a == "--fleet") o.fleet_path = value();
-        else if (a == "--interface") o.interfaces.push_back(value());
-        else if (a == "--duration") o.duration_s = number(value(), "duration");
-        else if (a == "--seed") o.seed = static_cast<unsigned>(number(value(), "seed"));
-        else if (a == "--generate") o.generate = number(value(), "camera count");
-        else if (a == "--lans") o.lans = std::max(1, number(value(), "LAN count"));
-        else if (a == "--flooders") o.flooders = number(value(), "flooder count");
-        else if (a == "--flood-rate") o.flood_rate = number(value(), "flood rate");
-        else if (a == "--list-devices") o.list_devices = true;
-        else throw std::runtime_error("unknown option " + a);
+    for (int c; (c = getopt_long(argc, argv, "", long_options, nullptr)) != -1;) {
+        switch (c) {
+        case opt_fleet: o.fleet_path = optarg; break;
+        case opt_interface: o.interfaces.push_back(optarg); break;
+        case opt_duration: o.duration_s = number(optarg, "duration"); break;
+        case opt_seed: o.seed = static_cast<unsigned>(number(optarg, "seed")); break;
+        case opt_generate: o.generate = number(optarg, "camera count"); break;
+        case opt_lans: o.lans = std::max(1, number(optarg, "LAN count")); break;
+        case opt_flooders: o.flooders = number(optarg, "flooder count"); break;
+        case opt_flood_rate: o.flood_rate = number(optarg, "flood rate"); break;
+        case opt_list_devices: o.list_devices = true; break;
+        case opt_help: std::fputs(usage, stdout); o.answered = true; return o;
+        case opt_version: std::puts("onvif_camsim " CAMSCOUT_VERSION); o.answered = true; return o;
+        default: throw wrong_option();
+        }
     }
+    if (optind < argc)
+        throw std::runtime_error(std::string("unexpected argument ") + argv[optind]);
     return o;
 }
 
@@ -91,6 +113,8 @@ int main(int argc, char** argv)
     std::signal(SIGINT, request_stop);
     try {
         options o = parse(argc, argv);
+        if (o.answered)
+            return 0;
         if (o.generate >= 0) {
             sim_fleet fleet = generate_fleet(o.generate, o.seed, o.lans);
             add_flooders(fleet, o.flooders, o.flood_rate);
@@ -108,8 +132,10 @@ int main(int argc, char** argv)
             throw std::runtime_error("no interface given");
         report(run_responder(fleet, o.interfaces, o.duration_s, o.seed, &stop_requested));
         return 0;
+    } catch (const wrong_option&) {
+        return 2;
     } catch (const std::exception& e) {
-        std::fprintf(stderr, "onvif_camsim: %s\n%s", e.what(), usage);
+        std::fprintf(stderr, "onvif_camsim: %s (see --help)\n", e.what());
         return 2;
     }
 }

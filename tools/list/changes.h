@@ -11,7 +11,20 @@ struct source_change {
     std::string recorder, mac, address, before, now;
 };
 
-// For each recorder: its newest run against the run before it, or against
-// its last run that started before since (UTC, as the store writes it)
-// when since is not empty. rows: every row, oldest first.
-std::vector<source_change> changes_between_runs(const std::vector<source_row>& rows, const std::string& since);
+// A device of the newest run, and whether a run before the run compared
+// with saw its MAC address.
+struct newest_device {
+    source_row row;
+    bool seen_before = false;
+};
+
+// The changes from the earlier run to the newest. Every device of the
+// earlier run that the newest lacks is reported once: as the one a device
+// new at its address replaced, or as gone. A device that the earlier run
+// lacks is back when a run before that saw it, new otherwise.
+std::vector<source_change> compare_runs(const std::vector<source_row>& earlier, const std::vector<newest_device>& newest);
+
+// For each recorder of the store: its newest run against the run before it,
+// or against its last run that started before since (UTC, as the store
+// writes it) when since is not empty. Reads only those two runs' rows.
+std::string read_changes(const store_reader& store, const std::string& since, std::vector<source_change>& out);

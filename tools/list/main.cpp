@@ -1,132 +1,154 @@
 // onvif_camscout_list: the found media sources of the store, or what changed
-// between the last two runs, as a table, JSON or CSV.
-#include <algorithm>
+// between the last two runs, as a table, JSON or CSV, printed as read.
+#include <getopt.h>
+
 #include <cstdio>
-#include <regex>
 #include <string>
 #include <vector>
 
 #include "changes.h"
-#include "output.h"
 #include "host/settings/settings.h"
+#include "host/store/utc_time.h"
+#include "output.h"
 #include "rows.h"
 
 static const char usage[] =
-    "usage: onvif_camscout_list [--json | --csv] [--all | --changes [--since TIME]] [--store PATH | CONNINFO]\n";
+    "usage: onvif_camscout_list [--json | --csv] [--all] [--store PATH | CONNINFO]\n"
+    "       onvif_camscout_list --changes [--since TIME] [--json | --csv] [--store PATH | CONNINFO]\n"
+    "       onvif_camscout_list --help | --version\n";
 
 struct options {
-    enum { table, json, csv } format = table;
+    out_format format = out_format::table;
     bool all = false, changes = false;
-    std::string store, since;
+    std::string store, since;  // since: as the store writes times, or empty
 };
 
-static bool parse(int argc, char** argv, options& o)
+// Long options only; each is handled in the switch of parse.
+enum option_id { opt_json = 256, opt_csv, opt_all, opt_changes, opt_since, opt_store, opt_help, opt_version };
+static const option long_options[] = {
+    {"json", no_argument, nullptr, opt_json},     {"csv", no_argument, nullptr, opt_csv},
+    {"all", no_argument, nullptr, opt_all},       {"changes", no_argument, nullptr, opt_changes},
+    {"since", required_argument, nullptr, opt_since}, {"store", required_argument, nullptr, opt_store},
+    {"help", no_argument, nullptr, opt_help},     {"version", no_argument, nullptr, opt_version},
+    {nullptr, 0, nullptr, 0},
+};
+
+// What is wrong with the command line, "" when nothing is, or "exit" when
+// --help or --version has been answered.
+static std::string parse(int argc, char** argv, options& o)
 {
     o.store = settings().store_path;
-    for (int i = 1; i < argc; ++i) {
-        std::string a = argv[i];
-        bool has_value = i + 1 < argc;
-        if (a == "--json") o.format = options::json;
-        else if (a == "--csv") o.format = options::csv;
-        else if (a == "--all") o.all = true;
-        else if (a == "--changes") o.changes = true;
-        else if (a == "--since" && has_value) o.since = argv[++i];
-        else if (a == "--store" && has_value) o.store = argv[++i];
-        else return false;
+    std::string since;
+    for (int c; (c = getopt_long(argc, argv, "", long_options, nullptr)) != -1;) {
+        switch (c) {
+        case opt_json: o.format = out_format::json; break;
+        case opt_csv: o.format = out_format::csv; break;
+        case opt_all: o.all = true; break;
+        case opt_changes: o.changes = true; break;
+        case opt_since: since = optarg; o.since = "?"; break;
+        case opt_store: o.store = optarg; break;
+        case opt_help: std::fputs(usage, stdout); return "exit";
+        case opt_version: std::puts("onvif_camscout_list " CAMSCOUT_VERSION); return "exit";
+        default: return "-";  // getopt_long has named the option
+        }
     }
-    // UTC as the store writes it, to any precision: 2026-12-06, 2026-12-06T05:00 ...
-    static const std::regex utc(R"(\d{4}-\d{2}-\d{2}(T\d{2}(:\d{2}(:\d{2}(\.\d{1,3})?)?)?)?Z?)");
-    return !(o.all && o.changes) && (o.since.empty() || (o.changes && std::regex_match(o.since, utc)));
+    if (optind < argc)
+        return std::string("unexpected argument ") + argv[optind];
+    if (o.all && o.changes)
+        return "--all and --changes do not go together";
+    if (!o.since.empty() && !o.changes)
+        return "--since goes with --changes";
+    std::optional<long long> at = parse_utc(since);
+    if (!o.since.empty() && !at)
+        return "--since: not a UTC time such as 2026-12-06 or 2026-12-06T05:30:00Z: '" + since + "'";
+    o.since = at ? format_utc(*at) : "";
+    return "";
 }
 
-// The central inventory's rows come with their recorder, a first column.
-static void add_recorder(text_table& t, const std::vector<std::string>& recorders)
+static std::string model_id(const source_row& r)
 {
-    if (std::all_of(recorders.begin(), recorders.end(), [](const std::string& r) { return r.empty(); }))
-        return;
-    t[0].insert(t[0].begin(), "RECORDER");
-    for (std::size_t i = 0; i < recorders.size(); ++i)
-        t[i + 1].insert(t[i + 1].begin(), recorders[i]);
+    return std::to_string(r.model_brand) + "/" + std::to_string(r.model_no);
 }
 
-// An empty table is said in so many words.
-static void print_in_format(const options& o, const text_table& t, const nlohmann::json& json,
-                            const std::string& when_empty)
+static std::vector<std::string> headings(const store_reader& store, std::vector<std::string> names)
 {
-    if (o.format == options::json)
-        print_json(json);
-    else if (o.format == options::csv)
-        print_csv(t);
-    else if (t.size() < 2)
-        std::printf("%s\n", when_empty.c_str());
-    else
-        print_table(t);
+    if (store.central)
+        names.insert(names.begin(), "RECORDER");  // the central inventory's rows come with their recorder
+    return names;
 }
 
-static void print_sources(const options& o, const std::vector<source_row>& rows)
+static std::string print_sources(const options& o, const store_reader& store)
 {
-    text_table t = {{"ADDRESS", "MAC", "PORT", "BRAND", "MODEL", "MODEL ID", "LAST SEEN"}};
-    std::vector<std::string> recorders;
-    nlohmann::json json = nlohmann::json::array();
-    for (const source_row& r : rows) {
-        std::string id = std::to_string(r.model_brand) + "/" + std::to_string(r.model_no);
-        t.push_back({r.address, r.mac, std::to_string(r.port), std::to_string(r.brand), r.model, id, r.found_at});
-        recorders.push_back(r.recorder);
-        nlohmann::json j = {{"port", r.port}, {"brand", r.brand}, {"last_seen", r.found_at},
-                            {"model_id", {{"brand", r.model_brand}, {"model", r.model_no}}}};
-        put_text(j, "address", r.address);
-        put_text(j, "mac", r.mac);
-        put_text(j, "model", r.model);
-        if (!r.recorder.empty())
-            put_text(j, "recorder", r.recorder);
-        json.push_back(j);
-    }
-    add_recorder(t, recorders);
-    print_in_format(o, t, json, "no media sources found yet in " + o.store);
-}
-
-static void print_changes(const options& o, const std::vector<source_change>& changes)
-{
-    text_table t = {{"CHANGE", "MAC", "ADDRESS", "BEFORE", "NOW"}};
-    std::vector<std::string> recorders;
-    nlohmann::json json = nlohmann::json::array();
-    for (const source_change& c : changes) {
-        t.push_back({c.kind, c.mac, c.address, c.before, c.now});
-        recorders.push_back(c.recorder);
-        nlohmann::json j = {{"change", c.kind}};
-        for (auto [key, text] : {std::pair{"mac", &c.mac}, {"address", &c.address}, {"before", &c.before},
-                                 {"now", &c.now}, {"recorder", &c.recorder}})
-            if (!text->empty() || key != std::string("recorder"))
+    std::string sql = "SELECT " + store.columns + " FROM " +
+                      (o.all ? "found_media_sources ORDER BY " + store.order_all : "media_sources ORDER BY " + store.order_newest);
+    auto items = [&](const item_sink& each) {
+        return store.query(sql, {}, [&](const result_row& row) {
+            source_row r = source_row_of(store, row);
+            std::vector<std::string> cells = {r.address, r.mac, std::to_string(r.port), std::to_string(r.brand),
+                                              r.model, model_id(r), r.found_at};
+            if (store.central)
+                cells.insert(cells.begin(), r.recorder);
+            nlohmann::json j = {{"port", r.port}, {"brand", r.brand}, {"last_seen", r.found_at},
+                                {"model_id", {{"brand", r.model_brand}, {"model", r.model_no}}}};
+            for (auto [key, text] : {std::pair{"address", &r.address}, {"mac", &r.mac}, {"model", &r.model}})
                 put_text(j, key, *text);
-        json.push_back(j);
-    }
-    add_recorder(t, recorders);
-    print_in_format(o, t, json, "no changes");
+            if (store.central)
+                put_text(j, "recorder", r.recorder);
+            each(cells, j);
+        });
+    };
+    return print_items(o.format, headings(store, {"ADDRESS", "MAC", "PORT", "BRAND", "MODEL", "MODEL ID", "LAST SEEN"}),
+                       items, "no media sources found yet in " + o.store);
+}
+
+static void print_changes(const options& o, const store_reader& store, const std::vector<source_change>& changes)
+{
+    auto items = [&](const item_sink& each) {
+        for (const source_change& c : changes) {
+            std::vector<std::string> cells = {c.kind, c.mac, c.address, c.before, c.now};
+            if (store.central)
+                cells.insert(cells.begin(), c.recorder);
+            nlohmann::json j = {{"change", c.kind}};
+            for (auto [key, text] : {std::pair{"mac", &c.mac}, {"address", &c.address}, {"before", &c.before},
+                                     {"now", &c.now}, {"recorder", &c.recorder}})
+                if (!text->empty() || key != std::string("recorder"))
+                    put_text(j, key, *text);
+            each(cells, j);
+        }
+        return std::string();
+    };
+    print_items(o.format, headings(store, {"CHANGE", "MAC", "ADDRESS", "BEFORE", "NOW"}), items, "no changes");
 }
 
 int main(int argc, char** argv)
 {
     options o;
-    if (!parse(argc, argv, o)) {
-        std::fputs(usage, stderr);
+    std::string wrong = parse(argc, argv, o);
+    if (wrong == "exit")
+        return 0;
+    if (!wrong.empty()) {  // one line, as getopt_long says it too
+        if (wrong != "-")
+            std::fprintf(stderr, "onvif_camscout_list: %s (see --help)\n", wrong.c_str());
         return 2;
     }
     // A URI or key=value pairs name the central inventory; anything else is a file.
     bool central = o.store.rfind("postgresql://", 0) == 0 || o.store.rfind("postgres://", 0) == 0 ||
                    o.store.find('=') != std::string::npos;
-    std::vector<source_row> rows;
-    std::string why = central ? read_central_rows(o.store, o.all || o.changes, rows)
-                              : read_sqlite_rows(o.store, o.all || o.changes, rows);
+    store_reader store;
+    std::string why = central ? open_central_store(o.store, store) : open_sqlite_store(o.store, o.changes, store);
+    std::vector<source_change> changes;
+    // The runs' questions see one snapshot of the store, as a table's two passes do.
+    if (why.empty() && (o.changes || o.format == out_format::table))
+        why = store.query(store.snapshot, {}, [](const result_row&) {});
+    if (why.empty())
+        why = o.changes ? read_changes(store, o.since, changes) : print_sources(o, store);
     if (!why.empty()) {
         std::fprintf(stderr, "onvif_camscout_list: cannot read the store %s: %s\n", o.store.c_str(), why.c_str());
         return o.changes ? 2 : 1;
     }
-    if (!o.changes) {
-        print_sources(o, rows);
+    if (!o.changes)
         return 0;
-    }
     // As diff: 0 when nothing changed, 1 when something did.
-    std::vector<source_change> changes = changes_between_runs(rows, o.since);
-    print_changes(o, changes);
+    print_changes(o, store, changes);
     return changes.empty() ? 0 : 1;
 }

@@ -1,30 +1,46 @@
 #include "output.h"
 
-#include <iostream>
+#include <cstdio>
 
 #include "host/log/text_escape.h"
 
-static std::size_t shown_width(const std::string& escaped)
+static void put_line(const std::string& line)
 {
-    std::size_t n = 0;
-    for (unsigned char c : escaped)
-        n += (c & 0xc0) != 0x80;
-    return n;
+    std::fwrite(line.data(), 1, line.size(), stdout);
 }
 
-void print_table(const text_table& t)
+static std::string table_line(const std::vector<std::string>& cells, const std::vector<std::size_t>& width)
 {
-    text_table shown = t;
-    std::vector<std::size_t> width(t.empty() ? 0 : t[0].size());
-    for (auto& row : shown)
-        for (std::size_t i = 0; i < row.size(); ++i)
-            width[i] = std::max(width[i], shown_width(row[i] = escape_display_text(row[i])));
-    for (const auto& row : shown) {
-        std::string line;
-        for (std::size_t i = 0; i < row.size(); ++i)
-            line += i + 1 < row.size() ? row[i] + std::string(width[i] - shown_width(row[i]) + 2, ' ') : row[i];
-        std::cout << line << "\n";
+    std::string line;
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        std::string shown = escape_display_text(cells[i]);
+        line += shown;
+        if (i + 1 < cells.size())
+            line.append(width[i] - display_width(shown) + 2, ' ');
     }
+    return line + "\n";
+}
+
+static std::string print_table(const std::vector<std::string>& headings, const item_source& items,
+                               const std::string& when_empty)
+{
+    std::vector<std::size_t> width(headings.size());
+    std::size_t count = 0;
+    auto measure = [&](const std::vector<std::string>& cells) {
+        for (std::size_t i = 0; i < cells.size() && i < width.size(); ++i)
+            width[i] = std::max(width[i], display_width(escape_display_text(cells[i])));
+    };
+    measure(headings);
+    std::string why = items([&](const std::vector<std::string>& cells, const nlohmann::json&) {
+        measure(cells);
+        ++count;
+    });
+    if (!why.empty() || count == 0) {
+        put_line(why.empty() ? when_empty + "\n" : "");
+        return why;
+    }
+    put_line(table_line(headings, width));
+    return items([&](const std::vector<std::string>& cells, const nlohmann::json&) { put_line(table_line(cells, width)); });
 }
 
 static std::string csv_cell(const std::string& raw)
@@ -40,14 +56,38 @@ static std::string csv_cell(const std::string& raw)
     return out + "\"";
 }
 
-void print_csv(const text_table& t)
+static std::string csv_line(const std::vector<std::string>& cells)
 {
-    for (const auto& row : t) {
-        std::string line;
-        for (std::size_t i = 0; i < row.size(); ++i)
-            line.append(i ? "," : "").append(csv_cell(row[i]));
-        std::cout << line << "\r\n";
-    }
+    std::string line;
+    for (std::size_t i = 0; i < cells.size(); ++i)
+        line.append(i ? "," : "").append(csv_cell(cells[i]));
+    return line + "\r\n";
+}
+
+// An array of objects indented by two, as dump(2) would print it whole.
+static std::string print_json(const item_source& items)
+{
+    bool first = true;
+    std::string why = items([&](const std::vector<std::string>&, const nlohmann::json& object) {
+        std::string text = object.dump(2, ' ', false, nlohmann::json::error_handler_t::replace), indented;
+        for (char c : text)
+            indented += c == '\n' ? std::string("\n  ") : std::string(1, c);
+        put_line((first ? "[\n  " : ",\n  ") + escape_json_unprintables(indented));
+        first = false;
+    });
+    put_line(first ? "[]\n" : "\n]\n");
+    return why;
+}
+
+std::string print_items(out_format format, const std::vector<std::string>& headings, const item_source& items,
+                        const std::string& when_empty)
+{
+    if (format == out_format::json)
+        return print_json(items);
+    if (format == out_format::table)
+        return print_table(headings, items, when_empty);
+    put_line(csv_line(headings));
+    return items([](const std::vector<std::string>& cells, const nlohmann::json&) { put_line(csv_line(cells)); });
 }
 
 static bool valid_utf8(const std::string& text)
@@ -70,9 +110,4 @@ void put_text(nlohmann::json& object, const std::string& key, const std::string&
     for (unsigned char c : text)
         hex += std::string(1, "0123456789abcdef"[c >> 4]) + "0123456789abcdef"[c & 15];
     object[key + "_hex"] = hex;
-}
-
-void print_json(const nlohmann::json& value)
-{
-    std::cout << value.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) << "\n";
 }

@@ -1,21 +1,29 @@
-// Tables of device texts for a terminal, a spreadsheet or a program: no
-// byte a device sent can break a line, move the cursor or start a formula.
+// Device texts for a terminal, a spreadsheet or a program, printed as they
+// are read: no byte a device sent can break a line, move the cursor,
+// reorder what is shown or start a formula.
 #pragma once
 
+#include <functional>
 #include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
-using text_table = std::vector<std::vector<std::string>>;  // headings first
+enum class out_format { table, json, csv };
 
-// Aligned by what the terminal shows: control bytes and backslashes
-// escaped as in the log file, bytes that are not UTF-8 as \xHH, and a UTF-8
-// character counted once.
-void print_table(const text_table& t);
-// RFC 4180, with the same escapes, and a leading single quote for a cell
-// that a spreadsheet would take as a formula.
-void print_csv(const text_table& t);
+// One item: its cells for the table and CSV, its object for JSON.
+using item_sink = std::function<void(const std::vector<std::string>& cells, const nlohmann::json& object)>;
+// Hands every item to the sink in order; asked twice for a table, whose
+// first pass only measures. Returns an empty string, or what failed.
+using item_source = std::function<std::string(const item_sink&)>;
+
+// Table: aligned by display width, cells escaped as escape_display_text
+// does. CSV: RFC 4180, the same escapes, and a leading single quote for a
+// cell that a spreadsheet would take as a formula. JSON: an array, with
+// the characters that cannot be seen as JSON escapes. An empty table is
+// said as when_empty. Returns what failed, after what was printed.
+std::string print_items(out_format format, const std::vector<std::string>& headings, const item_source& items,
+                        const std::string& when_empty);
+
 // Sets key to text; text that is not valid UTF-8 comes out with U+FFFD in
 // its place and its exact bytes, in hexadecimal, under key + "_hex".
 void put_text(nlohmann::json& object, const std::string& key, const std::string& text);
-void print_json(const nlohmann::json& value);

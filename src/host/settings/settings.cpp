@@ -18,6 +18,14 @@ static std::string text_setting(const char* value, const std::string& fallback)
     return value != nullptr && *value != '\0' ? value : fallback;
 }
 
+int days_setting(const char* value, int fallback)
+{
+    char* end = nullptr;
+    long days = value != nullptr ? std::strtol(value, &end, 10) : -1;
+    bool whole = value != nullptr && *value >= '0' && *value <= '9' && *end == '\0';
+    return whole && days <= 36500 ? static_cast<int>(days) : fallback;
+}
+
 // A recorder keeps its identity across reinstalls and renames.
 static std::string machine_id()
 {
@@ -32,6 +40,7 @@ static const platform_settings loaded = {
     path_setting(std::getenv("CAMSCOUT_RUNDIR"), "/run"),
     text_setting(std::getenv("CAMSCOUT_CENTRAL"), ""),
     text_setting(std::getenv("CAMSCOUT_RECORDER"), machine_id()),
+    days_setting(std::getenv("CAMSCOUT_RETENTION_DAYS"), 90),
 };
 
 const platform_settings& settings()

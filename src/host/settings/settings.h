@@ -11,9 +11,12 @@ struct platform_settings {
     std::string run_dir;     // CAMSCOUT_RUNDIR
     std::string central;     // CAMSCOUT_CENTRAL: libpq connection string; empty: no forwarding
     std::string recorder;    // CAMSCOUT_RECORDER, else /etc/machine-id: this recorder's identity
+    int retention_days;      // CAMSCOUT_RETENTION_DAYS: rows of older runs go; 0: kept for ever
 };
 
 const platform_settings& settings();
 
 // The value made absolute, or the fallback when it is unset or empty.
 std::string path_setting(const char* value, const char* fallback);
+// A whole number of days up to 100 years, or the fallback.
+int days_setting(const char* value, int fallback);

@@ -17,32 +17,12 @@
 #include "platform/os_calls.h"
 #include "platform/platform.h"
 #include "host/settings/settings.h"
-#include "host/store/sqlite_query.h"
+#include "host/store/store_schema.h"
+#include "host/store/utc_time.h"
 #include "platform/text_field.h"
 
 static sqlite3* store_db = nullptr;          // open store, or null
 static sqlite3_stmt* store_insert_stmt = nullptr;
-
-// A run is known by its start and its process: run_started with run_pid.
-// forwarded: the central inventory has confirmed the row.
-static const char store_schema[] =
-    "CREATE TABLE IF NOT EXISTS found_media_sources ("
-    " id INTEGER PRIMARY KEY, found_at TEXT, run_pid INTEGER, model_id INTEGER,"
-    " model TEXT, ip_addr TEXT, mac_addr TEXT, brand_id INTEGER, port INTEGER, record BLOB,"
-    " run_started TEXT, forwarded INTEGER NOT NULL DEFAULT 0);"
-    "CREATE VIEW IF NOT EXISTS media_sources AS SELECT * FROM found_media_sources"
-    " WHERE id IN (SELECT MAX(id) FROM found_media_sources GROUP BY mac_addr);";
-
-// From each version of the store (its user_version) to the next.
-static const std::string store_migrations[] = {
-    // The first version has no run_started: its rows are grouped into runs
-    // by run_pid, each run starting at its first row.
-    "ALTER TABLE found_media_sources ADD COLUMN run_started TEXT;"
-    "UPDATE found_media_sources SET run_started = " + first_version_run_started("found_media_sources") +
-        " WHERE run_started IS NULL;",
-    "ALTER TABLE found_media_sources ADD COLUMN forwarded INTEGER NOT NULL DEFAULT 0;",
-};
-static const int store_version = 2;
 
 static const char store_insert_sql[] =
     "INSERT INTO found_media_sources (found_at, run_pid, model_id, model, ip_addr,"
@@ -51,31 +31,14 @@ static const char store_insert_sql[] =
 // Readers never block a writer in WAL mode; another writer may, briefly.
 static const int store_busy_ms = 250;
 
+// The first set-up of a large first-version store takes seconds; a store
+// that another writer keeps busy longer is reported as busy.
+static const auto set_up_limit = std::chrono::seconds(2);
+
 static std::string failure(const char* what)
 {
     std::string why = store_db ? sqlite3_errmsg(store_db) : "out of memory";
     return std::string(what) + ": " + why;
-}
-
-// Creates what is missing: a new store at this version, an older one
-// migrated step by step, each step all or nothing.
-static bool set_up()
-{
-    bool existed = sqlite_prepares(store_db, "SELECT 1 FROM found_media_sources LIMIT 0");
-    if (sqlite3_exec(store_db, store_schema, nullptr, nullptr, nullptr) != SQLITE_OK)
-        return false;
-    int version = existed ? static_cast<int>(sqlite_integer(store_db, "PRAGMA user_version", -1)) : store_version;
-    for (; version >= 0 && version < store_version; ++version) {
-        std::string step = "BEGIN IMMEDIATE;" + store_migrations[version] +
-                           "PRAGMA user_version = " + std::to_string(version + 1) + ";COMMIT;";
-        if (sqlite3_exec(store_db, step.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK) {
-            sqlite3_exec(store_db, "ROLLBACK", nullptr, nullptr, nullptr);
-            return false;
-        }
-    }
-    std::string made = "PRAGMA user_version = " + std::to_string(store_version);
-    return version >= store_version &&
-           (existed || sqlite3_exec(store_db, made.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK);
 }
 
 std::string store_open(const std::string& path)
@@ -93,14 +56,16 @@ std::string store_open(const std::string& path)
         return why;
     }
     sqlite3_busy_timeout(store_db, store_busy_ms);
-    sqlite3_exec(store_db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr,
-                 nullptr, nullptr);
-    if (!set_up() ||
-        sqlite3_prepare_v2(store_db, store_insert_sql, -1, &store_insert_stmt, nullptr) !=
-            SQLITE_OK) {
-        std::string why = failure(("cannot set up " + path).c_str());
+    // A new store gives the space of deleted rows back bit by bit; that
+    // can only be chosen before its first table.
+    sqlite3_exec(store_db, "PRAGMA auto_vacuum=INCREMENTAL; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;",
+                 nullptr, nullptr, nullptr);
+    std::string why = store_set_up(store_db, std::chrono::steady_clock::now() + set_up_limit);
+    if (why.empty() && sqlite3_prepare_v2(store_db, store_insert_sql, -1, &store_insert_stmt, nullptr) != SQLITE_OK)
+        why = sqlite3_errmsg(store_db);
+    if (!why.empty()) {
         store_close();
-        return why;
+        return "cannot set up " + path + ": " + why;
     }
     return "";
 }
@@ -210,6 +175,23 @@ static std::string write_batch(const std::vector<found_source>& batch, bool& rep
     }
 }
 
+// Old rows go while the run's first answers are still arriving; what
+// the run finds meanwhile waits in the queue.
+static const auto expire_limit = std::chrono::seconds(2);
+
+static void expire_old_rows()
+{
+    if (settings().retention_days <= 0)
+        return;
+    auto now = std::chrono::system_clock::now().time_since_epoch();
+    long long now_ms = std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
+    std::string cutoff = format_utc(now_ms - settings().retention_days * 86400000LL), why;
+    store_expire(store_db, cutoff, !settings().central.empty(), std::chrono::steady_clock::now() + expire_limit, why);
+    if (!why.empty())
+        log_Debug("[msas] cannot delete the rows older than %d days from %s: %s", settings().retention_days,
+                  settings().store_path.c_str(), why.c_str());
+}
+
 static void* write_queued_sources(void*)
 {
     bool reported = false;  // one "[msas]" line per trouble, not one per try
@@ -218,6 +200,8 @@ static void* write_queued_sources(void*)
         log_Debug("[msas] cannot open %s, will retry when there is something to store: %s",
                   settings().store_path.c_str(), why.c_str());
         reported = true;
+    } else {
+        expire_old_rows();
     }
     std::unique_lock<std::mutex> lock(queue_lock);
     for (;;) {

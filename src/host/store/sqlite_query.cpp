@@ -2,14 +2,6 @@
 
 #include <sqlite3.h>
 
-bool sqlite_prepares(sqlite3* db, const char* sql)
-{
-    sqlite3_stmt* st = nullptr;
-    bool ok = sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK;
-    sqlite3_finalize(st);
-    return ok;
-}
-
 long long sqlite_integer(sqlite3* db, const char* sql, long long fallback)
 {
     sqlite3_stmt* st = nullptr;
@@ -19,7 +11,12 @@ long long sqlite_integer(sqlite3* db, const char* sql, long long fallback)
     return fallback;
 }
 
-std::string first_version_run_started(const std::string& table)
+std::string sqlite_run(sqlite3* db, const std::string& sql)
 {
-    return "(SELECT MIN(o.found_at) FROM found_media_sources o WHERE o.run_pid = " + table + ".run_pid)";
+    char* error = nullptr;
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, &error) == SQLITE_OK)
+        return "";
+    std::string why = error ? error : db ? sqlite3_errmsg(db) : "out of memory";
+    sqlite3_free(error);
+    return why;
 }

@@ -1,0 +1,71 @@
+// The two runs that --changes compares, asked of the store with the
+// indexes of runs and of each MAC address's runs, so that the rest of the
+// store is never read.
+#include "changes.h"
+
+// Which rows are the recorder's ($1): all of a recorder's own store.
+static std::string of_recorder(const store_reader& store, const char* table)
+{
+    return store.central ? std::string(table) + ".recorder = $1" : "$1 = ''";
+}
+
+using run_key = std::vector<std::string>;  // run_started, run_pid; empty when there is none
+
+// The recorder's last run before the run given ($2, $3) and before since ($4).
+static std::string run_before(const store_reader& store, const std::vector<std::string>& params, run_key& run)
+{
+    std::string sql = "SELECT run_started, run_pid FROM found_media_sources f WHERE " + of_recorder(store, "f") +
+                      " AND run_started IS NOT NULL AND (run_started, run_pid) < ($2, $3) AND run_started < $4"
+                      " ORDER BY run_started DESC, run_pid DESC LIMIT 1";
+    run.clear();
+    return store.query(sql, params, [&](const result_row& r) { run = r; });
+}
+
+// A run's rows ($2, $3), each with whether a run before another ($4, $5) saw its MAC address.
+static std::string rows_of_run(const store_reader& store, const std::vector<std::string>& params,
+                               std::vector<newest_device>& rows)
+{
+    std::string sql = "SELECT " + store.columns + ", EXISTS (SELECT 1 FROM found_media_sources o WHERE " +
+                      of_recorder(store, "o") + " AND o.mac_addr = f.mac_addr AND (o.run_started, o.run_pid) < ($4, $5))"
+                      " FROM found_media_sources f WHERE " + of_recorder(store, "f") +
+                      " AND f.run_started = $2 AND f.run_pid = $3 ORDER BY f." + store.id;
+    return store.query(sql, params, [&](const result_row& r) {
+        rows.push_back({source_row_of(store, r), r.back() == "1" || r.back() == "t"});
+    });
+}
+
+static std::string changes_of_recorder(const store_reader& store, const std::string& recorder, const std::string& since,
+                                       std::vector<source_change>& out)
+{
+    run_key newest, earlier;
+    std::string why = run_before(store, {recorder, "~", "0", "~"}, newest);  // "~" sorts after any time
+    if (why.empty() && !newest.empty())
+        why = run_before(store, {recorder, newest[0], newest[1], since.empty() ? "~" : since}, earlier);
+    if (!why.empty() || newest.empty())
+        return why;
+    std::vector<newest_device> before, now;
+    if (!earlier.empty())
+        why = rows_of_run(store, {recorder, earlier[0], earlier[1], "", "0"}, before);
+    if (why.empty())
+        why = rows_of_run(store, {recorder, newest[0], newest[1], earlier.empty() ? "" : earlier[0],
+                                  earlier.empty() ? "0" : earlier[1]}, now);
+    std::vector<source_row> earlier_rows;
+    for (const newest_device& d : before)
+        earlier_rows.push_back(d.row);
+    for (source_change& c : compare_runs(earlier_rows, now))
+        out.push_back(std::move(c));
+    return why;
+}
+
+std::string read_changes(const store_reader& store, const std::string& since, std::vector<source_change>& out)
+{
+    std::vector<std::string> recorders;
+    std::string why = store.central ? store.query("SELECT DISTINCT recorder FROM found_media_sources ORDER BY 1", {},
+                                                  [&](const result_row& r) { recorders.push_back(r[0]); })
+                                    : "";
+    if (!store.central)
+        recorders.push_back("");
+    for (std::size_t i = 0; why.empty() && i < recorders.size(); ++i)
+        why = changes_of_recorder(store, recorders[i], since, out);
+    return why;
+}
