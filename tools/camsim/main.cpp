@@ -15,6 +15,7 @@
 static const char usage[] =
     "usage: onvif_camsim --fleet FILE --interface DEV [--interface DEV ...] [--duration S] [--seed S]\n"
     "       onvif_camsim --generate N [--seed S] [--lans K] [--flooders K --flood-rate R]\n"
+    "                            [--silent K]\n"
     "                                                  write a generated fleet to stdout\n"
     "       onvif_camsim --fleet FILE --list-devices           one line per camera: device lan address mac arp\n";
 
@@ -27,6 +28,7 @@ struct options {
     int lans = 1;
     int flooders = 0;
     int flood_rate = 100;
+    int silent = 0;
     bool list_devices = false;
 };
 
@@ -57,6 +59,7 @@ static options parse(int argc, char** argv)
         else if (a == "--lans") o.lans = std::max(1, number(value(), "LAN count"));
         else if (a == "--flooders") o.flooders = number(value(), "flooder count");
         else if (a == "--flood-rate") o.flood_rate = number(value(), "flood rate");
+        else if (a == "--silent") o.silent = number(value(), "silent count");
         else if (a == "--list-devices") o.list_devices = true;
         else throw std::runtime_error("unknown option " + a);
     }
@@ -73,9 +76,9 @@ static void list_devices(const sim_fleet& fleet)
 static void report(const sim_counts& n)
 {
     std::printf("onvif_camsim: probes received %ld (transmitter %ld, device %ld); replies sent %ld; "
-                "unprompted sent %ld; flood sent %ld; send errors %ld; other datagrams %ld\n",
+                "unprompted sent %ld; flood sent %ld; send errors %ld; other datagrams %ld; probes refused %ld\n",
                 n.probes, n.transmitter_probes, n.device_probes, n.replies, n.unprompted, n.flood, n.send_errors,
-                n.other_datagrams);
+                n.other_datagrams, n.probes_refused);
 }
 
 static volatile sig_atomic_t stop_requested = 0;
@@ -94,6 +97,7 @@ int main(int argc, char** argv)
         if (o.generate >= 0) {
             sim_fleet fleet = generate_fleet(o.generate, o.seed, o.lans);
             add_flooders(fleet, o.flooders, o.flood_rate);
+            add_silent(fleet, o.silent);
             std::cout << fleet_to_json(fleet);
             return 0;
         }
