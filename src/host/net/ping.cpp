@@ -26,8 +26,11 @@
 
 // Measured in the lab (README, "A LAN that lies"): a camera that has just
 // answered a Probe has asked for our address itself, so its entry is
-// complete before the ping (0 ms); an on-link address the kernel must ask
-// for first resolves in PER_ADDRESS_FIGURES. PER_ADDRESS_REASON
+// complete before the ping; an on-link address the kernel must ask for
+// first resolved in 0.36 ms (median of 500), 0.65 ms (p90), 5.1 ms (p99),
+// 13 ms at most, on 2 cores loaded three times over. 250 ms is twenty
+// times that worst case, for slow embedded ARP stacks, and far below the
+// 3 s that an address which never answers used to cost.
 static const int per_address_wait_ms = 250;
 // All the addresses of a run that never resolve (ARP off, gone, spoofed)
 // together wait at most what one such address cost when the ping waited
