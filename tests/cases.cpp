@@ -207,17 +207,7 @@ static words echo_reply(const std::string& r, bool with_ip_header)
     return {reply ? "an echo reply" : "not an echo reply"};
 }
 
-static const std::map<std::string, route_kind> route_kinds = {
-    {"on-link", route_kind::on_link}, {"gateway", route_kind::via_gateway},
-    {"local", route_kind::local}, {"none", route_kind::unroutable}};
-
-static std::string route_name(route_kind k)
-{
-    for (const auto& [name, kind] : route_kinds)
-        if (kind == k)
-            return name;
-    return "?";
-}
+static const std::vector<std::string> route_names = {"on-link", "gateway", "local", "none"};  // in route_kind's order
 
 // "wait PER BUDGET ROUTE:MS ...": one ping wait per address on a clock of
 // its own; MS is when the entry completes, "never" for a liar.
@@ -233,7 +223,8 @@ static words neighbour_waits(const std::string& r)
         int64_t now = 0, at = when == "never" ? -1 : std::stoll(when);
         neighbour_watch watch{[&] { return at >= 0 && now >= at; }, [&](int ms) { now += ms; },
                               [&] { return now; }};
-        bool done = waits.wait(route_kinds.at(item.substr(0, item.find(':'))), 3000, watch);
+        auto name = std::find(route_names.begin(), route_names.end(), item.substr(0, item.find(':')));
+        bool done = waits.wait(static_cast<route_kind>(name - route_names.begin()), 3000, watch);
         out.push_back(item + (done ? " resolved after " : " unresolved after ") + std::to_string(now) +
                       " ms, budget left " + std::to_string(waits.budget_left_ms()));
     }
@@ -362,8 +353,8 @@ static const std::map<std::string, std::function<words(const std::string&)>> ver
     {"echo-ip", [](auto& r) { return echo_reply(r, true); }},
     {"route", [](auto& r) {
          words w = split(r, 3);
-         return words{route_name(route_from_lookup(w[0] == "answered", static_cast<unsigned char>(std::stoi(w[1])),
-                                                   w[2] == "gateway"))}; }},
+         route_kind k = route_from_lookup(w[0] == "answered", static_cast<unsigned char>(std::stoi(w[1])), w[2] == "gateway");
+         return words{route_names.at(static_cast<std::size_t>(k))}; }},
     {"wait", neighbour_waits},
     {"path", [](auto& r) {
          std::string made = path_setting(r == "null" ? nullptr : unescape(r).c_str(), "/fallback");
