@@ -23,6 +23,7 @@
 #include "host/log/text_escape.h"
 #include "host/net/kernel_interfaces.h"
 #include "host/net/ping_reply.h"
+#include "host/net/ping_wait.h"
 #include "platform/platform.h"
 #include "host/settings/settings.h"
 #include "host/store/utc_time.h"
@@ -207,6 +208,30 @@ static words echo_reply(const std::string& r, bool with_ip_header)
     return {reply ? "an echo reply" : "not an echo reply"};
 }
 
+static const std::vector<std::string> route_names = {"on-link", "gateway", "local", "none"};  // in route_kind's order
+
+// "wait PER BUDGET ROUTE:MS ...": one ping wait per address on a clock of
+// its own; MS is when the entry completes, "never" for a liar.
+static words neighbour_waits(const std::string& r)
+{
+    std::istringstream in(r);
+    int per = 0, budget = 0;
+    in >> per >> budget;
+    neighbour_wait waits(per, budget);
+    words out;
+    for (std::string item; in >> item;) {
+        std::string when = item.substr(item.find(':') + 1);
+        int64_t now = 0, at = when == "never" ? -1 : std::stoll(when);
+        neighbour_watch watch{[&] { return at >= 0 && now >= at; }, [&](int ms) { now += ms; },
+                              [&] { return now; }};
+        auto name = std::find(route_names.begin(), route_names.end(), item.substr(0, item.find(':')));
+        bool done = waits.wait(static_cast<route_kind>(name - route_names.begin()), 3000, watch);
+        out.push_back(item + (done ? " resolved after " : " unresolved after ") + std::to_string(now) +
+                      " ms, budget left " + std::to_string(waits.budget_left_ms()));
+    }
+    return out;
+}
+
 // Every directive and what it does; each returns its result lines.
 static const std::map<std::string, std::function<words(const std::string&)>> verbs = {
     {"reset", [](auto&) { fake::reset(); init_model_table(); return words{}; }},
@@ -327,6 +352,11 @@ static const std::map<std::string, std::function<words(const std::string&)>> ver
     {"interfaces", show_interfaces},
     {"echo", [](auto& r) { return echo_reply(r, false); }},
     {"echo-ip", [](auto& r) { return echo_reply(r, true); }},
+    {"route", [](auto& r) {
+         words w = split(r, 3);
+         route_kind k = route_from_lookup(w[0] == "answered", static_cast<unsigned char>(std::stoi(w[1])), w[2] == "gateway");
+         return words{route_names.at(static_cast<std::size_t>(k))}; }},
+    {"wait", neighbour_waits},
     {"path", [](auto& r) {
          std::string made = path_setting(r == "null" ? nullptr : unescape(r).c_str(), "/fallback");
          std::string cwd = std::filesystem::current_path().string();

@@ -8,6 +8,7 @@
 #include <stdexcept>
 
 #include "../../tools/camsim/fleet.h"
+#include "../../tools/camsim/responder.h"
 #include "catalogue/model_table.h"
 
 namespace fs = std::filesystem;
@@ -60,4 +61,15 @@ TEST_F(fleet_file, a_fleet_survives_its_file_and_a_seed_gives_one_fleet)
     std::set<std::string> addresses, macs;
     for (const sim_camera& c : generate_fleet(300, 1, 3).cameras)
         EXPECT_TRUE(addresses.insert(c.address).second && macs.insert(c.mac).second && c.device.size() <= 15) << c.name;
+}
+
+TEST(responder, answers_one_sender_at_most_8_probes_in_10_seconds)
+{
+    std::map<in_addr_t, sender_window> senders;
+    auto t = std::chrono::steady_clock::time_point{} + std::chrono::hours(1);
+    std::string made;
+    for (int s : {0, 0, 0, 0, 0, 0, 0, 0, 0, 9, 10, 10})  // seconds: a 9th Probe waits for the next window
+        made += probe_allowed(senders, 1, t + std::chrono::seconds(s)) ? 'y' : 'n';
+    EXPECT_EQ(made, "yyyyyyyynnyy");
+    EXPECT_TRUE(probe_allowed(senders, 2, t));  // another sender has a share of its own
 }

@@ -37,3 +37,6 @@ sim_fleet generate_fleet(int n, unsigned seed, int lans);
 // Adds k devices on the first LAN that answer no Probe but send rate
 // datagrams a second, of every kind, to the prober.
 void add_flooders(sim_fleet& fleet, int k, int rate);
+// Adds k devices on the first LAN whose ARP is off and that answer every
+// Probe at once: the recorder can never learn their MAC addresses.
+void add_silent(sim_fleet& fleet, int k);

@@ -115,3 +115,21 @@ void add_flooders(sim_fleet& fleet, int k, int rate)
         fleet.cameras.push_back(c);
     }
 }
+
+void add_silent(sim_fleet& fleet, int k)
+{
+    for (int i = 0; i < k; ++i) {
+        sim_camera c;
+        char text[64];
+        snprintf(text, sizeof text, "10.77.%d.%d", 210 + i / 240, 10 + i % 240);
+        c.address = text;
+        snprintf(text, sizeof text, "02:5e:00:00:%02x:%02x", (i >> 8) & 255, i & 255);
+        c.mac = text;
+        c.name = "silent" + std::to_string(i);
+        c.device = "silent" + std::to_string(i);
+        c.arp = false;
+        c.delay_ms = 0;
+        c.scopes = root + "hardware/SILENT-" + std::to_string(i);
+        fleet.cameras.push_back(c);
+    }
+}

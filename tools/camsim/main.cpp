@@ -18,6 +18,7 @@
 static const char usage[] =
     "usage: onvif_camsim --fleet FILE --interface DEV [--interface DEV ...] [--duration S] [--seed S]\n"
     "       onvif_camsim --generate N [--seed S] [--lans K] [--flooders K --flood-rate R]\n"
+    "                            [--silent K]\n"
     "                                                  write a generated fleet to stdout\n"
     "       onvif_camsim --fleet FILE --list-devices           one line per camera: device lan address mac arp\n"
     "       onvif_camsim --help | --version\n";
@@ -31,6 +32,7 @@ struct options {
     int lans = 1;
     int flooders = 0;
     int flood_rate = 100;
+    int silent = 0;
     bool list_devices = false;
     bool answered = false;  // --help or --version: nothing more to do
 };
@@ -46,12 +48,13 @@ static int number(const char* text, const char* what)
 
 // Long options only; each is handled in the switch of parse.
 enum option_id { opt_fleet = 256, opt_interface, opt_duration, opt_seed, opt_generate, opt_lans, opt_flooders,
-                 opt_flood_rate, opt_list_devices, opt_help, opt_version };
+                 opt_flood_rate, opt_silent, opt_list_devices, opt_help, opt_version };
 static const option long_options[] = {
     {"fleet", required_argument, nullptr, opt_fleet},       {"interface", required_argument, nullptr, opt_interface},
     {"duration", required_argument, nullptr, opt_duration}, {"seed", required_argument, nullptr, opt_seed},
     {"generate", required_argument, nullptr, opt_generate}, {"lans", required_argument, nullptr, opt_lans},
     {"flooders", required_argument, nullptr, opt_flooders}, {"flood-rate", required_argument, nullptr, opt_flood_rate},
+    {"silent", required_argument, nullptr, opt_silent},
     {"list-devices", no_argument, nullptr, opt_list_devices}, {"help", no_argument, nullptr, opt_help},
     {"version", no_argument, nullptr, opt_version},         {nullptr, 0, nullptr, 0},
 };
@@ -74,6 +77,7 @@ static options parse(int argc, char** argv)
         case opt_lans: o.lans = std::max(1, number(optarg, "LAN count")); break;
         case opt_flooders: o.flooders = number(optarg, "flooder count"); break;
         case opt_flood_rate: o.flood_rate = number(optarg, "flood rate"); break;
+        case opt_silent: o.silent = number(optarg, "silent count"); break;
         case opt_list_devices: o.list_devices = true; break;
         case opt_help: std::fputs(usage, stdout); o.answered = true; return o;
         case opt_version: std::puts("onvif_camsim " CAMSCOUT_VERSION); o.answered = true; return o;
@@ -95,9 +99,9 @@ static void list_devices(const sim_fleet& fleet)
 static void report(const sim_counts& n)
 {
     std::printf("onvif_camsim: probes received %ld (transmitter %ld, device %ld); replies sent %ld; "
-                "unprompted sent %ld; flood sent %ld; send errors %ld; other datagrams %ld\n",
+                "unprompted sent %ld; flood sent %ld; send errors %ld; other datagrams %ld; probes refused %ld\n",
                 n.probes, n.transmitter_probes, n.device_probes, n.replies, n.unprompted, n.flood, n.send_errors,
-                n.other_datagrams);
+                n.other_datagrams, n.probes_refused);
 }
 
 static volatile sig_atomic_t stop_requested = 0;
@@ -118,6 +122,7 @@ int main(int argc, char** argv)
         if (o.generate >= 0) {
             sim_fleet fleet = generate_fleet(o.generate, o.seed, o.lans);
             add_flooders(fleet, o.flooders, o.flood_rate);
+            add_silent(fleet, o.silent);
             std::cout << fleet_to_json(fleet);
             return 0;
         }

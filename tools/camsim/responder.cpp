@@ -38,6 +38,7 @@ struct responder {
     reply_queue queue;
     std::mt19937 rng;
     sim_counts counts;
+    std::map<in_addr_t, sender_window> senders;
     ~responder() { if (fd >= 0) close(fd); }
 };
 
@@ -131,6 +132,23 @@ static void schedule_answers(responder& r, const std::string& probe, const socka
     }
 }
 
+// A recorder sends two Probes per interface and run, and a run takes a
+// minute: 8 in 10 s leaves room for a second start and a test's repeats.
+static const int probes_per_window = 8;
+static const auto probe_window = std::chrono::seconds(10);
+// Spoofed senders could each take an entry: past this many, all are forgotten.
+static const std::size_t senders_kept = 4096;
+
+bool probe_allowed(std::map<in_addr_t, sender_window>& senders, in_addr_t from, sim_clock::time_point now)
+{
+    if (senders.size() >= senders_kept && senders.count(from) == 0)
+        senders.clear();
+    sender_window& w = senders[from];
+    if (w.probes == 0 || now - w.start >= probe_window)
+        w = {now, 0};
+    return ++w.probes <= probes_per_window;
+}
+
 static void read_datagram(responder& r)
 {
     char buf[65536];
@@ -140,7 +158,10 @@ static void read_datagram(responder& r)
     if (n <= 0)
         return;
     std::string text(buf, static_cast<std::size_t>(n));
-    if (text.find("Probe>") != std::string::npos && text.find("ProbeMatch") == std::string::npos)
+    bool probe = text.find("Probe>") != std::string::npos && text.find("ProbeMatch") == std::string::npos;
+    if (probe && !probe_allowed(r.senders, from.sin_addr.s_addr, sim_clock::now()))
+        ++r.counts.probes_refused;
+    else if (probe)
         schedule_answers(r, text, from);
     else
         ++r.counts.other_datagrams;
@@ -180,7 +201,7 @@ static void send_due(responder& r)
 sim_counts run_responder(const sim_fleet& fleet, const std::vector<std::string>& interfaces,
                          int duration_s, unsigned seed, const volatile sig_atomic_t* stop)
 {
-    responder r{-1, fleet, {}, std::vector<bool>(fleet.cameras.size()), false, {}, 0, {}, std::mt19937(seed), {}};
+    responder r{-1, fleet, {}, std::vector<bool>(fleet.cameras.size()), false, {}, 0, {}, std::mt19937(seed), {}, {}};
     for (const sim_camera& c : fleet.cameras) {
         unsigned index = if_nametoindex(c.device.c_str());
         if (index == 0)

@@ -1,0 +1,39 @@
+// The ping's decisions, apart from its sockets so that tests reach them
+// without root or a network: where the kernel would send, and how long one
+// address and the whole run may wait for a neighbour entry.
+#pragma once
+
+#include <cstdint>
+#include <functional>
+
+// How the kernel would send to an address. Only on the link can the
+// address itself ever get a neighbour entry.
+enum class route_kind { on_link, via_gateway, local, unroutable };
+
+// From the kernel's route lookup: whether it gave a route, of what type
+// (RTN_...), and whether through a gateway.
+route_kind route_from_lookup(bool answered, unsigned char route_type, bool has_gateway);
+
+// What the wait asks of the host.
+struct neighbour_watch {
+    std::function<bool()> resolved;       // the entry is complete, or the address answered
+    std::function<void(int)> pause;       // lets up to this many ms pass, less if news came
+    std::function<int64_t()> now_ms;      // a monotonic clock
+};
+
+// The waiting for neighbour entries of one process. Each address waits at
+// most per_address_ms; waits that end unresolved are taken from one budget
+// for the whole run, and once it is spent such an address waits no more.
+// Resolved waits cost the budget nothing: real cameras never spend it.
+class neighbour_wait {
+public:
+    neighbour_wait(int per_address_ms, int budget_ms)
+        : per_address_ms_(per_address_ms), budget_left_ms_(budget_ms) {}
+    // True when the entry became complete; off the link it returns at once.
+    bool wait(route_kind route, int timeout_ms, const neighbour_watch& watch);
+    int budget_left_ms() const { return budget_left_ms_; }
+
+private:
+    int per_address_ms_;
+    int budget_left_ms_;
+};
