@@ -9,14 +9,16 @@
 #include "changes.h"
 #include "output.h"
 #include "host/settings/settings.h"
+#include "host/store/central_text.h"
 #include "rows.h"
 
 static const char usage[] =
-    "usage: onvif_camscout_list [--json | --csv] [--all | --changes [--since TIME]] [--store PATH | CONNINFO]\n";
+    "usage: onvif_camscout_list [--json | --csv] [--all | --changes [--since TIME]] [--store PATH | --central]\n"
+    "       onvif_camscout_list --central --setup\n";
 
 struct options {
     enum { table, json, csv } format = table;
-    bool all = false, changes = false;
+    bool all = false, changes = false, central = false, setup = false;
     std::string store, since;
 };
 
@@ -32,8 +34,12 @@ static bool parse(int argc, char** argv, options& o)
         else if (a == "--changes") o.changes = true;
         else if (a == "--since" && has_value) o.since = argv[++i];
         else if (a == "--store" && has_value) o.store = argv[++i];
+        else if (a == "--central") o.central = true;
+        else if (a == "--setup") o.setup = true;
         else return false;
     }
+    if (o.setup && (!o.central || o.all || o.changes || o.format != options::table))
+        return false;
     // UTC as the store writes it, to any precision: 2026-12-06, 2026-12-06T05:00 ...
     static const std::regex utc(R"(\d{4}-\d{2}-\d{2}(T\d{2}(:\d{2}(:\d{2}(\.\d{1,3})?)?)?)?Z?)");
     return !(o.all && o.changes) && (o.since.empty() || (o.changes && std::regex_match(o.since, utc)));
@@ -82,7 +88,7 @@ static void print_sources(const options& o, const std::vector<source_row>& rows)
         json.push_back(j);
     }
     add_recorder(t, recorders);
-    print_in_format(o, t, json, "no media sources found yet in " + o.store);
+    print_in_format(o, t, json, "no media sources found yet in " + (o.central ? std::string("the central inventory") : o.store));
 }
 
 static void print_changes(const options& o, const std::vector<source_change>& changes)
@@ -111,14 +117,22 @@ int main(int argc, char** argv)
         std::fputs(usage, stderr);
         return 2;
     }
-    // A URI or key=value pairs name the central inventory; anything else is a file.
-    bool central = o.store.rfind("postgresql://", 0) == 0 || o.store.rfind("postgres://", 0) == 0 ||
-                   o.store.find('=') != std::string::npos;
+    // The central inventory is named by CAMSCOUT_CENTRAL (or libpq's own
+    // variables), never on the command line, where every local user sees it.
+    const std::string& conninfo = settings().central;
+    std::string name = o.central ? "the central inventory at " + conninfo_for_display(conninfo) : "the store " + o.store;
+    if (o.setup) {
+        std::string why = set_up_central(conninfo, central_setup_sql());
+        std::fprintf(why.empty() ? stdout : stderr, "onvif_camscout_list: %s %s%s\n", name.c_str(),
+                     why.empty() ? "has the central schema, version " : "cannot be set up: ",
+                     why.empty() ? std::to_string(central_schema_version).c_str() : why.c_str());
+        return why.empty() ? 0 : 1;
+    }
     std::vector<source_row> rows;
-    std::string why = central ? read_central_rows(o.store, o.all || o.changes, rows)
-                              : read_sqlite_rows(o.store, o.all || o.changes, rows);
+    std::string why = o.central ? read_central_rows(conninfo, o.all || o.changes, rows)
+                                : read_sqlite_rows(o.store, o.all || o.changes, rows);
     if (!why.empty()) {
-        std::fprintf(stderr, "onvif_camscout_list: cannot read the store %s: %s\n", o.store.c_str(), why.c_str());
+        std::fprintf(stderr, "onvif_camscout_list: cannot read %s: %s\n", name.c_str(), why.c_str());
         return o.changes ? 2 : 1;
     }
     if (!o.changes) {

@@ -21,3 +21,8 @@ std::string read_sqlite_rows(const std::string& path, bool all, std::vector<sour
 // Reads the central inventory at a libpq connection string: the newest row
 // per recorder and MAC address, or every row (all).
 std::string read_central_rows(const std::string& conninfo, bool all, std::vector<source_row>& rows);
+
+// Makes or migrates the central schema at conninfo (as the database's
+// owner); central_setup_sql() is the whole of it. Returns "", or what failed.
+std::string central_setup_sql();
+std::string set_up_central(const std::string& conninfo, const std::string& sql);

@@ -18,6 +18,7 @@
 #include "platform/platform.h"
 #include "host/settings/settings.h"
 #include "host/store/sqlite_query.h"
+#include "host/store/store_identity.h"
 #include "platform/text_field.h"
 
 static sqlite3* store_db = nullptr;          // open store, or null
@@ -95,7 +96,7 @@ std::string store_open(const std::string& path)
     sqlite3_busy_timeout(store_db, store_busy_ms);
     sqlite3_exec(store_db, "PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;", nullptr,
                  nullptr, nullptr);
-    if (!set_up() ||
+    if (!set_up() || !store_identity_set_up(store_db, settings().recorder) ||
         sqlite3_prepare_v2(store_db, store_insert_sql, -1, &store_insert_stmt, nullptr) !=
             SQLITE_OK) {
         std::string why = failure(("cannot set up " + path).c_str());
