@@ -69,6 +69,10 @@ TEST(central, verified_tls_over_tcp_unless_asked_otherwise)
     };
     for (auto [conninfo, env, mode] : cases)
         EXPECT_EQ(default_sslmode(conninfo, env), mode) << conninfo;
+    // Names are looked up by the deadline, unless libpq is given addresses.
+    EXPECT_EQ(hosts_to_look_up("host=db.example,/run/pg", {}), "db.example,/run/pg");
+    EXPECT_EQ(hosts_to_look_up("host=db.example hostaddr=10.0.0.1", {}), "");
+    EXPECT_EQ(hosts_to_look_up("host=db.example", {nullptr, nullptr, nullptr, "inventory"}), "");
 }
 
 TEST(central, batch_is_one_statement_with_a_parameter_per_column)

@@ -1,6 +1,8 @@
 #include "host/store/central_connection.h"
 
+#include <netdb.h>
 #include <poll.h>
+#include <sys/socket.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -28,14 +30,88 @@ static std::string no_answer(const central_deadline& by)
     return "no answer within " + std::to_string(by.seconds) + " s";
 }
 
+// One lookup in the resolver's own thread. A lookup that outlives the
+// deadline keeps its request, which the resolver still writes to.
+struct lookup {
+    std::string name;
+    addrinfo hints{};
+    gaicb request{};
+};
+
+static std::string address_of(const std::string& name, const central_deadline& by, std::string& why)
+{
+    auto* l = new lookup{name, {}, {}};
+    l->hints.ai_socktype = SOCK_STREAM;
+    l->request.ar_name = l->name.c_str();
+    l->request.ar_request = &l->hints;
+    gaicb* list[] = {&l->request};
+    int rc = getaddrinfo_a(GAI_NOWAIT, list, 1, nullptr);
+    while (rc == 0 && gai_error(&l->request) == EAI_INPROGRESS) {
+        auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(by.at - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            why = no_answer(by) + " looking up " + name;
+            int cancelled = gai_cancel(&l->request);
+            if (cancelled == EAI_NOTCANCELED)
+                return "";
+            if (cancelled == EAI_ALLDONE)
+                freeaddrinfo(l->request.ar_result);
+            delete l;
+            return "";
+        }
+        timespec wait{static_cast<time_t>(left.count() / 1000000000), static_cast<long>(left.count() % 1000000000)};
+        gai_suspend(list, 1, &wait);
+    }
+    char text[NI_MAXHOST] = "";
+    rc = rc ? rc : gai_error(&l->request);
+    if (rc == 0)
+        rc = getnameinfo(l->request.ar_result->ai_addr, l->request.ar_result->ai_addrlen, text, sizeof text, nullptr, 0,
+                         NI_NUMERICHOST);
+    if (rc != 0)
+        why = "cannot look up " + name + ": " + gai_strerror(rc);
+    freeaddrinfo(l->request.ar_result);
+    delete l;
+    return text;
+}
+
+// libpq would look host names up itself, blocking: they are looked up here
+// by the deadline and given as hostaddr, one per host (empty for a Unix
+// socket); host stays, for TLS and the password file.
+static bool host_addresses(const std::string& conninfo, const central_deadline& by, std::string& addresses,
+                           std::string& why)
+{
+    std::string hosts = hosts_to_look_up(conninfo, libpq_environment_now());
+    bool any = false;
+    for (std::size_t start = 0, end = 0; !hosts.empty() && end != std::string::npos; start = end + 1) {
+        end = hosts.find(',', start);
+        std::string host = hosts.substr(start, end == std::string::npos ? end : end - start);
+        bool name = !host.empty() && host[0] != '/' && host[0] != '@';
+        addresses += (start ? "," : "") + (name ? address_of(host, by, why) : "");
+        any = any || name;
+        if (!why.empty())
+            return false;
+    }
+    if (!any)
+        addresses.clear();
+    return true;
+}
+
 PGconn* central_connect(const std::string& conninfo, const char* application, const central_deadline& by,
                         std::string& why)
 {
-    std::string sslmode = default_sslmode(conninfo, libpq_environment_now());
+    std::string sslmode = default_sslmode(conninfo, libpq_environment_now()), addresses;
+    if (!host_addresses(conninfo, by, addresses, why))
+        return nullptr;
     // A later keyword wins: the string's own sslmode over the default.
-    const char* keys[] = {"sslmode", "dbname", "application_name", nullptr};
-    const char* values[] = {sslmode.c_str(), conninfo.c_str(), application, nullptr};
-    PGconn* pg = PQconnectStartParams(sslmode.empty() ? keys + 1 : keys, sslmode.empty() ? values + 1 : values, 1);
+    std::vector<const char*> keys, values;
+    for (auto [key, value] : {std::pair{"sslmode", sslmode.c_str()}, {"dbname", conninfo.c_str()},
+                              {"hostaddr", addresses.c_str()}, {"application_name", application}})
+        if (*value != '\0' || key == std::string("dbname")) {
+            keys.push_back(key);
+            values.push_back(value);
+        }
+    keys.push_back(nullptr);
+    values.push_back(nullptr);
+    PGconn* pg = PQconnectStartParams(keys.data(), values.data(), 1);
     PostgresPollingStatusType state = PQstatus(pg) == CONNECTION_BAD ? PGRES_POLLING_FAILED : PGRES_POLLING_WRITING;
     short ready = 0;
     while (state == PGRES_POLLING_READING || state == PGRES_POLLING_WRITING) {

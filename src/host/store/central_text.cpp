@@ -173,6 +173,17 @@ std::string default_sslmode(const std::string& conninfo, const libpq_environment
     return !named && tcp ? "verify-full" : "";
 }
 
+std::string hosts_to_look_up(const std::string& conninfo, const libpq_environment& env)
+{
+    PQconninfoOption* options = parsed(conninfo);
+    if (options == nullptr)
+        return "";
+    bool given = !option(options, "hostaddr", env.hostaddr).empty() || !option(options, "service", env.service).empty();
+    std::string hosts = given ? "" : option(options, "host", env.host);
+    PQconninfoFree(options);
+    return hosts;
+}
+
 libpq_environment libpq_environment_now()
 {
     return {std::getenv("PGSSLMODE"), std::getenv("PGHOST"), std::getenv("PGHOSTADDR"), std::getenv("PGSERVICE")};

@@ -32,6 +32,10 @@ struct libpq_environment {
 std::string default_sslmode(const std::string& conninfo, const libpq_environment& env);
 libpq_environment libpq_environment_now();
 
+// The comma-separated hosts that libpq would look up by name, blocking:
+// none when hostaddr or a service is given, or the string cannot be read.
+std::string hosts_to_look_up(const std::string& conninfo, const libpq_environment& env);
+
 // The central insert of rows found media sources, central_columns
 // parameters each, in one statement; a row already there is left as it is.
 constexpr int central_columns = 14;
