@@ -1,8 +1,9 @@
 #!/usr/bin/env python3
-# pg_stall.py SOCKET SECONDS: a PostgreSQL server that completes start-up
+# pg_stall.py SOCKET PID: a PostgreSQL server that completes start-up
 # (AuthenticationOk, ParameterStatus, BackendKeyData, ReadyForQuery) and
-# then reads nothing, on a Unix socket, for SECONDS at most.
-import socket, struct, sys, time
+# then reads nothing, on a Unix socket, while process PID (the test) lives
+# and for an hour at most.
+import os, socket, struct, sys, time
 
 def message(kind, body):
     return kind + struct.pack("!i", len(body) + 4) + body
@@ -11,8 +12,8 @@ server = socket.socket(socket.AF_UNIX)
 server.bind(sys.argv[1])
 server.listen(8)
 server.settimeout(0.5)
-end, held = time.time() + float(sys.argv[2]), []
-while time.time() < end:
+end, held = time.time() + 3600, []
+while time.time() < end and os.path.exists("/proc/" + sys.argv[2]):
     try:
         client, _ = server.accept()
     except socket.timeout:

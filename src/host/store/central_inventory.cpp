@@ -87,7 +87,8 @@ static std::string check_schema(PGconn* pg, const std::string& conninfo, const c
     PGresult* r = central_exec(pg, conninfo, {"SELECT max(version) FROM camscout.camscout_schema", {}, {}, {}}, by, why);
     bool read = r && PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1;
     int version = read ? std::atoi(PQgetvalue(r, 0, 0)) : 0;
-    bool missing = r && std::string(PQresultErrorField(r, PG_DIAG_SQLSTATE) ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : "") == "42P01";
+    const char* state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
+    bool missing = state && std::string(state) == "42P01";  // undefined_table
     PQclear(r);
     if (missing || (read && version != central_schema_version))
         return "the central schema is " + (missing ? std::string("missing") : "version " + std::to_string(version)) +
