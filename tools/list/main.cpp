@@ -88,7 +88,7 @@ static void print_sources(const options& o, const std::vector<source_row>& rows)
         json.push_back(j);
     }
     add_recorder(t, recorders);
-    print_in_format(o, t, json, "no media sources found yet in " + (o.central ? std::string("the central inventory") : o.store));
+    print_in_format(o, t, json, "no media sources found yet in " + (o.central ? "the central inventory" : o.store));
 }
 
 static void print_changes(const options& o, const std::vector<source_change>& changes)
@@ -110,6 +110,18 @@ static void print_changes(const options& o, const std::vector<source_change>& ch
     print_in_format(o, t, json, "no changes");
 }
 
+// As the database's owner: the central schema made or migrated.
+static int set_up(const std::string& conninfo, const std::string& name)
+{
+    std::string why = set_up_central(conninfo, central_setup_sql());
+    if (!why.empty()) {
+        std::fprintf(stderr, "onvif_camscout_list: %s cannot be set up: %s\n", name.c_str(), why.c_str());
+        return 1;
+    }
+    std::printf("onvif_camscout_list: %s has the central schema, version %d\n", name.c_str(), central_schema_version);
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
     options o;
@@ -121,13 +133,8 @@ int main(int argc, char** argv)
     // variables), never on the command line, where every local user sees it.
     const std::string& conninfo = settings().central;
     std::string name = o.central ? "the central inventory at " + conninfo_for_display(conninfo) : "the store " + o.store;
-    if (o.setup) {
-        std::string why = set_up_central(conninfo, central_setup_sql());
-        std::fprintf(why.empty() ? stdout : stderr, "onvif_camscout_list: %s %s%s\n", name.c_str(),
-                     why.empty() ? "has the central schema, version " : "cannot be set up: ",
-                     why.empty() ? std::to_string(central_schema_version).c_str() : why.c_str());
-        return why.empty() ? 0 : 1;
-    }
+    if (o.setup)
+        return set_up(conninfo, name);
     std::vector<source_row> rows;
     std::string why = o.central ? read_central_rows(conninfo, o.all || o.changes, rows)
                                 : read_sqlite_rows(o.store, o.all || o.changes, rows);
