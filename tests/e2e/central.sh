@@ -98,11 +98,17 @@ run rec-a fleet_a
 check "a deleted store and two recorders of one name: every row central exactly once" [ "$(local_ids rec-a) $(local_ids rec-c) \
 $((before + 11))" = "$(central_ids rec-a) $(central_ids rec-c) $(q "SELECT count(*) FROM found_media_sources WHERE recorder = 'rec-a'")" ]
 
+q "UPDATE camscout_schema SET version = 3"
+run rec-b fleet_b
+q "UPDATE camscout_schema SET version = 2"
+check "a central schema newer than the recorder writes: one line, and the rows wait" grep -q "cannot forward to .*: \
+the central schema is version 3, this recorder writes version 2 .*; 3 found media sources wait" "$work/rec-b/log"
+
 CAMSCOUT_CENTRAL="postgresql://camscout:p%zzwrong-secret-123@/inventory?host=$pg" "$build/onvif_camscout_list" --central 2>"$work/list.txt"
 check "a URI that cannot be read: the reader says so, without it" grep -q \
   "^onvif_camscout_list: cannot read the central inventory at (a connection string that cannot be read): invalid percent-encoded token" "$work/list.txt"
 CAMSCOUT_CENTRAL="$CAMSCOUT_CENTRAL password=wrong-secret-123" run rec-b fleet_b
 check "a wrong password: a clear line" grep -q 'cannot forward to .*password authentication failed for user "camscout"' "$work/rec-b/log"
-check "and the run is unaffected" [ "$(sqlite3 "$work/rec-b/store.db" "SELECT count(*) FROM found_media_sources")" = 6 ]
+check "and the run is unaffected" [ "$(sqlite3 "$work/rec-b/store.db" "SELECT count(*) FROM found_media_sources")" = 9 ]
 check "no password in any output" bash -c "! grep -r -a -l -e wrong-secret-123 -e right-horse-battery '$work' --exclude=pgpass --exclude-dir=pg"
 finish
