@@ -8,27 +8,32 @@
 
 #include "changes.h"
 #include "host/settings/settings.h"
+#include "host/store/central_text.h"
 #include "host/store/utc_time.h"
 #include "output.h"
 #include "rows.h"
 
 static const char usage[] =
-    "usage: onvif_camscout_list [--json | --csv] [--all] [--store PATH | CONNINFO]\n"
-    "       onvif_camscout_list --changes [--since TIME] [--json | --csv] [--store PATH | CONNINFO]\n"
+    "usage: onvif_camscout_list [--json | --csv] [--all] [--store PATH | --central]\n"
+    "       onvif_camscout_list --changes [--since TIME] [--json | --csv] [--store PATH | --central]\n"
+    "       onvif_camscout_list --central --setup\n"
     "       onvif_camscout_list --help | --version\n";
 
 struct options {
     out_format format = out_format::table;
-    bool all = false, changes = false;
+    bool all = false, changes = false, central = false, setup = false;
     std::string store, since;  // since: as the store writes times, or empty
+    std::string name;          // the store as shown: no secret of a connection string
 };
 
 // Long options only; each is handled in the switch of parse.
-enum option_id { opt_json = 256, opt_csv, opt_all, opt_changes, opt_since, opt_store, opt_help, opt_version };
+enum option_id { opt_json = 256, opt_csv, opt_all, opt_changes, opt_since, opt_store, opt_central, opt_setup, opt_help,
+                 opt_version };
 static const option long_options[] = {
     {"json", no_argument, nullptr, opt_json},     {"csv", no_argument, nullptr, opt_csv},
     {"all", no_argument, nullptr, opt_all},       {"changes", no_argument, nullptr, opt_changes},
     {"since", required_argument, nullptr, opt_since}, {"store", required_argument, nullptr, opt_store},
+    {"central", no_argument, nullptr, opt_central}, {"setup", no_argument, nullptr, opt_setup},
     {"help", no_argument, nullptr, opt_help},     {"version", no_argument, nullptr, opt_version},
     {nullptr, 0, nullptr, 0},
 };
@@ -47,6 +52,8 @@ static std::string parse(int argc, char** argv, options& o)
         case opt_changes: o.changes = true; break;
         case opt_since: since = optarg; o.since = "?"; break;
         case opt_store: o.store = optarg; break;
+        case opt_central: o.central = true; break;
+        case opt_setup: o.setup = true; break;
         case opt_help: std::fputs(usage, stdout); return "exit";
         case opt_version: std::puts("onvif_camscout_list " CAMSCOUT_VERSION); return "exit";
         default: return "-";  // getopt_long has named the option
@@ -54,6 +61,8 @@ static std::string parse(int argc, char** argv, options& o)
     }
     if (optind < argc)
         return std::string("unexpected argument ") + argv[optind];
+    if (o.setup && (!o.central || o.all || o.changes || o.format != out_format::table))
+        return "--setup goes with --central alone";
     if (o.all && o.changes)
         return "--all and --changes do not go together";
     if (!o.since.empty() && !o.changes)
@@ -98,7 +107,7 @@ static std::string print_sources(const options& o, const store_reader& store)
         });
     };
     return print_items(o.format, headings(store, {"ADDRESS", "MAC", "PORT", "BRAND", "MODEL", "MODEL ID", "LAST SEEN"}),
-                       items, "no media sources found yet in " + o.store);
+                       items, "no media sources found yet in " + o.name);
 }
 
 static void print_changes(const options& o, const store_reader& store, const std::vector<source_change>& changes)
@@ -120,6 +129,18 @@ static void print_changes(const options& o, const store_reader& store, const std
     print_items(o.format, headings(store, {"CHANGE", "MAC", "ADDRESS", "BEFORE", "NOW"}), items, "no changes");
 }
 
+// As the database's owner: the central schema made or migrated.
+static int set_up(const std::string& conninfo, const std::string& name)
+{
+    std::string why = set_up_central(conninfo, central_setup_sql());
+    if (!why.empty()) {
+        std::fprintf(stderr, "onvif_camscout_list: %s cannot be set up: %s\n", name.c_str(), why.c_str());
+        return 1;
+    }
+    std::printf("onvif_camscout_list: %s has the central schema, version %d\n", name.c_str(), central_schema_version);
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
     options o;
@@ -131,11 +152,14 @@ int main(int argc, char** argv)
             std::fprintf(stderr, "onvif_camscout_list: %s (see --help)\n", wrong.c_str());
         return 2;
     }
-    // A URI or key=value pairs name the central inventory; anything else is a file.
-    bool central = o.store.rfind("postgresql://", 0) == 0 || o.store.rfind("postgres://", 0) == 0 ||
-                   o.store.find('=') != std::string::npos;
+    // The central inventory is named by CAMSCOUT_CENTRAL (or libpq's own
+    // variables), never on the command line, where every local user sees it.
+    const std::string& conninfo = settings().central;
+    o.name = o.central ? "the central inventory at " + conninfo_for_display(conninfo) : "the store " + o.store;
+    if (o.setup)
+        return set_up(conninfo, o.name);
     store_reader store;
-    std::string why = central ? open_central_store(o.store, store) : open_sqlite_store(o.store, o.changes, store);
+    std::string why = o.central ? open_central_store(conninfo, store) : open_sqlite_store(o.store, o.changes, store);
     std::vector<source_change> changes;
     // The runs' questions see one snapshot of the store, as a table's two passes do.
     if (why.empty() && (o.changes || o.format == out_format::table))
@@ -143,7 +167,7 @@ int main(int argc, char** argv)
     if (why.empty())
         why = o.changes ? read_changes(store, o.since, changes) : print_sources(o, store);
     if (!why.empty()) {
-        std::fprintf(stderr, "onvif_camscout_list: cannot read the store %s: %s\n", o.store.c_str(), why.c_str());
+        std::fprintf(stderr, "onvif_camscout_list: cannot read %s: %s\n", o.name.c_str(), why.c_str());
         return o.changes ? 2 : 1;
     }
     if (!o.changes)

@@ -33,8 +33,14 @@ struct store_reader {
 // Opens a recorder's SQLite store, read-only. A first-version store is
 // grouped into runs in a copy of its own when changes are asked for.
 std::string open_sqlite_store(const std::string& path, bool changes, store_reader& store);
-// Opens the central inventory at a libpq connection string.
+// Opens the central inventory at a libpq connection string, its every
+// wait bounded.
 std::string open_central_store(const std::string& conninfo, store_reader& store);
 
 // A row of store.columns.
 source_row source_row_of(const store_reader& store, const result_row& r);
+
+// Makes or migrates the central schema at conninfo (as the database's
+// owner); central_setup_sql() is the whole of it. Returns "", or what failed.
+std::string central_setup_sql();
+std::string set_up_central(const std::string& conninfo, const std::string& sql);

@@ -1,6 +1,7 @@
 // Forwarding to the central inventory: a PostgreSQL database that many
 // recorders share. The local store stays the recorder's durable record;
-// the central one gets each of its rows at least once, and keeps it once.
+// the central one gets each of its rows at least once, and keeps it once,
+// by the store's identity, the row's id and when it was found.
 #pragma once
 
 #include <string>
@@ -9,9 +10,6 @@ struct sqlite3;
 
 // Sends the local store's rows that are not forwarded yet, oldest first, in
 // batches of one transaction each, and marks a batch forwarded once the
-// server has confirmed its commit. Gives up after a few seconds; logs one
-// "[msas]" line either way.
+// server has confirmed its commit. Ends within a few seconds of the wall
+// clock whatever the server does; logs one "[msas]" line either way.
 void forward_to_central(sqlite3* local, const std::string& conninfo);
-
-// The connection string without its password, for log lines.
-std::string conninfo_for_display(const std::string& conninfo);

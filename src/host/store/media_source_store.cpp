@@ -17,6 +17,7 @@
 #include "platform/os_calls.h"
 #include "platform/platform.h"
 #include "host/settings/settings.h"
+#include "host/store/store_identity.h"
 #include "host/store/store_schema.h"
 #include "host/store/utc_time.h"
 #include "platform/text_field.h"
@@ -61,6 +62,8 @@ std::string store_open(const std::string& path)
     sqlite3_exec(store_db, "PRAGMA auto_vacuum=INCREMENTAL; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;",
                  nullptr, nullptr, nullptr);
     std::string why = store_set_up(store_db, std::chrono::steady_clock::now() + set_up_limit);
+    if (why.empty())
+        why = store_identity_set_up(store_db, settings().recorder);
     if (why.empty() && sqlite3_prepare_v2(store_db, store_insert_sql, -1, &store_insert_stmt, nullptr) != SQLITE_OK)
         why = sqlite3_errmsg(store_db);
     if (!why.empty()) {

@@ -1,0 +1,181 @@
+#include "host/store/central_connection.h"
+
+#include <netdb.h>
+#include <poll.h>
+#include <sys/socket.h>
+
+#include <algorithm>
+#include <cerrno>
+
+#include "host/store/central_text.h"
+
+// Until the socket is ready for events (or fails), or the deadline: false.
+static bool wait_for(PGconn* pg, short events, const central_deadline& by, short& ready)
+{
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(by.at - std::chrono::steady_clock::now());
+        if (left.count() <= 0)
+            return false;
+        pollfd p{PQsocket(pg), events, 0};
+        int n = poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 1000)));
+        if (n != 0 && (n > 0 || errno != EINTR)) {
+            ready = n > 0 ? p.revents : events;  // a failed poll: libpq finds out why
+            return true;
+        }
+    }
+}
+
+static std::string no_answer(const central_deadline& by)
+{
+    return "no answer within " + std::to_string(by.seconds) + " s";
+}
+
+// One lookup in the resolver's own thread. A lookup that outlives the
+// deadline keeps its request, which the resolver still writes to.
+struct lookup {
+    std::string name;
+    addrinfo hints{};
+    gaicb request{};
+};
+
+static std::string address_of(const std::string& name, const central_deadline& by, std::string& why)
+{
+    auto* l = new lookup{name, {}, {}};
+    l->hints.ai_socktype = SOCK_STREAM;
+    l->request.ar_name = l->name.c_str();
+    l->request.ar_request = &l->hints;
+    gaicb* list[] = {&l->request};
+    int rc = getaddrinfo_a(GAI_NOWAIT, list, 1, nullptr);
+    while (rc == 0 && gai_error(&l->request) == EAI_INPROGRESS) {
+        auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(by.at - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            why = no_answer(by) + " looking up " + name;
+            int cancelled = gai_cancel(&l->request);
+            if (cancelled == EAI_NOTCANCELED)
+                return "";
+            if (cancelled == EAI_ALLDONE)
+                freeaddrinfo(l->request.ar_result);
+            delete l;
+            return "";
+        }
+        timespec wait{static_cast<time_t>(left.count() / 1000000000), static_cast<long>(left.count() % 1000000000)};
+        gai_suspend(list, 1, &wait);
+    }
+    char text[NI_MAXHOST] = "";
+    rc = rc ? rc : gai_error(&l->request);
+    if (rc == 0)
+        rc = getnameinfo(l->request.ar_result->ai_addr, l->request.ar_result->ai_addrlen, text, sizeof text, nullptr, 0,
+                         NI_NUMERICHOST);
+    if (rc != 0)
+        why = "cannot look up " + name + ": " + gai_strerror(rc);
+    freeaddrinfo(l->request.ar_result);
+    delete l;
+    return text;
+}
+
+// libpq would look host names up itself, blocking: they are looked up here
+// by the deadline and given as hostaddr, one per host (empty for a Unix
+// socket); host stays, for TLS and the password file.
+static bool host_addresses(const std::string& conninfo, const central_deadline& by, std::string& addresses,
+                           std::string& why)
+{
+    std::string hosts = hosts_to_look_up(conninfo, libpq_environment_now());
+    bool any = false;
+    for (std::size_t start = 0, end = 0; !hosts.empty() && end != std::string::npos; start = end + 1) {
+        end = hosts.find(',', start);
+        std::string host = hosts.substr(start, end == std::string::npos ? end : end - start);
+        bool name = !host.empty() && host[0] != '/' && host[0] != '@';
+        addresses += (start ? "," : "") + (name ? address_of(host, by, why) : "");
+        any = any || name;
+        if (!why.empty())
+            return false;
+    }
+    if (!any)
+        addresses.clear();
+    return true;
+}
+
+PGconn* central_connect(const std::string& conninfo, const char* application, const central_deadline& by,
+                        std::string& why)
+{
+    std::string sslmode = default_sslmode(conninfo, libpq_environment_now()), addresses;
+    if (!host_addresses(conninfo, by, addresses, why))
+        return nullptr;
+    // A later keyword wins: the string's own sslmode over the default.
+    std::vector<const char*> keys, values;
+    for (auto [key, value] : {std::pair{"sslmode", sslmode.c_str()}, {"dbname", conninfo.c_str()},
+                              {"hostaddr", addresses.c_str()}, {"application_name", application}})
+        if (*value != '\0' || key == std::string("dbname")) {
+            keys.push_back(key);
+            values.push_back(value);
+        }
+    keys.push_back(nullptr);
+    values.push_back(nullptr);
+    PGconn* pg = PQconnectStartParams(keys.data(), values.data(), 1);
+    PostgresPollingStatusType state = PQstatus(pg) == CONNECTION_BAD ? PGRES_POLLING_FAILED : PGRES_POLLING_WRITING;
+    short ready = 0;
+    while (state == PGRES_POLLING_READING || state == PGRES_POLLING_WRITING) {
+        if (!wait_for(pg, state == PGRES_POLLING_READING ? POLLIN : POLLOUT, by, ready)) {
+            why = no_answer(by);
+            PQfinish(pg);
+            return nullptr;
+        }
+        state = PQconnectPoll(pg);
+    }
+    // Non-blocking from here on, also for the goodbye that PQfinish sends.
+    if (state != PGRES_POLLING_OK || PQsetnonblocking(pg, 1) != 0) {
+        why = pg ? libpq_failure(conninfo, PQerrorMessage(pg)) : "out of memory";
+        PQfinish(pg);
+        return nullptr;
+    }
+    PQsetNoticeProcessor(pg, [](void*, const char*) {}, nullptr);
+    return pg;
+}
+
+static bool send_all(PGconn* pg, const central_statement& s, const central_deadline& by)
+{
+    int sent = s.values.empty() ? PQsendQuery(pg, s.sql.c_str())
+                                : PQsendQueryParams(pg, s.sql.c_str(), static_cast<int>(s.values.size()), nullptr,
+                                                    s.values.data(), s.lengths.data(), s.formats.data(), 0);
+    if (sent && s.each_row)
+        PQsetSingleRowMode(pg);
+    int left = sent ? PQflush(pg) : -1;
+    for (short ready = 0; left == 1 && wait_for(pg, POLLIN | POLLOUT, by, ready);)
+        left = (ready & POLLIN) && !PQconsumeInput(pg) ? -1 : PQflush(pg);
+    return left == 0;
+}
+
+PGresult* central_exec(PGconn* pg, const std::string& conninfo, const central_statement& statement,
+                       const central_deadline& by, std::string& why)
+{
+    bool sent = send_all(pg, statement, by);
+    PGresult* kept = nullptr;
+    short ready = 0;
+    while (sent) {
+        while (PQisBusy(pg))
+            if (!wait_for(pg, POLLIN, by, ready) || !PQconsumeInput(pg)) {
+                sent = false;
+                break;
+            }
+        PGresult* r = sent ? PQgetResult(pg) : nullptr;
+        if (r == nullptr)
+            break;
+        if (PQresultStatus(r) == PGRES_SINGLE_TUPLE) {
+            statement.each_row(r);
+            PQclear(r);
+            continue;
+        }
+        bool failed = kept && PQresultStatus(kept) == PGRES_FATAL_ERROR;
+        PQclear(failed ? r : kept);
+        kept = failed ? kept : r;
+    }
+    if (!sent || kept == nullptr) {
+        PQclear(kept);
+        bool lost = PQstatus(pg) == CONNECTION_BAD || std::chrono::steady_clock::now() < by.at;
+        why = lost ? libpq_failure(conninfo, PQerrorMessage(pg)) : no_answer(by);
+        return nullptr;
+    }
+    if (PQresultStatus(kept) == PGRES_FATAL_ERROR)
+        why = libpq_failure(conninfo, PQresultErrorMessage(kept));
+    return kept;
+}

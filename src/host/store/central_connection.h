@@ -1,0 +1,33 @@
+// A PostgreSQL connection whose every wait ends by a deadline on the wall
+// clock, whatever the server or the path does: libpq without blocking,
+// waiting in poll on its socket.
+#pragma once
+
+#include <libpq-fe.h>
+
+#include <chrono>
+#include <functional>
+#include <string>
+#include <vector>
+
+struct central_deadline {
+    std::chrono::steady_clock::time_point at;
+    int seconds;  // the budget it ends, for the line that says so
+};
+
+// Connects as application, requiring verified TLS over TCP unless the
+// connection string says otherwise. Null with why (safe to show) on failure.
+PGconn* central_connect(const std::string& conninfo, const char* application, const central_deadline& by,
+                        std::string& why);
+
+// One statement, or several without parameters, and its result: the first
+// that failed, else the last. Null with why on a deadline or a lost server.
+struct central_statement {
+    std::string sql;
+    std::vector<const char*> values;  // parameters, SQL NULL as null
+    std::vector<int> lengths, formats;
+    // Set: rows are handed here one at a time as they come, not kept.
+    std::function<void(const PGresult*)> each_row;
+};
+PGresult* central_exec(PGconn* pg, const std::string& conninfo, const central_statement& statement,
+                       const central_deadline& by, std::string& why);

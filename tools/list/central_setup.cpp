@@ -1,0 +1,61 @@
+// The central schema, made or migrated by the database's owner, once per
+// version: recorders only check its version and insert. In the schema
+// "camscout", so that two grants give a recorder role all it needs.
+#include <string>
+
+#include "host/store/central_text.h"
+
+static const char setup_sql[] = R"(BEGIN;
+SELECT pg_advisory_xact_lock(4762013);
+CREATE SCHEMA IF NOT EXISTS camscout;
+DO $$
+DECLARE v integer;
+BEGIN
+  -- The first version was made by the recorders themselves, in public.
+  IF to_regclass('camscout.camscout_schema') IS NULL AND to_regclass('public.camscout_schema') IS NOT NULL THEN
+    DROP VIEW IF EXISTS public.media_sources, public.media_sources_by_mac;
+    ALTER TABLE public.camscout_schema SET SCHEMA camscout;
+    ALTER TABLE public.found_media_sources SET SCHEMA camscout;
+  END IF;
+  CREATE TABLE IF NOT EXISTS camscout.camscout_schema (version integer NOT NULL);
+  SELECT max(version) INTO v FROM camscout.camscout_schema;
+  IF v > VERSION THEN
+    RAISE EXCEPTION 'the central schema is version %, newer than this program knows (VERSION)', v;
+  ELSIF v IS NULL THEN
+    CREATE TABLE camscout.found_media_sources (store_id text NOT NULL, local_id bigint NOT NULL,
+      found_at text NOT NULL, recorder text NOT NULL, recorder_name text NOT NULL, run_pid bigint,
+      model_id bigint, model bytea, ip_addr text, mac_addr text, brand_id integer, port integer,
+      record bytea, run_started text, PRIMARY KEY (store_id, local_id, found_at));
+  ELSIF v = 1 THEN
+    -- Its rows were kept by recorder and local id; a migrated store takes
+    -- the recorder's name as its identity, so they keep their key.
+    ALTER TABLE camscout.found_media_sources ADD COLUMN store_id text;
+    UPDATE camscout.found_media_sources SET store_id = recorder, found_at = coalesce(found_at, '');
+    ALTER TABLE camscout.found_media_sources ALTER store_id SET NOT NULL, ALTER found_at SET NOT NULL,
+      DROP CONSTRAINT found_media_sources_pkey, ADD PRIMARY KEY (store_id, local_id, found_at);
+  END IF;
+  DELETE FROM camscout.camscout_schema;
+  INSERT INTO camscout.camscout_schema VALUES (VERSION);
+END $$;
+CREATE OR REPLACE VIEW camscout.media_sources AS SELECT DISTINCT ON (recorder, mac_addr) COLUMNS
+  FROM camscout.found_media_sources ORDER BY recorder, mac_addr, found_at DESC, local_id DESC;
+CREATE OR REPLACE VIEW camscout.media_sources_by_mac AS SELECT DISTINCT ON (mac_addr) COLUMNS
+  FROM camscout.found_media_sources ORDER BY mac_addr, found_at DESC, local_id DESC;
+COMMIT;)";
+
+static const char view_columns[] = "recorder, recorder_name, store_id, local_id, found_at, run_pid, model_id,"
+                                   " model, ip_addr, mac_addr, brand_id, port, record, run_started";
+
+static void replace_all(std::string& text, const std::string& word, const std::string& by)
+{
+    for (std::size_t p; (p = text.find(word)) != std::string::npos;)
+        text.replace(p, word.size(), by);
+}
+
+std::string central_setup_sql()
+{
+    std::string sql = setup_sql;
+    replace_all(sql, "VERSION", std::to_string(central_schema_version));
+    replace_all(sql, "COLUMNS", view_columns);
+    return sql;
+}
