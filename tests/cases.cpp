@@ -210,14 +210,14 @@ static words echo_reply(const std::string& r, bool with_ip_header)
 
 static const std::vector<std::string> route_names = {"on-link", "gateway", "local", "none"};  // in route_kind's order
 
-// "wait PER BUDGET ROUTE:MS ...": one ping wait per address on a clock of
+// "wait PER FREE BUDGET ROUTE:MS ...": one ping wait per address on a clock of
 // its own; MS is when the entry completes, "never" for a liar.
 static words neighbour_waits(const std::string& r)
 {
     std::istringstream in(r);
-    int per = 0, budget = 0;
-    in >> per >> budget;
-    neighbour_wait waits(per, budget);
+    int per = 0, free = 0, budget = 0;
+    in >> per >> free >> budget;
+    neighbour_wait waits(per, free, budget);
     words out;
     for (std::string item; in >> item;) {
         std::string when = item.substr(item.find(':') + 1);

@@ -25,12 +25,12 @@ bool neighbour_wait::wait(route_kind route, int timeout_ms, const neighbour_watc
     int bound = std::max(0, std::min({per_address_ms_, timeout_ms, budget_left_ms_}));
     int64_t start = watch.now_ms();
     for (;;) {
-        if (watch.resolved())
-            return true;
+        bool resolved = watch.resolved();
         int waited = static_cast<int>(watch.now_ms() - start);
-        if (waited >= bound) {
-            budget_left_ms_ = std::max(0, budget_left_ms_ - waited);
-            return false;
+        if (resolved || waited >= bound) {
+            if (!resolved || waited > free_ms_)
+                budget_left_ms_ = std::max(0, budget_left_ms_ - waited);
+            return resolved;
         }
         watch.pause(std::min(slice_ms, bound - waited));
     }

@@ -22,18 +22,20 @@ struct neighbour_watch {
 };
 
 // The waiting for neighbour entries of one process. Each address waits at
-// most per_address_ms; waits that end unresolved are taken from one budget
-// for the whole run, and once it is spent such an address waits no more.
-// Resolved waits cost the budget nothing: real cameras never spend it.
+// most per_address_ms, and every wait is taken from one budget for the whole
+// run unless it resolved within free_ms, as real cameras do: a liar that
+// answers late pays as one that never answers. Once the budget is spent an
+// address waits no more.
 class neighbour_wait {
 public:
-    neighbour_wait(int per_address_ms, int budget_ms)
-        : per_address_ms_(per_address_ms), budget_left_ms_(budget_ms) {}
+    neighbour_wait(int per_address_ms, int free_ms, int budget_ms)
+        : per_address_ms_(per_address_ms), free_ms_(free_ms), budget_left_ms_(budget_ms) {}
     // True when the entry became complete; off the link it returns at once.
     bool wait(route_kind route, int timeout_ms, const neighbour_watch& watch);
     int budget_left_ms() const { return budget_left_ms_; }
 
 private:
     int per_address_ms_;
+    int free_ms_;
     int budget_left_ms_;
 };
