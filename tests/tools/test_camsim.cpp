@@ -72,4 +72,7 @@ TEST(responder, answers_one_sender_at_most_8_probes_in_10_seconds)
         made += probe_allowed(senders, 1, t + std::chrono::seconds(s)) ? 'y' : 'n';
     EXPECT_EQ(made, "yyyyyyyynnyy");
     EXPECT_TRUE(probe_allowed(senders, 2, t));  // another sender has a share of its own
+    for (in_addr_t from = 3; from < 70; ++from)      // but all of them together 64
+        made += probe_allowed(senders, from, t + std::chrono::seconds(10)) ? 'y' : 'n';
+    EXPECT_EQ(made.substr(12), std::string(61, 'y') + "nnnnnn");
 }

@@ -136,17 +136,29 @@ static void schedule_answers(responder& r, const std::string& probe, const socka
 // minute: 8 in 10 s leaves room for a second start and a test's repeats.
 static const int probes_per_window = 8;
 static const auto probe_window = std::chrono::seconds(10);
-// Spoofed senders could each take an entry: past this many, all are forgotten.
+// All senders together, kept under 0.0.0.0, which no Probe comes from: many
+// spoofed sources cannot multiply the answers either.
+static const int probes_per_window_all = 64;
+// Spoofed senders could each take an entry: past this many, only those whose
+// window has passed make room, so a flood of new ones cannot reset the
+// shares of those already counted.
 static const std::size_t senders_kept = 4096;
+
+static bool take(sender_window& w, int limit, sim_clock::time_point now)
+{
+    if (w.probes == 0 || now - w.start >= probe_window)
+        w = {now, 0};
+    return ++w.probes <= limit;
+}
 
 bool probe_allowed(std::map<in_addr_t, sender_window>& senders, in_addr_t from, sim_clock::time_point now)
 {
+    auto over = [&](const auto& s) { return s.first != INADDR_ANY && now - s.second.start >= probe_window; };
     if (senders.size() >= senders_kept && senders.count(from) == 0)
-        senders.clear();
-    sender_window& w = senders[from];
-    if (w.probes == 0 || now - w.start >= probe_window)
-        w = {now, 0};
-    return ++w.probes <= probes_per_window;
+        std::erase_if(senders, over);
+    if (senders.size() >= senders_kept && senders.count(from) == 0)
+        return false;
+    return take(senders[from], probes_per_window, now) && take(senders[INADDR_ANY], probes_per_window_all, now);
 }
 
 static void read_datagram(responder& r)

@@ -32,7 +32,8 @@ struct sender_window {
     int probes = 0;
 };
 
-// True when a Probe from this sender, now, may still be answered. Each
+// True when a Probe from this sender, now, may still be answered: 8 in 10 s
+// for one sender, 64 for all of them together. Each
 // answered Probe makes one datagram per simulated camera, so without a
 // bound anyone who can reach the simulator could make it flood a host.
 bool probe_allowed(std::map<in_addr_t, sender_window>& senders, in_addr_t from,
