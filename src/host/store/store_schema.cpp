@@ -189,10 +189,13 @@ std::string group_first_version_runs(sqlite3* db)
 }
 
 // The central forwarding sets forwarded to 1 once the server has the row.
+// A row the view shows, the MAC address's last, stays too, even when a
+// clock set wrong gave it an older run start than another row.
 static const char expire_sql[] =
     "DELETE FROM found_media_sources WHERE id IN (SELECT o.id FROM found_media_sources o"
     " WHERE o.run_started < ?1 AND (o.forwarded = 1 OR ?2 = 0) AND EXISTS (SELECT 1 FROM found_media_sources n"
-    " WHERE n.mac_addr = o.mac_addr AND n.run_started > o.run_started) LIMIT 5000)";
+    " WHERE n.mac_addr = o.mac_addr AND n.run_started > o.run_started)"
+    " AND o.id < (SELECT max(m.id) FROM found_media_sources m WHERE m.mac_addr = o.mac_addr) LIMIT 5000)";
 
 // Free pages are kept for the next runs' rows up to an eighth of the file.
 static std::string return_free_pages(sqlite3* db)
