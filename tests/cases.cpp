@@ -180,15 +180,15 @@ static words show_interfaces(const std::string&)
         ifaddr_list[i].ifa_next = &ifaddr_list[i + 1];
     words out;
     for (const kernel_interface& k : interfaces_from(ifaddr_list.empty() ? nullptr : ifaddr_list.data())) {
-        out.push_back(k.name + " mac=" + k.mac + " addr=" + k.addr + " mask=" + k.netmask + " broadcast=" +
-                      k.broadcast + " up=" + std::to_string(k.up) + " loopback=" + std::to_string(k.loopback));
+        std::string line = k.name + " mac=" + k.mac + " addr=" + k.addr + " mask=" + k.netmask + " broadcast=" +
+                      k.broadcast + " up=" + std::to_string(k.up) + " loopback=" + std::to_string(k.loopback);
         NIC_INFO n;
         fill_nic_info(k, n);
         netcom_nic_dev_name_st d = dev_name_entry(k);
         t_network_netmgr_net_list list;
         add_net_list_entry(list, k);
         const t_network_netmgr_wired& wired = list.wired.at(0);
-        out.push_back(std::string("  NIC_INFO ") + n.dev + " " + n.mac + " " + n.addr + " " + n.netmask + " " + n.b_addr +
+        out.push_back(line + "; NIC_INFO " + n.dev + " " + n.mac + " " + n.addr + " " + n.netmask + " " + n.b_addr +
                       "; dev name " + d.name + " " + std::to_string(d.select_flag_1) + std::to_string(d.select_flag_2) +
                       std::to_string(d.exclude_flag) + (d.next ? " next" : "") + "; wired " + wired.dev_name + " " +
                       wired.state + " " + wired.ipv4_addr);
@@ -338,7 +338,7 @@ static const std::map<std::string, std::function<words(const std::string&)>> ver
          std::string made = path_setting(r == "null" ? nullptr : unescape(r).c_str(), "/fallback");
          std::string cwd = std::filesystem::current_path().string();
          return words{made.rfind(cwd, 0) == 0 ? "$PWD" + made.substr(cwd.size()) : made}; }},
-    {"escape", [](auto& r) { return words{"log [" + escape_log_text(unescape(r)) + "]", "display [" + escape_display_text(unescape(r)) + "]"}; }},
+    {"escape", [](auto& r) { return words{"log [" + escape_log_text(unescape(r)) + "] display [" + escape_display_text(unescape(r)) + "]"}; }},
     {"debuglog", [](auto& r) { words w = split(r, 2); return words{"returns " + std::to_string(debug_log(w[0].c_str(), w[1].c_str()))}; }},
 };
 

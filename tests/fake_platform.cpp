@@ -141,7 +141,7 @@ void os_uuid_generate(unsigned char (&out)[16])
 {
     ++state.uuids;
     for (unsigned char i = 0; i < 16; ++i)
-        out[i] = static_cast<unsigned char>(state.uuids * 16 + i);
+        out[i] = static_cast<unsigned char>(0x90 + state.uuids * 16 + i);
 }
 
 // Handle 7 is the one thread there is.

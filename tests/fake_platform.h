@@ -38,7 +38,7 @@ struct platform_state {
     std::vector<std::string> arp_tables;
     std::vector<TMediaSourceDevInfo> stored;
     int sockopts = 0, sends = 0, selects = 0, arp_opens = 0, arp_closes = 0;
-    unsigned char uuids = 0;  // the n-th UUID's bytes are n0, n1 ... nf in hex
+    unsigned char uuids = 0;  // the first UUID's bytes are a0 ... af, the next b0 ... bf
 };
 
 extern platform_state state;
