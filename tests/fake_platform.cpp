@@ -129,7 +129,7 @@ void log_Debug(const char* format, ...)
     event("log", text);
 }
 
-int os_socket(int, int, int) { return event("socket", state.socket), state.socket; }
+int os_socket(int domain, int type, int protocol) { return event("socket", domain, type, protocol), state.socket; }
 int os_fcntl(int fd, int cmd, int arg) { return event("fcntl", fd, cmd, arg), cmd == F_GETFL ? O_RDWR : 0; }
 int os_close(int fd) { return event("close", fd), 0; }
 int os_daemon(int nochdir, int noclose) { return event("daemon", nochdir, noclose), 0; }
