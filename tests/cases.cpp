@@ -408,6 +408,8 @@ static std::string first_difference(const std::string& held, const std::string& 
     std::string a, b;
     for (int line = 1;; ++line) {
         bool more_held = static_cast<bool>(std::getline(h, a)), more_made = static_cast<bool>(std::getline(m, b));
+        if (!more_held && !more_made)
+            return "the last line's end";
         if (a != b || more_held != more_made)
             return "line " + std::to_string(line) + "\n held: " + (more_held ? a : "(end)") + "\n made: " + (more_made ? b : "(end)");
     }

@@ -148,9 +148,14 @@ void os_uuid_generate(unsigned char (&out)[16])
 int os_thread_create(pthread_t* thread, void* (*entry)(void*), void* arg)
 {
     event("thread_create", state.thread);
-    if (state.thread == 0)
-        *thread = 7, state.defer ? void(state.deferred = entry) : void(entry(arg));
-    return state.thread;
+    if (state.thread != 0)
+        return state.thread;
+    *thread = 7;
+    if (state.defer != 0)
+        state.deferred = entry;  // the one thread there is takes no argument
+    else
+        entry(arg);
+    return 0;
 }
 
 int os_thread_join(pthread_t thread)
