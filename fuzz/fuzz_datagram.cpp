@@ -1,6 +1,7 @@
-// One received datagram, source address and bytes, through the whole
+// One datagram, source address and bytes, received twice through the whole
 // receive step against the platform doubles: whatever it holds, the step
-// returns, stores at most one record, and stores only complete ones.
+// returns, stores at most one record (the repeat is known), and stores only
+// complete ones.
 #include <arpa/inet.h>
 
 #include <cstdlib>
@@ -24,6 +25,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     inet_ntop(AF_INET, &source, dotted, sizeof dotted);
     fake::state.arp_tables = {std::string("header\n") + dotted + " 0x1 0x2 02:00:00:00:00:01 * eth0\n"};
     fake::state.incoming.push_back({source, std::string(reinterpret_cast<const char*>(data + 4), size - 4)});
+    fake::state.incoming.push_back(fake::state.incoming.back());
+    recv_onvif_response();
     recv_onvif_response();
     if (!fake::state.incoming.empty() || fake::state.stored.size() > 1)
         abort();

@@ -47,6 +47,7 @@ void reset()
     seen_channel_keys.clear();
     onvif_socket = max_fd = 0;
     recv_thread_running = recv_thread_held = false;
+    recv_thread_handle = 0;
 }
 
 NIC_INFO nic(const std::string& dev, const std::string& mac, const std::string& addr, const std::string& b_addr)
@@ -128,22 +129,41 @@ void log_Debug(const char* format, ...)
     event("log", text);
 }
 
-int os_socket(int, int, int) { return event("socket", state.socket), state.socket; }
+int os_socket(int domain, int type, int protocol) { return event("socket", domain, type, protocol), state.socket; }
 int os_fcntl(int fd, int cmd, int arg) { return event("fcntl", fd, cmd, arg), cmd == F_GETFL ? O_RDWR : 0; }
 int os_close(int fd) { return event("close", fd), 0; }
 int os_daemon(int nochdir, int noclose) { return event("daemon", nochdir, noclose), 0; }
 pid_t os_fork() { return event("fork"), state.fork; }
 unsigned os_sleep(unsigned seconds) { return event("sleep", seconds), 0; }
 int os_fclose(FILE* stream) { return ++state.arp_closes, fclose(stream); }
-int os_thread_join(pthread_t) { return event("thread_join"), 0; }
-void os_uuid_generate(unsigned char (&out)[16]) { std::memset(out, ++state.uuids, sizeof out); }
 
-int os_thread_create(pthread_t*, void* (*entry)(void*), void* arg)
+void os_uuid_generate(unsigned char (&out)[16])
+{
+    ++state.uuids;
+    for (unsigned char i = 0; i < 16; ++i)
+        out[i] = static_cast<unsigned char>(0x90 + state.uuids * 16 + i);
+}
+
+// Handle 7 is the one thread there is.
+int os_thread_create(pthread_t* thread, void* (*entry)(void*), void* arg)
 {
     event("thread_create", state.thread);
-    if (state.thread == 0)
+    if (state.thread != 0)
+        return state.thread;
+    *thread = 7;
+    if (state.defer != 0)
+        state.deferred = entry;  // the one thread there is takes no argument
+    else
         entry(arg);
-    return state.thread;
+    return 0;
+}
+
+int os_thread_join(pthread_t thread)
+{
+    event("thread_join", static_cast<long long>(thread));
+    if (thread == 7 && state.deferred != nullptr)
+        std::exchange(state.deferred, nullptr)(nullptr);
+    return 0;
 }
 
 int os_setsockopt(int fd, int level, int name, const void* value, socklen_t len)
@@ -174,8 +194,9 @@ int os_select(int nfds, fd_set* readfds, timeval* timeout)
     return 0;
 }
 
-ssize_t os_recvfrom(int, void* buf, size_t len, int, sockaddr* from, socklen_t* from_len)
+ssize_t os_recvfrom(int fd, void* buf, size_t len, int, sockaddr* from, socklen_t* from_len)
 {
+    event("recvfrom", fd, static_cast<long long>(len));
     if (state.recv != 0)
         return state.recv;
     fake::datagram d = state.incoming.front();

@@ -24,6 +24,8 @@ struct platform_state {
     int reentried = 0, auth = 0, net_list_result = 0, dev_name_list = 0;  // results
     pid_t fork = 1;
     int thread = 0;   // non-zero: thread creation fails with it
+    int defer = 0;    // non-zero: a thread runs when it is joined, not when made
+    void* (*deferred)(void*) = nullptr;
     int socket = 7;
     int fail_sockopt = -1, fail_send = -1;  // index of the call that fails
     int recv = 0;     // non-zero: recvfrom fails with it
@@ -36,7 +38,7 @@ struct platform_state {
     std::vector<std::string> arp_tables;
     std::vector<TMediaSourceDevInfo> stored;
     int sockopts = 0, sends = 0, selects = 0, arp_opens = 0, arp_closes = 0;
-    unsigned char uuids = 0;  // the n-th UUID is 16 bytes of n
+    unsigned char uuids = 0;  // the first UUID's bytes are a0 ... af, the next b0 ... bf
 };
 
 extern platform_state state;
