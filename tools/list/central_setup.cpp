@@ -50,6 +50,13 @@ BEGIN
   DELETE FROM camscout.camscout_schema;
   INSERT INTO camscout.camscout_schema VALUES (VERSION);
 END $$;
+-- What the views and the list tool's questions look for: a recorder's or
+-- a MAC address's newest row, and a recorder's runs.
+CREATE INDEX IF NOT EXISTS found_media_sources_newest ON camscout.found_media_sources
+  (recorder, mac_addr, found_at DESC, local_id DESC);
+CREATE INDEX IF NOT EXISTS found_media_sources_newest_by_mac ON camscout.found_media_sources
+  (mac_addr, found_at DESC, local_id DESC);
+CREATE INDEX IF NOT EXISTS found_media_sources_runs ON camscout.found_media_sources (recorder, run_started, run_pid);
 CREATE OR REPLACE VIEW camscout.media_sources AS SELECT DISTINCT ON (recorder, mac_addr) COLUMNS
   FROM camscout.found_media_sources ORDER BY recorder, mac_addr, found_at DESC, local_id DESC;
 CREATE OR REPLACE VIEW camscout.media_sources_by_mac AS SELECT DISTINCT ON (mac_addr) COLUMNS
