@@ -34,11 +34,16 @@ check "the central views show both recorders, and the camera that moved where it
 check "quotes, a line feed and bytes that are not UTF-8 round-trip" [ "$(sqlite3 "$work/rec-a/store.db" \
   "SELECT lower(hex(model)) FROM found_media_sources WHERE mac_addr = '02:c7:00:00:03:0d'")" = \
   "$(q "SELECT encode(model, 'hex') FROM found_media_sources WHERE mac_addr = '02:c7:00:00:03:0d'")" ]
-"$build/onvif_camscout_list" --central >"$work/central-list.txt"
+as_owner "$build/onvif_camscout_list" --central >"$work/central-list.txt"
 check "the reader shows the central inventory with a recorder column" \
   [ "$(grep -c "^RECORDER\|$(hostname) rec-[ab]" "$work/central-list.txt")" = 9 ]
-"$build/onvif_camscout_list" --changes --csv --central >"$work/central-changes.txt"
+as_owner "$build/onvif_camscout_list" --changes --csv --central >"$work/central-changes.txt"
 check "and what changed, per recorder" [ "$?$(grep -c "rec-[ab],new," "$work/central-changes.txt")" = 18 ]
+
+q "CREATE TABLE camscout.stray (); ALTER TABLE camscout.stray OWNER TO camscout"
+check "--setup refuses a table that another role owns, in one line" [ "$(as_owner "$build/onvif_camscout_list" --central \
+  --setup 2>&1 | grep -c "camscout.stray belongs to camscout and not to postgres")" = 1 ]
+q "DROP TABLE camscout.stray"
 
 pg_ctl stop
 run rec-a fleet_a

@@ -1,7 +1,7 @@
 # A PostgreSQL server of the test's own, in $work/pg, run as the postgres
 # user and listening only on a Unix socket there. The database "inventory"
 # belongs to postgres, which sets up the central schema as the README says;
-# the recorder role "camscout" has the two grants only, its password in
+# the recorder role "camscout" has the README's grants only, its password in
 # $work/pgpass.
 # Sourced after lib.sh (or with $work set); stopped when the shell exits.
 bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | tail -1)
@@ -27,6 +27,9 @@ trap 'pg_ctl stop -m immediate 2>/dev/null; rm -rf "$work" "$work"-*' EXIT
 as_pg "$bin/psql" -h "$pg" -d postgres -qX -c "CREATE ROLE camscout LOGIN PASSWORD 'right-horse-battery'" \
   -c "CREATE DATABASE inventory" >/dev/null
 as_pg env CAMSCOUT_CENTRAL="host=$pg dbname=inventory user=postgres" "$build/onvif_camscout_list" --central --setup >/dev/null
-q "GRANT USAGE ON SCHEMA camscout TO camscout; GRANT SELECT, INSERT ON ALL TABLES IN SCHEMA camscout TO camscout"
+q "GRANT USAGE ON SCHEMA camscout TO camscout; GRANT SELECT ON camscout.camscout_schema TO camscout;
+   GRANT INSERT ON camscout.found_media_sources TO camscout"
 echo "$pg:5432:inventory:camscout:right-horse-battery" >"$work/pgpass" && chmod 600 "$work/pgpass"
+# The list tool reads as the owner: a recorder role cannot read the rows.
+as_owner() { as_pg env CAMSCOUT_CENTRAL="host=$pg dbname=inventory user=postgres" "$@"; }
 export PGPASSFILE=$work/pgpass CAMSCOUT_CENTRAL="host=$pg dbname=inventory user=camscout"

@@ -22,7 +22,11 @@ TEST(central, shown_connection_string_holds_no_secret)
         {"host=db sslpassword=secret sslkey=/k", "host=db"},
         {"host=db password='a secret\\' with spaces' application_name=x", "host=db application_name=x"},
         {"host=db password='secret", unreadable},
-        {"dbname=postgresql://u:secret@db/inv", "dbname=postgresql://u:***@db/inv"},
+        {"dbname=postgresql://u:secret@db/inv", "dbname=(a connection string)"},
+        {"host=db dbname='host=h password=secret'", "dbname=(a connection string) host=db"},
+        {"postgresql://rec:Tr0ub/4dor@inventory.site/inventory", unreadable},
+        {"postgresql://rec:a?b@c@db/inv?port=7", unreadable},
+        {"postgresql://rec:a%2Fb@db/inv", "user=rec dbname=inv host=db"},
         {"", "(libpq's defaults)"},
     };
     for (auto [conninfo, shown] : cases)
@@ -47,6 +51,8 @@ TEST(central, libpq_errors_lose_the_secret)
         {"postgresql://u:p%41ss@h/db", "pAss or p%41ss", "*** or ***"},
         {"password='a b\\'c' host=h", "a b'c, a b\\'c", "***, ***"},
         {"postgresql:///db?host=/s&password=pw%20x", "pw x", "***"},
+        {"postgresql://rec:Tr0ub/4d%3Fr@i.site/inv", "host=rec port=Tr0ub dbname=4d?r@i.site", "host=rec port=*** dbname=***@i.site"},
+        {"dbname='host=h password=pw%x'", "pw%x", "***"},
         {"host=h", "nothing to hide", "nothing to hide"},
     };
     for (auto [conninfo, text, scrubbed] : cases)

@@ -7,6 +7,19 @@
 
 static const char setup_sql[] = R"(BEGIN;
 SELECT pg_advisory_xact_lock(4762013);
+DO $$
+DECLARE t text;
+BEGIN
+  -- Under the first version the recorder role made and owned the tables.
+  SELECT string_agg(n.nspname || '.' || c.relname || ' belongs to ' || c.relowner::regrole, ', ') INTO t
+    FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace
+    WHERE c.relkind IN ('r', 'v', 'p') AND c.relowner <> current_user::regrole
+      AND (n.nspname = 'camscout' OR n.nspname = 'public' AND c.relname IN
+           ('camscout_schema', 'found_media_sources', 'media_sources', 'media_sources_by_mac'));
+  IF t IS NOT NULL THEN
+    RAISE EXCEPTION '% and not to %: REASSIGN OWNED BY that role TO %, then set up again', t, current_user, current_user;
+  END IF;
+END $$;
 CREATE SCHEMA IF NOT EXISTS camscout;
 DO $$
 DECLARE v integer;
@@ -37,6 +50,13 @@ BEGIN
   DELETE FROM camscout.camscout_schema;
   INSERT INTO camscout.camscout_schema VALUES (VERSION);
 END $$;
+-- What the views and the list tool's questions look for: a recorder's or
+-- a MAC address's newest row, and a recorder's runs.
+CREATE INDEX IF NOT EXISTS found_media_sources_newest ON camscout.found_media_sources
+  (recorder, mac_addr, found_at DESC, local_id DESC);
+CREATE INDEX IF NOT EXISTS found_media_sources_newest_by_mac ON camscout.found_media_sources
+  (mac_addr, found_at DESC, local_id DESC);
+CREATE INDEX IF NOT EXISTS found_media_sources_runs ON camscout.found_media_sources (recorder, run_started, run_pid);
 CREATE OR REPLACE VIEW camscout.media_sources AS SELECT DISTINCT ON (recorder, mac_addr) COLUMNS
   FROM camscout.found_media_sources ORDER BY recorder, mac_addr, found_at DESC, local_id DESC;
 CREATE OR REPLACE VIEW camscout.media_sources_by_mac AS SELECT DISTINCT ON (mac_addr) COLUMNS

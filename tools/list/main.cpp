@@ -159,7 +159,7 @@ int main(int argc, char** argv)
     if (o.setup)
         return set_up(conninfo, o.name);
     store_reader store;
-    std::string why = o.central ? open_central_store(conninfo, store) : open_sqlite_store(o.store, o.changes, store);
+    std::string why = o.central ? open_central_store(conninfo, store, o.changes ? 2 : 1) : open_sqlite_store(o.store, o.changes, store);
     std::vector<source_change> changes;
     // The runs' questions see one snapshot of the store, as a table's two passes do.
     if (why.empty() && (o.changes || o.format == out_format::table))

@@ -1,4 +1,8 @@
 // The central inventory, read as the rows of many recorders.
+#include <signal.h>
+#include <unistd.h>
+
+#include <cstring>
 #include <memory>
 
 #include "host/store/central_connection.h"
@@ -14,11 +18,42 @@ static central_deadline read_deadline()
     return {std::chrono::steady_clock::now() + std::chrono::seconds(read_budget_seconds), read_budget_seconds};
 }
 
+// Some of libpq's waits are beyond any deadline of ours: a service file's
+// host name looked up, a password hash with as many rounds as the server
+// asks. The alarm, moved on as the deadline is, is the last wall.
+static const char* alarm_line = "";
+static int alarm_status = 1;
+static int alarm_seconds = 0;  // a second after the deadline, which speaks first when it can
+
+static void move_alarm()
+{
+    alarm(static_cast<unsigned>(alarm_seconds));
+}
+
+static void on_alarm(int)
+{
+    ssize_t written = write(STDERR_FILENO, alarm_line, std::strlen(alarm_line));
+    (void)written;
+    _exit(alarm_status);
+}
+
+static void arm_alarm(int seconds, const char* line, int status)
+{
+    alarm_line = line;
+    alarm_status = status;
+    alarm_seconds = seconds + 1;
+    struct sigaction on{};
+    on.sa_handler = on_alarm;
+    sigaction(SIGALRM, &on, nullptr);
+    move_alarm();
+}
+
 // One row at a time, so that memory stays flat however many rows come.
 static std::string run_query(PGconn* pg, const std::string& conninfo, const std::string& sql,
                              const std::vector<std::string>& params, const result_sink& each)
 {
     central_deadline by = read_deadline();
+    move_alarm();
     central_statement s{sql, {}, std::vector<int>(params.size(), 0), std::vector<int>(params.size(), 0), {}};
     for (const std::string& p : params)
         s.values.push_back(p.c_str());
@@ -29,14 +64,17 @@ static std::string run_query(PGconn* pg, const std::string& conninfo, const std:
             row[static_cast<std::size_t>(c)].assign(PQgetvalue(r, 0, c), static_cast<std::size_t>(PQgetlength(r, 0, c)));
         each(row);
         by = read_deadline();
+        move_alarm();
     };
     std::string why;
     PQclear(central_exec(pg, conninfo, s, by, why));
     return why;
 }
 
-std::string open_central_store(const std::string& conninfo, store_reader& store)
+std::string open_central_store(const std::string& conninfo, store_reader& store, int failure_status)
 {
+    arm_alarm(read_budget_seconds, "onvif_camscout_list: no answer from the central inventory within 30 s\n",
+              failure_status);
     std::string why;
     std::shared_ptr<PGconn> pg(central_connect(conninfo, "onvif_camscout_list", read_deadline(), why), PQfinish);
     if (!pg)
@@ -54,9 +92,17 @@ std::string open_central_store(const std::string& conninfo, store_reader& store)
     return store.query("SET search_path TO camscout", {}, [](const result_row&) {});
 }
 
+// A migration of many rows takes its time.
+static const int set_up_budget_seconds = 300;
+
 std::string set_up_central(const std::string& conninfo, const std::string& sql)
 {
-    central_deadline by = read_deadline();
+    arm_alarm(set_up_budget_seconds,
+              "onvif_camscout_list: no answer from the central inventory within 300 s;"
+              " the server may still be working on the set-up\n",
+              1);
+    central_deadline by{std::chrono::steady_clock::now() + std::chrono::seconds(set_up_budget_seconds),
+                        set_up_budget_seconds};
     std::string why;
     PGconn* pg = central_connect(conninfo, "onvif_camscout_list", by, why);
     PGresult* r = pg ? central_exec(pg, conninfo, {sql, {}, {}, {}, {}}, by, why) : nullptr;

@@ -34,8 +34,8 @@ struct store_reader {
 // grouped into runs in a copy of its own when changes are asked for.
 std::string open_sqlite_store(const std::string& path, bool changes, store_reader& store);
 // Opens the central inventory at a libpq connection string, its every
-// wait bounded.
-std::string open_central_store(const std::string& conninfo, store_reader& store);
+// wait bounded; past one, the process ends with failure_status.
+std::string open_central_store(const std::string& conninfo, store_reader& store, int failure_status);
 
 // A row of store.columns.
 source_row source_row_of(const store_reader& store, const result_row& r);

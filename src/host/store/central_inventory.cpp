@@ -24,9 +24,7 @@ static const char local_unforwarded[] =
     "SELECT id, coalesce(found_at, ''), run_pid, model_id, model, ip_addr, mac_addr, brand_id, port, record,"
     " run_started FROM found_media_sources WHERE forwarded = 0 ORDER BY id LIMIT 500";
 
-// Forwarding ends the run, so it has a budget of its own: connecting, every
-// statement and the local marks together.
-static const int forward_budget_seconds = 5;
+static const int forward_budget_seconds = central_forward_budget_seconds;
 
 // One local row: its id and its columns from found_at on; SQL NULL as none.
 struct central_row {

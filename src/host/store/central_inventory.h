@@ -8,6 +8,10 @@
 
 struct sqlite3;
 
+// Forwarding ends the run, so it has a budget of its own: connecting, every
+// statement and the local marks together.
+constexpr int central_forward_budget_seconds = 5;
+
 // Sends the local store's rows that are not forwarded yet, oldest first, in
 // batches of one transaction each, and marks a batch forwarded once the
 // server has confirmed its commit. Ends within a few seconds of the wall

@@ -42,6 +42,21 @@ static void add_secret(std::vector<std::string>& secrets, const std::string& raw
 }
 
 static void uri_secrets(const std::string& uri, std::vector<std::string>& secrets);
+static void pair_secrets(const std::string& s, std::vector<std::string>& secrets);
+
+// libpq reads a dbname that is a URI or holds an '=' as a connection string.
+static bool is_nested_conninfo(const std::string& dbname)
+{
+    return is_uri(dbname) || dbname.find('=') != std::string::npos;
+}
+
+static void nested_secrets(const std::string& dbname, std::vector<std::string>& secrets)
+{
+    if (is_uri(dbname))
+        uri_secrets(dbname, secrets);
+    else if (is_nested_conninfo(dbname))
+        pair_secrets(dbname, secrets);
+}
 
 // key=value pairs, read as libpq reads them, as far as they can be read:
 // a value may be quoted, and a backslash escapes the next character.
@@ -68,32 +83,52 @@ static void pair_secrets(const std::string& s, std::vector<std::string>& secrets
         if (key == "password" || key == "sslpassword") {
             secrets.push_back(raw);
             secrets.push_back(value);
-        } else if (key == "dbname" && is_uri(value)) {
-            uri_secrets(value, secrets);
+        } else if (key == "dbname") {
+            nested_secrets(value, secrets);
         }
     }
 }
 
-// A URI's password in its user part, and password or sslpassword among its
-// parameters. Where the user part ends is unsure in a malformed URI, so
-// every reading is taken.
+// Where a URI's user part ends: the last '@' before the query that follows
+// the first '@'. A password may hold '/', '?' or '@', which libpq then reads
+// as host, port and path; npos when there is no '@'.
+static std::size_t userinfo_end(const std::string& uri)
+{
+    std::size_t start = uri.find("://") + 3, first = uri.find('@', start);
+    return first == std::string::npos ? first : uri.rfind('@', uri.find('?', first + 1));
+}
+
+// A URI's password in its user part, also its pieces as libpq may split
+// them, and password or sslpassword among its parameters.
 static void uri_secrets(const std::string& uri, std::vector<std::string>& secrets)
 {
-    std::size_t start = uri.find("://") + 3, query = uri.find('?', start);
-    std::string authority = uri.substr(start, query == std::string::npos ? std::string::npos : query - start);
-    std::size_t colon = authority.find(':');
-    for (std::size_t at = authority.find('@'); colon != std::string::npos && at != std::string::npos;
-         at = authority.find('@', at + 1))
-        if (at > colon)
-            add_secret(secrets, authority.substr(colon + 1, at - colon - 1));
+    std::size_t start = uri.find("://") + 3, at = userinfo_end(uri);
+    std::size_t colon = at == std::string::npos ? at : uri.find(':', start);
+    if (colon < at) {
+        std::string password = uri.substr(colon + 1, at - colon - 1);
+        add_secret(secrets, password);
+        for (std::size_t p = 0, end = 0; end != std::string::npos; p = end + 1) {
+            end = password.find_first_of("/:?#", p);
+            add_secret(secrets, password.substr(p, end == std::string::npos ? end : end - p));
+        }
+    }
+    std::size_t query = uri.find('?', at == std::string::npos ? start : at);
     for (std::size_t p = query; p != std::string::npos && p < uri.size(); p = uri.find('&', p + 1)) {
         std::size_t end = uri.find('&', p + 1), eq = uri.find('=', p + 1);
         std::string key = uri.substr(p + 1, std::min(eq, end) - p - 1);
         auto decoded = percent_decoded(key);
+        std::string value = eq < end ? uri.substr(eq + 1, end == std::string::npos ? end : end - eq - 1) : "";
         if (eq < end && decoded && (*decoded == "password" || *decoded == "sslpassword"))
-            add_secret(secrets, uri.substr(eq + 1, end == std::string::npos ? std::string::npos : end - eq - 1));
+            add_secret(secrets, value);
+        else if (eq < end && decoded && *decoded == "dbname")
+            nested_secrets(percent_decoded(value).value_or(value), secrets);
     }
 }
+
+// A URI whose user part libpq did not read as written (a '/' in the
+// password makes the user a host and the password a port; an '@' in it ends
+// the password early) cannot be shown.
+static bool uri_read_as_written(const std::string& uri, PQconninfoOption* options);
 
 std::string scrub_secrets(const std::string& text, const std::string& conninfo)
 {
@@ -124,11 +159,18 @@ std::string conninfo_for_display(const std::string& conninfo)
     PQconninfoOption* options = parsed(conninfo);
     if (options == nullptr)
         return "(a connection string that cannot be read)";
+    bool readable = !is_uri(conninfo) || uri_read_as_written(conninfo, options);
     std::string shown;
-    for (PQconninfoOption* o = options; o->keyword != nullptr; ++o)
-        if (o->val != nullptr && *o->val != '\0' && shown_keywords.count(o->keyword))
-            shown.append(shown.empty() ? "" : " ").append(o->keyword).append("=").append(o->val);
+    for (PQconninfoOption* o = options; readable && o->keyword != nullptr; ++o) {
+        if (o->val == nullptr || *o->val == '\0' || !shown_keywords.count(o->keyword))
+            continue;
+        bool nested = std::string(o->keyword) == "dbname" && is_nested_conninfo(o->val);
+        shown.append(shown.empty() ? "" : " ").append(o->keyword).append("=");
+        shown.append(nested ? "(a connection string)" : o->val);
+    }
     PQconninfoFree(options);
+    if (!readable)
+        return "(a connection string that cannot be read)";
     return shown.empty() ? "(libpq's defaults)" : scrub_secrets(shown, conninfo);
 }
 
@@ -152,6 +194,18 @@ static std::string option(PQconninfoOption* options, const char* keyword, const 
         if (std::string(o->keyword) == keyword && o->val != nullptr && *o->val != '\0')
             return o->val;
     return fallback ? fallback : "";
+}
+
+static bool uri_read_as_written(const std::string& uri, PQconninfoOption* options)
+{
+    std::size_t start = uri.find("://") + 3, at = userinfo_end(uri);
+    if (at == std::string::npos)
+        return true;
+    std::size_t colon = std::min(uri.find(':', start), at);
+    std::string user = uri.substr(start, colon - start);
+    std::string password = colon < at ? uri.substr(colon + 1, at - colon - 1) : "";
+    return percent_decoded(user).value_or("") == option(options, "user", nullptr) &&
+           (colon == at || percent_decoded(password).value_or("") == option(options, "password", nullptr));
 }
 
 // A host that starts with a slash (or an @, Linux's abstract namespace) is

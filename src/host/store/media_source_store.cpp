@@ -3,9 +3,12 @@
 // with an "[msas]" line and never ends or stalls the discovery run.
 #include "host/store/media_source_store.h"
 
+#include <pthread.h>
 #include <sqlite3.h>
+#include <time.h>
 #include <unistd.h>
 
+#include <cerrno>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
@@ -264,6 +267,28 @@ int msas_store_found_media_source_onvif(TMediaSourceDevInfo* info)
     return 0;
 }
 
+// The writer's own worst case from the end of the run: the last local
+// write, an expiry or a first set-up still going, then forwarding, whose
+// budget some libpq waits (a slow password hash the server asks for, a
+// service file's host name looked up) do not keep. Every local row is
+// written before forwarding begins, so past this only the central copy waits.
+static const auto writer_join_limit = final_flush_limit + expire_limit + set_up_limit +
+                                      std::chrono::seconds(central_forward_budget_seconds) + std::chrono::seconds(3);
+
+// False when the writer is still forwarding past its limit: it is left to
+// end with the process, holding the store, which is then not closed.
+static bool join_writer()
+{
+    timespec until{};
+    clock_gettime(CLOCK_MONOTONIC, &until);
+    until.tv_sec += std::chrono::duration_cast<std::chrono::seconds>(writer_join_limit).count();
+    if (pthread_clockjoin_np(writer, nullptr, CLOCK_MONOTONIC, &until) != ETIMEDOUT)
+        return true;
+    log_Debug("[msas] forwarding to the central inventory cut short after %lld s; the rows wait for a later run",
+              static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(writer_join_limit).count()));
+    return false;
+}
+
 int msas_uninit_onvif()
 {
     {
@@ -274,7 +299,8 @@ int msas_uninit_onvif()
         give_up = std::chrono::steady_clock::now() + final_flush_limit;
     }
     queue_ready.notify_all();
-    os_thread_join(writer);
+    if (!join_writer())
+        return -1;
     writer_started = false;
     store_close();
     return 0;
