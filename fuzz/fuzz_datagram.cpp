@@ -1,15 +1,17 @@
 // One datagram, source address and bytes, received twice through the whole
-// receive step against the platform doubles: whatever it holds, the step
-// returns, stores at most one record (the repeat is known), and stores only
-// complete ones.
+// receive step against the platform doubles (the seeds are ProbeMatches, so
+// the prefix search, the element extraction, the port and the Scopes reach
+// any text): whatever it holds, the step returns, stores at most one record
+// (the repeat is known), and stores only complete ones.
 #include <arpa/inet.h>
 
 #include <cstdlib>
 #include <cstring>
 
+#include "../tests/fake_platform.h"
 #include "catalogue/model_table.h"
-#include "fuzz_support.h"
 #include "response/receive.h"
+#include "run/globals.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
@@ -31,7 +33,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     if (!fake::state.incoming.empty() || fake::state.stored.size() > 1)
         abort();
     for (const TMediaSourceDevInfo& r : fake::state.stored)
-        if (r.port < 1 || r.port > 65535 || strcmp(r.ip_addr, dotted) != 0)
+        if (r.port < 1 || r.port > 65535 || strcmp(r.ip_addr, dotted) != 0 || r.brand_id == 0 || r.model_id == 0 ||
+            memchr(r.model, '\0', sizeof r.model) == nullptr)
             abort();
     return 0;
 }

@@ -25,9 +25,6 @@ work=$(mktemp -d /tmp/camscout-e2e.XXXXXX)
 trap "rm -rf '$work' '$work'-*" EXIT
 sanitizer_reports_to "$work"
 
-log_has() { grep -q -F -- "$1" "$work/log"; }
-log_count() { grep -c -F -- "$1" "$work/log" || true; }
-
 finish() {
   if ls "$work"/sanitizer.* >/dev/null 2>&1; then
     echo "FAILED: sanitizer reports"; cat "$work"/sanitizer.*; failures=$((failures + 1))

@@ -1,0 +1,76 @@
+#!/usr/bin/env bash
+# run.sh NAME: one end-to-end test of tests/e2e/lab_tests.txt. Its lines
+# ("NAME VERB ARGS...") are run in order: a fleet, lab runs with their
+# settings, and the checks of what those runs left, each a verb below.
+set -uo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+source "$here/lib.sh"
+list=$build/onvif_camscout_list
+dir=$work fleet=
+# fleet FILE | generate ARGS: the cameras of the next runs.
+fleet() { fleet=$here/$1; }
+generate() { fleet=$dir/fleet.json; "$build/onvif_camsim" --generate "$@" >"$fleet"; }
+# lab [--may-fail] OPTIONS: one run of the short-run build for 12 s unless
+# the options say otherwise; fresh: the next run in a work folder of its own.
+lab() {
+  local may_fail=0; [ "${1:-}" = --may-fail ] && { may_fail=1; shift; }
+  "$top/scripts/lab" --fleet "$fleet" --daemon "$build/onvif_camscout_short_run" --run-seconds 12 \
+    --work "$dir" --quiet "$@" >/dev/null || [ "$may_fail" = 1 ] || { echo "FAILED: lab"; failures=$((failures + 1)); }
+}
+fresh() { dir=$work-$1; mkdir -p "$dir"; }
+# stored [AWK CONDITION]: the fleet's cameras (those the condition picks)
+# are stored, each once and with its own MAC address, and nothing else is.
+stored() {
+  check "every camera stored once with its own MAC address" diff -u \
+    <("$build/onvif_camsim" --fleet "$fleet" --list-devices | awk "${1:-1} {print \$3 \"|\" \$4}" | sort) \
+    <(sqlite3 -separator '|' "$dir/store.db" "SELECT ip_addr, mac_addr FROM found_media_sources ${2:-}" | sort)
+}
+# log N TEXT: the log holds TEXT on exactly N lines; log-max: at most N.
+log() { check "$2 logged $1 times" [ "$(grep -c -F -- "$2" "$dir/log")" = "$1" ]; }
+log-max() { check "$2 logged at most $1 times" [ "$(grep -c -F -- "$2" "$dir/log")" -le "$1" ]; }
+# silent AWK CONDITION: each camera it picks is logged without a MAC address.
+silent() {
+  local want got
+  want=$("$build/onvif_camsim" --fleet "$fleet" --list-devices | awk "$1 {print \"pch_IP \" \$3 \", FindRemoteMAC = 00:00:00:00:00:00\"}")
+  got=$(grep -c -x -F -f <(echo "$want") <(sed 's/^.*\] \[onvif camscout\] //' "$dir/log"))
+  check "each silent camera logged without a MAC address ($got)" [ "$got" = "$(echo "$want" | wc -l)" ]
+}
+# length MIN MAX: seconds from the count line to the exit line.
+length() {
+  local a b
+  a=$(date -d "$(grep -m1 'in_lan_num' "$dir/log" | cut -d' ' -f1)" +%s.%N)
+  b=$(date -d "$(grep 'exit(0)' "$dir/log" | cut -d' ' -f1)" +%s.%N)
+  check "the run lasts $1 to $2 s" awk -v a="$a" -v b="$b" -v lo="$1" -v hi="$2" 'BEGIN { exit !(b - a >= lo && b - a <= hi) }'
+}
+# ends A|B|: the log's last lines, the second starts' aside, from the tag on.
+ends() { check "the log ends with $1" [ "$(grep -v reentried "$dir/log" | tail -2 | cut -d' ' -f3- | tr '\n' '|')" = "$1" ]; }
+# same FILE COMMAND...: the command's output is the file.
+same() { local file=$1; shift; check "$1 shows what $file holds" diff -u "$here/$file" <("$@" 2>&1); }
+# listings: what the list tool shows of the changes test's store, the
+# found_at times masked; the odd texts (44/6) once in each form, the table's
+# rows once.
+listings() {
+  echo "== the first version's runs, migrated: grouped by process, from their first row"
+  sqlite3 "$dir/store.db" "PRAGMA user_version; SELECT DISTINCT run_pid, run_started FROM found_media_sources WHERE run_pid IN (4001, 4002)"
+  for args in "--changes" "--changes --since 2026-01-01T12:00" "" "--csv"; do
+    echo "== onvif_camscout_list $args"
+    "$list" --store "$dir/store.db" $args | sed -E 's/20[0-9]{2}-[0-9T:.-]+Z/TIME/g' |
+      case $args in *since*) grep -v '(44/6) *$' ;; --csv) awk 'NR == 1 || /,44\/6,/' ;; *) cat ;; esac
+    echo "exit ${PIPESTATUS[0]}"
+  done
+}
+udp() { awk -v name="$2" '$1 == "Udp:" && !h { for (i = 2; i <= NF; i++) c[$i] = i; h = 1; next }
+                          $1 == "Udp:" && h { print $c[name] }' "$dir/$1"; }
+delta() { echo $(($(udp snmp-after.txt "$1") - $(udp snmp-before.txt "$1"))); }
+# flood MAX_KB: peak memory bounded; what became of the flood is printed.
+flood() {
+  local ticks hz peak_kb; read -r ticks hz peak_kb <"$dir/daemon-stats.txt"
+  check "memory stays bounded (peak $((peak_kb / 1024)) MB)" [ "$peak_kb" -lt "$1" ]
+  echo "flood: $(grep -o 'flood sent [0-9]*' "$dir/sim.txt" | awk '{print $3}') datagrams sent, $(delta InDatagrams) received" \
+    "by the worker's socket, $(delta RcvbufErrors) lost to a full queue, $(delta NoPorts) after the socket was closed," \
+    "cpu $(awk -v t="$ticks" -v h="$hz" 'BEGIN { printf "%.2f", t / h }') s"
+}
+
+grep -q "^$1 " "$here/lab_tests.txt" || { echo "no test $1"; exit 1; }
+while read -r -u 3 _ line; do eval "$line"; done 3< <(grep "^$1 " "$here/lab_tests.txt")
+finish
