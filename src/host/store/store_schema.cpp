@@ -79,6 +79,24 @@ static std::string begin(sqlite3* db, const char* sql, std::chrono::steady_clock
 
 static std::string first_version_part(sqlite3* db, long long part_rows, bool& done);
 
+// An index on a large store takes a while; one per transaction, so that a
+// stopped set-up keeps the ones it made.
+static std::string next_index(sqlite3* db, bool& done)
+{
+    static const char count_sql[] = "SELECT count(*) FROM sqlite_master WHERE type = 'index'";
+    std::string all = std::string(store_run_indexes) + store_forward_index, why;
+    const char* at = all.c_str();
+    long long before = sqlite_integer(db, count_sql, 0);
+    while (why.empty() && *at && sqlite_integer(db, count_sql, 0) == before) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, at, -1, &st, &at) != SQLITE_OK || (st && sqlite3_step(st) != SQLITE_DONE))
+            why = sqlite3_errmsg(db);
+        sqlite3_finalize(st);
+    }
+    done = *at == '\0';
+    return why;
+}
+
 // done: the step is whole; a migration in parts commits one part at a time.
 static std::string step_from(sqlite3* db, int version, long long part_rows, bool& done)
 {
@@ -91,7 +109,7 @@ static std::string step_from(sqlite3* db, int version, long long part_rows, bool
     case 1:
         return sqlite_run(db, "ALTER TABLE found_media_sources ADD COLUMN forwarded INTEGER NOT NULL DEFAULT 0");
     default:
-        return sqlite_run(db, std::string(store_run_indexes) + store_forward_index);
+        return next_index(db, done);
     }
 }
 
