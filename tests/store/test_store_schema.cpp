@@ -28,19 +28,35 @@ struct store : ::testing::Test {
     }
 };
 
-TEST_F(store, first_version_rows_become_runs_of_one_process_and_one_run_length)
+// A migration in parts stopped in the middle (by a failed write, as a kill
+// would) goes on from its last part next time, to the same runs.
+TEST_F(store, first_version_rows_become_runs_of_one_process_and_one_run_length_also_when_stopped)
 {
-    ASSERT_EQ(sqlite_run(db, "CREATE TABLE found_media_sources (id INTEGER PRIMARY KEY, found_at TEXT, run_pid INTEGER,"
-                             " model_id INTEGER, model TEXT, ip_addr TEXT, mac_addr TEXT, brand_id INTEGER, port INTEGER,"
-                             " record BLOB);"
-                             "INSERT INTO found_media_sources (found_at, run_pid) VALUES ('2026-01-01T00:00:00.100Z', 812),"
-                             " ('2026-01-01T00:00:59.000Z', 812), ('2026-01-01T00:00:10.000Z', 813),"
-                             " ('2026-01-05T00:00:00.500Z', 812), ('2026-01-05T00:01:02.000Z', 812),"
-                             " ('2026-01-05T00:00:01.000Z', 812), ('2026-01-05T00:01:20.000Z', 812)"), "");
-    ASSERT_EQ(store_set_up(db, now()), "");
-    EXPECT_EQ(column("SELECT substr(run_started, 9, 11) FROM found_media_sources ORDER BY id"),
-              "01T00:00:00 01T00:00:00 01T00:00:10 05T00:00:00 05T00:00:00 05T00:00:00 05T00:01:20");
-    EXPECT_EQ(column("SELECT user_version FROM pragma_user_version"), "3");
+    struct { long long part_rows, stop_at_id; const char* first_set_up; } cases[] = {
+        {200000, 0, ""},
+        {2, 3, "still migrating, 2 of 7 rows done, continues next run: power cut"},
+        {1, 1, "still migrating, 0 of 7 rows done, continues next run: power cut"},
+    };
+    for (auto c : cases) {
+        SCOPED_TRACE(c.part_rows);
+        sqlite_run(db, "DROP TABLE IF EXISTS found_media_sources; DROP VIEW IF EXISTS media_sources; PRAGMA user_version = 0");
+        ASSERT_EQ(sqlite_run(db, "CREATE TABLE found_media_sources (id INTEGER PRIMARY KEY, found_at TEXT, run_pid INTEGER,"
+                                 " model_id INTEGER, model TEXT, ip_addr TEXT, mac_addr TEXT, brand_id INTEGER, port INTEGER,"
+                                 " record BLOB);"
+                                 "INSERT INTO found_media_sources (found_at, run_pid) VALUES ('2026-01-01T00:00:00.100Z', 812),"
+                                 " ('2026-01-01T00:00:59.000Z', 812), ('2026-01-01T00:00:10.000Z', 813),"
+                                 " ('2026-01-05T00:00:00.500Z', 812), ('2026-01-05T00:01:02.000Z', 812),"
+                                 " ('2026-01-05T00:00:01.000Z', 812), ('2026-01-05T00:01:20.000Z', 812);"
+                                 "CREATE TEMP TRIGGER stop BEFORE UPDATE ON found_media_sources WHEN new.id = " +
+                                 std::to_string(c.stop_at_id) + " BEGIN SELECT raise(ABORT, 'power cut'); END"), "");
+        EXPECT_EQ(store_set_up(db, now(), c.part_rows), c.first_set_up);
+        sqlite_run(db, "DROP TRIGGER temp.stop");
+        ASSERT_EQ(store_set_up(db, now(), c.part_rows), "");
+        EXPECT_EQ(column("SELECT substr(run_started, 9, 11) FROM found_media_sources ORDER BY id"),
+                  "01T00:00:00 01T00:00:00 01T00:00:10 05T00:00:00 05T00:00:00 05T00:00:00 05T00:01:20");
+        EXPECT_EQ(column("SELECT user_version || ' ' || count(name) FROM pragma_user_version LEFT JOIN sqlite_master"
+                         " ON name LIKE 'first_version%'"), "3 0");
+    }
 }
 
 TEST_F(store, a_half_made_store_or_a_stale_version_is_finished_and_a_later_one_refused)

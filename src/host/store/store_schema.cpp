@@ -34,7 +34,7 @@ static const char store_forward_index[] =
 // wait and the pause. A process id comes back only much later.
 static const long long first_version_run_ms = 70 * 1000;
 
-// -1: no store yet; 0: the first version; 1: with runs; 2: with
+// -1: no store yet; 0: the first version, also one partly migrated; 1: with runs; 2: with
 // forwarding; past that, what user_version says.
 static int version_found(sqlite3* db, std::string& why)
 {
@@ -77,23 +77,56 @@ static std::string begin(sqlite3* db, const char* sql, std::chrono::steady_clock
     }
 }
 
-static std::string step_from(sqlite3* db, int version)
+static std::string first_version_part(sqlite3* db, long long part_rows, bool& done);
+
+// An index on a large store takes a while; one per transaction, so that a
+// stopped set-up keeps the ones it made.
+static std::string next_index(sqlite3* db, bool& done)
 {
+    static const char count_sql[] = "SELECT count(*) FROM sqlite_master WHERE type = 'index'";
+    std::string all = std::string(store_run_indexes) + store_forward_index, why;
+    const char* at = all.c_str();
+    long long before = sqlite_integer(db, count_sql, 0);
+    while (why.empty() && *at && sqlite_integer(db, count_sql, 0) == before) {
+        sqlite3_stmt* st = nullptr;
+        if (sqlite3_prepare_v2(db, at, -1, &st, &at) != SQLITE_OK || (st && sqlite3_step(st) != SQLITE_DONE))
+            why = sqlite3_errmsg(db);
+        sqlite3_finalize(st);
+    }
+    done = *at == '\0';
+    return why;
+}
+
+// done: the step is whole; a migration in parts commits one part at a time.
+static std::string step_from(sqlite3* db, int version, long long part_rows, bool& done)
+{
+    done = true;
     switch (version) {
     case -1:
         return sqlite_run(db, std::string(store_tables) + store_run_indexes + store_forward_index);
     case 0:
-        return group_first_version_runs(db);
+        return first_version_part(db, part_rows, done);
     case 1:
         return sqlite_run(db, "ALTER TABLE found_media_sources ADD COLUMN forwarded INTEGER NOT NULL DEFAULT 0");
     default:
-        return sqlite_run(db, std::string(store_run_indexes) + store_forward_index);
+        return next_index(db, done);
     }
+}
+
+// What a migration in parts has done, for the message of a set-up it could not finish.
+static std::string first_version_progress(sqlite3* db)
+{
+    if (!sqlite_integer(db, "SELECT count(*) FROM sqlite_master WHERE name = 'first_version_next'", 0))
+        return "";
+    long long next = sqlite_integer(db, "SELECT id FROM first_version_next", 0);
+    long long last = sqlite_integer(db, "SELECT max(id) FROM found_media_sources", 0);
+    return "still migrating, " + std::to_string(std::min(next - 1, last)) + " of " + std::to_string(last) +
+           " rows done, continues next run: ";
 }
 
 // A store at this version is only read; one to change is read again
 // once this connection is its only writer.
-std::string store_set_up(sqlite3* db, std::chrono::steady_clock::time_point deadline)
+std::string store_set_up(sqlite3* db, std::chrono::steady_clock::time_point deadline, long long part_rows)
 {
     for (bool writing = false;;) {
         std::string why = begin(db, writing ? "BEGIN IMMEDIATE" : "BEGIN", deadline);
@@ -116,15 +149,16 @@ std::string store_set_up(sqlite3* db, std::chrono::steady_clock::time_point dead
             writing = true;
             continue;
         }
+        bool done = true;
         if (why.empty())
-            why = step_from(db, version);
-        if (why.empty())
+            why = step_from(db, version, part_rows, done);
+        if (why.empty() && done)
             why = sqlite_run(db, "PRAGMA user_version = " + std::to_string(version < 0 ? store_version : version + 1));
         if (why.empty())
             why = sqlite_run(db, "COMMIT");
         if (!why.empty()) {
             sqlite_run(db, "ROLLBACK");
-            return why;
+            return first_version_progress(db) + why;
         }
     }
 }
@@ -149,19 +183,14 @@ struct first_version_run {
 };
 
 // One pass in order of run_pid and found_at finds the runs' starts, a few
-// per process; one more in the table's order gives each row the last start
-// of its process at or before it.
-std::string group_first_version_runs(sqlite3* db)
+// per process, into runs (run_pid, started).
+static std::string find_run_starts(sqlite3* db, const std::string& runs)
 {
-    std::string why = sqlite_run(db, "ALTER TABLE found_media_sources ADD COLUMN run_started TEXT;"
-                                     "CREATE TEMP TABLE first_version_runs (run_pid INTEGER, started TEXT,"
-                                     " PRIMARY KEY (run_pid, started)) WITHOUT ROWID");
     sqlite3_stmt *rows = nullptr, *add = nullptr;
-    if (why.empty() &&
-        (sqlite3_prepare_v2(db, "SELECT run_pid, coalesce(found_at, '') FROM found_media_sources ORDER BY 1, 2", -1, &rows,
-                            nullptr) != SQLITE_OK ||
-         sqlite3_prepare_v2(db, "INSERT OR IGNORE INTO temp.first_version_runs VALUES (?1, ?2)", -1, &add, nullptr) !=
-             SQLITE_OK))
+    std::string why, insert = "INSERT OR IGNORE INTO " + runs + " VALUES (?1, ?2)";
+    if (sqlite3_prepare_v2(db, "SELECT run_pid, coalesce(found_at, '') FROM found_media_sources ORDER BY 1, 2", -1, &rows,
+                           nullptr) != SQLITE_OK ||
+        sqlite3_prepare_v2(db, insert.c_str(), -1, &add, nullptr) != SQLITE_OK)
         why = sqlite3_errmsg(db);
     first_version_run run;
     int rc = SQLITE_DONE;
@@ -180,12 +209,56 @@ std::string group_first_version_runs(sqlite3* db)
         why = sqlite3_errmsg(db);
     sqlite3_finalize(rows);
     sqlite3_finalize(add);
-    if (why.empty())
-        why = sqlite_run(db, "UPDATE found_media_sources SET run_started = (SELECT max(r.started) FROM"
-                             " temp.first_version_runs r WHERE r.run_pid = found_media_sources.run_pid AND"
-                             " r.started <= coalesce(found_media_sources.found_at, ''));"
-                             "DROP TABLE temp.first_version_runs");
     return why;
+}
+
+// Gives the rows that rows_where picks the last start of their process at
+// or before them.
+static std::string fill_run_starts(sqlite3* db, const std::string& runs, const std::string& column,
+                                   const std::string& rows_where)
+{
+    return sqlite_run(db, "UPDATE found_media_sources SET " + column + " = (SELECT max(r.started) FROM " + runs +
+                              " r WHERE r.run_pid = found_media_sources.run_pid AND"
+                              " r.started <= coalesce(found_media_sources.found_at, ''))" + rows_where);
+}
+
+std::string group_first_version_runs(sqlite3* db)
+{
+    std::string why = sqlite_run(db, "ALTER TABLE found_media_sources ADD COLUMN run_started TEXT;"
+                                     "CREATE TEMP TABLE first_version_runs (run_pid INTEGER, started TEXT,"
+                                     " PRIMARY KEY (run_pid, started)) WITHOUT ROWID");
+    if (why.empty())
+        why = find_run_starts(db, "temp.first_version_runs");
+    if (why.empty())
+        why = fill_run_starts(db, "temp.first_version_runs", "run_started", "");
+    return why.empty() ? sqlite_run(db, "DROP TABLE temp.first_version_runs") : why;
+}
+
+// A large first-version store takes longer than a run may last, so its
+// migration goes in parts, each committed, and a stopped one goes on from
+// its last part: first the runs' starts, kept in first_version_runs; then
+// the rows in ranges of id, first_version_next the next; last the column
+// takes its name. Until then readers take the store for a first-version one.
+static std::string first_version_part(sqlite3* db, long long part_rows, bool& done)
+{
+    done = false;
+    if (!sqlite_integer(db, "SELECT count(*) FROM sqlite_master WHERE name = 'first_version_next'", 0)) {
+        std::string why = sqlite_run(db, "ALTER TABLE found_media_sources ADD COLUMN run_started_partly TEXT;"
+                                         "CREATE TABLE first_version_runs (run_pid INTEGER, started TEXT,"
+                                         " PRIMARY KEY (run_pid, started)) WITHOUT ROWID;"
+                                         "CREATE TABLE first_version_next (id INTEGER); INSERT INTO first_version_next VALUES (1)");
+        return why.empty() ? find_run_starts(db, "first_version_runs") : why;
+    }
+    long long next = sqlite_integer(db, "SELECT id FROM first_version_next", 0);
+    if (next > sqlite_integer(db, "SELECT max(id) FROM found_media_sources", 0)) {
+        done = true;
+        return sqlite_run(db, "ALTER TABLE found_media_sources RENAME COLUMN run_started_partly TO run_started;"
+                              "DROP TABLE first_version_runs; DROP TABLE first_version_next");
+    }
+    std::string to = std::to_string(next + std::max(part_rows, 1LL));
+    std::string why = fill_run_starts(db, "first_version_runs", "run_started_partly",
+                                      " WHERE id >= " + std::to_string(next) + " AND id < " + to);
+    return why.empty() ? sqlite_run(db, "UPDATE first_version_next SET id = " + to) : why;
 }
 
 // The central forwarding sets forwarded to 1 once the server has the row.
