@@ -84,7 +84,8 @@ static const code_range unprintable[] = {
     {0xfffe, 0xffff},   {0x1bca0, 0x1bca3}, {0x1d173, 0x1d17a}, {0xe0000, 0xe0fff}, {0xf0000, 0x10ffff},
 };
 
-bool unprintable_character(char32_t c)
+// True for a character that display text escapes.
+static bool unprintable_character(char32_t c)
 {
     return c < 0x20 || c == 0x7f || in_ranges(c, unprintable, std::size(unprintable)) || (c & 0xfffe) == 0xfffe;
 }

@@ -19,9 +19,6 @@ std::string escape_display_text(std::string_view text);
 // \u202e); JSON escapes the C0 controls itself.
 std::string escape_json_unprintables(std::string_view json);
 
-// True for a character that display text escapes.
-bool unprintable_character(char32_t c);
-
 // The columns a terminal gives an escaped text: two for a wide (CJK)
 // character, none for a combining mark.
 std::size_t display_width(std::string_view shown);

@@ -18,7 +18,8 @@ static std::string text_setting(const char* value, const std::string& fallback)
     return value != nullptr && *value != '\0' ? value : fallback;
 }
 
-int days_setting(const char* value, int fallback)
+// A whole number of days up to 100 years, or the fallback.
+static int days_setting(const char* value, int fallback)
 {
     char* end = nullptr;
     long days = value != nullptr ? std::strtol(value, &end, 10) : -1;

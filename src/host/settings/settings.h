@@ -18,5 +18,3 @@ const platform_settings& settings();
 
 // The value made absolute, or the fallback when it is unset or empty.
 std::string path_setting(const char* value, const char* fallback);
-// A whole number of days up to 100 years, or the fallback.
-int days_setting(const char* value, int fallback);
