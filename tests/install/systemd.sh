@@ -17,6 +17,7 @@ git -C "$top" ls-files -co --exclude-standard | (cd "$top" && tar -cf - -T -) | 
 (cd "$work/src" && dpkg-buildpackage -us -uc -b) >"$work/build.log" 2>&1 || { cat "$work/build.log"; exit 1; }
 deb=$(ls "$work"/onvif-camscout_*.deb)
 check "lintian finds no errors" lintian --allow-root --fail-on error "$deb"
+check "the manual pages render without warnings" [ -z "$(for page in "$top"/man/*.[18]; do MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null; done)" ]
 dpkg-deb -x "$deb" "$work/pkg"
 exposure=$(systemd-analyze security --offline=true "$work/pkg/lib/systemd/system/onvif_camscout.service" 2>&1 |
   sed -n 's/.*Overall exposure level for onvif_camscout.service: \([0-9.]*\).*/\1/p')
