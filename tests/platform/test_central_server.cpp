@@ -80,7 +80,7 @@ TEST(central_server, forwards_every_row_once_to_its_schema_only_and_within_the_b
         " 597000454196, X'ff00fe27', '10.0.0.9', '02:00:00:00:00:09', 139, 8080, X'00ff80', '2026-12-06T09:59:00.000Z'),"
         " (NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL); INSERT INTO found_media_sources (found_at)"
         " WITH RECURSIVE n(i) AS (SELECT 3 UNION ALL SELECT i + 1 FROM n WHERE i < 502) SELECT 'later' FROM n"), "");
-    // A server that completes start-up, then reads nothing.
+    // A server that says AuthenticationOk and ReadyForQuery, then reads nothing.
     sockaddr_un a{AF_UNIX, {}};
     fs::create_directory(dir + "/stall");
     (dir + "/stall/.s.PGSQL.5432").copy(a.sun_path, sizeof a.sun_path - 1);
@@ -126,8 +126,8 @@ TEST(central_server, forwards_every_row_once_to_its_schema_only_and_within_the_b
                   line);
     }
     stall.join();
-    close(c);
-    close(l);
+    for (int fd : {c, l})
+        close(fd);
     char host[256] = "";
     gethostname(host, sizeof host - 1);
     // Every column, bytes and NULLs as they were; and as the list tool shows them.
