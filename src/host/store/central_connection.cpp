@@ -10,10 +10,11 @@
 #include "host/store/central_text.h"
 
 // Until the socket is ready for events (or fails), or the deadline: false.
+// Rounded up, so that false means the deadline has passed, as callers check.
 static bool wait_for(PGconn* pg, short events, const central_deadline& by, short& ready)
 {
     for (;;) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(by.at - std::chrono::steady_clock::now());
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(by.at - std::chrono::steady_clock::now());
         if (left.count() <= 0)
             return false;
         pollfd p{PQsocket(pg), events, 0};

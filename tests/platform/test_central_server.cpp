@@ -1,0 +1,142 @@
+// Forwarding to a PostgreSQL server that the program starts for itself, as
+// the postgres user in a temporary folder, on a Unix socket there only; and
+// the list tool's set-up and reading of it. Skipped without root or the server.
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <pwd.h>
+#include <sqlite3.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <regex>
+#include <thread>
+
+#include "../tools/list/rows.h"
+#include "host/settings/settings.h"
+#include "host/store/central_inventory.h"
+#include "host/store/sqlite_query.h"
+#include "host/store/store_identity.h"
+#include "host/store/store_schema.h"
+
+namespace fs = std::filesystem;
+static std::string dir, owner;  // the server's folder; the owner's connection string
+
+// As the owner, through the list tool's reader: each row of sql, its cells joined by '|' and ended by ';'.
+static std::string central(const std::string& sql, const std::vector<std::string>& params = {},
+                           const std::string& conninfo = owner)
+{
+    store_reader r;
+    std::string out, why = open_central_store(conninfo, r, 1);
+    if (why.empty())
+        why = r.query(std::regex_replace(sql, std::regex("COLUMNS"), r.columns), params, [&](const result_row& row) {
+            for (const std::string& cell : row)
+                out += cell + (&cell == &row.back() ? ";" : "|");
+        });
+    return why + out;
+}
+
+struct server : ::testing::Environment {
+    FILE* keeper = nullptr;  // stops the server and removes the folder once its pipe closes, however the program ends
+    void SetUp() override
+    {
+        std::string bin, as_pg = geteuid() == 0 ? "timeout 60 runuser -u postgres -- " : "timeout 60 ";
+        std::error_code none;
+        for (const fs::directory_entry& v : fs::directory_iterator("/usr/lib/postgresql", none))
+            bin = std::max(bin, (v.path() / "bin/").string());
+        passwd* pg = getpwnam("postgres");
+        if (!fs::exists(bin + "initdb") || !pg || (geteuid() != 0 && geteuid() != pg->pw_uid))
+            GTEST_SKIP() << "needs the PostgreSQL server (scripts/install-deps) and to run as root or postgres";
+        dir = fs::temp_directory_path() / "camscout-central-XXXXXX";
+        ASSERT_TRUE(mkdtemp(dir.data()) && chown(dir.c_str(), pg->pw_uid, pg->pw_gid) == 0);
+        std::string pg_ctl = as_pg + bin + "pg_ctl -w -t 30 -D " + dir + "/data -l " + dir + "/log -m immediate ";
+        keeper = popen(("read x; " + pg_ctl + "stop >/dev/null; rm -rf " + dir).c_str(), "we");
+        ASSERT_EQ(std::system((as_pg + bin + "initdb -N -A trust -U postgres -D " + dir + "/data >/dev/null 2>&1").c_str()), 0);
+        std::ofstream(dir + "/data/postgresql.conf", std::ios::app)
+            << "listen_addresses = ''\nunix_socket_directories = '" << dir << "'\nfsync = off\n";
+        ASSERT_EQ(std::system((pg_ctl + "start >/dev/null").c_str()), 0);
+        owner = "host=" + dir + " user=postgres dbname=";
+        for (const char* sql : {"CREATE ROLE recorder LOGIN", "CREATE DATABASE inventory"})
+            ASSERT_EQ(central(sql, {}, owner + "postgres"), "");
+        owner += "inventory";
+        for (int twice = 0; twice < 2; ++twice)  // as the README says; and again, as after an upgrade
+            ASSERT_EQ(set_up_central(owner, central_setup_sql()), "");
+        ASSERT_EQ(central("GRANT USAGE ON SCHEMA camscout TO recorder; GRANT SELECT ON camscout_schema TO recorder;"
+                          " GRANT INSERT ON found_media_sources TO recorder"), "");
+    }
+    void TearDown() override { if (keeper) pclose(keeper); }
+};
+static auto* const environment = ::testing::AddGlobalTestEnvironment(new server);
+
+TEST(central_server, forwards_every_row_once_to_its_schema_only_and_within_the_budget)
+{
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open((dir + "/store.db").c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(store_set_up(db, std::chrono::steady_clock::now() + std::chrono::seconds(10)), "");
+    ASSERT_EQ(store_identity_set_up(db, "rec") + sqlite_run(db, "INSERT INTO found_media_sources (found_at, run_pid,"
+        " model_id, model, ip_addr, mac_addr, brand_id, port, record, run_started) VALUES ('2026-12-06T10:00:00.000Z', 42,"
+        " 597000454196, X'ff00fe27', '10.0.0.9', '02:00:00:00:00:09', 139, 8080, X'00ff80', '2026-12-06T09:59:00.000Z'),"
+        " (NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL); INSERT INTO found_media_sources (found_at)"
+        " WITH RECURSIVE n(i) AS (SELECT 3 UNION ALL SELECT i + 1 FROM n WHERE i < 502) SELECT 'later' FROM n"), "");
+    // A server that says AuthenticationOk and ReadyForQuery, then reads nothing.
+    sockaddr_un a{AF_UNIX, {}};
+    fs::create_directory(dir + "/stall");
+    (dir + "/stall/.s.PGSQL.5432").copy(a.sun_path, sizeof a.sun_path - 1);
+    int l = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0), c = -1;
+    ASSERT_EQ(bind(l, reinterpret_cast<sockaddr*>(&a), sizeof a) + listen(l, 1), 0);
+    std::thread stall([&] {
+        pollfd p{l, POLLIN, 0};
+        c = poll(&p, 1, 30000) == 1 ? accept(l, nullptr, nullptr) : -1;
+        EXPECT_EQ(write(c, "R\0\0\0\10\0\0\0\0Z\0\0\0\5I", 15), 15);
+    });
+    const std::string at = "host=" + dir, rec = at + " dbname=inventory user=recorder", to = " to user=recorder dbname=",
+                      fail = "cannot forward" + to + "inventory " + at, wait = "; 1 found media sources wait for a later run; 502;1",
+                      version = ", this recorder writes version 2 (its owner sets it up with onvif_camscout_list --central --setup)" + wait;
+    const std::tuple<const char*, const char*, std::string, std::string> steps[] = {
+        // as the owner; in the local store; forwarded to: the line; the rows central; the rows waiting
+        {"", "", rec, "502 found media sources forwarded" + to + "inventory " + at + "; 502;0"},
+        {"", "", rec, "0 found media sources forwarded" + to + "inventory " + at + "; 502;0"},
+        {"", "UPDATE found_media_sources SET forwarded = 0 WHERE id > 499", rec,
+         "3 found media sources forwarded" + to + "inventory " + at + ", 3 of them there already; 502;0"},
+        {"UPDATE camscout_schema SET version = 3", "INSERT INTO found_media_sources (found_at) VALUES ('new')", rec,
+         fail + ": the central schema is version 3" + version},
+        {"", "", at + " dbname=postgres user=recorder",
+         "cannot forward" + to + "postgres " + at + ": the central schema is missing" + version},
+        {"UPDATE camscout_schema SET version = 2; REVOKE INSERT ON found_media_sources FROM recorder", "", rec,
+         fail + ": ERROR:  permission denied for table found_media_sources" + wait},
+        {"GRANT INSERT ON found_media_sources TO recorder", "", rec + " host=" + dir + "/none", fail + "/none: connection to"
+         " server on socket \"" + dir + "/none/.s.PGSQL.5432\" failed: No such file or directory" + wait},
+        {"", "", rec + " host=" + dir + "/stall", fail + "/stall: no answer within 5 s" + wait},
+        {"", "", rec, "1 found media sources forwarded" + to + "inventory " + at + "; 503;0"},
+    };
+    for (auto& [owner_sql, local_sql, conninfo, line] : steps) {
+        EXPECT_EQ(central(owner_sql) + sqlite_run(db, local_sql), "");
+        auto started = std::chrono::steady_clock::now();
+        forward_to_central(db, conninfo);
+        EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(central_forward_budget_seconds + 2));
+        std::ifstream log(settings().log_path);  // its last forwarding line, without the time it took
+        std::string last, text;
+        while (std::getline(log, text))
+            if (text.find("[msas] ") != std::string::npos)
+                last = std::regex_replace(text.substr(text.find("[msas] ") + 7), std::regex(" in [0-9.]+ s"), "");
+        EXPECT_EQ(last + "; " + central("SELECT count(*) FROM found_media_sources") +
+                      std::to_string(sqlite_integer(db, "SELECT count(*) FROM found_media_sources WHERE forwarded = 0", -1)),
+                  line);
+    }
+    stall.join();
+    for (int fd : {c, l})
+        close(fd);
+    char host[256] = "";
+    gethostname(host, sizeof host - 1);
+    // Every column, bytes and NULLs as they were; and as the list tool shows them.
+    EXPECT_EQ(central("SELECT concat_ws('|', local_id, found_at, run_pid, model_id, encode(model, 'hex'), ip_addr, mac_addr,"
+                      " brand_id, port, encode(record, 'hex'), run_started, store_id = $1, recorder, recorder_name = $2)"
+                      " FROM found_media_sources WHERE local_id < 3 ORDER BY 1", {store_identity(db), host}),
+              "1|2026-12-06T10:00:00.000Z|42|597000454196|ff00fe27|10.0.0.9|02:00:00:00:00:09|139|8080|00ff80|"
+              "2026-12-06T09:59:00.000Z|t|rec|t;2||t|rec|t;");
+    EXPECT_EQ(central("SELECT COLUMNS FROM found_media_sources WHERE local_id = 1"),
+              host + std::string(" rec|10.0.0.9|02:00:00:00:00:09|ff00fe27|2026-12-06T10:00:00.000Z|8080|139|139|52;"));
+    sqlite3_close(db);
+}
