@@ -3,7 +3,7 @@
 # belongs to postgres, which sets up the central schema as the README says;
 # the recorder role "camscout" has the README's grants only, its password in
 # $work/pgpass.
-# Sourced after lib.sh (or with $work set); stopped when the shell exits.
+# Sourced by run.sh for the test "central"; stopped when the shell exits.
 bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | tail -1)
 [ -x "$bin/initdb" ] || { echo "SKIPPED: the PostgreSQL server is not installed (scripts/install-deps)"; exit 77; }
 pg=$work/pg
@@ -12,11 +12,6 @@ pg_ctl() { as_pg "$bin/pg_ctl" -D "$pg/data" -l "$pg/server.log" -w -t 30 "$@" >
 # After a kill the old server's processes take a moment to be gone.
 start_server() { for i in 1 2 3 4 5; do pg_ctl start 2>/dev/null && return; sleep 1; done; echo "FAILED: server start"; }
 q() { as_pg env PGOPTIONS="-c search_path=camscout,public" "$bin/psql" -h "$pg" -d inventory -AtqX -c "$1"; }
-# Seconds from the worker's stop to the exit line of the last run in a log:
-# the pause, the final store and, with it, forwarding.
-end_span() { awk '/stop recv thread/ { split($1, a, "T"); s = a[2] } /exit\(0\)/ { split($1, b, "T"); e = b[2] }
-  END { split(s, x, ":"); split(e, y, ":"); printf "%.2f", (y[1] * 3600 + y[2] * 60 + y[3]) - (x[1] * 3600 + x[2] * 60 + x[3]) }' "$1"; }
-
 chmod 711 "$work"
 mkdir -p "$pg" && chown postgres "$pg"
 as_pg "$bin/initdb" -D "$pg/data" -U postgres >/dev/null 2>&1
@@ -33,3 +28,33 @@ echo "$pg:5432:inventory:camscout:right-horse-battery" >"$work/pgpass" && chmod 
 # The list tool reads as the owner: a recorder role cannot read the rows.
 as_owner() { as_pg env CAMSCOUT_CENTRAL="host=$pg dbname=inventory user=postgres" "$@"; }
 export PGPASSFILE=$work/pgpass CAMSCOUT_CENTRAL="host=$pg dbname=inventory user=camscout"
+
+# recorder NAME [FLEET]: the next runs are recorder NAME's, in a folder of its own.
+recorder() { fresh "$1"; export CAMSCOUT_RECORDER=$1; [ -z "${2:-}" ] || fleet "$2"; }
+# forwarded N: the last run's forwarding line, with no password in it.
+forwarded() { check "$1 rows forwarded, the line without a password" [ "$(grep -F '[msas]' "$dir/log" | tail -1 | sed 's/^[^]]*] //; s/ in [0-9.]* s$//')" = \
+  "[msas] $1 found media sources forwarded to user=camscout dbname=inventory host=$pg" ]; }
+# once: every row of the recorder's store is central exactly once, and marked forwarded.
+once() {
+  check "every row central exactly once, and marked forwarded" [ "$(q "SELECT string_agg(local_id::text, ',' ORDER BY local_id)
+    FROM found_media_sources WHERE store_id = '$(sqlite3 "$dir/store.db" "SELECT id FROM store_identity")'") 0" = \
+    "$(sqlite3 "$dir/store.db" "SELECT group_concat(id) || ' ' || sum(forwarded = 0) FROM (SELECT * FROM found_media_sources ORDER BY id)")" ]
+}
+# A run whose server is killed while it forwards, each insert slowed so that
+# the kill comes in the middle; then the server back as it was.
+kill_server_while_forwarding() {
+  q "CREATE FUNCTION slow() RETURNS trigger AS \$\$ BEGIN PERFORM pg_sleep(0.5); RETURN NEW; END \$\$ LANGUAGE plpgsql;
+     CREATE TRIGGER slow BEFORE INSERT ON found_media_sources FOR EACH ROW EXECUTE FUNCTION slow()"
+  lab &
+  local run=$! postmaster i
+  for i in $(seq 400); do
+    [ "$(q "SELECT count(*) FROM pg_stat_activity WHERE application_name = 'onvif_camscout' AND state = 'active'" 2>/dev/null)" = 1 ] && break
+    sleep 0.1
+  done
+  postmaster=$(head -1 "$pg/data/postmaster.pid")
+  kill -9 "$postmaster"
+  pkill -9 -P "$postmaster"
+  wait "$run"
+  start_server
+  q "DROP TRIGGER slow ON found_media_sources; DROP FUNCTION slow()"
+}
