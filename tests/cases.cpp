@@ -381,14 +381,13 @@ static const std::map<std::string, std::function<words(const std::string&)>> ver
          route_kind k = route_from_lookup(w[0] == "answered", static_cast<unsigned char>(std::stoi(w[1])), w[2] == "gateway");
          return words{route_names.at(static_cast<std::size_t>(k))}; }},
     {"route-answer", [](auto& r) {
-         std::vector<uint8_t> answer = hex_bytes(r);
-         return words{route_names.at(static_cast<std::size_t>(route_from_answer(answer.data(), answer.size())))}; }},
+         auto b = hex_bytes(r); return words{route_names.at(static_cast<std::size_t>(route_from_answer(b.data(), b.size())))}; }},
     {"route-request", [](auto& r) { route_request q = make_route_request(inet_addr(r.c_str())); return words{hex_text(&q, sizeof q)}; }},
     {"checksum", [](auto& r) { auto b = hex_bytes(r); uint16_t sum = icmp_checksum(b.data(), b.size()); return words{hex_text(&sum, 2)}; }},
     {"echo-request", [](auto& r) {
-         alignas(4) uint8_t packet[16];
-         make_echo_request(packet, static_cast<uint16_t>(std::stoi(r, nullptr, 16)));
-         return words{hex_text(packet, sizeof packet)}; }},
+         alignas(4) uint8_t p[16];
+         make_echo_request(p, static_cast<uint16_t>(std::stoi(r, nullptr, 16)));
+         return words{hex_text(p, 16)}; }},
     {"wait", neighbour_waits},
     {"path", [](auto& r) {
          std::string made = path_setting(r == "null" ? nullptr : unescape(r).c_str(), "/fallback");

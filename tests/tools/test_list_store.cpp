@@ -51,18 +51,17 @@ static std::string printed(bool migrate, const char* since, out_format format)
 
 TEST(list_store, prints_the_changes_since_the_run_before_or_a_time_and_the_newest_rows)
 {
-    const char* since_run_before = "CHANGE,MAC,ADDRESS,BEFORE,NOW\r\nmodel changed,a,10.0.0.1,M (1/3),N (1/3)\r\n"
-        "back,b,10.0.0.2,,M (1/3)\r\nnew,c,10.0.0.3,,'=C\\xff (1/3)\r\nmoved,e,10.0.0.6,10.0.0.5,10.0.0.6\r\ngone,d,10.0.0.4,M (1/3),\r\n";
     struct { bool migrate; const char* since; out_format format; const char* printed; } cases[] = {
-        {false, "", out_format::csv, since_run_before},
-        {true, "", out_format::csv, since_run_before},
+        {false, "", out_format::csv, "CHANGE,MAC,ADDRESS,BEFORE,NOW\r\nmodel changed,a,10.0.0.1,M (1/3),N (1/3)\r\n"
+            "back,b,10.0.0.2,,M (1/3)\r\nnew,c,10.0.0.3,,'=C\\xff (1/3)\r\nmoved,e,10.0.0.6,10.0.0.5,10.0.0.6\r\n"
+            "gone,d,10.0.0.4,M (1/3),\r\n"},
         {true, "2026-01-02", out_format::table, "CHANGE         MAC  ADDRESS   BEFORE   NOW\n"
             "model changed  a    10.0.0.1  M (1/3)  N (1/3)\nnew            c    10.0.0.3           =C\\xff (1/3)\n"
             "new            e    10.0.0.6           M (1/3)\ngone           d    10.0.0.4  M (1/3)  \n"},
-        {false, "2026-01-01", out_format::json, "[{\"address\":\"10.0.0.1\",\"before\":\"\",\"change\":\"new\",\"mac\":\"a\","
-            "\"now\":\"N (1/3)\"},{\"address\":\"10.0.0.2\",\"before\":\"\",\"change\":\"new\",\"mac\":\"b\",\"now\":\"M (1/3)\"},"
-            "{\"address\":\"10.0.0.3\",\"before\":\"\",\"change\":\"new\",\"mac\":\"c\",\"now\":\"=C\xEF\xBF\xBD (1/3)\","
-            "\"now_hex\":\"3d43ff2028312f3329\"},{\"address\":\"10.0.0.6\",\"before\":\"\",\"change\":\"new\",\"mac\":\"e\",\"now\":\"M (1/3)\"}]"},
+        {false, "2026-01-01", out_format::json, R"j([{"address":"10.0.0.1","before":"","change":"new","mac":"a","now":"N (1/3)"},)j"
+            R"j({"address":"10.0.0.2","before":"","change":"new","mac":"b","now":"M (1/3)"},{"address":"10.0.0.3","before":"",)j"
+            R"j("change":"new","mac":"c","now":"=C)j" "\xEF\xBF\xBD" R"j( (1/3)","now_hex":"3d43ff2028312f3329"},)j"
+            R"j({"address":"10.0.0.6","before":"","change":"new","mac":"e","now":"M (1/3)"}])j"},
         {true, nullptr, out_format::csv, "ADDRESS,MAC,PORT,BRAND,MODEL,MODEL ID,LAST SEEN\r\n10.0.0.1,a,80,2,N,1/3,2026-01-03\r\n"
             "10.0.0.2,b,80,2,M,1/3,2026-01-03\r\n10.0.0.3,c,80,2,'=C\\xff,1/3,2026-01-03\r\n10.0.0.4,d,80,2,M,1/3,2026-01-02\r\n"
             "10.0.0.6,e,80,2,M,1/3,2026-01-03\r\n"},
