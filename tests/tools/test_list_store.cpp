@@ -24,13 +24,11 @@ static const char first_version_store[] =
     " (9, '2026-01-03', 'c', '10.0.0.3', CAST(x'3d43ff' AS TEXT)); UPDATE found_media_sources SET model_id = 4294967299,"
     " brand_id = 2, port = 80";
 
-// What the tool prints of that store, migrated to today's version or not:
-// the changes since a time ("" for the run before the newest), or each MAC
-// address's newest row when since is null. JSON as one line.
+// What the tool prints of that store, migrated or not: the changes since a time ("" for the
+// run before the newest), or each MAC address's newest row when since is null. JSON as one line.
 static std::string printed(bool migrate, const char* since, out_format format)
 {
     std::string path = (std::filesystem::temp_directory_path() / ("camscout-list-" + std::to_string(getpid()))).string();
-    std::filesystem::remove(path);
     sqlite3* db = nullptr;
     sqlite3_open(path.c_str(), &db);
     std::string why = sqlite_run(db, first_version_store);
@@ -68,7 +66,16 @@ TEST(list_store, prints_the_changes_since_the_run_before_or_a_time_and_the_newes
     };
     for (auto c : cases)
         EXPECT_EQ(printed(c.migrate, c.since, c.format), c.printed) << c.migrate << " " << (c.since ? c.since : "-");
-    store_reader central;  // the central inventory's model comes as hexadecimal
+    store_reader empty, central;
+    EXPECT_EQ(open_sqlite_store("/dev/null", true, empty), "no such table: found_media_sources");
+    // The central inventory's rows come with their recorder, the model as hexadecimal.
     central.central = true;
-    EXPECT_EQ(source_row_of(central, {"r", "10.0.0.1", "a", "4d41f", "", "80", "2", "1", "3"}).model, "MA");
+    central.query = [](auto&, auto&, const result_sink& each) {
+        each({"r", "10.0.0.1", "a", "4d41f", "t", "80", "2", "1", "3"});
+        return std::string(); };
+    testing::internal::CaptureStdout();
+    print_sources(out_format::csv, true, central, "");
+    print_changes(out_format::csv, central, {{"new", "r", "a", "10.0.0.1", "", "M"}});
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "RECORDER,ADDRESS,MAC,PORT,BRAND,MODEL,MODEL ID,LAST SEEN\r\n"
+        "r,10.0.0.1,a,80,2,MA,1/3,t\r\nRECORDER,CHANGE,MAC,ADDRESS,BEFORE,NOW\r\nr,new,a,10.0.0.1,,M\r\n");
 }
