@@ -1,15 +1,55 @@
-// The list tool on a small store on disk: the two runs --changes compares,
-// in a first-version store and a migrated one, and the rows as printed.
+// The list tool: the comparison of two runs without a store, then the tool
+// on a small store on disk: the two runs --changes compares, in a
+// first-version store and a migrated one, and the rows as printed.
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <sstream>
 
 #include "../../tools/list/print_rows.h"
 #include "host/store/sqlite_query.h"
 #include "host/store/store_schema.h"
+
+// "mac address model", and in the newest run "+" when a run before the
+// compared one saw the MAC address.
+static std::string changes(const std::vector<std::string>& earlier, const std::vector<std::string>& newest)
+{
+    auto device = [](const std::string& text, bool& seen) {
+        source_row r;
+        std::string mark;
+        std::istringstream(text) >> r.mac >> r.address >> r.model >> mark;
+        seen = mark == "+";
+        return r;
+    };
+    std::vector<source_row> before;
+    std::vector<newest_device> now;
+    bool seen = false;
+    for (const std::string& e : earlier)
+        before.push_back(device(e, seen));
+    for (const std::string& n : newest)
+        now.push_back({device(n, seen), seen});
+    std::string out;
+    for (const source_change& c : compare_runs(before, now))
+        out += c.kind + " " + c.mac + " " + c.address + " " + c.before + ">" + c.now + "; ";
+    return out;
+}
+
+// Each kind of change alone is read from the store below.
+TEST(compare_runs, a_device_new_at_an_address_replaces_one_there_and_the_others_are_gone)
+{
+    struct { std::vector<std::string> earlier, newest; std::string changes; } cases[] = {
+        {{"a 10.0.0.1 M"}, {"b 10.0.0.1 M +"}, "replaced b 10.0.0.1 a>b; "},
+        // Two devices at a factory-default address, one there now.
+        {{"a 10.0.0.1 M", "c 10.0.0.1 M"}, {"b 10.0.0.1 M"}, "replaced b 10.0.0.1 a>b; gone c 10.0.0.1 M (0/0)>; "},
+        // The address taken by a device that moved there: the one before is gone.
+        {{"a 10.0.0.1 M", "b 10.0.0.2 M"}, {"b 10.0.0.1 M"}, "moved b 10.0.0.1 10.0.0.2>10.0.0.1; gone a 10.0.0.1 M (0/0)>; "},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(changes(c.earlier, c.newest), c.changes) << c.changes;
+}
 
 // Three runs a day apart: a stays and its model changes, b misses the
 // second run, c is new with a model that is not UTF-8, d goes, e moves.
