@@ -199,14 +199,30 @@ static words show_interfaces(const std::string&)
     return out;
 }
 
+// Bytes from hexadecimal, a space between any two ignored.
+static std::vector<uint8_t> hex_bytes(const std::string& text)
+{
+    std::vector<uint8_t> out;
+    for (std::size_t i = 0; i + 1 < text.size(); i += text[i] == ' ' ? 1 : 2)
+        if (text[i] != ' ')
+            out.push_back(static_cast<uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
+    return out;
+}
+
+static std::string hex_text(const void* bytes, std::size_t n)
+{
+    std::string out;
+    for (std::size_t i = 0; i < n; ++i)
+        for (int shift : {4, 0})
+            out += "0123456789abcdef"[static_cast<const uint8_t*>(bytes)[i] >> shift & 15];
+    return out;
+}
+
 static words echo_reply(const std::string& r, bool with_ip_header)
 {
     words w = split(r, 2);
-    std::string bytes;
-    for (std::size_t i = 0; i + 1 < w[1].size(); i += 2)
-        bytes += static_cast<char>(std::stoi(w[1].substr(i, 2), nullptr, 16));
-    bool reply = is_echo_reply(reinterpret_cast<const uint8_t*>(bytes.data()), bytes.size(), with_ip_header,
-                               static_cast<uint16_t>(std::stoi(w[0], nullptr, 16)));
+    std::vector<uint8_t> bytes = hex_bytes(w[1]);
+    bool reply = is_echo_reply(bytes.data(), bytes.size(), with_ip_header, static_cast<uint16_t>(std::stoi(w[0], nullptr, 16)));
     return {reply ? "an echo reply" : "not an echo reply"};
 }
 
@@ -364,6 +380,14 @@ static const std::map<std::string, std::function<words(const std::string&)>> ver
          words w = split(r, 3);
          route_kind k = route_from_lookup(w[0] == "answered", static_cast<unsigned char>(std::stoi(w[1])), w[2] == "gateway");
          return words{route_names.at(static_cast<std::size_t>(k))}; }},
+    {"route-answer", [](auto& r) {
+         auto b = hex_bytes(r); return words{route_names.at(static_cast<std::size_t>(route_from_answer(b.data(), b.size())))}; }},
+    {"route-request", [](auto& r) { route_request q = make_route_request(inet_addr(r.c_str())); return words{hex_text(&q, sizeof q)}; }},
+    {"checksum", [](auto& r) { auto b = hex_bytes(r); uint16_t sum = icmp_checksum(b.data(), b.size()); return words{hex_text(&sum, 2)}; }},
+    {"echo-request", [](auto& r) {
+         alignas(4) uint8_t p[16];
+         make_echo_request(p, static_cast<uint16_t>(std::stoi(r, nullptr, 16)));
+         return words{hex_text(p, 16)}; }},
     {"wait", neighbour_waits},
     {"path", [](auto& r) {
          std::string made = path_setting(r == "null" ? nullptr : unescape(r).c_str(), "/fallback");

@@ -161,6 +161,8 @@ TEST_F(msas, no_writer_thread_means_nothing_stored_and_the_run_goes_on)
     std::string text = read_file(log);
     EXPECT_NE(text.find("[msas] cannot start the store writer, nothing will be stored in"), std::string::npos) << text;
     EXPECT_NE(text.find("[msas] 10.0.0.9 (02:00:00:00:00:09) not stored"), std::string::npos) << text;
+    log_Debug("%s", std::string(9000, 'x').c_str());  // cut to the logger's line of 8191 characters
+    EXPECT_NE(read_file(log).find(" " + std::string(8191, 'x') + "\n"), std::string::npos);
 }
 
 // The settings are read at start-up, so the lock folder is the default or

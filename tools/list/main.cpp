@@ -11,6 +11,7 @@
 #include "host/store/central_text.h"
 #include "host/store/utc_time.h"
 #include "output.h"
+#include "print_rows.h"
 #include "rows.h"
 
 static const char usage[] =
@@ -74,61 +75,6 @@ static std::string parse(int argc, char** argv, options& o)
     return "";
 }
 
-static std::string model_id(const source_row& r)
-{
-    return std::to_string(r.model_brand) + "/" + std::to_string(r.model_no);
-}
-
-static std::vector<std::string> headings(const store_reader& store, std::vector<std::string> names)
-{
-    if (store.central)
-        names.insert(names.begin(), "RECORDER");  // the central inventory's rows come with their recorder
-    return names;
-}
-
-static std::string print_sources(const options& o, const store_reader& store)
-{
-    std::string sql = "SELECT " + store.columns + " FROM " +
-                      (o.all ? "found_media_sources ORDER BY " + store.order_all : "media_sources ORDER BY " + store.order_newest);
-    auto items = [&](const item_sink& each) {
-        return store.query(sql, {}, [&](const result_row& row) {
-            source_row r = source_row_of(store, row);
-            std::vector<std::string> cells = {r.address, r.mac, std::to_string(r.port), std::to_string(r.brand),
-                                              r.model, model_id(r), r.found_at};
-            if (store.central)
-                cells.insert(cells.begin(), r.recorder);
-            nlohmann::json j = {{"port", r.port}, {"brand", r.brand}, {"last_seen", r.found_at},
-                                {"model_id", {{"brand", r.model_brand}, {"model", r.model_no}}}};
-            for (auto [key, text] : {std::pair{"address", &r.address}, {"mac", &r.mac}, {"model", &r.model}})
-                put_text(j, key, *text);
-            if (store.central)
-                put_text(j, "recorder", r.recorder);
-            each(cells, j);
-        });
-    };
-    return print_items(o.format, headings(store, {"ADDRESS", "MAC", "PORT", "BRAND", "MODEL", "MODEL ID", "LAST SEEN"}),
-                       items, "no media sources found yet in " + o.name);
-}
-
-static void print_changes(const options& o, const store_reader& store, const std::vector<source_change>& changes)
-{
-    auto items = [&](const item_sink& each) {
-        for (const source_change& c : changes) {
-            std::vector<std::string> cells = {c.kind, c.mac, c.address, c.before, c.now};
-            if (store.central)
-                cells.insert(cells.begin(), c.recorder);
-            nlohmann::json j = {{"change", c.kind}};
-            for (auto [key, text] : {std::pair{"mac", &c.mac}, {"address", &c.address}, {"before", &c.before},
-                                     {"now", &c.now}, {"recorder", &c.recorder}})
-                if (!text->empty() || key != std::string("recorder"))
-                    put_text(j, key, *text);
-            each(cells, j);
-        }
-        return std::string();
-    };
-    print_items(o.format, headings(store, {"CHANGE", "MAC", "ADDRESS", "BEFORE", "NOW"}), items, "no changes");
-}
-
 // As the database's owner: the central schema made or migrated.
 static int set_up(const std::string& conninfo, const std::string& name)
 {
@@ -165,7 +111,7 @@ int main(int argc, char** argv)
     if (why.empty() && (o.changes || o.format == out_format::table))
         why = store.query(store.snapshot, {}, [](const result_row&) {});
     if (why.empty())
-        why = o.changes ? read_changes(store, o.since, changes) : print_sources(o, store);
+        why = o.changes ? read_changes(store, o.since, changes) : print_sources(o.format, o.all, store, o.name);
     if (!why.empty()) {
         std::fprintf(stderr, "onvif_camscout_list: cannot read %s: %s\n", o.name.c_str(), why.c_str());
         return o.changes ? 2 : 1;
@@ -173,6 +119,6 @@ int main(int argc, char** argv)
     if (!o.changes)
         return 0;
     // As diff: 0 when nothing changed, 1 when something did.
-    print_changes(o, store, changes);
+    print_changes(o.format, store, changes);
     return changes.empty() ? 0 : 1;
 }

@@ -60,30 +60,11 @@ static void open_ping_socket(ping_socket& s)
     }
 }
 
-static uint16_t icmp_checksum(const uint8_t* data, size_t len)
-{
-    uint32_t sum = 0;
-    for (size_t i = 0; i + 1 < len; i += 2)
-        sum += static_cast<uint32_t>(data[i] << 8 | data[i + 1]);
-    if (len & 1)
-        sum += static_cast<uint32_t>(data[len - 1] << 8);
-    while (sum >> 16)
-        sum = (sum & 0xffff) + (sum >> 16);
-    return htons(static_cast<uint16_t>(~sum));
-}
-
 static void send_echo(const ping_socket& s, const sockaddr_in& to, uint16_t id)
 {
-    uint8_t packet[16] = {};
-    if (!s.icmp) {
-        sendto(s.fd, packet, sizeof packet, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
-        return;
-    }
-    icmphdr* h = reinterpret_cast<icmphdr*>(packet);
-    h->type = ICMP_ECHO;
-    h->un.echo.id = htons(id);
-    h->un.echo.sequence = htons(1);
-    h->checksum = icmp_checksum(packet, sizeof packet);
+    alignas(icmphdr) uint8_t packet[16] = {};
+    if (s.icmp)
+        make_echo_request(packet, id);
     sendto(s.fd, packet, sizeof packet, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
 }
 
@@ -140,20 +121,7 @@ static bool neighbour_complete(int fd, const sockaddr_in& addr)
 // so the address gets the bounded wait rather than none.
 static route_kind kernel_route(in_addr_t addr)
 {
-    struct {
-        nlmsghdr h;
-        rtmsg r;
-        rtattr a;
-        in_addr_t dst;
-    } req{};
-    req.h.nlmsg_len = sizeof req;
-    req.h.nlmsg_type = RTM_GETROUTE;
-    req.h.nlmsg_flags = NLM_F_REQUEST;
-    req.r.rtm_family = AF_INET;
-    req.r.rtm_dst_len = 32;
-    req.a.rta_type = RTA_DST;
-    req.a.rta_len = RTA_LENGTH(sizeof addr);
-    req.dst = addr;
+    route_request req = make_route_request(addr);
     int fd = socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
     if (fd < 0)
         return route_kind::on_link;
@@ -162,17 +130,7 @@ static route_kind kernel_route(in_addr_t addr)
     alignas(nlmsghdr) char reply[4096];
     ssize_t n = send(fd, &req, sizeof req, 0) == sizeof req ? recv(fd, reply, sizeof reply, 0) : -1;
     close(fd);
-    if (n < 0)
-        return route_kind::on_link;
-    const nlmsghdr* h = reinterpret_cast<const nlmsghdr*>(reply);
-    if (!NLMSG_OK(h, static_cast<unsigned>(n)) || h->nlmsg_type != RTM_NEWROUTE)
-        return route_from_lookup(false, 0, false);  // an error: no route
-    const rtmsg* r = static_cast<const rtmsg*>(NLMSG_DATA(h));
-    bool gateway = false;
-    int left = static_cast<int>(RTM_PAYLOAD(h));
-    for (const rtattr* a = RTM_RTA(r); RTA_OK(a, left); a = RTA_NEXT(a, left))
-        gateway = gateway || a->rta_type == RTA_GATEWAY;
-    return route_from_lookup(true, r->rtm_type, gateway);
+    return n < 0 ? route_kind::on_link : route_from_answer(reply, static_cast<size_t>(n));
 }
 
 int ping(const char* address, int timeout_ms, char*)

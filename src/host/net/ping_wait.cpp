@@ -18,6 +18,33 @@ route_kind route_from_lookup(bool answered, unsigned char route_type, bool has_g
     return has_gateway ? route_kind::via_gateway : route_kind::on_link;
 }
 
+route_request make_route_request(in_addr_t addr)
+{
+    route_request req{};
+    req.h.nlmsg_len = sizeof req;
+    req.h.nlmsg_type = RTM_GETROUTE;
+    req.h.nlmsg_flags = NLM_F_REQUEST;
+    req.r.rtm_family = AF_INET;
+    req.r.rtm_dst_len = 32;
+    req.a.rta_type = RTA_DST;
+    req.a.rta_len = RTA_LENGTH(sizeof addr);
+    req.dst = addr;
+    return req;
+}
+
+route_kind route_from_answer(const void* answer, size_t n)
+{
+    const nlmsghdr* h = static_cast<const nlmsghdr*>(answer);
+    if (!NLMSG_OK(h, static_cast<unsigned>(n)) || h->nlmsg_type != RTM_NEWROUTE)
+        return route_from_lookup(false, 0, false);  // an error: no route
+    const rtmsg* r = static_cast<const rtmsg*>(NLMSG_DATA(h));
+    bool gateway = false;
+    int left = static_cast<int>(RTM_PAYLOAD(h));
+    for (const rtattr* a = RTM_RTA(r); RTA_OK(a, left); a = RTA_NEXT(a, left))
+        gateway = gateway || a->rta_type == RTA_GATEWAY;
+    return route_from_lookup(true, r->rtm_type, gateway);
+}
+
 bool neighbour_wait::wait(route_kind route, int timeout_ms, const neighbour_watch& watch)
 {
     if (route != route_kind::on_link)

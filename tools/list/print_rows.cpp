@@ -1,0 +1,56 @@
+#include "print_rows.h"
+
+static std::string model_id(const source_row& r)
+{
+    return std::to_string(r.model_brand) + "/" + std::to_string(r.model_no);
+}
+
+static std::vector<std::string> headings(const store_reader& store, std::vector<std::string> names)
+{
+    if (store.central)
+        names.insert(names.begin(), "RECORDER");  // the central inventory's rows come with their recorder
+    return names;
+}
+
+std::string print_sources(out_format format, bool all, const store_reader& store, const std::string& name)
+{
+    std::string sql = "SELECT " + store.columns + " FROM " +
+                      (all ? "found_media_sources ORDER BY " + store.order_all : "media_sources ORDER BY " + store.order_newest);
+    auto items = [&](const item_sink& each) {
+        return store.query(sql, {}, [&](const result_row& row) {
+            source_row r = source_row_of(store, row);
+            std::vector<std::string> cells = {r.address, r.mac, std::to_string(r.port), std::to_string(r.brand),
+                                              r.model, model_id(r), r.found_at};
+            if (store.central)
+                cells.insert(cells.begin(), r.recorder);
+            nlohmann::json j = {{"port", r.port}, {"brand", r.brand}, {"last_seen", r.found_at},
+                                {"model_id", {{"brand", r.model_brand}, {"model", r.model_no}}}};
+            for (auto [key, text] : {std::pair{"address", &r.address}, {"mac", &r.mac}, {"model", &r.model}})
+                put_text(j, key, *text);
+            if (store.central)
+                put_text(j, "recorder", r.recorder);
+            each(cells, j);
+        });
+    };
+    return print_items(format, headings(store, {"ADDRESS", "MAC", "PORT", "BRAND", "MODEL", "MODEL ID", "LAST SEEN"}),
+                       items, "no media sources found yet in " + name);
+}
+
+void print_changes(out_format format, const store_reader& store, const std::vector<source_change>& changes)
+{
+    auto items = [&](const item_sink& each) {
+        for (const source_change& c : changes) {
+            std::vector<std::string> cells = {c.kind, c.mac, c.address, c.before, c.now};
+            if (store.central)
+                cells.insert(cells.begin(), c.recorder);
+            nlohmann::json j = {{"change", c.kind}};
+            for (auto [key, text] : {std::pair{"mac", &c.mac}, {"address", &c.address}, {"before", &c.before},
+                                     {"now", &c.now}, {"recorder", &c.recorder}})
+                if (!text->empty() || key != std::string("recorder"))
+                    put_text(j, key, *text);
+            each(cells, j);
+        }
+        return std::string();
+    };
+    print_items(format, headings(store, {"CHANGE", "MAC", "ADDRESS", "BEFORE", "NOW"}), items, "no changes");
+}
