@@ -46,18 +46,14 @@ length() {
 ends() { check "the log ends with $1" [ "$(grep -v reentried "$dir/log" | tail -2 | cut -d' ' -f3- | tr '\n' '|')" = "$1" ]; }
 # same FILE COMMAND...: the command's output is the file.
 same() { local file=$1; shift; check "$1 shows what $file holds" diff -u "$here/$file" <("$@" 2>&1); }
-# listings: what the list tool shows of the changes test's store, the
-# found_at times masked; the odd texts (44/6) once in each form, the table's
-# rows once.
+# listings: the migrated store's runs and the changes the list tool shows
+# of the changes test's store.
 listings() {
   echo "== the first version's runs, migrated: grouped by process, from their first row"
   sqlite3 "$dir/store.db" "PRAGMA user_version; SELECT DISTINCT run_pid, run_started FROM found_media_sources WHERE run_pid IN (4001, 4002)"
-  for args in "--changes" "--changes --since 2026-01-01T12:00" "" "--csv"; do
-    echo "== onvif_camscout_list $args"
-    "$list" --store "$dir/store.db" $args | sed -E 's/20[0-9]{2}-[0-9T:.-]+Z/TIME/g' |
-      case $args in *since*) grep -v '(44/6) *$' ;; --csv) awk 'NR == 1 || /,44\/6,/' ;; *) cat ;; esac
-    echo "exit ${PIPESTATUS[0]}"
-  done
+  echo "== onvif_camscout_list --changes"
+  "$list" --store "$dir/store.db" --changes
+  echo "exit $?"
 }
 udp() { awk -v name="$2" '$1 == "Udp:" && !h { for (i = 2; i <= NF; i++) c[$i] = i; h = 1; next }
                           $1 == "Udp:" && h { print $c[name] }' "$dir/$1"; }
