@@ -1,6 +1,6 @@
 // The central inventory's parts that need no server: what is shown of a
-// connection string and of libpq's errors, the TLS default, the batch
-// statement, and the store's identity and forwarded mark.
+// connection string and of libpq's errors, the TLS default, and the
+// store's identity and forwarded mark.
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
 #include <sqlite3.h>
@@ -79,13 +79,6 @@ TEST(central, verified_tls_over_tcp_unless_asked_otherwise)
     EXPECT_EQ(hosts_to_look_up("host=db.example,/run/pg", {}), "db.example,/run/pg");
     EXPECT_EQ(hosts_to_look_up("host=db.example hostaddr=10.0.0.1", {}), "");
     EXPECT_EQ(hosts_to_look_up("host=db.example", {nullptr, nullptr, nullptr, "inventory"}), "");
-}
-
-TEST(central, batch_is_one_statement_with_a_parameter_per_column)
-{
-    std::string sql = central_insert_sql(2);
-    EXPECT_NE(sql.find("$14),($15,"), std::string::npos);
-    EXPECT_EQ(sql.substr(sql.rfind("$")), "$28) ON CONFLICT DO NOTHING");
 }
 
 // A store's identity is made once and kept; a store that forwarded under
