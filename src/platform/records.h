@@ -114,6 +114,15 @@ struct t_network_netmgr_bridge {
     netmgr_text text_35_36[2];
 };
 
+// As documented: 64-byte texts, each member at (its number - 1) * 64 plus
+// 4 bytes for each scalar before it.
+static_assert(sizeof(t_network_netmgr_wired) == 31 * 64 + 4 * 4 && offsetof(t_network_netmgr_wired, dev_name) == 13 * 64 + 4);
+static_assert(offsetof(t_network_netmgr_wired, state) == 17 * 64 + 8 && offsetof(t_network_netmgr_wired, ipv4_addr) == 19 * 64 + 8);
+static_assert(sizeof(t_network_netmgr_wireless) == 21 * 64 + 2 * 4 && offsetof(t_network_netmgr_wireless, state) == 10 * 64 + 4);
+static_assert(offsetof(t_network_netmgr_wireless, ipv4_addr) == 12 * 64 + 4 && offsetof(t_network_netmgr_wireless, dev_name) == 17 * 64 + 8);
+static_assert(sizeof(t_network_netmgr_bridge) == 36 * 64 + 4 && offsetof(t_network_netmgr_bridge, dev_name) == 0);
+static_assert(offsetof(t_network_netmgr_bridge, state) == 23 * 64 + 4 && offsetof(t_network_netmgr_bridge, ipv4_addr) == 33 * 64 + 4);
+
 struct t_network_netmgr_net_list {
     std::vector<t_network_netmgr_wired> wired;
     std::vector<t_network_netmgr_wireless> wireless;
