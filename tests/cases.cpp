@@ -363,15 +363,6 @@ static const std::map<std::string, std::function<words(const std::string&)>> ver
          info->port = 8080;
          store_dev_info(std::move(info));
          return words{}; }},
-    {"create", [](auto& r) {
-         words w = split(r, 2);
-         dev_info_ptr info = create_dev_info(inet_addr(w[0].c_str()), w[1].c_str());
-         TMediaSourceDevInfo rest = *info;
-         std::memset(rest.ip_addr, 0, sizeof rest.ip_addr);
-         std::memset(rest.mac_addr, 0, sizeof rest.mac_addr);
-         bool zero = rest.model_id == 0 && rest.model[0] == 0 &&
-                     std::all_of(rest.unused2, rest.unused2 + sizeof rest.unused2, [](uint8_t b) { return b == 0; });
-         return words{record_text(*info) + (zero ? " rest zero" : " rest not zero")}; }},
     {"ifaddr", add_ifaddr},
     {"interfaces", show_interfaces},
     {"echo", [](auto& r) { return echo_reply(r, false); }},
