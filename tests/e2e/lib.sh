@@ -13,17 +13,12 @@ check() {  # check DESCRIPTION COMMAND...
   if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
 }
 
-# Sanitizer reports of a sanitized build go to files in the work folder,
-# since the daemon's standard streams are gone once it daemonises.
-sanitizer_reports_to() {
-  export ASAN_OPTIONS="log_path=$1/sanitizer:detect_leaks=0" UBSAN_OPTIONS="log_path=$1/sanitizer:print_stacktrace=1"
-}
-
 # A work folder for the lab's files, removed at exit with any sibling
-# "$work-*" folders a test makes; sanitizer reports go into it.
+# "$work-*" folders a test makes. A sanitized daemon's reports go into it,
+# since its standard streams are gone once it daemonises.
 work=$(mktemp -d /tmp/camscout-e2e.XXXXXX)
 trap "rm -rf '$work' '$work'-*" EXIT
-sanitizer_reports_to "$work"
+export ASAN_OPTIONS="log_path=$work/sanitizer:detect_leaks=0" UBSAN_OPTIONS="log_path=$work/sanitizer:print_stacktrace=1"
 
 finish() {
   if ls "$work"/sanitizer.* >/dev/null 2>&1; then
