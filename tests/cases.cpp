@@ -100,6 +100,14 @@ static std::string probe_match(const std::string& fields)
     return m + "</" + p + "ProbeMatch></" + p + "ProbeMatches></s:Body></s:Envelope>";
 }
 
+static std::string seen_addrs()
+{
+    std::string addrs;
+    for (uint64_t a : seen_responder_addrs)
+        addrs += " " + std::to_string(a);
+    return addrs;
+}
+
 static std::string record_text(const TMediaSourceDevInfo& r)
 {
     return std::string("record ") + r.ip_addr + " " + r.mac_addr + " port=" + std::to_string(r.port) +
@@ -206,15 +214,6 @@ static std::vector<uint8_t> hex_bytes(const std::string& text)
     for (std::size_t i = 0; i + 1 < text.size(); i += text[i] == ' ' ? 1 : 2)
         if (text[i] != ' ')
             out.push_back(static_cast<uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
-    return out;
-}
-
-static std::string hex_text(const void* bytes, std::size_t n)
-{
-    std::string out;
-    for (std::size_t i = 0; i < n; ++i)
-        for (int shift : {4, 0})
-            out += "0123456789abcdef"[static_cast<const uint8_t*>(bytes)[i] >> shift & 15];
     return out;
 }
 
@@ -345,17 +344,11 @@ static const std::map<std::string, std::function<words(const std::string&)>> ver
     {"known", [](auto& r) {
          words w = split(r, 2);
          bool known = is_known_responder(inet_addr(w[0].c_str()), probe_match(w[1]).c_str());
-         std::string keys = known ? "known; keys" : "new; keys";
-         for (uint64_t a : seen_responder_addrs)
-             keys += " " + std::to_string(a);
+         std::string keys = (known ? "known; keys" : "new; keys") + seen_addrs();
          for (const std::string& k : seen_channel_keys)
              keys += " " + k;
          return words{keys}; }},
-    {"seen", [](auto&) {
-         std::string addrs = "seen";
-         for (uint64_t a : seen_responder_addrs)
-             addrs += " " + std::to_string(a);
-         return words{addrs}; }},
+    {"seen", [](auto&) { return words{"seen" + seen_addrs()}; }},
     {"store", [](auto& r) {
          words w = split(r, 3);
          dev_info_ptr info = create_dev_info(inet_addr(w[0].c_str()), w[1].c_str());
@@ -373,12 +366,12 @@ static const std::map<std::string, std::function<words(const std::string&)>> ver
          return words{route_names.at(static_cast<std::size_t>(k))}; }},
     {"route-answer", [](auto& r) {
          auto b = hex_bytes(r); return words{route_names.at(static_cast<std::size_t>(route_from_answer(b.data(), b.size())))}; }},
-    {"route-request", [](auto& r) { route_request q = make_route_request(inet_addr(r.c_str())); return words{hex_text(&q, sizeof q)}; }},
-    {"checksum", [](auto& r) { auto b = hex_bytes(r); uint16_t sum = icmp_checksum(b.data(), b.size()); return words{hex_text(&sum, 2)}; }},
+    {"route-request", [](auto& r) { route_request q = make_route_request(inet_addr(r.c_str())); return words{fake::hex(&q, sizeof q)}; }},
+    {"checksum", [](auto& r) { auto b = hex_bytes(r); uint16_t sum = icmp_checksum(b.data(), b.size()); return words{fake::hex(&sum, 2)}; }},
     {"echo-request", [](auto& r) {
          alignas(4) uint8_t p[16];
          make_echo_request(p, static_cast<uint16_t>(std::stoi(r, nullptr, 16)));
-         return words{hex_text(p, 16)}; }},
+         return words{fake::hex(p, 16)}; }},
     {"wait", neighbour_waits},
     {"path", [](auto& r) {
          std::string made = path_setting(r == "null" ? nullptr : unescape(r).c_str(), "/fallback");

@@ -20,7 +20,7 @@ platform_state state;
 static std::string text_of(const std::string& s) { return s; }
 static std::string text_of(long long n) { return std::to_string(n); }
 
-static std::string hex(const void* bytes, size_t n)
+std::string hex(const void* bytes, size_t n)
 {
     std::string h;
     for (size_t i = 0; i < n; ++i) {
