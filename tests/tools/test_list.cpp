@@ -1,66 +1,32 @@
-// The list tool: the comparison of two runs without a store, then the tool
-// on a small store on disk: the two runs --changes compares, in a
-// first-version store and a migrated one, and the rows as printed.
+// The list tool on a small store on disk: the two runs --changes compares,
+// in a first-version store and a migrated one, each kind of change, and the
+// rows as printed.
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <sstream>
 
 #include "../../tools/list/print_rows.h"
 #include "host/store/sqlite_query.h"
 #include "host/store/store_schema.h"
 
-// "mac address model", and in the newest run "+" when a run before the
-// compared one saw the MAC address.
-static std::string changes(const std::vector<std::string>& earlier, const std::vector<std::string>& newest)
-{
-    auto device = [](const std::string& text, bool& seen) {
-        source_row r;
-        std::string mark;
-        std::istringstream(text) >> r.mac >> r.address >> r.model >> mark;
-        seen = mark == "+";
-        return r;
-    };
-    std::vector<source_row> before;
-    std::vector<newest_device> now;
-    bool seen = false;
-    for (const std::string& e : earlier)
-        before.push_back(device(e, seen));
-    for (const std::string& n : newest)
-        now.push_back({device(n, seen), seen});
-    std::string out;
-    for (const source_change& c : compare_runs(before, now))
-        out += c.kind + " " + c.mac + " " + c.address + " " + c.before + ">" + c.now + "; ";
-    return out;
-}
-
-// Each kind of change alone is read from the store below.
-TEST(compare_runs, a_device_new_at_an_address_replaces_one_there_and_the_others_are_gone)
-{
-    struct { std::vector<std::string> earlier, newest; std::string changes; } cases[] = {
-        {{"a 10.0.0.1 M"}, {"b 10.0.0.1 M +"}, "replaced b 10.0.0.1 a>b; "},
-        // Two devices at a factory-default address, one there now.
-        {{"a 10.0.0.1 M", "c 10.0.0.1 M"}, {"b 10.0.0.1 M"}, "replaced b 10.0.0.1 a>b; gone c 10.0.0.1 M (0/0)>; "},
-        // The address taken by a device that moved there: the one before is gone.
-        {{"a 10.0.0.1 M", "b 10.0.0.2 M"}, {"b 10.0.0.1 M"}, "moved b 10.0.0.1 10.0.0.2>10.0.0.1; gone a 10.0.0.1 M (0/0)>; "},
-    };
-    for (const auto& c : cases)
-        EXPECT_EQ(changes(c.earlier, c.newest), c.changes) << c.changes;
-}
-
-// Three runs a day apart: a stays and its model changes, b misses the
-// second run, c is new with a model that is not UTF-8, d goes, e moves.
+// Three runs a day apart. Against the run before: a stays and its model
+// changes, b is back, c is new with a model that is not UTF-8, e moves to
+// where i was (i is gone, e is not a replacement), f takes the address d and
+// h shared (f replaces d, though seen before; h is gone). Against the first
+// run, f moved there and d is gone.
 static const char first_version_store[] =
     "PRAGMA synchronous = OFF; CREATE TABLE found_media_sources (id INTEGER PRIMARY KEY, found_at TEXT, run_pid INTEGER,"
     " model_id INTEGER, model TEXT, ip_addr TEXT, mac_addr TEXT, brand_id INTEGER, port INTEGER, record BLOB);"
     "CREATE VIEW media_sources AS SELECT * FROM found_media_sources WHERE id IN (SELECT MAX(id) FROM found_media_sources"
     " GROUP BY mac_addr); INSERT INTO found_media_sources (run_pid, found_at, mac_addr, ip_addr, model) VALUES"
     " (7, '2026-01-01', 'a', '10.0.0.1', 'M'), (7, '2026-01-01', 'b', '10.0.0.2', 'M'), (7, '2026-01-01', 'd', '10.0.0.4', 'M'),"
+    " (7, '2026-01-01', 'f', '10.0.0.8', 'M'), (8, '2026-01-02', 'h', '10.0.0.4', 'M'), (8, '2026-01-02', 'i', '10.0.0.6', 'M'),"
     " (8, '2026-01-02', 'a', '10.0.0.1', 'M'), (8, '2026-01-02', 'd', '10.0.0.4', 'M'), (8, '2026-01-02', 'e', '10.0.0.5', 'M'),"
     " (9, '2026-01-03', 'a', '10.0.0.1', 'N'), (9, '2026-01-03', 'b', '10.0.0.2', 'M'), (9, '2026-01-03', 'e', '10.0.0.6', 'M'),"
+    " (9, '2026-01-03', 'f', '10.0.0.4', 'M'),"
     " (9, '2026-01-03', 'c', '10.0.0.3', CAST(x'3d43ff' AS TEXT)); UPDATE found_media_sources SET model_id = 4294967299,"
     " brand_id = 2, port = 80";
 
@@ -92,16 +58,19 @@ TEST(list_store, prints_the_changes_since_the_run_before_or_a_time_and_the_newes
     struct { bool migrate; const char* since; out_format format; const char* printed; } cases[] = {
         {false, "", out_format::csv, "CHANGE,MAC,ADDRESS,BEFORE,NOW\r\nmodel changed,a,10.0.0.1,M (1/3),N (1/3)\r\n"
             "back,b,10.0.0.2,,M (1/3)\r\nnew,c,10.0.0.3,,'=C\\xff (1/3)\r\nmoved,e,10.0.0.6,10.0.0.5,10.0.0.6\r\n"
-            "gone,d,10.0.0.4,M (1/3),\r\n"},
-        {true, "2026-01-02", out_format::table, "CHANGE         MAC  ADDRESS   BEFORE   NOW\n"
-            "model changed  a    10.0.0.1  M (1/3)  N (1/3)\nnew            c    10.0.0.3           =C\\xff (1/3)\n"
-            "new            e    10.0.0.6           M (1/3)\ngone           d    10.0.0.4  M (1/3)  \n"},
+            "replaced,f,10.0.0.4,d,f\r\ngone,h,10.0.0.4,M (1/3),\r\ngone,i,10.0.0.6,M (1/3),\r\n"},
+        {true, "2026-01-02", out_format::table, "CHANGE         MAC  ADDRESS   BEFORE    NOW\n"
+            "model changed  a    10.0.0.1  M (1/3)   N (1/3)\nnew            c    10.0.0.3            =C\\xff (1/3)\n"
+            "new            e    10.0.0.6            M (1/3)\nmoved          f    10.0.0.4  10.0.0.8  10.0.0.4\n"
+            "gone           d    10.0.0.4  M (1/3)   \n"},
         {false, "2026-01-01", out_format::json, R"j([{"address":"10.0.0.1","before":"","change":"new","mac":"a","now":"N (1/3)"},)j"
             R"j({"address":"10.0.0.2","before":"","change":"new","mac":"b","now":"M (1/3)"},{"address":"10.0.0.3","before":"",)j"
             R"j("change":"new","mac":"c","now":"=C)j" "\xEF\xBF\xBD" R"j( (1/3)","now_hex":"3d43ff2028312f3329"},)j"
-            R"j({"address":"10.0.0.6","before":"","change":"new","mac":"e","now":"M (1/3)"}])j"},
+            R"j({"address":"10.0.0.6","before":"","change":"new","mac":"e","now":"M (1/3)"},)j"
+            R"j({"address":"10.0.0.4","before":"","change":"new","mac":"f","now":"M (1/3)"}])j"},
         {true, nullptr, out_format::csv, "ADDRESS,MAC,PORT,BRAND,MODEL,MODEL ID,LAST SEEN\r\n10.0.0.1,a,80,2,N,1/3,2026-01-03\r\n"
-            "10.0.0.2,b,80,2,M,1/3,2026-01-03\r\n10.0.0.3,c,80,2,'=C\\xff,1/3,2026-01-03\r\n10.0.0.4,d,80,2,M,1/3,2026-01-02\r\n"
+            "10.0.0.2,b,80,2,M,1/3,2026-01-03\r\n10.0.0.3,c,80,2,'=C\\xff,1/3,2026-01-03\r\n10.0.0.4,h,80,2,M,1/3,2026-01-02\r\n"
+            "10.0.0.4,d,80,2,M,1/3,2026-01-02\r\n10.0.0.4,f,80,2,M,1/3,2026-01-03\r\n10.0.0.6,i,80,2,M,1/3,2026-01-02\r\n"
             "10.0.0.6,e,80,2,M,1/3,2026-01-03\r\n"},
     };
     for (auto c : cases)
