@@ -129,8 +129,7 @@ static int& setting(const std::string& name)
         {"net_list", &fake::platform_state::net_list_result}, {"dev_name_list", &fake::platform_state::dev_name_list},
         {"fork", &fake::platform_state::fork}, {"thread", &fake::platform_state::thread}, {"defer", &fake::platform_state::defer},
         {"socket", &fake::platform_state::socket}, {"fail_sockopt", &fake::platform_state::fail_sockopt},
-        {"fail_send", &fake::platform_state::fail_send}, {"recv", &fake::platform_state::recv},
-        {"selects", &fake::platform_state::selects_per_run}};
+        {"fail_send", &fake::platform_state::fail_send}, {"recv", &fake::platform_state::recv}};
     if (name == "onvif_socket" || name == "max_fd")
         return name == "max_fd" ? max_fd : onvif_socket;
     return fake::state.*ints.at(name);

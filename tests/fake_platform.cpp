@@ -180,13 +180,12 @@ ssize_t os_sendto(int fd, const void* buf, size_t len, int, const sockaddr* to, 
     return state.sends++ == state.fail_send ? -1 : static_cast<ssize_t>(len);
 }
 
-// Every receive step waits exactly 5 s; the last step of the run clears the
-// running flag, as the stop step would during that wait.
+// Every receive step waits exactly 5 s, and the worker's run ends at its
+// first: the running flag is cleared, as the stop step would during the wait.
 int os_select(int nfds, fd_set* readfds, timeval* timeout)
 {
     event("select", nfds, readfds ? "set" : "none", timeout ? timeout->tv_sec * 1000000 + timeout->tv_usec : -1);
-    if (++state.selects >= state.selects_per_run)
-        recv_thread_running = false;
+    recv_thread_running = false;
     if (!state.incoming.empty() || state.recv != 0)
         return 1;
     if (readfds)

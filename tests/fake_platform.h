@@ -29,7 +29,6 @@ struct platform_state {
     int socket = 7;
     int fail_sockopt = -1, fail_send = -1;  // index of the call that fails
     int recv = 0;     // non-zero: recvfrom fails with it
-    int selects_per_run = 1;  // the worker's run ends after this many receive steps
     t_network_netmgr_net_list net_list;
     std::map<std::string, NIC_INFO> nics;  // netcom_NIC_Get_Info answers; others fail
     std::vector<netcom_nic_dev_name_st> dev_names;
@@ -37,7 +36,7 @@ struct platform_state {
     // Successive /proc/net/arp contents, the last one repeated; none: fopen fails.
     std::vector<std::string> arp_tables;
     std::vector<TMediaSourceDevInfo> stored;
-    int sockopts = 0, sends = 0, selects = 0, arp_opens = 0, arp_closes = 0;
+    int sockopts = 0, sends = 0, arp_opens = 0, arp_closes = 0;
     unsigned char uuids = 0;  // the first UUID's bytes are a0 ... af, the next b0 ... bf
 };
 

@@ -28,13 +28,6 @@ stored() {
 # log N TEXT: the log holds TEXT on exactly N lines; log-max: at most N.
 log() { check "$2 logged $1 times" [ "$(grep -c -F -- "$2" "$dir/log")" = "$1" ]; }
 log-max() { check "$2 logged at most $1 times" [ "$(grep -c -F -- "$2" "$dir/log")" -le "$1" ]; }
-# silent AWK CONDITION: each camera it picks is logged without a MAC address.
-silent() {
-  local want got
-  want=$("$build/onvif_camsim" --fleet "$fleet" --list-devices | awk "$1 {print \"pch_IP \" \$3 \", FindRemoteMAC = 00:00:00:00:00:00\"}")
-  got=$(grep -c -x -F -f <(echo "$want") <(sed 's/^.*\] \[onvif camscout\] //' "$dir/log"))
-  check "each silent camera logged without a MAC address ($got)" [ "$got" = "$(echo "$want" | wc -l)" ]
-}
 # length MIN MAX: seconds from the count line to the exit line.
 length() {
   local a b

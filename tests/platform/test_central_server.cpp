@@ -126,8 +126,7 @@ TEST(central_server, forwards_every_row_once_to_its_schema_only_and_within_the_b
                   line);
     }
     stall.join();
-    for (int fd : {c, l})
-        close(fd);
+    close(c), close(l);
     char host[256] = "";
     gethostname(host, sizeof host - 1);
     // Every column, bytes and NULLs as they were; and as the list tool shows them.
