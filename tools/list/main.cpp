@@ -45,6 +45,7 @@ static std::string parse(int argc, char** argv, options& o)
 {
     o.store = settings().store_path;
     std::string since;
+    bool store_named = false;
     for (int c; (c = getopt_long(argc, argv, "", long_options, nullptr)) != -1;) {
         switch (c) {
         case opt_json: o.format = out_format::json; break;
@@ -52,7 +53,7 @@ static std::string parse(int argc, char** argv, options& o)
         case opt_all: o.all = true; break;
         case opt_changes: o.changes = true; break;
         case opt_since: since = optarg; o.since = "?"; break;
-        case opt_store: o.store = optarg; break;
+        case opt_store: o.store = optarg; store_named = true; break;
         case opt_central: o.central = true; break;
         case opt_setup: o.setup = true; break;
         case opt_help: std::fputs(usage, stdout); return "exit";
@@ -64,6 +65,8 @@ static std::string parse(int argc, char** argv, options& o)
         return std::string("unexpected argument ") + argv[optind];
     if (o.setup && (!o.central || o.all || o.changes || o.format != out_format::table))
         return "--setup goes with --central alone";
+    if (o.central && store_named)
+        return "--store and --central name two inventories: give one";
     if (o.all && o.changes)
         return "--all and --changes do not go together";
     if (!o.since.empty() && !o.changes)
