@@ -8,6 +8,7 @@
 #include <filesystem>
 
 #include "host/store/central_text.h"
+#include "host/store/sqlite_query.h"
 #include "host/store/store_identity.h"
 
 TEST(central, shown_connection_string_holds_no_secret)
@@ -90,9 +91,8 @@ TEST(central, store_identity_and_mark)
     auto open = [&](const char* name, int forwarded) {
         sqlite3* db = nullptr;
         sqlite3_open((folder / name).c_str(), &db);
-        std::string rows = "CREATE TABLE IF NOT EXISTS found_media_sources (id INTEGER PRIMARY KEY, forwarded INTEGER);"
-                           "INSERT INTO found_media_sources (forwarded) VALUES (" + std::to_string(forwarded) + ")";
-        sqlite3_exec(db, rows.c_str(), nullptr, nullptr, nullptr);
+        EXPECT_EQ(sqlite_run(db, "CREATE TABLE IF NOT EXISTS found_media_sources (id INTEGER PRIMARY KEY, forwarded INTEGER);"
+                                 "INSERT INTO found_media_sources (forwarded) VALUES (" + std::to_string(forwarded) + ")"), "");
         EXPECT_EQ(store_identity_set_up(db, "rec-a"), "");
         return db;
     };
