@@ -1,10 +1,8 @@
-# A PostgreSQL server of the test's own, in $work/pg, run as the postgres
-# user and listening only on a Unix socket there. The database "inventory"
-# belongs to postgres, which sets up the central schema as the README says;
-# the recorder role "camscout" has the README's grants only, its password in
-# $work/pgpass.
-# Sourced by run.sh for the test "central"; stopped when the shell exits.
-bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | tail -1)
+# For the test "central": a PostgreSQL server of its own as the postgres user, on a
+# Unix socket in $work/pg only, stopped when the shell exits. postgres owns the
+# database "inventory" and sets the schema up; the recorder role "camscout" has
+# the README's grants only, its password in $work/pgpass.
+bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -1)
 [ -x "$bin/initdb" ] || { echo "SKIPPED: the PostgreSQL server is not installed (scripts/install-deps)"; exit 77; }
 pg=$work/pg
 as_pg() { runuser -u postgres -- "$@"; }
@@ -19,8 +17,8 @@ printf 'local all postgres peer\nlocal all all scram-sha-256\n' >"$pg/data/pg_hb
 printf "listen_addresses = ''\nunix_socket_directories = '%s'\n" "$pg" >>"$pg/data/postgresql.conf"
 start_server
 trap 'pg_ctl stop -m immediate 2>/dev/null; rm -rf "$work" "$work"-*' EXIT
-as_pg "$bin/psql" -h "$pg" -d postgres -qX -c "CREATE ROLE camscout LOGIN PASSWORD 'right-horse-battery'" \
-  -c "CREATE DATABASE inventory" >/dev/null
+as_pg "$bin/psql" -h "$pg" -d postgres -qX -f - -c "CREATE DATABASE inventory" >/dev/null \
+  <<<"CREATE ROLE camscout LOGIN PASSWORD 'right-horse-battery'"  # on no command line
 as_pg env CAMSCOUT_CENTRAL="host=$pg dbname=inventory user=postgres" "$build/onvif_camscout_list" --central --setup >/dev/null
 q "GRANT USAGE ON SCHEMA camscout TO camscout; GRANT SELECT ON camscout.camscout_schema TO camscout;
    GRANT INSERT ON camscout.found_media_sources TO camscout"
@@ -31,9 +29,6 @@ export PGPASSFILE=$work/pgpass CAMSCOUT_CENTRAL="host=$pg dbname=inventory user=
 
 # recorder NAME [FLEET]: the next runs are recorder NAME's, in a folder of its own.
 recorder() { fresh "$1"; export CAMSCOUT_RECORDER=$1; [ -z "${2:-}" ] || fleet "$2"; }
-# forwarded N: the last run's forwarding line, with no password in it.
-forwarded() { check "$1 rows forwarded, the line without a password" [ "$(grep -F '[msas]' "$dir/log" | tail -1 | sed 's/^[^]]*] //; s/ in [0-9.]* s$//')" = \
-  "[msas] $1 found media sources forwarded to user=camscout dbname=inventory host=$pg" ]; }
 # once: every row of the recorder's store is central exactly once, and marked forwarded.
 once() {
   check "every row central exactly once, and marked forwarded" [ "$(q "SELECT string_agg(local_id::text, ',' ORDER BY local_id)

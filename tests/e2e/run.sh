@@ -15,7 +15,7 @@ generate() { fleet=$dir/fleet.json; "$build/onvif_camsim" --generate "$@" >"$fle
 lab() {
   local may_fail=0; [ "${1:-}" = --may-fail ] && { may_fail=1; shift; }
   "$top/scripts/lab" --fleet "$fleet" --daemon "$build/onvif_camscout_short_run" --run-seconds 12 \
-    --work "$dir" --quiet "$@" >/dev/null || [ "$may_fail" = 1 ] || { echo "FAILED: lab"; failures=$((failures + 1)); }
+    --work "$dir" --quiet "$@" >>"$dir/lab.txt" 2>&1 || [ "$may_fail" = 1 ] || { echo "FAILED: lab"; tail "$dir/lab.txt"; failures=$((failures + 1)); }
 }
 fresh() { dir=$work-$1; mkdir -p "$dir"; }
 # stored [AWK CONDITION]: the fleet's cameras (those the condition picks)

@@ -52,7 +52,9 @@ struct server : ::testing::Environment {
         dir = fs::temp_directory_path() / "camscout-central-XXXXXX";
         ASSERT_TRUE(mkdtemp(dir.data()) && chown(dir.c_str(), pg->pw_uid, pg->pw_gid) == 0);
         std::string pg_ctl = as_pg + bin + "pg_ctl -w -t 30 -D " + dir + "/data -l " + dir + "/log -m immediate ";
-        keeper = popen(("read x; " + pg_ctl + "stop >/dev/null; rm -rf " + dir).c_str(), "we");
+        // In a session of its own, deaf to a terminal's and CTest's signals, and the program dies by 100 s.
+        keeper = popen(("setsid -f sh -c 'trap \"\" INT TERM HUP; read x; " + pg_ctl + "stop >/dev/null; rm -rf " + dir + "'").c_str(), "we");
+        alarm(100);
         ASSERT_EQ(std::system((as_pg + bin + "initdb -N -A trust -U postgres -D " + dir + "/data >/dev/null 2>&1").c_str()), 0);
         std::ofstream(dir + "/data/postgresql.conf", std::ios::app)
             << "listen_addresses = ''\nunix_socket_directories = '" << dir << "'\nfsync = off\n";
@@ -110,6 +112,9 @@ TEST(central_server, forwards_every_row_once_to_its_schema_only_and_within_the_b
          " server on socket \"" + dir + "/none/.s.PGSQL.5432\" failed: No such file or directory" + wait},
         {"", "", rec + " host=" + dir + "/stall", fail + "/stall: no answer within 5 s" + wait},
         {"", "", rec, "1 found media sources forwarded" + to + "inventory " + at + "; 503;0"},
+        // The store made anew under the same recorder name: the same ids and times are other rows.
+        {"", "UPDATE store_identity SET id = 'new'; UPDATE found_media_sources SET forwarded = 0", rec,
+         "503 found media sources forwarded" + to + "inventory " + at + "; 1006;0"},
     };
     for (auto& [owner_sql, local_sql, conninfo, line] : steps) {
         EXPECT_EQ(central(owner_sql) + sqlite_run(db, local_sql), "");
@@ -132,10 +137,10 @@ TEST(central_server, forwards_every_row_once_to_its_schema_only_and_within_the_b
     // Every column, bytes and NULLs as they were; and as the list tool shows them.
     EXPECT_EQ(central("SELECT concat_ws('|', local_id, found_at, run_pid, model_id, encode(model, 'hex'), ip_addr, mac_addr,"
                       " brand_id, port, encode(record, 'hex'), run_started, store_id = $1, recorder, recorder_name = $2)"
-                      " FROM found_media_sources WHERE local_id < 3 ORDER BY 1", {store_identity(db), host}),
+                      " FROM found_media_sources WHERE local_id < 3 AND store_id = 'new' ORDER BY 1", {store_identity(db), host}),
               "1|2026-12-06T10:00:00.000Z|42|597000454196|ff00fe27|10.0.0.9|02:00:00:00:00:09|139|8080|00ff80|"
               "2026-12-06T09:59:00.000Z|t|rec|t;2||t|rec|t;");
-    EXPECT_EQ(central("SELECT COLUMNS FROM found_media_sources WHERE local_id = 1"),
+    EXPECT_EQ(central("SELECT COLUMNS FROM found_media_sources WHERE local_id = 1 AND store_id = 'new'"),
               host + std::string(" rec|10.0.0.9|02:00:00:00:00:09|ff00fe27|2026-12-06T10:00:00.000Z|8080|139|139|52;"));
     sqlite3_close(db);
 }

@@ -25,7 +25,7 @@ static const char first_version_store[] =
     " (7, '2026-01-01', 'a', '10.0.0.1', 'M'), (7, '2026-01-01', 'b', '10.0.0.2', 'M'), (7, '2026-01-01', 'd', '10.0.0.4', 'M'),"
     " (7, '2026-01-01', 'f', '10.0.0.8', 'M'), (8, '2026-01-02', 'h', '10.0.0.4', 'M'), (8, '2026-01-02', 'i', '10.0.0.6', 'M'),"
     " (8, '2026-01-02', 'a', '10.0.0.1', 'M'), (8, '2026-01-02', 'd', '10.0.0.4', 'M'), (8, '2026-01-02', 'e', '10.0.0.5', 'M'),"
-    " (9, '2026-01-03', 'a', '10.0.0.1', 'N'), (9, '2026-01-03', 'b', '10.0.0.2', 'M'), (9, '2026-01-03', 'e', '10.0.0.6', 'M'),"
+    " (9, '2026-01-03', 'a', '10.0.0.1', '+N,\"q\"'), (9, '2026-01-03', 'b', '10.0.0.2', 'M'), (9, '2026-01-03', 'e', '10.0.0.6', 'M'),"
     " (9, '2026-01-03', 'f', '10.0.0.4', 'M'),"
     " (9, '2026-01-03', 'c', '10.0.0.3', CAST(x'3d43ff' AS TEXT)); UPDATE found_media_sources SET model_id = 4294967299,"
     " brand_id = 2, port = 80";
@@ -56,19 +56,19 @@ static std::string printed(bool migrate, const char* since, out_format format)
 TEST(list_store, prints_the_changes_since_the_run_before_or_a_time_and_the_newest_rows)
 {
     struct { bool migrate; const char* since; out_format format; const char* printed; } cases[] = {
-        {false, "", out_format::csv, "CHANGE,MAC,ADDRESS,BEFORE,NOW\r\nmodel changed,a,10.0.0.1,M (1/3),N (1/3)\r\n"
+        {false, "", out_format::csv, "CHANGE,MAC,ADDRESS,BEFORE,NOW\r\nmodel changed,a,10.0.0.1,M (1/3),\"'+N,\"\"q\"\" (1/3)\"\r\n"
             "back,b,10.0.0.2,,M (1/3)\r\nnew,c,10.0.0.3,,'=C\\xff (1/3)\r\nmoved,e,10.0.0.6,10.0.0.5,10.0.0.6\r\n"
             "replaced,f,10.0.0.4,d,f\r\ngone,h,10.0.0.4,M (1/3),\r\ngone,i,10.0.0.6,M (1/3),\r\n"},
         {true, "2026-01-02", out_format::table, "CHANGE         MAC  ADDRESS   BEFORE    NOW\n"
-            "model changed  a    10.0.0.1  M (1/3)   N (1/3)\nnew            c    10.0.0.3            =C\\xff (1/3)\n"
+            "model changed  a    10.0.0.1  M (1/3)   +N,\"q\" (1/3)\nnew            c    10.0.0.3            =C\\xff (1/3)\n"
             "new            e    10.0.0.6            M (1/3)\nmoved          f    10.0.0.4  10.0.0.8  10.0.0.4\n"
             "gone           d    10.0.0.4  M (1/3)   \n"},
-        {false, "2026-01-01", out_format::json, R"j([{"address":"10.0.0.1","before":"","change":"new","mac":"a","now":"N (1/3)"},)j"
+        {false, "2026-01-01", out_format::json, R"j([{"address":"10.0.0.1","before":"","change":"new","mac":"a","now":"+N,\"q\" (1/3)"},)j"
             R"j({"address":"10.0.0.2","before":"","change":"new","mac":"b","now":"M (1/3)"},{"address":"10.0.0.3","before":"",)j"
             R"j("change":"new","mac":"c","now":"=C)j" "\xEF\xBF\xBD" R"j( (1/3)","now_hex":"3d43ff2028312f3329"},)j"
             R"j({"address":"10.0.0.6","before":"","change":"new","mac":"e","now":"M (1/3)"},)j"
             R"j({"address":"10.0.0.4","before":"","change":"new","mac":"f","now":"M (1/3)"}])j"},
-        {true, nullptr, out_format::csv, "ADDRESS,MAC,PORT,BRAND,MODEL,MODEL ID,LAST SEEN\r\n10.0.0.1,a,80,2,N,1/3,2026-01-03\r\n"
+        {true, nullptr, out_format::csv, "ADDRESS,MAC,PORT,BRAND,MODEL,MODEL ID,LAST SEEN\r\n10.0.0.1,a,80,2,\"'+N,\"\"q\"\"\",1/3,2026-01-03\r\n"
             "10.0.0.2,b,80,2,M,1/3,2026-01-03\r\n10.0.0.3,c,80,2,'=C\\xff,1/3,2026-01-03\r\n10.0.0.4,h,80,2,M,1/3,2026-01-02\r\n"
             "10.0.0.4,d,80,2,M,1/3,2026-01-02\r\n10.0.0.4,f,80,2,M,1/3,2026-01-03\r\n10.0.0.6,i,80,2,M,1/3,2026-01-02\r\n"
             "10.0.0.6,e,80,2,M,1/3,2026-01-03\r\n"},
@@ -77,7 +77,7 @@ TEST(list_store, prints_the_changes_since_the_run_before_or_a_time_and_the_newes
         EXPECT_EQ(printed(c.migrate, c.since, c.format), c.printed) << c.migrate << " " << (c.since ? c.since : "-");
     store_reader empty, central;
     EXPECT_EQ(open_sqlite_store("/dev/null", true, empty), "no such table: found_media_sources");
-    // The central inventory's rows come with their recorder, the model as hexadecimal.
+    // The central inventory's rows come with their recorder, the model as hexadecimal; and as JSON.
     central.central = true;
     central.query = [](auto&, auto&, const result_sink& each) {
         each({"r", "10.0.0.1", "a", "4d41f", "t", "80", "2", "1", "3"});
@@ -85,6 +85,9 @@ TEST(list_store, prints_the_changes_since_the_run_before_or_a_time_and_the_newes
     testing::internal::CaptureStdout();
     print_sources(out_format::csv, true, central, "");
     print_changes(out_format::csv, central, {{"new", "r", "a", "10.0.0.1", "", "M"}});
+    print_sources(out_format::json, true, central, "");
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "RECORDER,ADDRESS,MAC,PORT,BRAND,MODEL,MODEL ID,LAST SEEN\r\n"
-        "r,10.0.0.1,a,80,2,MA,1/3,t\r\nRECORDER,CHANGE,MAC,ADDRESS,BEFORE,NOW\r\nr,new,a,10.0.0.1,,M\r\n");
+        "r,10.0.0.1,a,80,2,MA,1/3,t\r\nRECORDER,CHANGE,MAC,ADDRESS,BEFORE,NOW\r\nr,new,a,10.0.0.1,,M\r\n[\n  {\n    \"address\": \"10.0.0.1\",\n"
+        "    \"brand\": 2,\n    \"last_seen\": \"t\",\n    \"mac\": \"a\",\n    \"model\": \"MA\",\n    \"model_id\": {\n      \"brand\": 1,\n"
+        "      \"model\": 3\n    },\n    \"port\": 80,\n    \"recorder\": \"r\"\n  }\n]\n");
 }

@@ -35,7 +35,8 @@ route_request make_route_request(in_addr_t addr)
 route_kind route_from_answer(const void* answer, size_t n)
 {
     const nlmsghdr* h = static_cast<const nlmsghdr*>(answer);
-    if (!NLMSG_OK(h, static_cast<unsigned>(n)) || h->nlmsg_type != RTM_NEWROUTE)
+    if (!NLMSG_OK(h, static_cast<unsigned>(n)) || h->nlmsg_type != RTM_NEWROUTE ||
+        h->nlmsg_len < NLMSG_LENGTH(sizeof(rtmsg)))
         return route_from_lookup(false, 0, false);  // an error: no route
     const rtmsg* r = static_cast<const rtmsg*>(NLMSG_DATA(h));
     bool gateway = false;
