@@ -80,13 +80,11 @@ static std::string address_of(const std::string& name, const central_deadline& b
 static bool host_addresses(const std::string& conninfo, const central_deadline& by, std::string& addresses,
                            std::string& why)
 {
-    std::string hosts = hosts_to_look_up(conninfo, libpq_environment_now());
+    std::vector<std::string> hosts = host_list(hosts_to_look_up(conninfo, libpq_environment_now()));
     bool any = false;
-    for (std::size_t start = 0, end = 0; !hosts.empty() && end != std::string::npos; start = end + 1) {
-        end = hosts.find(',', start);
-        std::string host = hosts.substr(start, end == std::string::npos ? end : end - start);
-        bool name = !host.empty() && host[0] != '/' && host[0] != '@';
-        addresses += (start ? "," : "") + (name ? address_of(host, by, why) : "");
+    for (std::size_t i = 0; i < hosts.size(); ++i) {
+        bool name = names_tcp_host(hosts[i]);
+        addresses += (i ? "," : "") + (name ? address_of(hosts[i], by, why) : "");
         any = any || name;
         if (!why.empty())
             return false;

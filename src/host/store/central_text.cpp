@@ -208,8 +208,22 @@ static bool uri_read_as_written(const std::string& uri, PQconninfoOption* option
            (colon == at || percent_decoded(password).value_or("") == option(options, "password", nullptr));
 }
 
-// A host that starts with a slash (or an @, Linux's abstract namespace) is
-// a Unix socket; no host at all is libpq's default socket.
+std::vector<std::string> host_list(const std::string& hosts)
+{
+    std::vector<std::string> list;
+    for (std::size_t start = 0, end = 0; !hosts.empty() && end != std::string::npos; start = end + 1) {
+        end = hosts.find(',', start);
+        list.push_back(hosts.substr(start, end == std::string::npos ? end : end - start));
+    }
+    return list;
+}
+
+bool names_tcp_host(const std::string& host)
+{
+    return !host.empty() && host[0] != '/' && host[0] != '@';
+}
+
+// No host at all is libpq's default socket.
 std::string default_sslmode(const std::string& conninfo, const libpq_environment& env)
 {
     PQconninfoOption* options = parsed(conninfo);
@@ -219,11 +233,8 @@ std::string default_sslmode(const std::string& conninfo, const libpq_environment
     bool tcp = !option(options, "hostaddr", env.hostaddr).empty();
     std::string hosts = option(options, "host", env.host);
     PQconninfoFree(options);
-    for (std::size_t start = 0, end = 0; !hosts.empty() && end != std::string::npos; start = end + 1) {
-        end = hosts.find(',', start);
-        std::string host = hosts.substr(start, end == std::string::npos ? end : end - start);
-        tcp = tcp || (!host.empty() && host[0] != '/' && host[0] != '@');
-    }
+    for (const std::string& host : host_list(hosts))
+        tcp = tcp || names_tcp_host(host);
     return !named && tcp ? "verify-full" : "";
 }
 

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <vector>
 
 // The central schema's version that this code reads and writes.
 constexpr int central_schema_version = 2;
@@ -31,6 +32,12 @@ struct libpq_environment {
 };
 std::string default_sslmode(const std::string& conninfo, const libpq_environment& env);
 libpq_environment libpq_environment_now();
+
+// The hosts of a libpq host list ("db.site,/run/pg"), each as written.
+std::vector<std::string> host_list(const std::string& hosts);
+// A host that starts with a slash (or an @, Linux's abstract namespace) is
+// a Unix socket; any other but the empty one is reached over TCP.
+bool names_tcp_host(const std::string& host);
 
 // The comma-separated hosts that libpq would look up by name, blocking:
 // none when hostaddr or a service is given, or the string cannot be read.
