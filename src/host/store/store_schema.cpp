@@ -79,6 +79,12 @@ static std::string begin(sqlite3* db, const char* sql, std::chrono::steady_clock
 
 static std::string first_version_part(sqlite3* db, long long part_rows, bool& done);
 
+// A first-version store whose migration in parts has begun.
+static bool migrating_in_parts(sqlite3* db)
+{
+    return sqlite_integer(db, "SELECT count(*) FROM sqlite_master WHERE name = 'first_version_next'", 0) != 0;
+}
+
 // An index on a large store takes a while; one per transaction, so that a
 // stopped set-up keeps the ones it made.
 static std::string next_index(sqlite3* db, bool& done)
@@ -116,7 +122,7 @@ static std::string step_from(sqlite3* db, int version, long long part_rows, bool
 // What a migration in parts has done, for the message of a set-up it could not finish.
 static std::string first_version_progress(sqlite3* db)
 {
-    if (!sqlite_integer(db, "SELECT count(*) FROM sqlite_master WHERE name = 'first_version_next'", 0))
+    if (!migrating_in_parts(db))
         return "";
     long long next = sqlite_integer(db, "SELECT id FROM first_version_next", 0);
     long long last = sqlite_integer(db, "SELECT max(id) FROM found_media_sources", 0);
@@ -242,7 +248,7 @@ std::string group_first_version_runs(sqlite3* db)
 static std::string first_version_part(sqlite3* db, long long part_rows, bool& done)
 {
     done = false;
-    if (!sqlite_integer(db, "SELECT count(*) FROM sqlite_master WHERE name = 'first_version_next'", 0)) {
+    if (!migrating_in_parts(db)) {
         std::string why = sqlite_run(db, "ALTER TABLE found_media_sources ADD COLUMN run_started_partly TEXT;"
                                          "CREATE TABLE first_version_runs (run_pid INTEGER, started TEXT,"
                                          " PRIMARY KEY (run_pid, started)) WITHOUT ROWID;"
