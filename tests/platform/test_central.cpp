@@ -7,7 +7,9 @@
 
 #include <filesystem>
 
-#include "host/store/central_text.h"
+#include "host/central/central_inventory.h"
+#include "host/central/central_schema.h"
+#include "host/central/conninfo.h"
 #include "host/store/sqlite_query.h"
 #include "host/store/store_identity.h"
 

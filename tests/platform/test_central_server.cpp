@@ -16,7 +16,8 @@
 
 #include "../tools/list/rows.h"
 #include "host/settings/settings.h"
-#include "host/store/central_inventory.h"
+#include "host/central/central_inventory.h"
+#include "host/central/central_schema.h"
 #include "host/store/sqlite_query.h"
 #include "host/store/store_identity.h"
 #include "host/store/store_schema.h"
@@ -120,7 +121,7 @@ TEST(central_server, forwards_every_row_once_to_its_schema_only_and_within_the_b
     for (auto& [owner_sql, local_sql, conninfo, line] : steps) {
         EXPECT_EQ(central(owner_sql) + sqlite_run(db, local_sql), "");
         auto started = std::chrono::steady_clock::now();
-        forward_to_central(db, conninfo);
+        forward_to_central(db, store_identity(db), conninfo);
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(central_forward_budget_seconds + 2));
         std::ifstream log(settings().log_path);  // its last forwarding line, without the time it took
         std::string last, text;

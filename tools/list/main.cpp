@@ -8,7 +8,8 @@
 
 #include "changes.h"
 #include "host/settings/settings.h"
-#include "host/store/central_text.h"
+#include "host/central/central_schema.h"
+#include "host/central/conninfo.h"
 #include "host/store/utc_time.h"
 #include "output.h"
 #include "print_rows.h"

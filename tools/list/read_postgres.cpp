@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "host/store/central_connection.h"
+#include "host/central/central_connection.h"
 #include "rows.h"
 
 // A reader waits longer than a recorder, but not for ever: the deadline

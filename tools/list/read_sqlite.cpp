@@ -2,8 +2,7 @@
 
 #include <memory>
 
-#include "host/store/sqlite_query.h"
-#include "host/store/store_schema.h"
+#include "host/store/store_reading.h"
 #include "rows.h"
 
 static std::string column_text(sqlite3_stmt* st, int i)
@@ -33,32 +32,13 @@ static std::string run_query(sqlite3* db, const std::string& sql, const std::vec
     return rc == SQLITE_DONE || rc == SQLITE_OK ? "" : sqlite3_errmsg(db);
 }
 
-// A store of the first version has no run_started until a run has migrated
-// it; the reader never writes, so it groups a copy of its own, which hides
-// the store's table under the same name.
-static std::string first_version_copy(sqlite3* db)
-{
-    if (sqlite_integer(db, "SELECT count(*) FROM pragma_table_info('found_media_sources') WHERE name = 'run_started'", 1))
-        return "";
-    std::string why = sqlite_run(db, "BEGIN; CREATE TEMP TABLE found_media_sources AS SELECT * FROM main.found_media_sources");
-    if (why.empty())
-        why = group_first_version_runs(db);
-    if (why.empty())
-        why = sqlite_run(db, std::string(store_run_indexes) + "COMMIT");
-    return why;
-}
-
 std::string open_sqlite_store(const std::string& path, bool changes, store_reader& store)
 {
-    sqlite3* opened = nullptr;
-    int rc = sqlite3_open_v2(path.c_str(), &opened, SQLITE_OPEN_READONLY, nullptr);
+    std::string why;
+    sqlite3* opened = store_open_for_reading(path, changes, why);
+    if (!opened)
+        return why;
     std::shared_ptr<sqlite3> db(opened, sqlite3_close);
-    if (rc != SQLITE_OK)
-        return opened ? sqlite3_errmsg(opened) : "out of memory";
-    sqlite3_busy_timeout(opened, 2000);
-    std::string why = sqlite_run(opened, "SELECT 1 FROM found_media_sources LIMIT 0");
-    if (why.empty() && changes)
-        why = first_version_copy(opened);
     store.query = [db](const std::string& sql, const std::vector<std::string>& params, const result_sink& each) {
         return run_query(db.get(), sql, params, each);
     };
@@ -67,7 +47,7 @@ std::string open_sqlite_store(const std::string& path, bool changes, store_reade
     store.order_newest = "ip_addr, id";
     store.snapshot = "BEGIN";
     store.id = "id";
-    return why;
+    return "";
 }
 
 source_row source_row_of(const store_reader& store, const result_row& r)

@@ -42,5 +42,4 @@ source_row source_row_of(const store_reader& store, const result_row& r);
 
 // Makes or migrates the central schema at conninfo (as the database's
 // owner); central_setup_sql() is the whole of it. Returns "", or what failed.
-std::string central_setup_sql();
 std::string set_up_central(const std::string& conninfo, const std::string& sql);

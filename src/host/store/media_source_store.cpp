@@ -15,7 +15,7 @@
 #include <cstring>
 #include <mutex>
 
-#include "host/store/central_inventory.h"
+#include "host/central/central_inventory.h"
 #include "host/log/logger.h"
 #include "platform/os_calls.h"
 #include "platform/platform.h"
@@ -229,7 +229,7 @@ static void* write_queued_sources(void*)
     lock.unlock();
     // Everything found is stored locally first; the central copy follows.
     if (!settings().central.empty() && store_db != nullptr)
-        forward_to_central(store_db, settings().central);
+        forward_to_central(store_db, store_identity(store_db), settings().central);
     return nullptr;
 }
 

@@ -3,8 +3,6 @@
 #include <sqlite3.h>
 #include <uuid/uuid.h>
 
-#include <thread>
-
 #include "host/store/sqlite_query.h"
 
 static std::string random_identity()
@@ -52,18 +50,4 @@ std::string store_identity(sqlite3* db)
         id = reinterpret_cast<const char*>(sqlite3_column_text(st, 0));
     sqlite3_finalize(st);
     return id;
-}
-
-std::string store_mark_forwarded(sqlite3* db, long long first, long long last,
-                                 std::chrono::steady_clock::time_point by)
-{
-    std::string sql = "UPDATE found_media_sources SET forwarded = 1 WHERE forwarded = 0 AND id BETWEEN " +
-                      std::to_string(first) + " AND " + std::to_string(last);
-    for (;;) {
-        if (exec(db, sql.c_str()))
-            return "";
-        if (std::chrono::steady_clock::now() >= by)
-            return sqlite3_errmsg(db);
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
 }

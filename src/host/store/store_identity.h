@@ -1,9 +1,7 @@
-// What the store keeps for the central inventory: its identity, which
-// names it there together with each row's id and time, and which row the
-// central inventory has confirmed (forwarded).
+// The store's identity, which names it in the central inventory together
+// with each row's id and time.
 #pragma once
 
-#include <chrono>
 #include <string>
 
 struct sqlite3;
@@ -14,8 +12,3 @@ struct sqlite3;
 std::string store_identity_set_up(sqlite3* db, const std::string& recorder);
 // The store's identity, or "" when it has none.
 std::string store_identity(sqlite3* db);
-
-// Marks the unforwarded rows first to last forwarded, retrying while the
-// store is busy until the deadline. Returns "", or what failed.
-std::string store_mark_forwarded(sqlite3* db, long long first, long long last,
-                                 std::chrono::steady_clock::time_point by);

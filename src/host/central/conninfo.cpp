@@ -1,4 +1,4 @@
-#include "host/store/central_text.h"
+#include "host/central/conninfo.h"
 
 #include <libpq-fe.h>
 
@@ -252,15 +252,4 @@ std::string hosts_to_look_up(const std::string& conninfo, const libpq_environmen
 libpq_environment libpq_environment_now()
 {
     return {std::getenv("PGSSLMODE"), std::getenv("PGHOST"), std::getenv("PGHOSTADDR"), std::getenv("PGSERVICE")};
-}
-
-std::string central_insert_sql(std::size_t rows)
-{
-    std::string sql =
-        "INSERT INTO camscout.found_media_sources (store_id, local_id, found_at, recorder, recorder_name, run_pid,"
-        " model_id, model, ip_addr, mac_addr, brand_id, port, record, run_started) VALUES ";
-    for (std::size_t row = 0, n = 0; row < rows; ++row)
-        for (int column = 0; column < central_columns; ++column)
-            sql.append(column ? "," : row ? "),(" : "(").append("$").append(std::to_string(++n));
-    return sql + (rows ? ")" : "") + " ON CONFLICT DO NOTHING";
 }

@@ -1,14 +1,9 @@
-// What is said about and sent to the central inventory, without a server:
-// the connection string as shown, libpq's error text made safe to show,
-// the TLS default and the batch statement.
+// The central inventory's connection string: as shown, libpq's error text
+// made safe to show, and the TLS default.
 #pragma once
 
-#include <cstddef>
 #include <string>
 #include <vector>
-
-// The central schema's version that this code reads and writes.
-constexpr int central_schema_version = 2;
 
 // The connection string as shown in a log line or on stderr: only keywords
 // that are never secret. A string that cannot be read shows none of itself.
@@ -42,8 +37,3 @@ bool names_tcp_host(const std::string& host);
 // The comma-separated hosts that libpq would look up by name, blocking:
 // none when hostaddr or a service is given, or the string cannot be read.
 std::string hosts_to_look_up(const std::string& conninfo, const libpq_environment& env);
-
-// The central insert of rows found media sources, central_columns
-// parameters each, in one statement; a row already there is left as it is.
-constexpr int central_columns = 14;
-std::string central_insert_sql(std::size_t rows);

@@ -3,22 +3,22 @@
 // round-trips whatever the database's encoding. The schema belongs to the
 // database's owner (onvif_camscout_list --central --setup); a recorder only
 // checks its version and inserts.
-#include "host/store/central_inventory.h"
+#include "host/central/central_inventory.h"
 
 #include <sqlite3.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <optional>
+#include <thread>
 #include <string>
 #include <vector>
 
 #include "platform/platform.h"
 #include "host/settings/settings.h"
-#include "host/store/central_connection.h"
-#include "host/store/central_text.h"
-#include "host/store/sqlite_query.h"
-#include "host/store/store_identity.h"
+#include "host/central/central_connection.h"
+#include "host/central/central_schema.h"
+#include "host/central/conninfo.h"
 
 static const char local_unforwarded[] =
     "SELECT id, coalesce(found_at, ''), run_pid, model_id, model, ip_addr, mac_addr, brand_id, port, record,"
@@ -38,6 +38,11 @@ static std::optional<std::string> column_bytes(sqlite3_stmt* st, int i)
         return std::nullopt;
     const char* b = static_cast<const char*>(sqlite3_column_blob(st, i));
     return std::string(b ? b : "", static_cast<std::size_t>(sqlite3_column_bytes(st, i)));
+}
+
+static bool exec(sqlite3* db, const char* sql)
+{
+    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
 }
 
 static std::vector<central_row> unforwarded_batch(sqlite3* local)
@@ -99,12 +104,12 @@ struct forward_counts {
     long long sent = 0, kept = 0;
 };
 
-static std::string forward_batches(sqlite3* local, PGconn* pg, const std::string& conninfo, const central_deadline& by,
+static std::string forward_batches(sqlite3* local, const std::string& store_id, PGconn* pg, const std::string& conninfo, const central_deadline& by,
                                    forward_counts& n)
 {
     char host[256] = "";
     gethostname(host, sizeof host - 1);
-    const std::vector<std::optional<std::string>> who = {store_identity(local), settings().recorder, std::string(host)};
+    const std::vector<std::optional<std::string>> who = {store_id, settings().recorder, std::string(host)};
     if (who[0]->empty())
         return "the local store has no identity";
     for (auto batch = unforwarded_batch(local); !batch.empty(); batch = unforwarded_batch(local)) {
@@ -126,7 +131,32 @@ static std::string forward_batches(sqlite3* local, PGconn* pg, const std::string
     return "";
 }
 
-void forward_to_central(sqlite3* local, const std::string& conninfo)
+std::string store_mark_forwarded(sqlite3* db, long long first, long long last,
+                                 std::chrono::steady_clock::time_point by)
+{
+    std::string sql = "UPDATE found_media_sources SET forwarded = 1 WHERE forwarded = 0 AND id BETWEEN " +
+                      std::to_string(first) + " AND " + std::to_string(last);
+    for (;;) {
+        if (exec(db, sql.c_str()))
+            return "";
+        if (std::chrono::steady_clock::now() >= by)
+            return sqlite3_errmsg(db);
+        std::this_thread::sleep_for(std::chrono::milliseconds(50));
+    }
+}
+
+static long long waiting_rows(sqlite3* local)
+{
+    sqlite3_stmt* st = nullptr;
+    long long n = 0;
+    if (sqlite3_prepare_v2(local, "SELECT count(*) FROM found_media_sources WHERE forwarded = 0", -1, &st, nullptr) ==
+            SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
+        n = sqlite3_column_int64(st, 0);
+    sqlite3_finalize(st);
+    return n;
+}
+
+void forward_to_central(sqlite3* local, const std::string& store_id, const std::string& conninfo)
 {
     auto started = std::chrono::steady_clock::now();
     central_deadline by{started + std::chrono::seconds(forward_budget_seconds), forward_budget_seconds};
@@ -135,7 +165,7 @@ void forward_to_central(sqlite3* local, const std::string& conninfo)
     if (PGconn* pg = central_connect(conninfo, "onvif_camscout", by, why)) {
         why = check_schema(pg, conninfo, by);
         if (why.empty())
-            why = forward_batches(local, pg, conninfo, by, n);
+            why = forward_batches(local, store_id, pg, conninfo, by, n);
         PQfinish(pg);
     }
     std::string shown = conninfo_for_display(conninfo);
@@ -146,5 +176,5 @@ void forward_to_central(sqlite3* local, const std::string& conninfo)
                   already.c_str());
     else
         log_Debug("[msas] cannot forward to %s: %s; %lld found media sources wait for a later run", shown.c_str(),
-                  why.c_str(), sqlite_integer(local, "SELECT count(*) FROM found_media_sources WHERE forwarded = 0", 0));
+                  why.c_str(), waiting_rows(local));
 }

@@ -1,9 +1,7 @@
 // The central schema, made or migrated by the database's owner, once per
 // version: recorders only check its version and insert. In the schema
 // "camscout", so that two grants give a recorder role all it needs.
-#include <string>
-
-#include "host/store/central_text.h"
+#include "host/central/central_schema.h"
 
 static const char setup_sql[] = R"(BEGIN;
 SELECT pg_advisory_xact_lock(4762013);
@@ -78,4 +76,15 @@ std::string central_setup_sql()
     replace_all(sql, "VERSION", std::to_string(central_schema_version));
     replace_all(sql, "COLUMNS", view_columns);
     return sql;
+}
+
+std::string central_insert_sql(std::size_t rows)
+{
+    std::string sql =
+        "INSERT INTO camscout.found_media_sources (store_id, local_id, found_at, recorder, recorder_name, run_pid,"
+        " model_id, model, ip_addr, mac_addr, brand_id, port, record, run_started) VALUES ";
+    for (std::size_t row = 0, n = 0; row < rows; ++row)
+        for (int column = 0; column < central_columns; ++column)
+            sql.append(column ? "," : row ? "),(" : "(").append("$").append(std::to_string(++n));
+    return sql + (rows ? ")" : "") + " ON CONFLICT DO NOTHING";
 }

@@ -1,4 +1,4 @@
-#include "host/store/central_connection.h"
+#include "host/central/central_connection.h"
 
 #include <netdb.h>
 #include <poll.h>
@@ -7,7 +7,7 @@
 #include <algorithm>
 #include <cerrno>
 
-#include "host/store/central_text.h"
+#include "host/central/conninfo.h"
 
 // Until the socket is ready for events (or fails), or the deadline: false.
 // Rounded up, so that false means the deadline has passed, as callers check.

@@ -4,6 +4,7 @@
 // by the store's identity, the row's id and when it was found.
 #pragma once
 
+#include <chrono>
 #include <string>
 
 struct sqlite3;
@@ -13,7 +14,12 @@ struct sqlite3;
 constexpr int central_forward_budget_seconds = 5;
 
 // Sends the local store's rows that are not forwarded yet, oldest first, in
-// batches of one transaction each, and marks a batch forwarded once the
+// batches of one transaction each, under the store's identity store_id, and marks a batch forwarded once the
 // server has confirmed its commit. Ends within a few seconds of the wall
 // clock whatever the server does; logs one "[msas]" line either way.
-void forward_to_central(sqlite3* local, const std::string& conninfo);
+void forward_to_central(sqlite3* local, const std::string& store_id, const std::string& conninfo);
+
+// Marks the unforwarded rows first to last forwarded, retrying while the
+// store is busy until the deadline. Returns "", or what failed.
+std::string store_mark_forwarded(sqlite3* db, long long first, long long last,
+                                 std::chrono::steady_clock::time_point by);

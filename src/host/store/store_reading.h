@@ -1,0 +1,12 @@
+// The store as its readers open it: read-only, never changing it.
+#pragma once
+
+#include <string>
+
+struct sqlite3;
+
+// Opens the store at path read-only, with a short wait for a writer. With
+// runs, a first-version store (no run_started yet, as no run has migrated
+// it) is grouped into runs in a temporary copy that hides its table under
+// the same name. Null with why on failure; the caller closes it.
+sqlite3* store_open_for_reading(const std::string& path, bool runs, std::string& why);
