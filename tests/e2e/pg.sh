@@ -1,7 +1,7 @@
 # For the test "central" and bench/central: a PostgreSQL server of its own,
 # as the postgres user, on a Unix socket in $work/pg only, stopped when the
 # shell exits. postgres owns the database "inventory" and sets the schema up;
-# the recorder role "camscout" has the README's grants only (pgpass: $work).
+# the recorder role "camscout" has the grants of docs/operating.md only (pgpass: $work).
 bin=$(ls -d /usr/lib/postgresql/*/bin 2>/dev/null | sort -V | tail -1)
 [ -x "$bin/initdb" ] || { echo "SKIPPED: the PostgreSQL server is not installed (scripts/install-deps)"; exit 77; }
 pg=$work/pg

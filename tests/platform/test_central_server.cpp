@@ -64,7 +64,7 @@ struct server : ::testing::Environment {
         for (const char* sql : {"CREATE ROLE recorder LOGIN", "CREATE DATABASE inventory"})
             ASSERT_EQ(central(sql, {}, owner + "postgres"), "");
         owner += "inventory";
-        for (int twice = 0; twice < 2; ++twice)  // as the README says; and again, as after an upgrade
+        for (int twice = 0; twice < 2; ++twice)  // as docs/operating.md says; and again, as after an upgrade
             ASSERT_EQ(set_up_central(owner, central_setup_sql()), "");
         ASSERT_EQ(central("GRANT USAGE ON SCHEMA camscout TO recorder; GRANT SELECT ON camscout_schema TO recorder;"
                           " GRANT INSERT ON found_media_sources TO recorder"), "");

@@ -24,21 +24,18 @@
 #include "host/net/ping_wait.h"
 #include "platform/platform.h"
 
-// Measured in the lab (README, "A LAN that lies"): a camera that has just
-// answered a Probe has asked for our address itself, so its entry is
-// complete before the ping; an on-link address the kernel must ask for
-// first resolved in 0.36 ms (median of 500), 0.65 ms (p90), 5.1 ms (p99),
-// 13 ms at most, on 2 cores loaded three times over. 250 ms is twenty
-// times that worst case, for slow embedded ARP stacks, and far below the
-// 3 s that an address which never answers used to cost.
+// A camera that has just answered a Probe has asked for our address
+// itself, so its entry is complete before the ping; an on-link address the
+// kernel must ask for first resolves within milliseconds. The bound leaves
+// room for slow embedded ARP stacks.
 static const int per_address_wait_ms = 250;
 // A wait that resolves within this costs the run's budget nothing: above
-// the slowest real resolution measured, far below what a liar that answers
-// late would need to matter.
+// the slowest real resolution, far below what a liar that answers late
+// would need to matter.
 static const int free_wait_ms = 20;
 // All the addresses of a run that never resolve (ARP off, gone, spoofed)
-// or resolve late together wait at most what one such address cost when the ping waited
-// its full 3000 ms: a thousand of them cost 3 s, not 50 minutes.
+// or resolve late together wait at most this: however many there are, they
+// cost the run at most 3 s of waiting, and the cameras after them are stored.
 static const int run_wait_budget_ms = 3000;
 
 struct ping_socket {
