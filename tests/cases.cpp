@@ -376,9 +376,8 @@ static const std::map<std::string, std::function<words(const std::string&)>> ver
          std::string made = path_setting(r == "null" ? nullptr : unescape(r).c_str(), "/fallback");
          std::string cwd = std::filesystem::current_path().string();
          return words{made.rfind(cwd, 0) == 0 ? "$PWD" + made.substr(cwd.size()) : made}; }},
-    {"escape", [](auto& r) { return words{"log [" + escape_log_text(unescape(r)) + "] display [" + escape_display_text(unescape(r)) + "]"}; }},
-    {"width", [](auto& r) { return words{std::to_string(display_width(escape_display_text(unescape(r)))) + " columns"}; }},
-    {"json", [](auto& r) { return words{escape_json_unprintables(unescape(r))}; }},
+    {"escape", [](auto& r) { return words{escape_text(unescape(r))}; }},
+    {"json", [](auto& r) { return words{escape_text(unescape(r), text_form::json)}; }},
     {"utc", [](auto& r) { auto ms = parse_utc(unescape(r)); return words{ms ? format_utc(*ms) : "refused"}; }},
     {"debuglog", [](auto& r) { words w = split(r, 2); return words{"returns " + std::to_string(debug_log(w[0].c_str(), w[1].c_str()))}; }},
 };
@@ -435,9 +434,9 @@ static std::string made_from(std::istream& in)
         }
         std::size_t space = std::min(line.find(' '), line.size());
         words made = run(line.substr(0, space), space < line.size() ? line.substr(space + 1) : "");
-        out += line + (made.size() == 1 ? " => " + escape_display_text(made[0]) : "") + "\n";
+        out += line + (made.size() == 1 ? " => " + escape_text(made[0]) : "") + "\n";
         for (std::size_t i = 0; made.size() > 1 && i < made.size(); ++i)
-            out += "> " + escape_display_text(made[i]) + "\n";
+            out += "> " + escape_text(made[i]) + "\n";
     }
     return out;
 }

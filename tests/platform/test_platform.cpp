@@ -161,8 +161,16 @@ TEST_F(msas, no_writer_thread_means_nothing_stored_and_the_run_goes_on)
     std::string text = read_file(log);
     EXPECT_NE(text.find("[msas] cannot start the store writer, nothing will be stored in"), std::string::npos) << text;
     EXPECT_NE(text.find("[msas] 10.0.0.9 (02:00:00:00:00:09) not stored"), std::string::npos) << text;
+}
+
+// A camera's text cannot make the terminal of an operator who follows the log act.
+TEST_F(msas, a_log_line_is_one_line_that_a_device_cannot_make_a_terminal_act_on)
+{
+    log_Debug("hardware %s", "\xc2\x9b" "2J \x1b]0;owned\x07 \xe2\x80\xae" "gpj.exe \xff");
     log_Debug("%s", std::string(9000, 'x').c_str());  // cut to the logger's line of 8191 characters
-    EXPECT_NE(read_file(log).find(" " + std::string(8191, 'x') + "\n"), std::string::npos);
+    std::string text = read_file(log);
+    EXPECT_NE(text.find("] hardware \\u009B2J \\x1b]0;owned\\x07 \\u202Egpj.exe \\xff\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(" " + std::string(8191, 'x') + "\n"), std::string::npos);
 }
 
 // The settings are read at start-up, so the lock folder is the default or

@@ -91,3 +91,14 @@ TEST(list_store, prints_the_changes_since_the_run_before_or_a_time_and_the_newes
         "    \"brand\": 2,\n    \"last_seen\": \"t\",\n    \"mac\": \"a\",\n    \"model\": \"MA\",\n    \"model_id\": {\n      \"brand\": 1,\n"
         "      \"model\": 3\n    },\n    \"port\": 80,\n    \"recorder\": \"r\"\n  }\n]\n");
 }
+
+// A terminal shows these five characters two columns wide, or in none.
+TEST(list_table, aligns_its_columns_by_what_a_terminal_shows)
+{
+    testing::internal::CaptureStdout();
+    print_items(out_format::table, {"TEXT", "N"}, [](const item_sink& each) {
+        for (const char* text : {"\U0001F680\u2705", "\u231A", "a\u0E31\u302A"})
+            each({text, "1"}, nullptr);
+        return std::string(); }, "");
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "TEXT  N\n\U0001F680\u2705  1\n\u231A    1\na\u0E31\u302A     1\n");
+}

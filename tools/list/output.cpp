@@ -1,5 +1,8 @@
 #include "output.h"
 
+#include <unistr.h>
+#include <uniwidth.h>
+
 #include <cstdio>
 
 #include "host/log/text_escape.h"
@@ -9,11 +12,22 @@ static void put_line(const std::string& line)
     std::fwrite(line.data(), 1, line.size(), stdout);
 }
 
+static const uint8_t* utf8(const std::string& text)
+{
+    return reinterpret_cast<const uint8_t*>(text.data());
+}
+
+// The columns a terminal gives an escaped text, which holds no control.
+static std::size_t display_width(const std::string& shown)
+{
+    return static_cast<std::size_t>(u8_width(utf8(shown), shown.size(), "UTF-8"));
+}
+
 static std::string table_line(const std::vector<std::string>& cells, const std::vector<std::size_t>& width)
 {
     std::string line;
     for (std::size_t i = 0; i < cells.size(); ++i) {
-        std::string shown = escape_display_text(cells[i]);
+        std::string shown = escape_text(cells[i]);
         line += shown;
         if (i + 1 < cells.size())
             line.append(width[i] - display_width(shown) + 2, ' ');
@@ -28,7 +42,7 @@ static std::string print_table(const std::vector<std::string>& headings, const i
     std::size_t count = 0;
     auto measure = [&](const std::vector<std::string>& cells) {
         for (std::size_t i = 0; i < cells.size() && i < width.size(); ++i)
-            width[i] = std::max(width[i], display_width(escape_display_text(cells[i])));
+            width[i] = std::max(width[i], display_width(escape_text(cells[i])));
     };
     measure(headings);
     std::string why = items([&](const std::vector<std::string>& cells, const nlohmann::json&) {
@@ -45,7 +59,7 @@ static std::string print_table(const std::vector<std::string>& headings, const i
 
 static std::string csv_cell(const std::string& raw)
 {
-    std::string s = escape_display_text(raw);
+    std::string s = escape_text(raw);
     if (!raw.empty() && std::string("=+-@\t\r").find(raw[0]) != std::string::npos)
         s = "'" + s;
     if (s.find_first_of(",\"") == std::string::npos)
@@ -72,7 +86,7 @@ static std::string print_json(const item_source& items)
         std::string text = object.dump(2, ' ', false, nlohmann::json::error_handler_t::replace), indented;
         for (char c : text)
             indented += c == '\n' ? std::string("\n  ") : std::string(1, c);
-        put_line((first ? "[\n  " : ",\n  ") + escape_json_unprintables(indented));
+        put_line((first ? "[\n  " : ",\n  ") + escape_text(indented, text_form::json));
         first = false;
     });
     put_line(first ? "[]\n" : "\n]\n");
@@ -90,21 +104,10 @@ std::string print_items(out_format format, const std::vector<std::string>& headi
     return items([](const std::vector<std::string>& cells, const nlohmann::json&) { put_line(csv_line(cells)); });
 }
 
-static bool valid_utf8(const std::string& text)
-{
-    for (std::size_t i = 0; i < text.size();) {
-        std::size_t n = static_cast<unsigned char>(text[i]) < 0x80 ? 1 : utf8_sequence_length(text, i);
-        if (n == 0)
-            return false;
-        i += n;
-    }
-    return true;
-}
-
 void put_text(nlohmann::json& object, const std::string& key, const std::string& text)
 {
     object[key] = text;
-    if (valid_utf8(text))
+    if (u8_check(utf8(text), text.size()) == nullptr)
         return;
     std::string hex;
     for (unsigned char c : text)

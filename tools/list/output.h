@@ -16,7 +16,7 @@ using item_sink = std::function<void(const std::vector<std::string>& cells, cons
 // first pass only measures. Returns an empty string, or what failed.
 using item_source = std::function<std::string(const item_sink&)>;
 
-// Table: aligned by display width, cells escaped as escape_display_text
+// Table: aligned by display width, cells escaped as escape_text
 // does. CSV: RFC 4180, the same escapes, and a leading single quote for a
 // cell that a spreadsheet would take as a formula. JSON: an array, with
 // the characters that cannot be seen as JSON escapes. An empty table is

@@ -62,10 +62,10 @@ void log_Debug(const char* format, ...)
 
     static std::once_flag syslog_opened;
     std::call_once(syslog_opened, [] { openlog(program_invocation_short_name, LOG_PID, LOG_DAEMON); });
-    syslog(LOG_DEBUG, "%s", escape_log_text(text).c_str());
+    syslog(LOG_DEBUG, "%s", escape_text(text).c_str());
 
     int fd = log_file();
     if (fd >= 0)
         write_all(fd, utc_timestamp() + " [" + std::to_string(getpid()) + "] " +
-                          escape_log_text(text) + "\n");
+                          escape_text(text) + "\n");
 }
