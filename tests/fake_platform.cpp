@@ -9,6 +9,7 @@
 #include <utility>
 
 #include "run/globals.h"
+#include "transport/recv_thread.h"
 #include "platform/os_calls.h"
 #include "platform/platform.h"
 #include "platform/text_field.h"

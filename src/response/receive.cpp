@@ -15,6 +15,7 @@
 #include "response/mac_resolution.h"
 #include "run/debug_log.h"
 #include "run/globals.h"
+#include "transport/recv_thread.h"
 #include "response/ws_discovery.h"
 
 static const int receive_wait_seconds = 5;

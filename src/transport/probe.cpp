@@ -13,6 +13,7 @@
 #include "platform/text_field.h"
 #include "run/debug_log.h"
 #include "run/globals.h"
+#include "transport/recv_thread.h"
 #include "response/ws_discovery.h"
 
 // Both Probes share one text; they differ only in the namespace that the
