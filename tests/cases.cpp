@@ -20,7 +20,6 @@
 
 #include "catalogue/model_table.h"
 #include "run/debug_log.h"
-#include "run/globals.h"
 #include "fake_platform.h"
 #include "host/log/text_escape.h"
 #include "host/net/kernel_interfaces.h"

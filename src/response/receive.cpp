@@ -14,7 +14,6 @@
 #include "response/identification.h"
 #include "response/mac_resolution.h"
 #include "run/debug_log.h"
-#include "run/globals.h"
 #include "transport/recv_thread.h"
 #include "response/ws_discovery.h"
 

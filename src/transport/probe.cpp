@@ -12,7 +12,7 @@
 #include "platform/os_calls.h"
 #include "platform/text_field.h"
 #include "run/debug_log.h"
-#include "run/globals.h"
+#include "run/lan_interfaces.h"
 #include "transport/recv_thread.h"
 #include "response/ws_discovery.h"
 
