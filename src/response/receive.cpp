@@ -15,7 +15,7 @@
 #include "response/mac_resolution.h"
 #include "run/debug_log.h"
 #include "transport/recv_thread.h"
-#include "response/ws_discovery.h"
+#include "transport/ws_discovery.h"
 
 static const int receive_wait_seconds = 5;
 static const std::size_t receive_room = 10240;

@@ -14,7 +14,7 @@
 #include "run/debug_log.h"
 #include "run/lan_interfaces.h"
 #include "transport/recv_thread.h"
-#include "response/ws_discovery.h"
+#include "transport/ws_discovery.h"
 
 // Both Probes share one text; they differ only in the namespace that the
 // Envelope declares and in the type that they probe for.
