@@ -28,7 +28,7 @@
 #include "platform/platform.h"
 #include "host/settings/settings.h"
 #include "host/store/utc_time.h"
-#include "platform/text_field.h"
+#include "run/text_field.h"
 #include "response/dedup.h"
 #include "response/dev_info.h"
 #include "response/endpoint.h"

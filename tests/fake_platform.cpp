@@ -13,7 +13,7 @@
 #include "transport/recv_thread.h"
 #include "platform/os_calls.h"
 #include "platform/platform.h"
-#include "platform/text_field.h"
+#include "run/text_field.h"
 
 namespace fake {
 

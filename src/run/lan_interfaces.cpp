@@ -3,8 +3,8 @@
 #include <string_view>
 
 #include "platform/platform.h"
-#include "platform/text_field.h"
 #include "run/debug_log.h"
+#include "run/text_field.h"
 
 std::vector<NIC_INFO> in_lan_list;
 

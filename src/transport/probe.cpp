@@ -10,9 +10,9 @@
 #include <string>
 
 #include "platform/os_calls.h"
-#include "platform/text_field.h"
 #include "run/debug_log.h"
 #include "run/lan_interfaces.h"
+#include "run/text_field.h"
 #include "transport/recv_thread.h"
 #include "transport/ws_discovery.h"
 

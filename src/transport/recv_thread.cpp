@@ -6,9 +6,9 @@
 
 #include "platform/os_calls.h"
 #include "platform/platform.h"
-#include "platform/text_field.h"
 #include "response/receive.h"
 #include "run/debug_log.h"
+#include "run/text_field.h"
 #include "transport/probe.h"
 
 std::atomic<bool> recv_thread_running{false};
