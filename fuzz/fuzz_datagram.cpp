@@ -11,7 +11,7 @@
 #include "../tests/fake_platform.h"
 #include "catalogue/model_table.h"
 #include "response/receive.h"
-#include "run/globals.h"
+#include "transport/recv_thread.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

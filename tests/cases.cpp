@@ -20,7 +20,6 @@
 
 #include "catalogue/model_table.h"
 #include "run/debug_log.h"
-#include "run/globals.h"
 #include "fake_platform.h"
 #include "host/log/text_escape.h"
 #include "host/net/kernel_interfaces.h"
@@ -29,7 +28,7 @@
 #include "platform/platform.h"
 #include "host/settings/settings.h"
 #include "host/store/utc_time.h"
-#include "platform/text_field.h"
+#include "run/text_field.h"
 #include "response/dedup.h"
 #include "response/dev_info.h"
 #include "response/endpoint.h"
@@ -365,12 +364,25 @@ static const std::map<std::string, std::function<words(const std::string&)>> ver
          return words{route_names.at(static_cast<std::size_t>(k))}; }},
     {"route-answer", [](auto& r) {
          auto b = hex_bytes(r); return words{route_names.at(static_cast<std::size_t>(route_from_answer(b.data(), b.size())))}; }},
-    {"route-request", [](auto& r) { route_request q = make_route_request(inet_addr(r.c_str())); return words{fake::hex(&q, sizeof q)}; }},
+    {"route-request", [](auto& r) {
+         route_request q = make_route_request(inet_addr(r.c_str()));
+         const rtmsg* m = static_cast<const rtmsg*>(NLMSG_DATA(&q.h));
+         const rtattr* a = RTM_RTA(m);
+         int left = static_cast<int>(RTM_PAYLOAD(&q.h));
+         char dst[16] = "none", text[128];
+         if (RTA_OK(a, left) && a->rta_type == RTA_DST && RTA_PAYLOAD(a) == 4 && inet_ntop(AF_INET, RTA_DATA(a), dst, 16))
+             a = RTA_NEXT(a, left);
+         snprintf(text, sizeof text, "length %u of %zu type %u flags %u family %u/%u dst %s, %d bytes over", q.h.nlmsg_len,
+                  sizeof q, q.h.nlmsg_type, q.h.nlmsg_flags, m->rtm_family, m->rtm_dst_len, dst, left);
+         return words{text}; }},
     {"checksum", [](auto& r) { auto b = hex_bytes(r); uint16_t sum = icmp_checksum(b.data(), b.size()); return words{fake::hex(&sum, 2)}; }},
     {"echo-request", [](auto& r) {
          alignas(4) uint8_t p[16];
          make_echo_request(p, static_cast<uint16_t>(std::stoi(r, nullptr, 16)));
-         return words{fake::hex(p, 16)}; }},
+         char text[80];
+         snprintf(text, sizeof text, "type %u code %u id %02x%02x seq %u checksum %s", p[0], p[1], p[4], p[5],
+                  unsigned(p[6] << 8 | p[7]), icmp_checksum(p, sizeof p) == 0 ? "verifies" : "fails");
+         return words{text}; }},
     {"wait", neighbour_waits},
     {"path", [](auto& r) {
          std::string made = path_setting(r == "null" ? nullptr : unescape(r).c_str(), "/fallback");

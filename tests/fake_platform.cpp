@@ -8,10 +8,12 @@
 #include <cstring>
 #include <utility>
 
-#include "run/globals.h"
+#include "response/dedup.h"
+#include "run/lan_interfaces.h"
+#include "transport/recv_thread.h"
 #include "platform/os_calls.h"
 #include "platform/platform.h"
-#include "platform/text_field.h"
+#include "run/text_field.h"
 
 namespace fake {
 

@@ -5,7 +5,9 @@
 
 #include "response/extraction.h"
 #include "response/identification.h"
-#include "run/globals.h"
+
+std::vector<uint64_t> seen_responder_addrs;
+std::vector<std::string> seen_channel_keys;
 
 // The maker's USB-camera and virtual-camera sources answer for up to four
 // channels each behind one address; each channel is a source of its own.

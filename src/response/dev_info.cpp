@@ -4,9 +4,9 @@
 #include <iterator>
 
 #include "platform/platform.h"
-#include "platform/text_field.h"
 #include "response/mac_resolution.h"
 #include "run/debug_log.h"
+#include "run/text_field.h"
 
 dev_info_ptr create_dev_info(uint32_t source_addr, const char* mac)
 {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "platform/text_field.h"
+#include "run/text_field.h"
 
 static const char discovery_namespace[] = "http://schemas.xmlsoap.org/ws/2005/04/discovery";
 

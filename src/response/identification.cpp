@@ -6,9 +6,9 @@
 
 #include "catalogue/model_table.h"
 #include "platform/platform.h"
-#include "platform/text_field.h"
 #include "response/extraction.h"
 #include "run/debug_log.h"
+#include "run/text_field.h"
 
 static const int default_brand = 44;
 static const int maker_brand = 53;

@@ -9,9 +9,9 @@
 
 #include "platform/os_calls.h"
 #include "platform/platform.h"
-#include "platform/text_field.h"
 #include "response/extraction.h"
 #include "run/debug_log.h"
+#include "run/text_field.h"
 
 // The kernel may still be resolving when ping returns; the table is read
 // again at once rather than waiting.

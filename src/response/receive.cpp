@@ -14,8 +14,8 @@
 #include "response/identification.h"
 #include "response/mac_resolution.h"
 #include "run/debug_log.h"
-#include "run/globals.h"
-#include "response/ws_discovery.h"
+#include "transport/recv_thread.h"
+#include "transport/ws_discovery.h"
 
 static const int receive_wait_seconds = 5;
 static const std::size_t receive_room = 10240;

@@ -4,7 +4,7 @@
 #include <cstdio>
 
 #include "platform/platform.h"
-#include "platform/text_field.h"
+#include "run/text_field.h"
 
 int debug_log(const char* format, ...)
 {

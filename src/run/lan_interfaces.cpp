@@ -3,9 +3,10 @@
 #include <string_view>
 
 #include "platform/platform.h"
-#include "platform/text_field.h"
 #include "run/debug_log.h"
-#include "run/globals.h"
+#include "run/text_field.h"
+
+std::vector<NIC_INFO> in_lan_list;
 
 static void consider(netmgr_text& dev_name, const netmgr_text& state,
                      std::string_view wanted_state, const netmgr_text& required)

@@ -3,7 +3,6 @@
 #include "platform/os_calls.h"
 #include "platform/platform.h"
 #include "run/debug_log.h"
-#include "run/globals.h"
 #include "run/lan_interfaces.h"
 #include "transport/recv_thread.h"
 

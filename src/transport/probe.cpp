@@ -10,10 +10,11 @@
 #include <string>
 
 #include "platform/os_calls.h"
-#include "platform/text_field.h"
 #include "run/debug_log.h"
-#include "run/globals.h"
-#include "response/ws_discovery.h"
+#include "run/lan_interfaces.h"
+#include "run/text_field.h"
+#include "transport/recv_thread.h"
+#include "transport/ws_discovery.h"
 
 // Both Probes share one text; they differ only in the namespace that the
 // Envelope declares and in the type that they probe for.

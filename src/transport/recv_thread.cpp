@@ -6,11 +6,16 @@
 
 #include "platform/os_calls.h"
 #include "platform/platform.h"
-#include "platform/text_field.h"
 #include "response/receive.h"
 #include "run/debug_log.h"
-#include "run/globals.h"
+#include "run/text_field.h"
 #include "transport/probe.h"
+
+std::atomic<bool> recv_thread_running{false};
+pthread_t recv_thread_handle;
+std::atomic<bool> recv_thread_held{false};
+int onvif_socket = 0;
+int max_fd = 0;
 
 static void* recv_thread_entry(void*)
 {

@@ -1,4 +1,23 @@
+// The discovery worker and its WS-Discovery socket. The child's main thread
+// and the worker share only the running flag, the worker handle and the two
+// descriptors; there are no locks.
 #pragma once
+
+#include <pthread.h>
+
+#include <atomic>
+
+// Set while the worker is to go on receiving; cleared by the stop step.
+extern std::atomic<bool> recv_thread_running;
+// The running worker, valid while recv_thread_held is set.
+extern pthread_t recv_thread_handle;
+extern std::atomic<bool> recv_thread_held;
+
+// The WS-Discovery socket: 0 before the run and after the teardown, -1 when
+// it could not be created or was closed on a send error.
+extern int onvif_socket;
+// The highest descriptor the receive step waits on; 0 when there is none.
+extern int max_fd;
 
 // Starts the discovery worker unless one is running; sets the running flag.
 void start_recv_thread();

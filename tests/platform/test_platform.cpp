@@ -12,7 +12,7 @@
 
 #include "host/store/media_source_store.h"
 #include "platform/platform.h"
-#include "platform/text_field.h"
+#include "run/text_field.h"
 
 namespace fs = std::filesystem;
 

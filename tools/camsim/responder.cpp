@@ -12,7 +12,7 @@
 #include <random>
 #include <stdexcept>
 
-#include "response/ws_discovery.h"
+#include "transport/ws_discovery.h"
 #include "replies.h"
 
 using sim_clock = std::chrono::steady_clock;

@@ -14,7 +14,7 @@
 
 #include "platform/platform.h"
 #include "host/settings/settings.h"
-#include "platform/text_field.h"
+#include "run/text_field.h"
 
 std::string utc_timestamp()
 {

@@ -10,7 +10,7 @@
 #include <algorithm>
 #include <cstdio>
 
-#include "platform/text_field.h"
+#include "run/text_field.h"
 
 static std::string dotted(const sockaddr* sa)
 {

@@ -3,7 +3,6 @@
 
 #include "host/net/kernel_interfaces.h"
 #include "platform/platform.h"
-#include "platform/text_field.h"
 
 int netcom_NIC_Get_Info(char* dev_name, NIC_INFO* info)
 {

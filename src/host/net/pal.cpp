@@ -5,7 +5,7 @@
 
 #include "host/net/kernel_interfaces.h"
 #include "platform/platform.h"
-#include "platform/text_field.h"
+#include "run/text_field.h"
 
 int PAL_auth_get_auth(t_auth* auth)
 {

@@ -3,7 +3,7 @@
 #include <pthread.h>
 
 #include "platform/platform.h"
-#include "platform/text_field.h"
+#include "run/text_field.h"
 
 int nvr_sys_state_create_thread(char* name, long long)
 {

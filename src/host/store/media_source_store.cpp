@@ -23,7 +23,7 @@
 #include "host/store/store_identity.h"
 #include "host/store/store_schema.h"
 #include "host/store/utc_time.h"
-#include "platform/text_field.h"
+#include "run/text_field.h"
 
 static sqlite3* store_db = nullptr;          // open store, or null
 static sqlite3_stmt* store_insert_stmt = nullptr;

@@ -1,4 +1,5 @@
-// Where WS-Discovery Probes go and where devices listen for them.
+// Where WS-Discovery Probes go and where devices listen for them. The
+// receive step reads it too, to drop what comes from the group itself.
 #pragma once
 
 #include <cstdint>

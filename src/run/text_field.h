@@ -1,6 +1,7 @@
 // Bounded copy into the fixed-width, zero-terminated text fields of the
 // platform's records. Every write into such a field goes through here so
-// that no field is ever overrun and every field stays terminated.
+// that no field is ever overrun and every field stays terminated; the
+// host's implementation of the platform fills its records through it too.
 #pragma once
 
 #include <cstdarg>
