@@ -143,6 +143,6 @@ TEST(central_server, forwards_every_row_once_to_its_schema_only_and_within_the_b
               "1|2026-12-06T10:00:00.000Z|42|597000454196|ff00fe27|10.0.0.9|02:00:00:00:00:09|139|8080|00ff80|"
               "2026-12-06T09:59:00.000Z|t|rec|t;2||t|rec|t;");
     EXPECT_EQ(central("SELECT COLUMNS FROM found_media_sources WHERE local_id = 1 AND store_id = 'new'"),
-              host + std::string(" rec|10.0.0.9|02:00:00:00:00:09|ff00fe27|2026-12-06T10:00:00.000Z|8080|139|139|52;"));
+              host + std::string(" rec|10.0.0.9|02:00:00:00:00:09|ff00fe27|2026-12-06T10:00:00.000Z|8080|139|597000454196|1;"));
     sqlite3_close(db);
 }

@@ -30,24 +30,29 @@ static const char first_version_store[] =
     " (9, '2026-01-03', 'c', '10.0.0.3', CAST(x'3d43ff' AS TEXT)); UPDATE found_media_sources SET model_id = 4294967299,"
     " brand_id = 2, port = 80";
 
-// What the tool prints of that store, migrated or not: the changes since a time ("" for the
-// run before the newest), or each MAC address's newest row when since is null. JSON as one line.
-static std::string printed(bool migrate, const char* since, out_format format)
+// What the tool prints of that store, migrated or not and then changed by sql: the changes since
+// a time ("" for the run before the newest), or each MAC address's newest row when since is null.
+// JSON as one line.
+static std::string printed(bool migrate, const char* since, out_format format, const std::string& sql = "")
 {
     std::string path = (std::filesystem::temp_directory_path() / ("camscout-list-" + std::to_string(getpid()))).string();
     sqlite3* db = nullptr;
     sqlite3_open(path.c_str(), &db);
-    std::string why = sqlite_run(db, first_version_store);
+    std::string why = sqlite_run(db, first_version_store + sql);
     if (why.empty() && migrate)
         why = store_set_up(db, std::chrono::steady_clock::now() + std::chrono::seconds(10));
     sqlite3_close(db);
     store_reader store;
     std::vector<source_change> changes;
-    if (why.empty() && (why = open_sqlite_store(path, since != nullptr, store)).empty() && since)
-        why = read_changes(store, since, changes);
     testing::internal::CaptureStdout();
-    if (why.empty())
-        why = since ? (print_changes(format, store, changes), "") : print_sources(format, false, store, path);
+    try {
+        if (why.empty() && (why = open_sqlite_store(path, since != nullptr, store)).empty() && since)
+            why = read_changes(store, since, changes);
+        if (why.empty())
+            why = since ? (print_changes(format, store, changes), "") : print_sources(format, false, store, path);
+    } catch (const unexpected_cell& cell) {
+        why = cell.what();
+    }
     std::string out = testing::internal::GetCapturedStdout() + why;
     std::filesystem::remove(path);
     return format == out_format::json ? nlohmann::json::parse(out).dump() : out;
@@ -80,7 +85,7 @@ TEST(list_store, prints_the_changes_since_the_run_before_or_a_time_and_the_newes
     // The central inventory's rows come with their recorder, the model as hexadecimal; and as JSON.
     central.central = true;
     central.query = [](auto&, auto&, const result_sink& each) {
-        each({"r", "10.0.0.1", "a", "4d41f", "t", "80", "2", "1", "3"});
+        each({"r", "10.0.0.1", "a", "4d41f", "t", "80", "2", "4294967299", "1"});
         return std::string(); };
     testing::internal::CaptureStdout();
     print_sources(out_format::csv, true, central, "");
@@ -101,4 +106,13 @@ TEST(list_table, aligns_its_columns_by_what_a_terminal_shows)
             each({text, "1"}, nullptr);
         return std::string(); }, "");
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "TEXT  N\n\U0001F680\u2705  1\n\u231A    1\na\u0E31\u302A     1\n");
+}
+
+TEST(list_store, names_the_row_and_column_of_a_cell_that_holds_no_integer)
+{
+    for (std::string column : {"port", "brand_id", "model_id"})
+        for (const char* cell : {"'abc'", "2.5", "NULL"})
+            for (const char* since : {"", static_cast<const char*>(nullptr)})
+                EXPECT_EQ(printed(false, since, out_format::table, "; UPDATE found_media_sources SET " + column + " = " +
+                                  cell + " WHERE mac_addr = 'f'"), "row 13: " + column + " holds no integer") << cell;
 }

@@ -111,14 +111,20 @@ int main(int argc, char** argv)
     store_reader store;
     std::string why = o.central ? open_central_store(conninfo, store, o.changes ? 2 : 1) : open_sqlite_store(o.store, o.changes, store);
     std::vector<source_change> changes;
-    // The runs' questions see one snapshot of the store, as a table's two passes do.
-    if (why.empty() && (o.changes || o.format == out_format::table))
-        why = store.query(store.snapshot, {}, [](const result_row&) {});
-    if (why.empty())
-        why = o.changes ? read_changes(store, o.since, changes) : print_sources(o.format, o.all, store, o.name);
+    int failure = o.changes ? 2 : 1;
+    try {
+        // The runs' questions see one snapshot of the store, as a table's two passes do.
+        if (why.empty() && (o.changes || o.format == out_format::table))
+            why = store.query(store.snapshot, {}, [](const result_row&) {});
+        if (why.empty())
+            why = o.changes ? read_changes(store, o.since, changes) : print_sources(o.format, o.all, store, o.name);
+    } catch (const unexpected_cell& cell) {  // the store was read, but holds what no run writes
+        why = cell.what();
+        failure = 2;
+    }
     if (!why.empty()) {
         std::fprintf(stderr, "onvif_camscout_list: cannot read %s: %s\n", o.name.c_str(), why.c_str());
-        return o.changes ? 2 : 1;
+        return failure;
     }
     if (!o.changes)
         return 0;

@@ -84,7 +84,7 @@ std::string open_central_store(const std::string& conninfo, store_reader& store,
     store.central = true;
     // A recorder is shown by its host name and the start of its identity.
     store.columns = "recorder_name || ' ' || left(recorder, 8), ip_addr, mac_addr, encode(model, 'hex'), found_at, port,"
-                    " brand_id, model_id >> 32, model_id & 4294967295";
+                    " brand_id, model_id, local_id";
     store.order_all = "recorder, found_at, local_id";
     store.order_newest = "recorder_name, recorder, ip_addr, found_at";
     store.snapshot = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";

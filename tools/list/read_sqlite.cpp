@@ -1,5 +1,6 @@
 #include <sqlite3.h>
 
+#include <charconv>
 #include <memory>
 
 #include "host/store/store_reading.h"
@@ -16,6 +17,7 @@ static std::string run_query(sqlite3* db, const std::string& sql, const std::vec
 {
     sqlite3_stmt* st = nullptr;
     int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr);
+    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> finalized(st, sqlite3_finalize);  // also when each throws
     for (std::size_t i = 0; rc == SQLITE_OK && i < params.size(); ++i) {
         int at = sqlite3_bind_parameter_index(st, ("$" + std::to_string(i + 1)).c_str());
         sqlite3_bind_text(st, at, params[i].data(), static_cast<int>(params[i].size()), SQLITE_TRANSIENT);
@@ -28,7 +30,6 @@ static std::string run_query(sqlite3* db, const std::string& sql, const std::vec
         each(row);
         rc = SQLITE_OK;
     }
-    sqlite3_finalize(st);
     return rc == SQLITE_DONE || rc == SQLITE_OK ? "" : sqlite3_errmsg(db);
 }
 
@@ -42,7 +43,7 @@ std::string open_sqlite_store(const std::string& path, bool changes, store_reade
     store.query = [db](const std::string& sql, const std::vector<std::string>& params, const result_sink& each) {
         return run_query(db.get(), sql, params, each);
     };
-    store.columns = "'', ip_addr, mac_addr, model, found_at, port, brand_id, model_id >> 32, model_id & 4294967295";
+    store.columns = "'', ip_addr, mac_addr, model, found_at, port, brand_id, model_id, id";
     store.order_all = "id";
     store.order_newest = "ip_addr, id";
     store.snapshot = "BEGIN";
@@ -50,14 +51,35 @@ std::string open_sqlite_store(const std::string& path, bool changes, store_reade
     return "";
 }
 
+// The whole text as an integer; SQL NULL comes as an empty text.
+static bool integer_of(const std::string& text, long long& value)
+{
+    const char* end = text.data() + text.size();
+    auto [at, failed] = std::from_chars(text.data(), end, value);
+    return failed == std::errc() && at == end;
+}
+
 source_row source_row_of(const store_reader& store, const result_row& r)
 {
-    auto number = [&](std::size_t i) { return r[i].empty() ? 0LL : std::stoll(r[i]); };
-    std::string model = r[3];
+    source_row out{r[0], r[1], r[2], r[3], r[4]};
+    long long model_id = 0;
+    auto integer = [&](std::size_t i, const char* column, long long& value) {
+        if (!integer_of(r[i], value))
+            throw unexpected_cell("row " + r[8] + (store.central ? " of " + r[0] : "") + ": " + column +
+                                  " holds no integer");
+    };
+    integer(5, "port", out.port);
+    integer(6, "brand_id", out.brand);
+    integer(7, "model_id", model_id);
+    out.model_brand = model_id >> 32;
+    out.model_no = model_id & 4294967295;
     if (store.central) {
-        model.clear();
-        for (std::size_t i = 0; i + 1 < r[3].size(); i += 2)
-            model += static_cast<char>(std::stoi(r[3].substr(i, 2), nullptr, 16));
+        out.model.clear();
+        for (std::size_t i = 0; i + 1 < r[3].size(); i += 2) {
+            unsigned char byte = 0;
+            std::from_chars(r[3].data() + i, r[3].data() + i + 2, byte, 16);
+            out.model += static_cast<char>(byte);
+        }
     }
-    return {r[0], r[1], r[2], model, r[4], number(5), number(6), number(7), number(8)};
+    return out;
 }

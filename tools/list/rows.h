@@ -4,6 +4,7 @@
 #pragma once
 
 #include <functional>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -24,7 +25,7 @@ struct store_reader {
     std::function<std::string(const std::string& sql, const std::vector<std::string>& params, const result_sink& each)>
         query;
     bool central = false;  // many recorders; the model comes as hexadecimal
-    std::string columns;   // the columns of a source_row, in its order, from found_media_sources
+    std::string columns;   // a source_row's columns from found_media_sources, in its order, then the row's id
     std::string order_all, order_newest;  // every row oldest first; the newest row per MAC address
     std::string snapshot;  // begins a transaction that sees the same rows for every question
     std::string id;        // the column that orders a recorder's rows
@@ -37,7 +38,13 @@ std::string open_sqlite_store(const std::string& path, bool changes, store_reade
 // wait bounded; past one, the process ends with failure_status.
 std::string open_central_store(const std::string& conninfo, store_reader& store, int failure_status);
 
-// A row of store.columns.
+// A cell that the store never writes: a text, a real or NULL where an
+// integer belongs. Its text names the row and the column.
+struct unexpected_cell : std::runtime_error {
+    using std::runtime_error::runtime_error;
+};
+
+// A row of store.columns; throws unexpected_cell.
 source_row source_row_of(const store_reader& store, const result_row& r);
 
 // Makes or migrates the central schema at conninfo (as the database's
