@@ -3,8 +3,13 @@
 // rows as printed.
 #include <gtest/gtest.h>
 
+#include <sched.h>
 #include <sqlite3.h>
+#include <sys/mount.h>
+#include <sys/stat.h>
 #include <unistd.h>
+
+#include <cstring>
 
 #include <filesystem>
 
@@ -115,4 +120,41 @@ TEST(list_store, names_the_row_and_column_of_a_cell_that_holds_no_integer)
             for (const char* since : {"", static_cast<const char*>(nullptr)})
                 EXPECT_EQ(printed(false, since, out_format::table, "; UPDATE found_media_sources SET " + column + " = " +
                                   cell + " WHERE mac_addr = 'f'"), "row 13: " + column + " holds no integer") << cell;
+}
+
+// A folder that cannot be written: without write permission, or for root, whom permissions
+// do not stop, mounted read-only in a mount namespace of the test's own. "" or why not.
+static std::string make_read_only(const std::string& dir)
+{
+    if (geteuid() != 0)
+        return chmod(dir.c_str(), 0555) == 0 ? "" : std::strerror(errno);
+    if (unshare(CLONE_NEWNS) != 0 || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) != 0 ||
+        mount(dir.c_str(), dir.c_str(), nullptr, MS_BIND, nullptr) != 0 ||
+        mount(nullptr, dir.c_str(), nullptr, MS_REMOUNT | MS_BIND | MS_RDONLY, nullptr) != 0)
+        return std::strerror(errno);
+    return "";
+}
+
+// As on read-only media: SQLite cannot make the -shm file beside a store in WAL mode.
+TEST(list_store, reads_a_store_in_wal_mode_from_a_read_only_folder)
+{
+    std::string dir = (std::filesystem::temp_directory_path() / ("camscout-ro-" + std::to_string(getpid()))).string();
+    std::filesystem::create_directory(dir);
+    sqlite3* db = nullptr;
+    sqlite3_open((dir + "/store.db").c_str(), &db);
+    std::string why = sqlite_run(db, std::string("PRAGMA journal_mode = WAL;") + first_version_store);
+    sqlite3_close(db);
+    std::string cannot = make_read_only(dir);
+    store_reader store;
+    std::vector<source_change> changes;
+    if (cannot.empty() && why.empty() && (why = open_sqlite_store(dir + "/store.db", true, store)).empty())
+        why = read_changes(store, "", changes);
+    store = {};
+    umount2(dir.c_str(), MNT_DETACH);
+    chmod(dir.c_str(), 0755);
+    std::filesystem::remove_all(dir);
+    if (!cannot.empty())
+        GTEST_SKIP() << "no folder that cannot be written: " << cannot;
+    EXPECT_EQ(why, "");
+    EXPECT_EQ(changes.size(), 7u);
 }

@@ -5,7 +5,8 @@
 
 struct sqlite3;
 
-// Opens the store at path read-only, with a short wait for a writer. With
+// Opens the store at path read-only, with a short wait for a writer; in a
+// folder that cannot be written, as the file alone when no log holds writes. With
 // runs, a first-version store (no run_started yet, as no run has migrated
 // it) is grouped into runs in a temporary copy that hides its table under
 // the same name. Null with why on failure; the caller closes it.
