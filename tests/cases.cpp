@@ -27,7 +27,6 @@
 #include "host/net/ping_wait.h"
 #include "platform/platform.h"
 #include "host/settings/settings.h"
-#include "host/store/utc_time.h"
 #include "run/text_field.h"
 #include "response/dedup.h"
 #include "response/dev_info.h"
@@ -390,7 +389,6 @@ static const std::map<std::string, std::function<words(const std::string&)>> ver
          return words{made.rfind(cwd, 0) == 0 ? "$PWD" + made.substr(cwd.size()) : made}; }},
     {"escape", [](auto& r) { return words{escape_text(unescape(r))}; }},
     {"json", [](auto& r) { return words{escape_text(unescape(r), text_form::json)}; }},
-    {"utc", [](auto& r) { auto ms = parse_utc(unescape(r)); return words{ms ? format_utc(*ms) : "refused"}; }},
     {"debuglog", [](auto& r) { words w = split(r, 2); return words{"returns " + std::to_string(debug_log(w[0].c_str(), w[1].c_str()))}; }},
 };
 

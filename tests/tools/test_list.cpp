@@ -14,6 +14,8 @@
 #include <filesystem>
 
 #include "../../tools/list/print_rows.h"
+#include "../../tools/list/since.h"
+#include "host/log/utc_time.h"
 #include "host/store/sqlite_query.h"
 #include "host/store/store_schema.h"
 
@@ -157,4 +159,16 @@ TEST(list_store, reads_a_store_in_wal_mode_from_a_read_only_folder)
         GTEST_SKIP() << "no folder that cannot be written: " << cannot;
     EXPECT_EQ(why, "");
     EXPECT_EQ(changes.size(), 7u);
+}
+
+// A time cut short is completed as the store writes times; a day, an hour or a form out of range is refused.
+TEST(list_since, takes_a_utc_time_to_any_precision_and_nothing_else)
+{
+    for (auto [typed, stored] : {std::pair{"2026-12-06", "2026-12-06T00:00:00.000Z"}, {"2026-12-06T05Z", "2026-12-06T05:00:00.000Z"},
+                                 {"2026-08-31T05:30", "2026-08-31T05:30:00.000Z"}, {"2026-12-31T23:59:59Z", "2026-12-31T23:59:59.000Z"},
+                                 {"2028-02-29T23:59:59.5", "2028-02-29T23:59:59.500Z"}, {"2026-01-01T00:00:00.25Z", "2026-01-01T00:00:00.250Z"}})
+        EXPECT_EQ(format_utc(parse_since(typed).value_or(-1)), stored);
+    for (const char* refused : {"2026-13-45", "2027-02-29", "2026-04-31", "2026-12-06T24:00", "2026-12-06 05:30", "2026-12-06T05:3",
+                                "2026-12-06T05:30:00.2500", " 2026-12-06", "", "yesterday"})
+        EXPECT_FALSE(parse_since(refused)) << refused;
 }

@@ -10,10 +10,11 @@
 #include "host/settings/settings.h"
 #include "host/central/central_schema.h"
 #include "host/central/conninfo.h"
-#include "host/store/utc_time.h"
+#include "host/log/utc_time.h"
 #include "output.h"
 #include "print_rows.h"
 #include "rows.h"
+#include "since.h"
 
 static const char usage[] =
     "usage: onvif_camscout_list [--json | --csv] [--all] [--store PATH | --central]\n"
@@ -72,7 +73,7 @@ static std::string parse(int argc, char** argv, options& o)
         return "--all and --changes do not go together";
     if (!o.since.empty() && !o.changes)
         return "--since goes with --changes";
-    std::optional<long long> at = parse_utc(since);
+    std::optional<long long> at = parse_since(since);
     if (!o.since.empty() && !at)
         return "--since: not a UTC time such as 2026-12-06 or 2026-12-06T05:30:00Z: '" + since + "'";
     o.since = at ? format_utc(*at) : "";

@@ -1,7 +1,5 @@
 // The platform logger for a generic Linux host: every call goes to syslog
 // and, when CAMSCOUT_LOG names a file, is appended to it as one line.
-#include "host/log/logger.h"
-
 #include <errno.h>
 #include <fcntl.h>
 #include <syslog.h>
@@ -9,24 +7,13 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <ctime>
 #include <mutex>
 
 #include "platform/platform.h"
+#include "host/log/text_escape.h"
+#include "host/log/utc_time.h"
 #include "host/settings/settings.h"
 #include "run/text_field.h"
-
-std::string utc_timestamp()
-{
-    timespec now;
-    clock_gettime(CLOCK_REALTIME, &now);
-    tm parts;
-    gmtime_r(&now.tv_sec, &parts);
-    char text[40];
-    size_t n = strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S", &parts);
-    snprintf(text + n, sizeof text - n, ".%03ldZ", now.tv_nsec / 1000000);
-    return text;
-}
 
 static int log_file()
 {

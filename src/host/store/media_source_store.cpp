@@ -16,13 +16,12 @@
 #include <mutex>
 
 #include "host/central/central_inventory.h"
-#include "host/log/logger.h"
+#include "host/log/utc_time.h"
 #include "platform/os_calls.h"
 #include "platform/platform.h"
 #include "host/settings/settings.h"
 #include "host/store/store_identity.h"
 #include "host/store/store_schema.h"
-#include "host/store/utc_time.h"
 #include "run/text_field.h"
 
 static sqlite3* store_db = nullptr;          // open store, or null

@@ -7,7 +7,7 @@
 #include <thread>
 
 #include "host/store/sqlite_query.h"
-#include "host/store/utc_time.h"
+#include "host/log/utc_time.h"
 
 static const int store_version = 3;
 

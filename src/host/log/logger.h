@@ -1,9 +1,0 @@
-// Internals of the platform logger, exposed for its tests.
-#pragma once
-
-#include <string>
-
-#include "host/log/text_escape.h"
-
-// "YYYY-MM-DDTHH:MM:SS.mmmZ" for the current time, in UTC.
-std::string utc_timestamp();
