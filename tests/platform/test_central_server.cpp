@@ -14,7 +14,7 @@
 #include <regex>
 #include <thread>
 
-#include "../tools/list/rows.h"
+#include "../tools/list/read_postgres.h"
 #include "host/settings/settings.h"
 #include "host/central/central_inventory.h"
 #include "host/central/central_schema.h"

@@ -12,6 +12,8 @@
 #include <filesystem>
 
 #include "../../tools/list/print_rows.h"
+#include "../../tools/list/read_runs.h"
+#include "../../tools/list/read_sqlite.h"
 #include "../../tools/list/since.h"
 #include "host/log/utc_time.h"
 #include "host/store/sqlite_query.h"

@@ -23,8 +23,3 @@ struct newest_device {
 // new at its address replaced, or as gone. A device that the earlier run
 // lacks is back when a run before that saw it, new otherwise.
 std::vector<source_change> compare_runs(const std::vector<source_row>& earlier, const std::vector<newest_device>& newest);
-
-// For each recorder of the store: its newest run against the run before it,
-// or against its last run that started before since (UTC, as the store
-// writes it) when since is not empty. Reads only those two runs' rows.
-std::string read_changes(const store_reader& store, const std::string& since, std::vector<source_change>& out);

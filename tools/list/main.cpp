@@ -6,14 +6,15 @@
 #include <string>
 #include <vector>
 
-#include "changes.h"
 #include "host/settings/settings.h"
 #include "host/central/central_schema.h"
 #include "host/central/conninfo.h"
 #include "host/log/utc_time.h"
 #include "output.h"
 #include "print_rows.h"
-#include "rows.h"
+#include "read_postgres.h"
+#include "read_runs.h"
+#include "read_sqlite.h"
 #include "since.h"
 
 static const char usage[] =

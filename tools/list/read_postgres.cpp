@@ -6,7 +6,7 @@
 #include <memory>
 
 #include "host/central/central_connection.h"
-#include "rows.h"
+#include "read_postgres.h"
 
 // A reader waits longer than a recorder, but not for ever: the deadline
 // moves on with every row, so a long listing is bounded by the server's

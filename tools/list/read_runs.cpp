@@ -1,7 +1,7 @@
 // The two runs that --changes compares, asked of the store with the
 // indexes of runs and of each MAC address's runs, so that the rest of the
 // store is never read.
-#include "changes.h"
+#include "read_runs.h"
 
 // Which rows are the recorder's ($1): all of a recorder's own store.
 static std::string of_recorder(const store_reader& store, const char* table)

@@ -31,13 +31,6 @@ struct store_reader {
     std::string id;        // the column that orders a recorder's rows
 };
 
-// Opens a recorder's SQLite store, read-only. A first-version store is
-// grouped into runs in a copy of its own when changes are asked for.
-std::string open_sqlite_store(const std::string& path, bool changes, store_reader& store);
-// Opens the central inventory at a libpq connection string, its every
-// wait bounded; past one, the process ends with failure_status.
-std::string open_central_store(const std::string& conninfo, store_reader& store, int failure_status);
-
 // A cell that the store never writes: a text, a real or NULL where an
 // integer belongs. Its text names the row and the column.
 struct unexpected_cell : std::runtime_error {
@@ -46,7 +39,3 @@ struct unexpected_cell : std::runtime_error {
 
 // A row of store.columns; throws unexpected_cell.
 source_row source_row_of(const store_reader& store, const result_row& r);
-
-// Makes or migrates the central schema at conninfo (as the database's
-// owner); central_setup_sql() is the whole of it. Returns "", or what failed.
-std::string set_up_central(const std::string& conninfo, const std::string& sql);
