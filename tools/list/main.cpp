@@ -42,12 +42,30 @@ static const option long_options[] = {
     {nullptr, 0, nullptr, 0},
 };
 
-// What is wrong with the command line, "" when nothing is, or "exit" when
-// --help or --version has been answered.
-static std::string parse(int argc, char** argv, options& o)
+// What the command line asks: a run with the options read, an answer that
+// has been printed (--help, --version), or nothing for being wrong.
+enum class command_line { run, answered, wrong };
+
+// What is wrong with options given together, or "".
+static std::string wrong_together(const options& o, bool store_named, bool since_given)
+{
+    if (o.setup && (!o.central || o.all || o.changes || o.format != out_format::table))
+        return "--setup goes with --central alone";
+    if (o.central && store_named)
+        return "--store and --central name two inventories: give one";
+    if (o.all && o.changes)
+        return "--all and --changes do not go together";
+    if (since_given && !o.changes)
+        return "--since goes with --changes";
+    return "";
+}
+
+// Reads the options into o. What is wrong goes to why, unless getopt_long
+// has said it already.
+static command_line parse(int argc, char** argv, options& o, std::string& why)
 {
     o.store = settings().store_path;
-    std::string since;
+    std::optional<std::string> since;
     bool store_named = false;
     for (int c; (c = getopt_long(argc, argv, "", long_options, nullptr)) != -1;) {
         switch (c) {
@@ -55,30 +73,21 @@ static std::string parse(int argc, char** argv, options& o)
         case opt_csv: o.format = out_format::csv; break;
         case opt_all: o.all = true; break;
         case opt_changes: o.changes = true; break;
-        case opt_since: since = optarg; o.since = "?"; break;
+        case opt_since: since = optarg; break;
         case opt_store: o.store = optarg; store_named = true; break;
         case opt_central: o.central = true; break;
         case opt_setup: o.setup = true; break;
-        case opt_help: std::fputs(usage, stdout); return "exit";
-        case opt_version: std::puts("onvif_camscout_list " CAMSCOUT_VERSION); return "exit";
-        default: return "-";  // getopt_long has named the option
+        case opt_help: std::fputs(usage, stdout); return command_line::answered;
+        case opt_version: std::puts("onvif_camscout_list " CAMSCOUT_VERSION); return command_line::answered;
+        default: return command_line::wrong;
         }
     }
-    if (optind < argc)
-        return std::string("unexpected argument ") + argv[optind];
-    if (o.setup && (!o.central || o.all || o.changes || o.format != out_format::table))
-        return "--setup goes with --central alone";
-    if (o.central && store_named)
-        return "--store and --central name two inventories: give one";
-    if (o.all && o.changes)
-        return "--all and --changes do not go together";
-    if (!o.since.empty() && !o.changes)
-        return "--since goes with --changes";
-    std::optional<long long> at = parse_since(since);
-    if (!o.since.empty() && !at)
-        return "--since: not a UTC time such as 2026-12-06 or 2026-12-06T05:30:00Z: '" + since + "'";
+    why = optind < argc ? std::string("unexpected argument ") + argv[optind] : wrong_together(o, store_named, since.has_value());
+    std::optional<long long> at = since ? parse_since(*since) : std::nullopt;
+    if (why.empty() && since && !at)
+        why = "--since: not a UTC time such as 2026-12-06 or 2026-12-06T05:30:00Z: '" + *since + "'";
     o.since = at ? format_utc(*at) : "";
-    return "";
+    return why.empty() ? command_line::run : command_line::wrong;
 }
 
 // As the database's owner: the central schema made or migrated.
@@ -96,11 +105,12 @@ static int set_up(const std::string& conninfo, const std::string& name)
 int main(int argc, char** argv)
 {
     options o;
-    std::string wrong = parse(argc, argv, o);
-    if (wrong == "exit")
+    std::string wrong;
+    command_line asked = parse(argc, argv, o, wrong);
+    if (asked == command_line::answered)
         return 0;
-    if (!wrong.empty()) {  // one line, as getopt_long says it too
-        if (wrong != "-")
+    if (asked == command_line::wrong) {  // one line, as getopt_long says it too
+        if (!wrong.empty())
             std::fprintf(stderr, "onvif_camscout_list: %s (see --help)\n", wrong.c_str());
         return 2;
     }
