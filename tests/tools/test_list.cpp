@@ -80,23 +80,20 @@ static std::string printed(bool migrate, const char* since, out_format format, c
     return format == out_format::json ? nlohmann::json::parse(out).dump() : out;
 }
 
-static const char changes_since_the_run_before[] =
-    "CHANGE,MAC,ADDRESS,BEFORE,NOW\r\nmodel changed,a,10.0.0.1,M (1/3),\"'+N,\"\"q\"\" (1/3)\"\r\n"
-    "back,b,10.0.0.2,,M (1/3)\r\nnew,c,10.0.0.3,,'=C\\xff (1/3)\r\nmoved,e,10.0.0.6,10.0.0.5,10.0.0.6\r\n"
-    "replaced,f,10.0.0.4,d,f\r\ngone,h,10.0.0.4,M (1/3),\r\ngone,i,10.0.0.6,M (1/3),\r\n";
-
 TEST(list_changes, against_the_run_before_in_a_first_version_store)
 {
-    EXPECT_EQ(printed(false, "", out_format::csv), changes_since_the_run_before);
+    EXPECT_EQ(printed(false, "", out_format::csv), "CHANGE,MAC,ADDRESS,BEFORE,NOW\r\nmodel changed,a,10.0.0.1,M (1/3),"
+        "\"'+N,\"\"q\"\" (1/3)\"\r\nback,b,10.0.0.2,,M (1/3)\r\nnew,c,10.0.0.3,,'=C\\xff (1/3)\r\nmoved,e,10.0.0.6,10.0.0.5,10.0.0.6\r\n"
+        "replaced,f,10.0.0.4,d,f\r\ngone,h,10.0.0.4,M (1/3),\r\ngone,i,10.0.0.6,M (1/3),\r\n");
 }
 
-// As on read-only media, where SQLite cannot make the -shm file beside a store in WAL mode.
+// As on read-only media, where SQLite cannot make the -shm file beside a store in WAL mode: as in any folder.
 TEST(list_changes, of_a_store_in_wal_mode_in_a_folder_that_cannot_be_written)
 {
     std::string out = printed(false, "", out_format::csv, "; PRAGMA journal_mode = WAL", true);
     if (out.rfind("no folder", 0) == 0)
         GTEST_SKIP() << out;
-    EXPECT_EQ(out, changes_since_the_run_before);
+    EXPECT_EQ(out, printed(false, "", out_format::csv));
 }
 
 TEST(list_changes, against_the_last_run_before_a_time_in_a_migrated_store)
