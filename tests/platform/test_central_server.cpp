@@ -145,4 +145,7 @@ TEST(central_server, forwards_every_row_once_to_its_schema_only_and_within_the_b
     EXPECT_EQ(central("SELECT COLUMNS FROM found_media_sources WHERE local_id = 1 AND store_id = 'new'"),
               host + std::string(" rec|10.0.0.9|02:00:00:00:00:09|ff00fe27|2026-12-06T10:00:00.000Z|8080|139|139|52;"));
     sqlite3_close(db);
+    // The recorder role that sets up is pointed to the owner, not given the tables.
+    std::string advice = set_up_central(rec, central_setup_sql());
+    EXPECT_EQ(advice.substr(advice.find(" and not")), " and not to recorder: set it up as postgres, the database's owner");
 }
