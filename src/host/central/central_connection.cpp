@@ -6,8 +6,15 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
-#include "host/central/conninfo.h"
+#include "host/central/central_hosts.h"
+
+static std::string first_line(const char* message)
+{
+    std::string text = message ? message : "";
+    return text.substr(0, text.find('\n'));
+}
 
 // Until the socket is ready for events (or fails), or the deadline: false.
 // Rounded up, so that false means the deadline has passed, as callers check.
@@ -29,6 +36,78 @@ static bool wait_for(PGconn* pg, short events, const central_deadline& by, short
 static std::string no_answer(const central_deadline& by)
 {
     return "no answer within " + std::to_string(by.seconds) + " s";
+}
+
+static const char password_refused[] =
+    "CAMSCOUT_CENTRAL holds a password, which is refused: libpq reads it from a password file"
+    " (PGPASSFILE, ~/.pgpass; the service's is its credential /etc/onvif_camscout/pgpass)";
+
+static bool is_uri(const std::string& s)
+{
+    return s.rfind("postgresql://", 0) == 0 || s.rfind("postgres://", 0) == 0;
+}
+
+// A URI's user part ends at its first '@', unless a '/' comes first: then
+// libpq reads "rec:Tr0ub/4dor@host" as host, port and path, and would show
+// the port. So any ':' ahead of an '@' that is ahead of the query counts.
+static bool uri_has_password(const std::string& s)
+{
+    std::size_t at = s.find('@');
+    return is_uri(s) && at < s.find('?') && s.find(':', s.find("://") + 3) < at;
+}
+
+// In a connection string libpq takes a dbname as a name, even one that
+// reads as a connection string; the server's errors then quote it whole.
+static bool holds_password(const std::string& conninfo, PQconninfoOption* options)
+{
+    bool found = uri_has_password(conninfo);
+    for (PQconninfoOption* o = options; o->keyword != nullptr; ++o) {
+        if (o->val == nullptr)
+            continue;
+        found = found || std::strstr(o->keyword, "password") != nullptr;
+        std::string value = o->val;
+        if (std::string(o->keyword) == "dbname" && (is_uri(value) || value.find('=') != std::string::npos)) {
+            PQconninfoOption* inner = PQconninfoParse(o->val, nullptr);
+            found = found || inner == nullptr || holds_password(value, inner);
+            PQconninfoFree(inner);
+        }
+    }
+    return found;
+}
+
+std::string central_refusal(const std::string& conninfo)
+{
+    if (uri_has_password(conninfo))
+        return password_refused;
+    char* error = nullptr;
+    PQconninfoOption* options = PQconninfoParse(conninfo.c_str(), &error);
+    std::string why = options == nullptr ? "" : holds_password(conninfo, options) ? password_refused : "";
+    if (options == nullptr) {
+        // libpq quotes pieces of a string it cannot read, and they may be
+        // anything: a password among them.
+        why = error ? error : "out of memory";
+        why = "CAMSCOUT_CENTRAL cannot be read: " + why.substr(0, why.find('\n'));
+        std::size_t first = why.find('"'), last = why.rfind('"');
+        if (first != std::string::npos)
+            why.replace(first, last > first ? last - first + 1 : std::string::npos, "\"...\"");
+    }
+    PQfreemem(error);
+    PQconninfoFree(options);
+    return why;
+}
+
+std::string conninfo_for_display(const std::string& conninfo)
+{
+    if (!central_refusal(conninfo).empty())
+        return "(a refused connection string)";
+    PQconninfoOption* options = PQconninfoParse(conninfo.c_str(), nullptr);
+    std::string shown;
+    for (PQconninfoOption* o = options; o->keyword != nullptr; ++o)
+        if (o->val != nullptr && *o->val != '\0' && std::string(o->dispchar) != "*" &&
+            std::strstr(o->keyword, "password") == nullptr)
+            shown.append(shown.empty() ? "" : " ").append(o->keyword).append("=").append(o->val);
+    PQconninfoFree(options);
+    return shown.empty() ? "(libpq's defaults)" : shown;
 }
 
 // One lookup in the resolver's own thread. A lookup that outlives the
@@ -97,6 +176,9 @@ static bool host_addresses(const std::string& conninfo, const central_deadline& 
 PGconn* central_connect(const std::string& conninfo, const char* application, const central_deadline& by,
                         std::string& why)
 {
+    why = central_refusal(conninfo);
+    if (!why.empty())
+        return nullptr;
     std::string sslmode = default_sslmode(conninfo, libpq_environment_now()), addresses;
     if (!host_addresses(conninfo, by, addresses, why))
         return nullptr;
@@ -123,7 +205,7 @@ PGconn* central_connect(const std::string& conninfo, const char* application, co
     }
     // Non-blocking from here on, also for the goodbye that PQfinish sends.
     if (state != PGRES_POLLING_OK || PQsetnonblocking(pg, 1) != 0) {
-        why = pg ? libpq_failure(conninfo, PQerrorMessage(pg)) : "out of memory";
+        why = pg ? first_line(PQerrorMessage(pg)) : "out of memory";
         PQfinish(pg);
         return nullptr;
     }
@@ -144,7 +226,7 @@ static bool send_all(PGconn* pg, const central_statement& s, const central_deadl
     return left == 0;
 }
 
-PGresult* central_exec(PGconn* pg, const std::string& conninfo, const central_statement& statement,
+PGresult* central_exec(PGconn* pg, const central_statement& statement,
                        const central_deadline& by, std::string& why)
 {
     bool sent = send_all(pg, statement, by);
@@ -171,10 +253,10 @@ PGresult* central_exec(PGconn* pg, const std::string& conninfo, const central_st
     if (!sent || kept == nullptr) {
         PQclear(kept);
         bool lost = PQstatus(pg) == CONNECTION_BAD || std::chrono::steady_clock::now() < by.at;
-        why = lost ? libpq_failure(conninfo, PQerrorMessage(pg)) : no_answer(by);
+        why = lost ? first_line(PQerrorMessage(pg)) : no_answer(by);
         return nullptr;
     }
     if (PQresultStatus(kept) == PGRES_FATAL_ERROR)
-        why = libpq_failure(conninfo, PQresultErrorMessage(kept));
+        why = first_line(PQresultErrorMessage(kept));
     return kept;
 }

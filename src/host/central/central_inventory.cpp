@@ -18,7 +18,6 @@
 #include "host/settings/settings.h"
 #include "host/central/central_connection.h"
 #include "host/central/central_schema.h"
-#include "host/central/conninfo.h"
 
 static const char local_unforwarded[] =
     "SELECT id, coalesce(found_at, ''), run_pid, model_id, model, ip_addr, mac_addr, brand_id, port, record,"
@@ -84,10 +83,10 @@ static central_statement insert_statement(const std::vector<central_row>& batch,
 }
 
 // The schema must be the one this recorder writes; it never changes it.
-static std::string check_schema(PGconn* pg, const std::string& conninfo, const central_deadline& by)
+static std::string check_schema(PGconn* pg, const central_deadline& by)
 {
     std::string why;
-    PGresult* r = central_exec(pg, conninfo, {"SELECT max(version) FROM camscout.camscout_schema", {}, {}, {}, {}}, by, why);
+    PGresult* r = central_exec(pg, {"SELECT max(version) FROM camscout.camscout_schema", {}, {}, {}, {}}, by, why);
     bool read = r && PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1;
     int version = read ? std::atoi(PQgetvalue(r, 0, 0)) : 0;
     const char* state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
@@ -104,7 +103,7 @@ struct forward_counts {
     long long sent = 0, kept = 0;
 };
 
-static std::string forward_batches(sqlite3* local, const std::string& store_id, PGconn* pg, const std::string& conninfo, const central_deadline& by,
+static std::string forward_batches(sqlite3* local, const std::string& store_id, PGconn* pg, const central_deadline& by,
                                    forward_counts& n)
 {
     char host[256] = "";
@@ -116,7 +115,7 @@ static std::string forward_batches(sqlite3* local, const std::string& store_id, 
         if (std::chrono::steady_clock::now() >= by.at)
             return "out of time after " + std::to_string(by.seconds) + " s";
         std::string why;
-        PGresult* r = central_exec(pg, conninfo, insert_statement(batch, who), by, why);
+        PGresult* r = central_exec(pg, insert_statement(batch, who), by, why);
         bool confirmed = r && PQresultStatus(r) == PGRES_COMMAND_OK;
         long long kept = confirmed ? std::atoll(PQcmdTuples(r)) : 0;
         PQclear(r);
@@ -163,9 +162,9 @@ void forward_to_central(sqlite3* local, const std::string& store_id, const std::
     std::string why;
     forward_counts n;
     if (PGconn* pg = central_connect(conninfo, "onvif_camscout", by, why)) {
-        why = check_schema(pg, conninfo, by);
+        why = check_schema(pg, by);
         if (why.empty())
-            why = forward_batches(local, store_id, pg, conninfo, by, n);
+            why = forward_batches(local, store_id, pg, by, n);
         PQfinish(pg);
     }
     std::string shown = conninfo_for_display(conninfo);

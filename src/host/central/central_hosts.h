@@ -1,21 +1,9 @@
-// The central inventory's connection string: as shown, libpq's error text
-// made safe to show, and the TLS default.
+// What libpq would do with a connection string's hosts, worked out ahead of
+// it: the TLS default, and the names it would look up, blocking.
 #pragma once
 
 #include <string>
 #include <vector>
-
-// The connection string as shown in a log line or on stderr: only keywords
-// that are never secret. A string that cannot be read shows none of itself.
-std::string conninfo_for_display(const std::string& conninfo);
-
-// text with every secret part of conninfo taken out: password and
-// sslpassword values, a URI's password, as written and percent-decoded.
-std::string scrub_secrets(const std::string& text, const std::string& conninfo);
-
-// libpq's message about conninfo, first line only, safe to show. When the
-// string cannot be read, libpq quotes pieces of it: those are left out.
-std::string libpq_failure(const std::string& conninfo, const char* message);
 
 // "verify-full" when the connection string, PGSSLMODE and any service name
 // no sslmode and some host is reached over TCP; else "" (libpq decides).
