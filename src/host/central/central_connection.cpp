@@ -1,8 +1,6 @@
 #include "host/central/central_connection.h"
 
-#include <netdb.h>
 #include <poll.h>
-#include <sys/socket.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -33,9 +31,9 @@ static bool wait_for(PGconn* pg, short events, const central_deadline& by, short
     }
 }
 
-static std::string no_answer(const central_deadline& by)
+static std::string no_answer(const central_deadline& by, const std::string& host = "")
 {
-    return "no answer within " + std::to_string(by.seconds) + " s";
+    return "no answer" + (host.empty() ? "" : " from " + host) + " within " + std::to_string(by.seconds) + " s";
 }
 
 static const char password_refused[] =
@@ -110,82 +108,20 @@ std::string conninfo_for_display(const std::string& conninfo)
     return shown.empty() ? "(libpq's defaults)" : shown;
 }
 
-// One lookup in the resolver's own thread. A lookup that outlives the
-// deadline keeps its request, which the resolver still writes to.
-struct lookup {
-    std::string name;
-    addrinfo hints{};
-    gaicb request{};
-};
-
-static std::string address_of(const std::string& name, const central_deadline& by, std::string& why)
+// One host of the list, by its share of the deadline. A later keyword
+// wins: the string's own sslmode over the default, the one host over the
+// string's list; and its name is given as the address that libpq would
+// otherwise look up blocking, while host stays, for TLS and the password file.
+static PGconn* connect_to(const std::string& conninfo, const char* application, const std::string& sslmode,
+                          const central_host* to, const central_deadline& by, bool one_of_many, std::string& why)
 {
-    auto* l = new lookup{name, {}, {}};
-    l->hints.ai_socktype = SOCK_STREAM;
-    l->request.ar_name = l->name.c_str();
-    l->request.ar_request = &l->hints;
-    gaicb* list[] = {&l->request};
-    int rc = getaddrinfo_a(GAI_NOWAIT, list, 1, nullptr);
-    while (rc == 0 && gai_error(&l->request) == EAI_INPROGRESS) {
-        auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(by.at - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            why = no_answer(by) + " looking up " + name;
-            int cancelled = gai_cancel(&l->request);
-            if (cancelled == EAI_NOTCANCELED)
-                return "";
-            if (cancelled == EAI_ALLDONE)
-                freeaddrinfo(l->request.ar_result);
-            delete l;
-            return "";
-        }
-        timespec wait{static_cast<time_t>(left.count() / 1000000000), static_cast<long>(left.count() % 1000000000)};
-        gai_suspend(list, 1, &wait);
-    }
-    char text[NI_MAXHOST] = "";
-    rc = rc ? rc : gai_error(&l->request);
-    if (rc == 0)
-        rc = getnameinfo(l->request.ar_result->ai_addr, l->request.ar_result->ai_addrlen, text, sizeof text, nullptr, 0,
-                         NI_NUMERICHOST);
-    if (rc != 0)
-        why = "cannot look up " + name + ": " + gai_strerror(rc);
-    freeaddrinfo(l->request.ar_result);
-    delete l;
-    return text;
-}
-
-// libpq would look host names up itself, blocking: they are looked up here
-// by the deadline and given as hostaddr, one per host (empty for a Unix
-// socket); host stays, for TLS and the password file.
-static bool host_addresses(const std::string& conninfo, const central_deadline& by, std::string& addresses,
-                           std::string& why)
-{
-    std::vector<std::string> hosts = host_list(hosts_to_look_up(conninfo, libpq_environment_now()));
-    bool any = false;
-    for (std::size_t i = 0; i < hosts.size(); ++i) {
-        bool name = names_tcp_host(hosts[i]);
-        addresses += (i ? "," : "") + (name ? address_of(hosts[i], by, why) : "");
-        any = any || name;
-        if (!why.empty())
-            return false;
-    }
-    if (!any)
-        addresses.clear();
-    return true;
-}
-
-PGconn* central_connect(const std::string& conninfo, const char* application, const central_deadline& by,
-                        std::string& why)
-{
-    why = central_refusal(conninfo);
+    std::string address = to && to->tcp ? address_of(to->host, by, why) : "";
     if (!why.empty())
         return nullptr;
-    std::string sslmode = default_sslmode(conninfo, libpq_environment_now()), addresses;
-    if (!host_addresses(conninfo, by, addresses, why))
-        return nullptr;
-    // A later keyword wins: the string's own sslmode over the default.
     std::vector<const char*> keys, values;
     for (auto [key, value] : {std::pair{"sslmode", sslmode.c_str()}, {"dbname", conninfo.c_str()},
-                              {"hostaddr", addresses.c_str()}, {"application_name", application}})
+                              {"host", to ? to->host.c_str() : ""}, {"hostaddr", address.c_str()},
+                              {"port", to ? to->port.c_str() : ""}, {"application_name", application}})
         if (*value != '\0' || key == std::string("dbname")) {
             keys.push_back(key);
             values.push_back(value);
@@ -197,7 +133,7 @@ PGconn* central_connect(const std::string& conninfo, const char* application, co
     short ready = 0;
     while (state == PGRES_POLLING_READING || state == PGRES_POLLING_WRITING) {
         if (!wait_for(pg, state == PGRES_POLLING_READING ? POLLIN : POLLOUT, by, ready)) {
-            why = no_answer(by);
+            why = no_answer(by, one_of_many ? to->host : "");
             PQfinish(pg);
             return nullptr;
         }
@@ -211,6 +147,32 @@ PGconn* central_connect(const std::string& conninfo, const char* application, co
     }
     PQsetNoticeProcessor(pg, [](void*, const char*) {}, nullptr);
     return pg;
+}
+
+// As libpq goes through a host list, the next host is tried when one
+// cannot be looked up, refuses or is silent; a silent one has an even share
+// of what is left, so that the rest still have theirs.
+PGconn* central_connect(const std::string& conninfo, const char* application, const central_deadline& by,
+                        std::string& why)
+{
+    why = central_refusal(conninfo);
+    if (!why.empty())
+        return nullptr;
+    std::string sslmode = default_sslmode(conninfo, libpq_environment_now());
+    std::vector<central_host> hosts = hosts_to_try(conninfo, libpq_environment_now());
+    if (hosts.size() < 2)
+        return connect_to(conninfo, application, sslmode, hosts.empty() ? nullptr : &hosts[0], by, false, why);
+    for (std::size_t i = 0; i < hosts.size(); ++i) {
+        auto now = std::chrono::steady_clock::now();
+        auto share = std::chrono::ceil<std::chrono::seconds>((by.at - now) / static_cast<int>(hosts.size() - i));
+        std::string failed;
+        PGconn* pg = connect_to(conninfo, application, sslmode, &hosts[i],
+                                {std::min(by.at, now + share), static_cast<int>(share.count())}, true, failed);
+        if (pg)
+            return pg;
+        why += (why.empty() ? "" : "; ") + failed;
+    }
+    return nullptr;
 }
 
 static bool send_all(PGconn* pg, const central_statement& s, const central_deadline& by)

@@ -25,7 +25,7 @@ std::string central_refusal(const std::string& conninfo);
 std::string conninfo_for_display(const std::string& conninfo);
 
 // Connects as application, requiring verified TLS over TCP unless the
-// connection string says otherwise.
+// connection string says otherwise, trying each host of a list in turn.
 // Null with why (safe to show) on failure or refusal.
 PGconn* central_connect(const std::string& conninfo, const char* application, const central_deadline& by,
                         std::string& why);
