@@ -84,12 +84,16 @@ TEST(central_server, forwards_every_row_once_to_its_schema_only_and_within_the_b
         " 597000454196, X'ff00fe27', '10.0.0.9', '02:00:00:00:00:09', 139, 8080, X'00ff80', '2026-12-06T09:59:00.000Z'),"
         " (NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL); INSERT INTO found_media_sources (found_at)"
         " WITH RECURSIVE n(i) AS (SELECT 3 UNION ALL SELECT i + 1 FROM n WHERE i < 502) SELECT 'later' FROM n"), "");
-    // A server that says AuthenticationOk and ReadyForQuery, then reads nothing.
-    sockaddr_un a{AF_UNIX, {}};
-    fs::create_directory(dir + "/stall");
-    (dir + "/stall/.s.PGSQL.5432").copy(a.sun_path, sizeof a.sun_path - 1);
-    int l = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0), c = -1;
-    ASSERT_EQ(bind(l, reinterpret_cast<sockaddr*>(&a), sizeof a) + listen(l, 1), 0);
+    auto listening = [](const std::string& folder) {
+        sockaddr_un a{AF_UNIX, {}};
+        fs::create_directory(folder);
+        (folder + "/.s.PGSQL.5432").copy(a.sun_path, sizeof a.sun_path - 1);
+        int l = socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+        return bind(l, reinterpret_cast<sockaddr*>(&a), sizeof a) + listen(l, 1) == 0 ? l : -1;
+    };
+    // A server that says AuthenticationOk and ReadyForQuery, then reads nothing; one that never answers.
+    int l = listening(dir + "/stall"), silent = listening(dir + "/silent"), c = -1;
+    ASSERT_TRUE(l != -1 && silent != -1);
     std::thread stall([&] {
         pollfd p{l, POLLIN, 0};
         c = poll(&p, 1, 30000) == 1 ? accept(l, nullptr, nullptr) : -1;
@@ -97,6 +101,7 @@ TEST(central_server, forwards_every_row_once_to_its_schema_only_and_within_the_b
     });
     const std::string at = "host=" + dir, rec = at + " dbname=inventory user=recorder", to = " to user=recorder dbname=",
                       fail = "cannot forward" + to + "inventory " + at, wait = "; 1 found media sources wait for a later run; 502;1",
+                      unknown = std::string(70, 'u') + ".invalid",
                       version = ", this recorder writes version 2 (its owner sets it up with onvif_camscout_list --central --setup)" + wait;
     const std::tuple<const char*, const char*, std::string, std::string> steps[] = {
         // as the owner; in the local store; forwarded to: the line; the rows central; the rows waiting
@@ -110,10 +115,14 @@ TEST(central_server, forwards_every_row_once_to_its_schema_only_and_within_the_b
          "cannot forward" + to + "postgres " + at + ": the central schema is missing" + version},
         {"UPDATE camscout_schema SET version = 2; REVOKE INSERT ON found_media_sources FROM recorder", "", rec,
          fail + ": ERROR:  permission denied for table found_media_sources" + wait},
-        {"GRANT INSERT ON found_media_sources TO recorder", "", rec + " host=" + dir + "/none", fail + "/none: connection to"
-         " server on socket \"" + dir + "/none/.s.PGSQL.5432\" failed: No such file or directory" + wait},
+        // Past a name that does not resolve (no query leaves the machine), each host's failure.
+        {"GRANT INSERT ON found_media_sources TO recorder", "", rec + " host=" + unknown + "," + dir + "/none",
+         "cannot forward" + to + "inventory host=" + unknown + "," + dir + "/none: cannot look up " + unknown + ": Name or service"
+         " not known; connection to server on socket \"" + dir + "/none/.s.PGSQL.5432\" failed: No such file or directory" + wait},
         {"", "", rec + " host=" + dir + "/stall", fail + "/stall: no answer within 5 s" + wait},
-        {"", "", rec, "1 found media sources forwarded" + to + "inventory " + at + "; 503;0"},
+        // And past a silent host, in its share of the budget.
+        {"", "", rec + " host=" + unknown + "," + dir + "/none," + dir + "/silent," + dir, "1 found media sources forwarded"
+         + to + "inventory host=" + unknown + "," + dir + "/none," + dir + "/silent," + dir + "; 503;0"},
         // The store made anew under the same recorder name: the same ids and times are other rows.
         {"", "UPDATE store_identity SET id = 'new'; UPDATE found_media_sources SET forwarded = 0", rec,
          "503 found media sources forwarded" + to + "inventory " + at + "; 1006;0"},
@@ -133,7 +142,7 @@ TEST(central_server, forwards_every_row_once_to_its_schema_only_and_within_the_b
                   line);
     }
     stall.join();
-    close(c), close(l);
+    close(c), close(l), close(silent);
     char host[256] = "";
     gethostname(host, sizeof host - 1);
     // Every column, bytes and NULLs as they were; and as the list tool shows them.
@@ -145,4 +154,7 @@ TEST(central_server, forwards_every_row_once_to_its_schema_only_and_within_the_b
     EXPECT_EQ(central("SELECT COLUMNS FROM found_media_sources WHERE local_id = 1 AND store_id = 'new'"),
               host + std::string(" rec|10.0.0.9|02:00:00:00:00:09|ff00fe27|2026-12-06T10:00:00.000Z|8080|139|597000454196|1;"));
     sqlite3_close(db);
+    // The recorder role that sets up is pointed to the owner, not given the tables.
+    std::string advice = set_up_central(rec, central_setup_sql());
+    EXPECT_EQ(advice.substr(advice.find(" and not")), " and not to recorder: set it up as postgres, the database's owner");
 }

@@ -7,8 +7,8 @@
 #include <vector>
 
 #include "host/settings/settings.h"
+#include "host/central/central_connection.h"
 #include "host/central/central_schema.h"
-#include "host/central/conninfo.h"
 #include "host/log/utc_time.h"
 #include "output.h"
 #include "print_rows.h"
@@ -117,6 +117,11 @@ int main(int argc, char** argv)
     // The central inventory is named by CAMSCOUT_CENTRAL (or libpq's own
     // variables), never on the command line, where every local user sees it.
     const std::string& conninfo = settings().central;
+    std::string refused = o.central ? central_refusal(conninfo) : "";
+    if (!refused.empty()) {
+        std::fprintf(stderr, "onvif_camscout_list: %s\n", refused.c_str());
+        return 2;
+    }
     o.name = o.central ? "the central inventory at " + conninfo_for_display(conninfo) : "the store " + o.store;
     if (o.setup)
         return set_up(conninfo, o.name);

@@ -49,7 +49,7 @@ static void arm_alarm(int seconds, const char* line, int status)
 }
 
 // One row at a time, so that memory stays flat however many rows come.
-static std::string run_query(PGconn* pg, const std::string& conninfo, const std::string& sql,
+static std::string run_query(PGconn* pg, const std::string& sql,
                              const std::vector<std::string>& params, const result_sink& each)
 {
     central_deadline by = read_deadline();
@@ -67,7 +67,7 @@ static std::string run_query(PGconn* pg, const std::string& conninfo, const std:
         move_alarm();
     };
     std::string why;
-    PQclear(central_exec(pg, conninfo, s, by, why));
+    PQclear(central_exec(pg, s, by, why));
     return why;
 }
 
@@ -79,8 +79,9 @@ std::string open_central_store(const std::string& conninfo, store_reader& store,
     std::shared_ptr<PGconn> pg(central_connect(conninfo, "onvif_camscout_list", read_deadline(), why), PQfinish);
     if (!pg)
         return why;
-    store.query = [pg, conninfo](const std::string& sql, const std::vector<std::string>& params,
-                                 const result_sink& each) { return run_query(pg.get(), conninfo, sql, params, each); };
+    store.query = [pg](const std::string& sql, const std::vector<std::string>& params, const result_sink& each) {
+        return run_query(pg.get(), sql, params, each);
+    };
     store.central = true;
     // A recorder is shown by its host name and the start of its identity.
     store.columns = "recorder_name || ' ' || left(recorder, 8), ip_addr, mac_addr, encode(model, 'hex'), found_at, port,"
@@ -105,7 +106,7 @@ std::string set_up_central(const std::string& conninfo, const std::string& sql)
                         set_up_budget_seconds};
     std::string why;
     PGconn* pg = central_connect(conninfo, "onvif_camscout_list", by, why);
-    PGresult* r = pg ? central_exec(pg, conninfo, {sql, {}, {}, {}, {}}, by, why) : nullptr;
+    PGresult* r = pg ? central_exec(pg, {sql, {}, {}, {}, {}}, by, why) : nullptr;
     PQclear(r);
     PQfinish(pg);
     return why;

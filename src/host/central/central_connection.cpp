@@ -1,13 +1,18 @@
 #include "host/central/central_connection.h"
 
-#include <netdb.h>
 #include <poll.h>
-#include <sys/socket.h>
 
 #include <algorithm>
 #include <cerrno>
+#include <cstring>
 
-#include "host/central/conninfo.h"
+#include "host/central/central_hosts.h"
+
+static std::string first_line(const char* message)
+{
+    std::string text = message ? message : "";
+    return text.substr(0, text.find('\n'));
+}
 
 // Until the socket is ready for events (or fails), or the deadline: false.
 // Rounded up, so that false means the deadline has passed, as callers check.
@@ -26,84 +31,97 @@ static bool wait_for(PGconn* pg, short events, const central_deadline& by, short
     }
 }
 
-static std::string no_answer(const central_deadline& by)
+static std::string no_answer(const central_deadline& by, const std::string& host = "")
 {
-    return "no answer within " + std::to_string(by.seconds) + " s";
+    return "no answer" + (host.empty() ? "" : " from " + host) + " within " + std::to_string(by.seconds) + " s";
 }
 
-// One lookup in the resolver's own thread. A lookup that outlives the
-// deadline keeps its request, which the resolver still writes to.
-struct lookup {
-    std::string name;
-    addrinfo hints{};
-    gaicb request{};
-};
+static const char password_refused[] =
+    "CAMSCOUT_CENTRAL holds a password, which is refused: libpq reads it from a password file"
+    " (PGPASSFILE, ~/.pgpass; the service's is its credential /etc/onvif_camscout/pgpass)";
 
-static std::string address_of(const std::string& name, const central_deadline& by, std::string& why)
+static bool is_uri(const std::string& s)
 {
-    auto* l = new lookup{name, {}, {}};
-    l->hints.ai_socktype = SOCK_STREAM;
-    l->request.ar_name = l->name.c_str();
-    l->request.ar_request = &l->hints;
-    gaicb* list[] = {&l->request};
-    int rc = getaddrinfo_a(GAI_NOWAIT, list, 1, nullptr);
-    while (rc == 0 && gai_error(&l->request) == EAI_INPROGRESS) {
-        auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(by.at - std::chrono::steady_clock::now());
-        if (left.count() <= 0) {
-            why = no_answer(by) + " looking up " + name;
-            int cancelled = gai_cancel(&l->request);
-            if (cancelled == EAI_NOTCANCELED)
-                return "";
-            if (cancelled == EAI_ALLDONE)
-                freeaddrinfo(l->request.ar_result);
-            delete l;
-            return "";
+    return s.rfind("postgresql://", 0) == 0 || s.rfind("postgres://", 0) == 0;
+}
+
+// A URI's user part ends at its first '@', unless a '/' comes first: then
+// libpq reads "rec:Tr0ub/4dor@host" as host, port and path, and would show
+// the port. So any ':' ahead of an '@' that is ahead of the query counts.
+static bool uri_has_password(const std::string& s)
+{
+    std::size_t at = s.find('@');
+    return is_uri(s) && at < s.find('?') && s.find(':', s.find("://") + 3) < at;
+}
+
+// In a connection string libpq takes a dbname as a name, even one that
+// reads as a connection string; the server's errors then quote it whole.
+static bool holds_password(const std::string& conninfo, PQconninfoOption* options)
+{
+    bool found = uri_has_password(conninfo);
+    for (PQconninfoOption* o = options; o->keyword != nullptr; ++o) {
+        if (o->val == nullptr)
+            continue;
+        found = found || std::strstr(o->keyword, "password") != nullptr;
+        std::string value = o->val;
+        if (std::string(o->keyword) == "dbname" && (is_uri(value) || value.find('=') != std::string::npos)) {
+            PQconninfoOption* inner = PQconninfoParse(o->val, nullptr);
+            found = found || inner == nullptr || holds_password(value, inner);
+            PQconninfoFree(inner);
         }
-        timespec wait{static_cast<time_t>(left.count() / 1000000000), static_cast<long>(left.count() % 1000000000)};
-        gai_suspend(list, 1, &wait);
     }
-    char text[NI_MAXHOST] = "";
-    rc = rc ? rc : gai_error(&l->request);
-    if (rc == 0)
-        rc = getnameinfo(l->request.ar_result->ai_addr, l->request.ar_result->ai_addrlen, text, sizeof text, nullptr, 0,
-                         NI_NUMERICHOST);
-    if (rc != 0)
-        why = "cannot look up " + name + ": " + gai_strerror(rc);
-    freeaddrinfo(l->request.ar_result);
-    delete l;
-    return text;
+    return found;
 }
 
-// libpq would look host names up itself, blocking: they are looked up here
-// by the deadline and given as hostaddr, one per host (empty for a Unix
-// socket); host stays, for TLS and the password file.
-static bool host_addresses(const std::string& conninfo, const central_deadline& by, std::string& addresses,
-                           std::string& why)
+std::string central_refusal(const std::string& conninfo)
 {
-    std::vector<std::string> hosts = host_list(hosts_to_look_up(conninfo, libpq_environment_now()));
-    bool any = false;
-    for (std::size_t i = 0; i < hosts.size(); ++i) {
-        bool name = names_tcp_host(hosts[i]);
-        addresses += (i ? "," : "") + (name ? address_of(hosts[i], by, why) : "");
-        any = any || name;
-        if (!why.empty())
-            return false;
+    if (uri_has_password(conninfo))
+        return password_refused;
+    char* error = nullptr;
+    PQconninfoOption* options = PQconninfoParse(conninfo.c_str(), &error);
+    std::string why = options == nullptr ? "" : holds_password(conninfo, options) ? password_refused : "";
+    if (options == nullptr) {
+        // libpq quotes pieces of a string it cannot read, and they may be
+        // anything: a password among them.
+        why = error ? error : "out of memory";
+        why = "CAMSCOUT_CENTRAL cannot be read: " + why.substr(0, why.find('\n'));
+        std::size_t first = why.find('"'), last = why.rfind('"');
+        if (first != std::string::npos)
+            why.replace(first, last > first ? last - first + 1 : std::string::npos, "\"...\"");
     }
-    if (!any)
-        addresses.clear();
-    return true;
+    PQfreemem(error);
+    PQconninfoFree(options);
+    return why;
 }
 
-PGconn* central_connect(const std::string& conninfo, const char* application, const central_deadline& by,
-                        std::string& why)
+std::string conninfo_for_display(const std::string& conninfo)
 {
-    std::string sslmode = default_sslmode(conninfo, libpq_environment_now()), addresses;
-    if (!host_addresses(conninfo, by, addresses, why))
+    if (!central_refusal(conninfo).empty())
+        return "(a refused connection string)";
+    PQconninfoOption* options = PQconninfoParse(conninfo.c_str(), nullptr);
+    std::string shown;
+    for (PQconninfoOption* o = options; o->keyword != nullptr; ++o)
+        if (o->val != nullptr && *o->val != '\0' && std::string(o->dispchar) != "*" &&
+            std::strstr(o->keyword, "password") == nullptr)
+            shown.append(shown.empty() ? "" : " ").append(o->keyword).append("=").append(o->val);
+    PQconninfoFree(options);
+    return shown.empty() ? "(libpq's defaults)" : shown;
+}
+
+// One host of the list, by its share of the deadline. A later keyword
+// wins: the string's own sslmode over the default, the one host over the
+// string's list; and its name is given as the address that libpq would
+// otherwise look up blocking, while host stays, for TLS and the password file.
+static PGconn* connect_to(const std::string& conninfo, const char* application, const std::string& sslmode,
+                          const central_host* to, const central_deadline& by, bool one_of_many, std::string& why)
+{
+    std::string address = to && to->tcp ? address_of(to->host, by, why) : "";
+    if (!why.empty())
         return nullptr;
-    // A later keyword wins: the string's own sslmode over the default.
     std::vector<const char*> keys, values;
     for (auto [key, value] : {std::pair{"sslmode", sslmode.c_str()}, {"dbname", conninfo.c_str()},
-                              {"hostaddr", addresses.c_str()}, {"application_name", application}})
+                              {"host", to ? to->host.c_str() : ""}, {"hostaddr", address.c_str()},
+                              {"port", to ? to->port.c_str() : ""}, {"application_name", application}})
         if (*value != '\0' || key == std::string("dbname")) {
             keys.push_back(key);
             values.push_back(value);
@@ -115,7 +133,7 @@ PGconn* central_connect(const std::string& conninfo, const char* application, co
     short ready = 0;
     while (state == PGRES_POLLING_READING || state == PGRES_POLLING_WRITING) {
         if (!wait_for(pg, state == PGRES_POLLING_READING ? POLLIN : POLLOUT, by, ready)) {
-            why = no_answer(by);
+            why = no_answer(by, one_of_many ? to->host : "");
             PQfinish(pg);
             return nullptr;
         }
@@ -123,12 +141,38 @@ PGconn* central_connect(const std::string& conninfo, const char* application, co
     }
     // Non-blocking from here on, also for the goodbye that PQfinish sends.
     if (state != PGRES_POLLING_OK || PQsetnonblocking(pg, 1) != 0) {
-        why = pg ? libpq_failure(conninfo, PQerrorMessage(pg)) : "out of memory";
+        why = pg ? first_line(PQerrorMessage(pg)) : "out of memory";
         PQfinish(pg);
         return nullptr;
     }
     PQsetNoticeProcessor(pg, [](void*, const char*) {}, nullptr);
     return pg;
+}
+
+// As libpq goes through a host list, the next host is tried when one
+// cannot be looked up, refuses or is silent; a silent one has an even share
+// of what is left, so that the rest still have theirs.
+PGconn* central_connect(const std::string& conninfo, const char* application, const central_deadline& by,
+                        std::string& why)
+{
+    why = central_refusal(conninfo);
+    if (!why.empty())
+        return nullptr;
+    std::string sslmode = default_sslmode(conninfo, libpq_environment_now());
+    std::vector<central_host> hosts = hosts_to_try(conninfo, libpq_environment_now());
+    if (hosts.size() < 2)
+        return connect_to(conninfo, application, sslmode, hosts.empty() ? nullptr : &hosts[0], by, false, why);
+    for (std::size_t i = 0; i < hosts.size(); ++i) {
+        auto now = std::chrono::steady_clock::now();
+        auto share = std::chrono::ceil<std::chrono::seconds>((by.at - now) / static_cast<int>(hosts.size() - i));
+        std::string failed;
+        PGconn* pg = connect_to(conninfo, application, sslmode, &hosts[i],
+                                {std::min(by.at, now + share), static_cast<int>(share.count())}, true, failed);
+        if (pg)
+            return pg;
+        why += (why.empty() ? "" : "; ") + failed;
+    }
+    return nullptr;
 }
 
 static bool send_all(PGconn* pg, const central_statement& s, const central_deadline& by)
@@ -144,7 +188,7 @@ static bool send_all(PGconn* pg, const central_statement& s, const central_deadl
     return left == 0;
 }
 
-PGresult* central_exec(PGconn* pg, const std::string& conninfo, const central_statement& statement,
+PGresult* central_exec(PGconn* pg, const central_statement& statement,
                        const central_deadline& by, std::string& why)
 {
     bool sent = send_all(pg, statement, by);
@@ -171,10 +215,10 @@ PGresult* central_exec(PGconn* pg, const std::string& conninfo, const central_st
     if (!sent || kept == nullptr) {
         PQclear(kept);
         bool lost = PQstatus(pg) == CONNECTION_BAD || std::chrono::steady_clock::now() < by.at;
-        why = lost ? libpq_failure(conninfo, PQerrorMessage(pg)) : no_answer(by);
+        why = lost ? first_line(PQerrorMessage(pg)) : no_answer(by);
         return nullptr;
     }
     if (PQresultStatus(kept) == PGRES_FATAL_ERROR)
-        why = libpq_failure(conninfo, PQresultErrorMessage(kept));
+        why = first_line(PQresultErrorMessage(kept));
     return kept;
 }

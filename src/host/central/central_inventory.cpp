@@ -18,18 +18,24 @@
 #include "host/settings/settings.h"
 #include "host/central/central_connection.h"
 #include "host/central/central_schema.h"
-#include "host/central/conninfo.h"
 
 static const char local_unforwarded[] =
     "SELECT id, coalesce(found_at, ''), run_pid, model_id, model, ip_addr, mac_addr, brand_id, port, record,"
     " run_started FROM found_media_sources WHERE forwarded = 0 ORDER BY id LIMIT 500";
 
-static const int forward_budget_seconds = central_forward_budget_seconds;
+// One local row, the columns of local_unforwarded, as the central insert
+// binds them: texts as SQLite gives them (the model and the record as
+// bytes); SQL NULL as none.
+struct local_row {
+    long long id;
+    std::optional<std::string> local_id, found_at, run_pid, model_id, model, ip_addr, mac_addr, brand_id, port, record,
+        run_started;
+};
 
-// One local row: its id and its columns from found_at on; SQL NULL as none.
-struct central_row {
-    long long local_id;
-    std::vector<std::optional<std::string>> values;
+// Who forwards: the store's identity, the recorder's, and the host's name
+// for people to read. Optional only to be bound as a row's texts are.
+struct forwarder {
+    std::optional<std::string> store_id, recorder, recorder_name;
 };
 
 static std::optional<std::string> column_bytes(sqlite3_stmt* st, int i)
@@ -40,30 +46,24 @@ static std::optional<std::string> column_bytes(sqlite3_stmt* st, int i)
     return std::string(b ? b : "", static_cast<std::size_t>(sqlite3_column_bytes(st, i)));
 }
 
-static bool exec(sqlite3* db, const char* sql)
+static std::vector<local_row> unforwarded_batch(sqlite3* local)
 {
-    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
-}
-
-static std::vector<central_row> unforwarded_batch(sqlite3* local)
-{
-    std::vector<central_row> batch;
+    std::vector<local_row> batch;
     sqlite3_stmt* st = nullptr;
+    auto c = [&](int i) { return column_bytes(st, i); };
     if (sqlite3_prepare_v2(local, local_unforwarded, -1, &st, nullptr) == SQLITE_OK)
-        while (sqlite3_step(st) == SQLITE_ROW) {
-            central_row row{sqlite3_column_int64(st, 0), {}};
-            for (int i = 0; i < 11; ++i)
-                row.values.push_back(column_bytes(st, i));
-            batch.push_back(row);
-        }
+        while (sqlite3_step(st) == SQLITE_ROW)
+            batch.push_back({.id = sqlite3_column_int64(st, 0), .local_id = c(0), .found_at = c(1), .run_pid = c(2),
+                             .model_id = c(3), .model = c(4), .ip_addr = c(5), .mac_addr = c(6), .brand_id = c(7),
+                             .port = c(8), .record = c(9), .run_started = c(10)});
     sqlite3_finalize(st);
     return batch;
 }
 
 // The batch as one statement, which is one transaction: a single round
-// trip, however far the server is. Its parameters point into texts.
-static central_statement insert_statement(const std::vector<central_row>& batch,
-                                          const std::vector<std::optional<std::string>>& who)
+// trip, however far the server is. Its parameters point into the rows, in
+// the order of central_insert_sql's columns.
+static central_statement insert_statement(const std::vector<local_row>& batch, const forwarder& who)
 {
     central_statement s{central_insert_sql(batch.size()), {}, {}, {}, {}};
     auto add = [&](const std::optional<std::string>& text, bool bytes) {
@@ -71,23 +71,19 @@ static central_statement insert_statement(const std::vector<central_row>& batch,
         s.lengths.push_back(text ? static_cast<int>(text->size()) : 0);
         s.formats.push_back(bytes ? 1 : 0);
     };
-    for (const central_row& row : batch) {
-        add(who[0], false);                // store_id
-        add(row.values[0], false);         // local_id
-        add(row.values[1], false);         // found_at
-        add(who[1], false);                // recorder
-        add(who[2], false);                // recorder_name
-        for (int i = 2; i < 11; ++i)       // run_pid to run_started; model and record as bytes
-            add(row.values[i], i == 4 || i == 9);
-    }
+    for (const local_row& r : batch)
+        for (const std::optional<std::string>* text :
+             {&who.store_id, &r.local_id, &r.found_at, &who.recorder, &who.recorder_name, &r.run_pid, &r.model_id,
+              &r.model, &r.ip_addr, &r.mac_addr, &r.brand_id, &r.port, &r.record, &r.run_started})
+            add(*text, text == &r.model || text == &r.record);
     return s;
 }
 
 // The schema must be the one this recorder writes; it never changes it.
-static std::string check_schema(PGconn* pg, const std::string& conninfo, const central_deadline& by)
+static std::string check_schema(PGconn* pg, const central_deadline& by)
 {
     std::string why;
-    PGresult* r = central_exec(pg, conninfo, {"SELECT max(version) FROM camscout.camscout_schema", {}, {}, {}, {}}, by, why);
+    PGresult* r = central_exec(pg, {"SELECT max(version) FROM camscout.camscout_schema", {}, {}, {}, {}}, by, why);
     bool read = r && PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1;
     int version = read ? std::atoi(PQgetvalue(r, 0, 0)) : 0;
     const char* state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
@@ -104,19 +100,19 @@ struct forward_counts {
     long long sent = 0, kept = 0;
 };
 
-static std::string forward_batches(sqlite3* local, const std::string& store_id, PGconn* pg, const std::string& conninfo, const central_deadline& by,
+static std::string forward_batches(sqlite3* local, const std::string& store_id, PGconn* pg, const central_deadline& by,
                                    forward_counts& n)
 {
     char host[256] = "";
     gethostname(host, sizeof host - 1);
-    const std::vector<std::optional<std::string>> who = {store_id, settings().recorder, std::string(host)};
-    if (who[0]->empty())
+    const forwarder who{store_id, settings().recorder, std::string(host)};
+    if (store_id.empty())
         return "the local store has no identity";
     for (auto batch = unforwarded_batch(local); !batch.empty(); batch = unforwarded_batch(local)) {
         if (std::chrono::steady_clock::now() >= by.at)
             return "out of time after " + std::to_string(by.seconds) + " s";
         std::string why;
-        PGresult* r = central_exec(pg, conninfo, insert_statement(batch, who), by, why);
+        PGresult* r = central_exec(pg, insert_statement(batch, who), by, why);
         bool confirmed = r && PQresultStatus(r) == PGRES_COMMAND_OK;
         long long kept = confirmed ? std::atoll(PQcmdTuples(r)) : 0;
         PQclear(r);
@@ -124,7 +120,7 @@ static std::string forward_batches(sqlite3* local, const std::string& store_id, 
             return why;
         n.sent += static_cast<long long>(batch.size());
         n.kept += kept;
-        why = store_mark_forwarded(local, batch.front().local_id, batch.back().local_id, by.at);
+        why = store_mark_forwarded(local, batch.front().id, batch.back().id, by.at);
         if (!why.empty())
             return "cannot mark what the server has in the local store, it goes again and is kept once: " + why;
     }
@@ -137,7 +133,7 @@ std::string store_mark_forwarded(sqlite3* db, long long first, long long last,
     std::string sql = "UPDATE found_media_sources SET forwarded = 1 WHERE forwarded = 0 AND id BETWEEN " +
                       std::to_string(first) + " AND " + std::to_string(last);
     for (;;) {
-        if (exec(db, sql.c_str()))
+        if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK)
             return "";
         if (std::chrono::steady_clock::now() >= by)
             return sqlite3_errmsg(db);
@@ -159,13 +155,14 @@ static long long waiting_rows(sqlite3* local)
 void forward_to_central(sqlite3* local, const std::string& store_id, const std::string& conninfo)
 {
     auto started = std::chrono::steady_clock::now();
-    central_deadline by{started + std::chrono::seconds(forward_budget_seconds), forward_budget_seconds};
+    central_deadline by{started + std::chrono::seconds(central_forward_budget_seconds),
+                        central_forward_budget_seconds};
     std::string why;
     forward_counts n;
     if (PGconn* pg = central_connect(conninfo, "onvif_camscout", by, why)) {
-        why = check_schema(pg, conninfo, by);
+        why = check_schema(pg, by);
         if (why.empty())
-            why = forward_batches(local, store_id, pg, conninfo, by, n);
+            why = forward_batches(local, store_id, pg, by, n);
         PQfinish(pg);
     }
     std::string shown = conninfo_for_display(conninfo);

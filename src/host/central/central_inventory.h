@@ -13,13 +13,15 @@ struct sqlite3;
 // statement and the local marks together.
 constexpr int central_forward_budget_seconds = 5;
 
-// Sends the local store's rows that are not forwarded yet, oldest first, in
-// batches of one transaction each, under the store's identity store_id, and marks a batch forwarded once the
-// server has confirmed its commit. Ends within a few seconds of the wall
-// clock whatever the server does; logs one "[msas]" line either way.
+// Sends the local store's rows that are not forwarded yet, oldest first,
+// each batch in one transaction, under the store's identity store_id; a
+// batch is marked forwarded only once the server has confirmed its commit,
+// so that a lost answer means sending again, never losing. Ends within the
+// budget whatever the server does, and logs one "[msas]" line either way.
 void forward_to_central(sqlite3* local, const std::string& store_id, const std::string& conninfo);
 
-// Marks the unforwarded rows first to last forwarded, retrying while the
-// store is busy until the deadline. Returns "", or what failed.
+// Marks the rows first to last forwarded. The store may be busy with the
+// next run's writer: it is tried again until the deadline. Returns "", or
+// what failed.
 std::string store_mark_forwarded(sqlite3* db, long long first, long long last,
                                  std::chrono::steady_clock::time_point by);

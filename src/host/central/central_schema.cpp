@@ -6,16 +6,22 @@
 static const char setup_sql[] = R"(BEGIN;
 SELECT pg_advisory_xact_lock(4762013);
 DO $$
-DECLARE t text;
+DECLARE t text; o text; d text;
 BEGIN
-  -- Under the first version the recorder role made and owned the tables.
-  SELECT string_agg(n.nspname || '.' || c.relname || ' belongs to ' || c.relowner::regrole, ', ') INTO t
+  -- Under the first version the recorder role made and owned the tables;
+  -- a recorder role that runs the set-up finds them the owner's. Only the
+  -- database's owner takes them over; anyone else is pointed to it.
+  SELECT string_agg(n.nspname || '.' || c.relname || ' belongs to ' || c.relowner::regrole, ', '),
+         min(c.relowner::regrole::text) INTO t, o
     FROM pg_class c JOIN pg_namespace n ON n.oid = c.relnamespace
     WHERE c.relkind IN ('r', 'v', 'p') AND c.relowner <> current_user::regrole
       AND (n.nspname = 'camscout' OR n.nspname = 'public' AND c.relname IN
            ('camscout_schema', 'found_media_sources', 'media_sources', 'media_sources_by_mac'));
-  IF t IS NOT NULL THEN
-    RAISE EXCEPTION '% and not to %: REASSIGN OWNED BY that role TO %, then set up again', t, current_user, current_user;
+  SELECT datdba::regrole::text INTO d FROM pg_database WHERE datname = current_database();
+  IF t IS NOT NULL AND d = quote_ident(current_user) THEN
+    RAISE EXCEPTION '% and not to %: REASSIGN OWNED BY % TO %, then set up again', t, current_user, o, d;
+  ELSIF t IS NOT NULL THEN
+    RAISE EXCEPTION '% and not to %: set it up as %, the database''s owner', t, current_user, d;
   END IF;
 END $$;
 CREATE SCHEMA IF NOT EXISTS camscout;

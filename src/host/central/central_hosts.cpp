@@ -1,0 +1,116 @@
+#include "host/central/central_hosts.h"
+
+#include <libpq-fe.h>
+#include <netdb.h>
+#include <pg_config_manual.h>
+#include <sys/socket.h>
+
+#include <cstdlib>
+
+static std::string option(PQconninfoOption* options, const char* keyword, const char* fallback)
+{
+    for (PQconninfoOption* o = options; o->keyword != nullptr; ++o)
+        if (std::string(o->keyword) == keyword && o->val != nullptr && *o->val != '\0')
+            return o->val;
+    return fallback ? fallback : "";
+}
+
+static std::vector<std::string> comma_list(const std::string& text)
+{
+    std::vector<std::string> list;
+    for (std::size_t start = 0, end = 0; !text.empty() && end != std::string::npos; start = end + 1) {
+        end = text.find(',', start);
+        list.push_back(text.substr(start, end == std::string::npos ? end : end - start));
+    }
+    return list;
+}
+
+// A host that starts with a slash (or an @, Linux's abstract namespace) is
+// a Unix socket, and so is an empty one: libpq's default folder.
+static central_host host_as_tried(const std::string& host, const std::string& port)
+{
+    if (host.empty())
+        return {DEFAULT_PGSOCKET_DIR, port, false};
+    return {host, port, host[0] != '/' && host[0] != '@'};
+}
+
+std::vector<central_host> hosts_to_try(const std::string& conninfo, const libpq_environment& env)
+{
+    PQconninfoOption* options = PQconninfoParse(conninfo.c_str(), nullptr);
+    if (options == nullptr)
+        return {};
+    bool given = !option(options, "hostaddr", env.hostaddr).empty() || !option(options, "service", env.service).empty();
+    std::vector<std::string> hosts = comma_list(given ? "" : option(options, "host", env.host));
+    std::vector<std::string> ports = comma_list(option(options, "port", env.port));
+    PQconninfoFree(options);
+    std::vector<central_host> tried;
+    if (ports.size() > 1 && ports.size() != hosts.size())
+        return tried;
+    for (std::size_t i = 0; i < hosts.size(); ++i)
+        tried.push_back(host_as_tried(hosts[i], ports.size() > 1 ? ports[i] : ""));
+    return tried;
+}
+
+// No host at all is libpq's default socket.
+std::string default_sslmode(const std::string& conninfo, const libpq_environment& env)
+{
+    PQconninfoOption* options = PQconninfoParse(conninfo.c_str(), nullptr);
+    if (options == nullptr)
+        return "";
+    bool named = !option(options, "sslmode", env.sslmode).empty() || !option(options, "service", env.service).empty();
+    bool tcp = !option(options, "hostaddr", env.hostaddr).empty();
+    std::string hosts = option(options, "host", env.host);
+    PQconninfoFree(options);
+    for (const std::string& host : comma_list(hosts))
+        tcp = tcp || host_as_tried(host, "").tcp;
+    return !named && tcp ? "verify-full" : "";
+}
+
+libpq_environment libpq_environment_now()
+{
+    return {std::getenv("PGSSLMODE"), std::getenv("PGHOST"), std::getenv("PGHOSTADDR"), std::getenv("PGSERVICE"),
+            std::getenv("PGPORT")};
+}
+
+// One lookup in the resolver's own thread. A lookup that outlives the
+// deadline keeps its request, which the resolver still writes to.
+struct lookup {
+    std::string name;
+    addrinfo hints{};
+    gaicb request{};
+};
+
+std::string address_of(const std::string& name, const central_deadline& by, std::string& why)
+{
+    auto* l = new lookup{name, {}, {}};
+    l->hints.ai_socktype = SOCK_STREAM;
+    l->request.ar_name = l->name.c_str();
+    l->request.ar_request = &l->hints;
+    gaicb* list[] = {&l->request};
+    int rc = getaddrinfo_a(GAI_NOWAIT, list, 1, nullptr);
+    while (rc == 0 && gai_error(&l->request) == EAI_INPROGRESS) {
+        auto left = std::chrono::duration_cast<std::chrono::nanoseconds>(by.at - std::chrono::steady_clock::now());
+        if (left.count() <= 0) {
+            why = "no answer within " + std::to_string(by.seconds) + " s looking up " + name;
+            int cancelled = gai_cancel(&l->request);
+            if (cancelled == EAI_NOTCANCELED)
+                return "";
+            if (cancelled == EAI_ALLDONE)
+                freeaddrinfo(l->request.ar_result);
+            delete l;
+            return "";
+        }
+        timespec wait{static_cast<time_t>(left.count() / 1000000000), static_cast<long>(left.count() % 1000000000)};
+        gai_suspend(list, 1, &wait);
+    }
+    char text[NI_MAXHOST] = "";
+    rc = rc ? rc : gai_error(&l->request);
+    if (rc == 0)
+        rc = getnameinfo(l->request.ar_result->ai_addr, l->request.ar_result->ai_addrlen, text, sizeof text, nullptr, 0,
+                         NI_NUMERICHOST);
+    if (rc != 0)
+        why = "cannot look up " + name + ": " + gai_strerror(rc);
+    freeaddrinfo(l->request.ar_result);
+    delete l;
+    return text;
+}
