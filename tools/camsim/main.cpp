@@ -120,10 +120,10 @@ int main(int argc, char** argv)
         if (o.answered)
             return 0;
         if (o.generate >= 0) {
-            sim_fleet fleet = generate_fleet(o.generate, o.seed, o.lans);
-            add_flooders(fleet, o.flooders, o.flood_rate);
-            add_silent(fleet, o.silent);
-            std::cout << fleet_to_json(fleet);
+            nlohmann::json cameras = generate_fleet(o.generate, o.seed, o.lans);
+            add_flooders(cameras, o.flooders, o.flood_rate);
+            add_silent(cameras, o.silent);
+            std::cout << nlohmann::json{{"cameras", cameras}}.dump(2) << "\n";
             return 0;
         }
         if (o.fleet_path.empty())
