@@ -319,8 +319,6 @@ static const std::map<std::string, std::function<words(const std::string&)>> ver
          std::string text = unescape(r);
          identify_device(info, r == "null" ? nullptr : text.c_str());
          return words{record_text(info)}; }},
-    {"decode", [](auto& r) { std::string t = unescape(r); percent_decode(t); return words{"[" + t + "]"}; }},
-    {"nocase", [](auto& r) { words w = split(r, 2); return words{contains_nocase(w[0], w[1].c_str()) ? "contains" : "does not contain"}; }},
     {"arpline", [](auto& r) {
          words w = split(r, 2);
          std::string table = w[1].empty() ? " " : w[1];  // fmemopen wants a non-empty buffer

@@ -38,7 +38,9 @@ bool contains_nocase(const std::string& text, const char* pattern)
     return strcasestr(text.c_str(), pattern) != nullptr;
 }
 
-void percent_decode(std::string& text)
+// Replaces each %XX, so that a '%' that decoding produced is decoded in
+// its turn.
+static void percent_decode(std::string& text)
 {
     std::size_t pos = 0;
     while ((pos = text.find('%', pos)) != std::string::npos) {
