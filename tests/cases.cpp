@@ -122,15 +122,13 @@ static void receive(const std::string& from, const std::string& bytes)
 
 static int& setting(const std::string& name)
 {
-    static const std::map<std::string, int fake::platform_state::*> ints = {
-        {"reentried", &fake::platform_state::reentried}, {"auth", &fake::platform_state::auth},
-        {"net_list", &fake::platform_state::net_list_result}, {"dev_name_list", &fake::platform_state::dev_name_list},
-        {"fork", &fake::platform_state::fork}, {"thread", &fake::platform_state::thread}, {"defer", &fake::platform_state::defer},
-        {"socket", &fake::platform_state::socket}, {"fail_sockopt", &fake::platform_state::fail_sockopt},
-        {"fail_send", &fake::platform_state::fail_send}, {"recv", &fake::platform_state::recv}};
-    if (name == "onvif_socket" || name == "max_fd")
-        return name == "max_fd" ? max_fd : onvif_socket;
-    return fake::state.*ints.at(name);
+    auto& s = fake::state;
+    const std::map<std::string, int*> ints = {
+        {"reentried", &s.reentried}, {"auth", &s.auth}, {"net_list", &s.net_list_result},
+        {"dev_name_list", &s.dev_name_list}, {"fork", &s.fork}, {"thread", &s.thread}, {"defer", &s.defer},
+        {"socket", &s.socket}, {"fail_sockopt", &s.fail_sockopt}, {"fail_send", &s.fail_send}, {"recv", &s.recv},
+        {"onvif_socket", &onvif_socket}, {"max_fd", &max_fd}};
+    return *ints.at(name);
 }
 
 template <typename Entry>
