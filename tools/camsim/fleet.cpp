@@ -55,7 +55,7 @@ sim_fleet load_fleet(const std::string& path)
         sim_fleet fleet;
         const json& cameras = j.at("cameras");
         for (std::size_t i = 0; i < cameras.size(); ++i)
-            fleet.cameras.push_back(camera_from_json(cameras[i], i));
+            fleet.push_back(camera_from_json(cameras[i], i));
         return fleet;
     } catch (const json::exception& e) {
         throw std::runtime_error(path + ": " + e.what());

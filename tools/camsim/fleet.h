@@ -25,9 +25,7 @@ struct sim_camera {
     int flood_per_second = 0;              // > 0: floods the prober with datagrams of every kind
 };
 
-struct sim_fleet {
-    std::vector<sim_camera> cameras;
-};
+using sim_fleet = std::vector<sim_camera>;
 
 // Reads a fleet file; throws std::runtime_error with the reason.
 sim_fleet load_fleet(const std::string& path);

@@ -85,7 +85,7 @@ static options parse(int argc, char** argv)
 
 static void list_devices(const sim_fleet& fleet)
 {
-    for (const sim_camera& c : fleet.cameras)
+    for (const sim_camera& c : fleet)
         std::printf("%s %d %s %s %s\n", c.device.c_str(), c.lan, c.address.c_str(),
                     c.mac.empty() ? "-" : c.mac.c_str(), c.arp ? "on" : "off");
 }

@@ -46,7 +46,7 @@ struct responder {
     reply_queue queue;
     sim_counts counts;
     std::map<in_addr_t, sender_window> senders;
-    responder(const sim_fleet& f, unsigned seed) : fleet(f), greeted(f.cameras.size()), rng(seed) {}
+    responder(const sim_fleet& f, unsigned seed) : fleet(f), greeted(f.size()), rng(seed) {}
     ~responder() { if (fd >= 0) close(fd); }
 };
 
@@ -81,7 +81,7 @@ static void open_socket(responder& r, const std::vector<std::string>& interfaces
 
 static void send_from(responder& r, std::size_t camera, const std::string& text, const sockaddr_in& to)
 {
-    const sim_camera& c = r.fleet.cameras[camera];
+    const sim_camera& c = r.fleet[camera];
     char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
     iovec iov = {const_cast<char*>(text.data()), text.size()};
     msghdr msg{};
@@ -122,8 +122,8 @@ static void schedule_answers(responder& r, const std::string& probe, const socka
     if (!r.prober)
         r.prober = from;
     auto now = sim_clock::now();
-    for (std::size_t i = 0; i < r.fleet.cameras.size(); ++i) {
-        const sim_camera& c = r.fleet.cameras[i];
+    for (std::size_t i = 0; i < r.fleet.size(); ++i) {
+        const sim_camera& c = r.fleet[i];
         if (!r.greeted[i]) {
             r.greeted[i] = true;
             for (const std::string& kind : c.unprompted)
@@ -196,8 +196,8 @@ static void send_flood(responder& r)
     if (!r.prober)
         return;
     ++r.flood_tick;
-    for (std::size_t i = 0; i < r.fleet.cameras.size(); ++i) {
-        const sim_camera& c = r.fleet.cameras[i];
+    for (std::size_t i = 0; i < r.fleet.size(); ++i) {
+        const sim_camera& c = r.fleet[i];
         long due = c.flood_per_second * r.flood_tick / 100 - c.flood_per_second * (r.flood_tick - 1) / 100;
         for (long k = 0; k < due; ++k) {
             std::size_t kind = static_cast<std::size_t>(r.counts.flood % 5);
@@ -223,7 +223,7 @@ sim_counts run_responder(const sim_fleet& fleet, const std::vector<std::string>&
                          int duration_s, unsigned seed, const volatile sig_atomic_t* stop)
 {
     responder r(fleet, seed);
-    for (const sim_camera& c : fleet.cameras) {
+    for (const sim_camera& c : fleet) {
         unsigned index = if_nametoindex(c.device.c_str());
         if (index == 0)
             throw std::runtime_error(c.name + ": no network device " + c.device);
