@@ -53,7 +53,8 @@ void arp_table_lookup(FILE* table, const char* dotted, char (&mac)[32])
     }
 }
 
-void find_remote_mac(char (&mac)[32], uint32_t addr)
+// Writes the MAC that /proc/net/arp holds for addr, or the all-zero MAC.
+static void find_remote_mac(char (&mac)[32], uint32_t addr)
 {
     copy_text(mac, all_zero_mac);
     char dotted[16];

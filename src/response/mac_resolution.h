@@ -9,9 +9,6 @@
 // times; mac receives the MAC text found or the all-zero MAC.
 void resolve_device_mac(uint32_t addr, char (&mac)[32]);
 
-// Writes the MAC that /proc/net/arp holds for addr, or the all-zero MAC.
-void find_remote_mac(char (&mac)[32], uint32_t addr);
-
 // The ARP lookup itself, on an opened table: the HW address column of the
 // first line whose IP address column is exactly dotted, or the all-zero MAC.
 void arp_table_lookup(FILE* table, const char* dotted, char (&mac)[32]);
