@@ -84,13 +84,8 @@ static void send_from(responder& r, std::size_t camera, const std::string& text,
     const sim_camera& c = r.fleet[camera];
     char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
     iovec iov = {const_cast<char*>(text.data()), text.size()};
-    msghdr msg{};
-    msg.msg_name = const_cast<sockaddr_in*>(&to);
-    msg.msg_namelen = sizeof to;
-    msg.msg_iov = &iov;
-    msg.msg_iovlen = 1;
-    msg.msg_control = control;
-    msg.msg_controllen = sizeof control;
+    msghdr msg{.msg_name = const_cast<sockaddr_in*>(&to), .msg_namelen = sizeof to, .msg_iov = &iov, .msg_iovlen = 1,
+               .msg_control = control, .msg_controllen = sizeof control, .msg_flags = 0};
     cmsghdr* cm = CMSG_FIRSTHDR(&msg);
     cm->cmsg_level = IPPROTO_IP;
     cm->cmsg_type = IP_PKTINFO;
