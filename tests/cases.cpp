@@ -317,17 +317,14 @@ static const std::map<std::string, std::function<words(const std::string&)>> ver
          std::string text = unescape(r);
          identify_device(info, r == "null" ? nullptr : text.c_str());
          return words{record_text(info)}; }},
-    {"arpline", [](auto& r) {
-         words w = split(r, 2);
-         std::string table = w[1].empty() ? " " : w[1];  // fmemopen wants a non-empty buffer
-         FILE* f = fmemopen(table.data(), table.size(), "r");
-         char mac[32] = "junk";
-         arp_table_lookup(f, w[0].c_str(), mac);
-         fclose(f);
-         return words{std::string("mac [") + mac + "]"}; }},
     {"resolve", [](auto& r) {
+         words w = split(r, 2);  // ADDRESS [TABLE]: a table given is the only one, read afresh
+         if (!w[1].empty()) {
+             fake::state.arp_tables = {w[1]};
+             fake::state.arp_opens = fake::state.arp_closes = 0;
+         }
          char mac[32];
-         resolve_device_mac(inet_addr(r.c_str()), mac);
+         resolve_device_mac(inet_addr(w[0].c_str()), mac);
          return words{std::string("mac [") + mac + "] opens=" + std::to_string(fake::state.arp_opens) +
                       " closes=" + std::to_string(fake::state.arp_closes)}; }},
     {"localmac", [](auto& r) {
