@@ -302,11 +302,6 @@ static const std::map<std::string, std::function<words(const std::string&)>> ver
          std::string value = "untouched";
          bool found = get_tag_value(w[1].c_str(), w[0].c_str(), value);
          return words{(found ? "found [" : "not found [") + value + "]"}; }},
-    {"split", [](auto& r) {
-         std::string tokens = "tokens";
-         for (const std::string& t : split_scopes(unescape(r)))
-             tokens += " [" + t + "]";
-         return words{tokens}; }},
     {"port", [](auto& r) {
          TMediaSourceDevInfo info{};
          std::string text = unescape(r);
