@@ -304,13 +304,11 @@ static const std::map<std::string, std::function<words(const std::string&)>> ver
          return words{(found ? "found [" : "not found [") + value + "]"}; }},
     {"port", [](auto& r) {
          TMediaSourceDevInfo info{};
-         std::string text = unescape(r);
-         parse_service_port(info, r == "null" ? nullptr : text.c_str());
+         parse_service_port(info, r == "null" ? nullptr : unescape(r).c_str());
          return words{"port " + std::to_string(info.port)}; }},
     {"scopes", [](auto& r) {
          TMediaSourceDevInfo info{};
-         std::string text = unescape(r);
-         identify_device(info, r == "null" ? nullptr : text.c_str());
+         identify_device(info, r == "null" ? nullptr : unescape(r).c_str());
          return words{record_text(info)}; }},
     {"resolve", [](auto& r) {
          words w = split(r, 2);  // ADDRESS [TABLE]: a table given is the only one, read afresh
