@@ -178,22 +178,20 @@ static words add_ifaddr(const std::string& r)
     return {};
 }
 
-// The kernel's view of the list, and the platform records each entry fills.
+// The platform records each interface of the list fills.
 static words show_interfaces(const std::string&)
 {
     for (std::size_t i = 0; i + 1 < ifaddr_list.size(); ++i)
         ifaddr_list[i].ifa_next = &ifaddr_list[i + 1];
     words out;
     for (const kernel_interface& k : interfaces_from(ifaddr_list.empty() ? nullptr : ifaddr_list.data())) {
-        std::string line = k.name + " mac=" + k.mac + " addr=" + k.addr + " mask=" + k.netmask + " broadcast=" +
-                      k.broadcast + " up=" + std::to_string(k.up) + " loopback=" + std::to_string(k.loopback);
         NIC_INFO n;
         fill_nic_info(k, n);
         netcom_nic_dev_name_st d = dev_name_entry(k);
         t_network_netmgr_net_list list;
         add_net_list_entry(list, k);
         const t_network_netmgr_wired& wired = list.wired.at(0);
-        out.push_back(line + "; NIC_INFO " + n.dev + " " + n.mac + " " + n.addr + " " + n.netmask + " " + n.b_addr +
+        out.push_back(std::string("NIC_INFO ") + n.dev + " " + n.mac + " " + n.addr + " " + n.netmask + " " + n.b_addr +
                       "; dev name " + d.name + " " + std::to_string(d.select_flag_1) + std::to_string(d.select_flag_2) +
                       std::to_string(d.exclude_flag) + (d.next ? " next" : "") + "; wired " + wired.dev_name + " " +
                       wired.state + " " + wired.ipv4_addr);
