@@ -122,15 +122,13 @@ static void receive(const std::string& from, const std::string& bytes)
 
 static int& setting(const std::string& name)
 {
-    static const std::map<std::string, int fake::platform_state::*> ints = {
-        {"reentried", &fake::platform_state::reentried}, {"auth", &fake::platform_state::auth},
-        {"net_list", &fake::platform_state::net_list_result}, {"dev_name_list", &fake::platform_state::dev_name_list},
-        {"fork", &fake::platform_state::fork}, {"thread", &fake::platform_state::thread}, {"defer", &fake::platform_state::defer},
-        {"socket", &fake::platform_state::socket}, {"fail_sockopt", &fake::platform_state::fail_sockopt},
-        {"fail_send", &fake::platform_state::fail_send}, {"recv", &fake::platform_state::recv}};
-    if (name == "onvif_socket" || name == "max_fd")
-        return name == "max_fd" ? max_fd : onvif_socket;
-    return fake::state.*ints.at(name);
+    auto& s = fake::state;
+    const std::map<std::string, int*> ints = {
+        {"reentried", &s.reentried}, {"auth", &s.auth}, {"net_list", &s.net_list_result},
+        {"dev_name_list", &s.dev_name_list}, {"fork", &s.fork}, {"thread", &s.thread}, {"defer", &s.defer},
+        {"socket", &s.socket}, {"fail_sockopt", &s.fail_sockopt}, {"fail_send", &s.fail_send}, {"recv", &s.recv},
+        {"onvif_socket", &onvif_socket}, {"max_fd", &max_fd}};
+    return *ints.at(name);
 }
 
 template <typename Entry>
@@ -180,22 +178,20 @@ static words add_ifaddr(const std::string& r)
     return {};
 }
 
-// The kernel's view of the list, and the platform records each entry fills.
+// The platform records each interface of the list fills.
 static words show_interfaces(const std::string&)
 {
     for (std::size_t i = 0; i + 1 < ifaddr_list.size(); ++i)
         ifaddr_list[i].ifa_next = &ifaddr_list[i + 1];
     words out;
     for (const kernel_interface& k : interfaces_from(ifaddr_list.empty() ? nullptr : ifaddr_list.data())) {
-        std::string line = k.name + " mac=" + k.mac + " addr=" + k.addr + " mask=" + k.netmask + " broadcast=" +
-                      k.broadcast + " up=" + std::to_string(k.up) + " loopback=" + std::to_string(k.loopback);
         NIC_INFO n;
         fill_nic_info(k, n);
         netcom_nic_dev_name_st d = dev_name_entry(k);
         t_network_netmgr_net_list list;
         add_net_list_entry(list, k);
         const t_network_netmgr_wired& wired = list.wired.at(0);
-        out.push_back(line + "; NIC_INFO " + n.dev + " " + n.mac + " " + n.addr + " " + n.netmask + " " + n.b_addr +
+        out.push_back(std::string("NIC_INFO ") + n.dev + " " + n.mac + " " + n.addr + " " + n.netmask + " " + n.b_addr +
                       "; dev name " + d.name + " " + std::to_string(d.select_flag_1) + std::to_string(d.select_flag_2) +
                       std::to_string(d.exclude_flag) + (d.next ? " next" : "") + "; wired " + wired.dev_name + " " +
                       wired.state + " " + wired.ipv4_addr);
@@ -304,34 +300,22 @@ static const std::map<std::string, std::function<words(const std::string&)>> ver
          std::string value = "untouched";
          bool found = get_tag_value(w[1].c_str(), w[0].c_str(), value);
          return words{(found ? "found [" : "not found [") + value + "]"}; }},
-    {"split", [](auto& r) {
-         std::string tokens = "tokens";
-         for (const std::string& t : split_scopes(unescape(r)))
-             tokens += " [" + t + "]";
-         return words{tokens}; }},
     {"port", [](auto& r) {
          TMediaSourceDevInfo info{};
-         std::string text = unescape(r);
-         parse_service_port(info, r == "null" ? nullptr : text.c_str());
+         parse_service_port(info, r == "null" ? nullptr : unescape(r).c_str());
          return words{"port " + std::to_string(info.port)}; }},
     {"scopes", [](auto& r) {
          TMediaSourceDevInfo info{};
-         std::string text = unescape(r);
-         identify_device(info, r == "null" ? nullptr : text.c_str());
+         identify_device(info, r == "null" ? nullptr : unescape(r).c_str());
          return words{record_text(info)}; }},
-    {"decode", [](auto& r) { std::string t = unescape(r); percent_decode(t); return words{"[" + t + "]"}; }},
-    {"nocase", [](auto& r) { words w = split(r, 2); return words{contains_nocase(w[0], w[1]) ? "contains" : "does not contain"}; }},
-    {"arpline", [](auto& r) {
-         words w = split(r, 2);
-         std::string table = w[1].empty() ? " " : w[1];  // fmemopen wants a non-empty buffer
-         FILE* f = fmemopen(table.data(), table.size(), "r");
-         char mac[32] = "junk";
-         arp_table_lookup(f, w[0].c_str(), mac);
-         fclose(f);
-         return words{std::string("mac [") + mac + "]"}; }},
     {"resolve", [](auto& r) {
+         words w = split(r, 2);  // ADDRESS [TABLE]: a table given is the only one, read afresh
+         if (!w[1].empty()) {
+             fake::state.arp_tables = {w[1]};
+             fake::state.arp_opens = fake::state.arp_closes = 0;
+         }
          char mac[32];
-         resolve_device_mac(inet_addr(r.c_str()), mac);
+         resolve_device_mac(inet_addr(w[0].c_str()), mac);
          return words{std::string("mac [") + mac + "] opens=" + std::to_string(fake::state.arp_opens) +
                       " closes=" + std::to_string(fake::state.arp_closes)}; }},
     {"localmac", [](auto& r) {

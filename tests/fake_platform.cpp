@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <cstdarg>
 #include <cstring>
+#include <sstream>
 #include <utility>
 
 #include "response/dedup.h"
@@ -18,9 +19,6 @@
 namespace fake {
 
 platform_state state;
-
-static std::string text_of(const std::string& s) { return s; }
-static std::string text_of(long long n) { return std::to_string(n); }
 
 std::string hex(const void* bytes, size_t n)
 {
@@ -36,9 +34,10 @@ std::string hex(const void* bytes, size_t n)
 template <typename... Parts>
 static void event(const char* name, const Parts&... parts)
 {
-    std::string e = name;
-    ((e += ':', e += text_of(parts)), ...);
-    state.events.push_back(e);
+    std::ostringstream e;
+    e << name;
+    ((e << ':' << parts), ...);
+    state.events.push_back(e.str());
 }
 
 void reset()

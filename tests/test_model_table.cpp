@@ -1,8 +1,6 @@
 // What the case files cannot show: the model table's rules over all its rows.
 #include <gtest/gtest.h>
 
-#include <algorithm>
-
 #include "catalogue/model_table.h"
 #include "response/identification.h"
 

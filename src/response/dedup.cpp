@@ -1,7 +1,6 @@
 #include "response/dedup.h"
 
 #include <algorithm>
-#include <cstdio>
 
 #include "response/extraction.h"
 #include "response/identification.h"
@@ -53,7 +52,5 @@ bool is_known_responder(uint32_t source_addr, const char* message)
     unsigned channel = scope_channel(message);
     if (channel == 0)
         return seen_before(seen_responder_addrs, addr);
-    char key[256] = {};
-    snprintf(key, sizeof key, "%lu_%u", static_cast<unsigned long>(addr), channel);
-    return seen_before(seen_channel_keys, std::string(key));
+    return seen_before(seen_channel_keys, std::to_string(addr) + "_" + std::to_string(channel));
 }

@@ -9,29 +9,12 @@ static const char discovery_namespace[] = "http://schemas.xmlsoap.org/ws/2005/04
 // A prefix is gathered in a 128-byte area, terminating zero included.
 static const std::size_t max_prefix_length = 127;
 
-static char upper(char c)
-{
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-}
-
-const char* find_nocase(const char* text, const char* pattern)
-{
-    std::size_t n = std::strlen(pattern);
-    for (; *text != '\0'; ++text) {
-        std::size_t i = 0;
-        while (i < n && text[i] != '\0' && upper(text[i]) == upper(pattern[i]))
-            ++i;
-        if (i == n)
-            return text;
-    }
-    return n == 0 ? text : nullptr;
-}
-
 int get_ns_prefix(const char* message, char (&prefix)[256])
 {
     if (message == nullptr)
         return -1;
-    const char* name = find_nocase(message, discovery_namespace);
+    // Letter case ignored as contains_nocase ignores it.
+    const char* name = strcasestr(message, discovery_namespace);
     if (name == nullptr)
         return -1;
     const char* equals = name;

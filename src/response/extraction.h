@@ -24,6 +24,3 @@ std::vector<std::string_view> split_at_spaces(std::string_view text);
 // The space-separated tokens of a Scopes value; tabs and line breaks stay
 // inside the tokens.
 std::vector<std::string> split_scopes(const std::string& scopes);
-
-// The first occurrence of pattern in text, letter case ignored, or null.
-const char* find_nocase(const char* text, const char* pattern);

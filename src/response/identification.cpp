@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "catalogue/model_table.h"
@@ -30,19 +31,16 @@ struct identification {
     bool hardware_seen = false;
 };
 
-static char upper(char c)
+// In the C locale, which the daemon never leaves, strcasestr folds the
+// letters a to z alone.
+bool contains_nocase(const std::string& text, const char* pattern)
 {
-    return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
+    return strcasestr(text.c_str(), pattern) != nullptr;
 }
 
-bool contains_nocase(std::string_view text, std::string_view pattern)
-{
-    auto equal = [](char a, char b) { return upper(a) == upper(b); };
-    return std::search(text.begin(), text.end(), pattern.begin(), pattern.end(), equal) !=
-           text.end() || pattern.empty();
-}
-
-void percent_decode(std::string& text)
+// Replaces each %XX, so that a '%' that decoding produced is decoded in
+// its turn.
+static void percent_decode(std::string& text)
 {
     std::size_t pos = 0;
     while ((pos = text.find('%', pos)) != std::string::npos) {

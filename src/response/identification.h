@@ -1,7 +1,6 @@
 #pragma once
 
 #include <string>
-#include <string_view>
 
 #include "platform/records.h"
 
@@ -12,8 +11,4 @@ void identify_device(TMediaSourceDevInfo& info, const char* scopes);
 
 // True when pattern occurs in text, the letters a to z matched in either
 // case. An empty pattern occurs in every text.
-bool contains_nocase(std::string_view text, std::string_view pattern);
-
-// Replaces each %XX, searching again from the start after every
-// replacement, so a '%' that decoding produced is decoded in its turn.
-void percent_decode(std::string& text);
+bool contains_nocase(const std::string& text, const char* pattern);

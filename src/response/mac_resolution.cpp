@@ -3,6 +3,7 @@
 #include <arpa/inet.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string_view>
 #include <vector>
@@ -34,7 +35,9 @@ static bool may_start_with(std::string_view line, std::string_view dotted)
            (line.size() == dotted.size() || line[dotted.size()] == ' ');
 }
 
-void arp_table_lookup(FILE* table, const char* dotted, char (&mac)[32])
+// The HW address column of the first line whose IP address column is
+// exactly dotted, or the all-zero MAC.
+static void arp_table_lookup(FILE* table, const char* dotted, char (&mac)[32])
 {
     char line[1024];
     copy_text(mac, all_zero_mac);
@@ -53,7 +56,8 @@ void arp_table_lookup(FILE* table, const char* dotted, char (&mac)[32])
     }
 }
 
-void find_remote_mac(char (&mac)[32], uint32_t addr)
+// Writes the MAC that /proc/net/arp holds for addr, or the all-zero MAC.
+static void find_remote_mac(char (&mac)[32], uint32_t addr)
 {
     copy_text(mac, all_zero_mac);
     char dotted[16];

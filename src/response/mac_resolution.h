@@ -1,20 +1,12 @@
 #pragma once
 
 #include <cstdint>
-#include <cstdio>
 
 #include "platform/records.h"
 
 // Pings the address (network byte order), then reads the ARP table up to 20
 // times; mac receives the MAC text found or the all-zero MAC.
 void resolve_device_mac(uint32_t addr, char (&mac)[32]);
-
-// Writes the MAC that /proc/net/arp holds for addr, or the all-zero MAC.
-void find_remote_mac(char (&mac)[32], uint32_t addr);
-
-// The ARP lookup itself, on an opened table: the HW address column of the
-// first line whose IP address column is exactly dotted, or the all-zero MAC.
-void arp_table_lookup(FILE* table, const char* dotted, char (&mac)[32]);
 
 // Overwrites info.mac_addr with the MAC of the local interface that holds
 // info.ip_addr, for replies sent by this machine itself.

@@ -37,25 +37,6 @@ static bool wait_readable()
     return FD_ISSET(onvif_socket, &readable);
 }
 
-void recv_onvif_response()
-{
-    if (!wait_readable())
-        return;
-    // One byte more than the room given, so that even a datagram that fills
-    // the room is a terminated text.
-    char buffer[receive_room + 1] = {};
-    sockaddr_in source{};
-    socklen_t source_len = sizeof source;
-    ssize_t n = os_recvfrom(onvif_socket, buffer, receive_room, 0,
-                            reinterpret_cast<sockaddr*>(&source), &source_len);
-    if (n < 0) {
-        debug_log("[onvif camscout] onvif_socket(%d) Reading datagram message error %d",
-                  onvif_socket, static_cast<int>(n));
-        return;
-    }
-    handle_datagram(source.sin_addr.s_addr, buffer);
-}
-
 struct element_names {
     char prefix[256];
     char xaddrs[256];
@@ -100,7 +81,9 @@ static void process_probe_match(uint32_t source_addr, const char* text)
     store_dev_info(std::move(info));
 }
 
-void handle_datagram(uint32_t source_addr, const char* text)
+// Everything after the receive, for one datagram: the drop tests and the
+// ProbeMatch processing. text ends at its first zero byte.
+static void handle_datagram(uint32_t source_addr, const char* text)
 {
     if (std::strstr(text, ":Hello>") != nullptr)
         return;
@@ -109,4 +92,23 @@ void handle_datagram(uint32_t source_addr, const char* text)
     if (is_known_responder(source_addr, text))
         return;
     process_probe_match(source_addr, text);
+}
+
+void recv_onvif_response()
+{
+    if (!wait_readable())
+        return;
+    // One byte more than the room given, so that even a datagram that fills
+    // the room is a terminated text.
+    char buffer[receive_room + 1] = {};
+    sockaddr_in source{};
+    socklen_t source_len = sizeof source;
+    ssize_t n = os_recvfrom(onvif_socket, buffer, receive_room, 0,
+                            reinterpret_cast<sockaddr*>(&source), &source_len);
+    if (n < 0) {
+        debug_log("[onvif camscout] onvif_socket(%d) Reading datagram message error %d",
+                  onvif_socket, static_cast<int>(n));
+        return;
+    }
+    handle_datagram(source.sin_addr.s_addr, buffer);
 }

@@ -1,7 +1,6 @@
 #include "run/debug_log.h"
 
 #include <cstdarg>
-#include <cstdio>
 
 #include "platform/platform.h"
 #include "run/text_field.h"

@@ -4,28 +4,21 @@
 // host's implementation of the platform fills its records through it too.
 #pragma once
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <string_view>
 
-// Copies at most width - 1 characters of src into dst, fills the rest of
-// dst with zeros and returns the number of characters copied.
-inline std::size_t copy_text(char* dst, std::size_t width, std::string_view src)
-{
-    if (width == 0)
-        return 0;
-    std::size_t n = src.size() < width - 1 ? src.size() : width - 1;
-    std::memcpy(dst, src.data(), n);
-    std::memset(dst + n, 0, width - n);
-    return n;
-}
-
+// Copies at most N - 1 characters of src into dst and fills the rest of
+// dst with zeros.
 template <std::size_t N>
-inline std::size_t copy_text(char (&dst)[N], std::string_view src)
+inline void copy_text(char (&dst)[N], std::string_view src)
 {
-    return copy_text(dst, N, src);
+    std::size_t n = std::min(src.size(), N - 1);
+    std::memcpy(dst, src.data(), n);
+    std::memset(dst + n, 0, N - n);
 }
 
 // A text field read up to its first zero byte, never past its width.

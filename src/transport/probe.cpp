@@ -4,8 +4,8 @@
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
+#include <uuid/uuid.h>
 
-#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -36,16 +36,10 @@ static const char probe_middle[] =
     "<Types>";
 static const char probe_tail[] = "</Types><Scopes /></Probe></Body></Envelope>";
 
-void format_message_id(const unsigned char (&u)[16], char (&message_id)[128])
-{
-    std::memset(message_id, 0, sizeof message_id);
-    snprintf(message_id, sizeof message_id,
-             "uuid:%02x%02x%02x%02x-%02x%02x-%02x%02x-%02x%02x-%02x%02x%02x%02x%02x%02x", u[0],
-             u[1], u[2], u[3], u[4], u[5], u[6], u[7], u[8], u[9], u[10], u[11], u[12], u[13],
-             u[14], u[15]);
-}
+enum class probe_kind { transmitter, device };
 
-void format_probe(probe_kind kind, const char* message_id, char (&probe)[2048])
+// The Probe text of the kind with message_id in place, zero-filled behind.
+static void format_probe(probe_kind kind, const char* message_id, char (&probe)[2048])
 {
     bool transmitter = kind == probe_kind::transmitter;
     std::string text = probe_head;
@@ -59,11 +53,14 @@ void format_probe(probe_kind kind, const char* message_id, char (&probe)[2048])
     copy_text(probe, text);
 }
 
+// "uuid:" and a fresh UUID, zero-filled behind.
 static void new_message_id(char (&message_id)[128])
 {
     unsigned char u[16];
     os_uuid_generate(u);
-    format_message_id(u, message_id);
+    char text[37];
+    uuid_unparse_lower(u, text);
+    copy_text(message_id, std::string("uuid:") + text);
 }
 
 static bool set_option(int level, int name, const void* value, socklen_t len, const char* label)

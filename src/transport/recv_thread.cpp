@@ -17,34 +17,6 @@ std::atomic<bool> recv_thread_held{false};
 int onvif_socket = 0;
 int max_fd = 0;
 
-static void* recv_thread_entry(void*)
-{
-    onvif_recv_thread();
-    return nullptr;
-}
-
-void start_recv_thread()
-{
-    recv_thread_running = true;
-    if (recv_thread_held)
-        return;
-    // Held before the worker exists, so that the worker's own clearing at
-    // its end can never come first.
-    recv_thread_held = true;
-    if (os_thread_create(&recv_thread_handle, recv_thread_entry, nullptr) != 0)
-        recv_thread_held = false;
-}
-
-void stop_recv_thread()
-{
-    bool held = recv_thread_held;
-    pthread_t worker = recv_thread_handle;
-    recv_thread_running = false;
-    if (held)
-        os_thread_join(worker);
-    os_sleep(2);
-}
-
 // Every camera of a site answers within half a second, twice, and the
 // worker handles one datagram at a time: the answers wait in the socket's
 // receive queue, and whatever does not fit there is lost for the whole run.
@@ -74,7 +46,9 @@ static void open_onvif_socket()
     os_fcntl(onvif_socket, F_SETFL, flags | O_NONBLOCK);
 }
 
-void onvif_recv_thread()
+// The worker's body: register, open the socket, probe once, receive until
+// stopped, tear down.
+static void* onvif_recv_thread(void*)
 {
     debug_log("[onvif_camscout] start recv thread...");
     char name[64];
@@ -93,4 +67,27 @@ void onvif_recv_thread()
     recv_thread_held = false;
     nvr_sys_state_destroy_thread();
     debug_log("[onvif_camscout] stop recv thread...");
+    return nullptr;
+}
+
+void start_recv_thread()
+{
+    recv_thread_running = true;
+    if (recv_thread_held)
+        return;
+    // Held before the worker exists, so that the worker's own clearing at
+    // its end can never come first.
+    recv_thread_held = true;
+    if (os_thread_create(&recv_thread_handle, onvif_recv_thread, nullptr) != 0)
+        recv_thread_held = false;
+}
+
+void stop_recv_thread()
+{
+    bool held = recv_thread_held;
+    pthread_t worker = recv_thread_handle;
+    recv_thread_running = false;
+    if (held)
+        os_thread_join(worker);
+    os_sleep(2);
 }

@@ -1,7 +1,6 @@
 #include "fleet.h"
 
 #include <fstream>
-#include <nlohmann/json.hpp>
 #include <stdexcept>
 
 using json = nlohmann::json;
@@ -56,45 +55,9 @@ sim_fleet load_fleet(const std::string& path)
         sim_fleet fleet;
         const json& cameras = j.at("cameras");
         for (std::size_t i = 0; i < cameras.size(); ++i)
-            fleet.cameras.push_back(camera_from_json(cameras[i], i));
+            fleet.push_back(camera_from_json(cameras[i], i));
         return fleet;
     } catch (const json::exception& e) {
         throw std::runtime_error(path + ": " + e.what());
     }
-}
-
-static json camera_to_json(const sim_camera& c)
-{
-    json j = {{"name", c.name}, {"address", c.address}, {"mac", c.mac}, {"device", c.device},
-              {"lan", c.lan}};
-    if (!c.arp)
-        j["arp"] = false;
-    std::vector<std::string> answers;
-    if (c.answers_transmitter)
-        answers.push_back("transmitter");
-    if (c.answers_device)
-        answers.push_back("device");
-    j["answers"] = answers;
-    if (c.delay_ms >= 0)
-        j["delay_ms"] = c.delay_ms;
-    if (c.repeat != 1)
-        j["repeat"] = c.repeat;
-    j["scopes"] = c.scopes ? json(*c.scopes) : json(nullptr);
-    j["xaddrs"] = c.xaddrs ? json(*c.xaddrs) : json(nullptr);
-    j["prefix"] = c.prefix;
-    if (c.raw_reply)
-        j["raw_reply"] = *c.raw_reply;
-    if (!c.unprompted.empty())
-        j["unprompted"] = c.unprompted;
-    if (c.flood_per_second > 0)
-        j["flood_per_second"] = c.flood_per_second;
-    return j;
-}
-
-std::string fleet_to_json(const sim_fleet& fleet)
-{
-    json cameras = json::array();
-    for (const sim_camera& c : fleet.cameras)
-        cameras.push_back(camera_to_json(c));
-    return json{{"cameras", cameras}}.dump(2) + "\n";
 }

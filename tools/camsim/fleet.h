@@ -1,6 +1,7 @@
 // A simulated fleet of ONVIF cameras: what each one is and how it answers.
 #pragma once
 
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <string>
 #include <vector>
@@ -24,19 +25,17 @@ struct sim_camera {
     int flood_per_second = 0;              // > 0: floods the prober with datagrams of every kind
 };
 
-struct sim_fleet {
-    std::vector<sim_camera> cameras;
-};
+using sim_fleet = std::vector<sim_camera>;
 
 // Reads a fleet file; throws std::runtime_error with the reason.
 sim_fleet load_fleet(const std::string& path);
-std::string fleet_to_json(const sim_fleet& fleet);
 
-// A realistic mixed fleet of n cameras on lans LANs, the same for one seed.
-sim_fleet generate_fleet(int n, unsigned seed, int lans);
+// The cameras of a fleet file, as it holds them: a realistic mixed fleet of
+// n cameras on lans LANs, the same for one seed.
+nlohmann::json generate_fleet(int n, unsigned seed, int lans);
 // Adds k devices on the first LAN that answer no Probe but send rate
 // datagrams a second, of every kind, to the prober.
-void add_flooders(sim_fleet& fleet, int k, int rate);
+void add_flooders(nlohmann::json& cameras, int k, int rate);
 // Adds k devices on the first LAN whose ARP is off and that answer every
 // Probe at once: the recorder can never learn their MAC addresses.
-void add_silent(sim_fleet& fleet, int k);
+void add_silent(nlohmann::json& cameras, int k);

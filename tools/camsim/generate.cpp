@@ -27,7 +27,7 @@ static std::string common_scopes(const std::string& name)
     return scopes.append(name);
 }
 
-static std::optional<std::string> scopes_for(generator& g, int i)
+static nlohmann::json scopes_for(generator& g, int i)
 {
     int kind = g.pick(100);
     std::string profile = g.chance(50) ? root + "Profile/Streaming" : root + "Profile/T";
@@ -49,10 +49,10 @@ static std::optional<std::string> scopes_for(generator& g, int i)
         const char* listed[] = {"C1PA08501", "C1FA18002", "MS-C5375-FPD", "MS-C8267-X20PE"};
         return common_scopes(name) + " " + root + "model/" + listed[g.pick(4)];
     }
-    return std::nullopt;
+    return nullptr;
 }
 
-static std::optional<std::string> xaddrs_for(generator& g, const std::string& address)
+static nlohmann::json xaddrs_for(generator& g, const std::string& address)
 {
     const int ports[] = {8080, 8000, 8899, 2020, 10080};
     int kind = g.pick(100);
@@ -68,68 +68,61 @@ static std::optional<std::string> xaddrs_for(generator& g, const std::string& ad
         return "http://" + address + ":" + port + "/onvif/device_service " + v6;
     if (kind < 96)
         return std::string(v6) + " http://" + address + ":" + port + "/onvif/device_service";
-    return std::nullopt;
+    return nullptr;
 }
 
-sim_fleet generate_fleet(int n, unsigned seed, int lans)
+// A camera as a fleet file holds it, answering both Probes, on address
+// 10.b.c.d with MAC 02:m1:m2 and the number's three low bytes.
+static nlohmann::json camera(const std::string& name, const std::string& device, int lan, int b, int c, int d,
+                             int m1, int m2, int number)
+{
+    char address[64], mac[64];
+    snprintf(address, sizeof address, "10.%d.%d.%d", b, c, d);
+    snprintf(mac, sizeof mac, "02:%02x:%02x:%02x:%02x:%02x", m1, m2, (number >> 16) & 255, (number >> 8) & 255,
+             number & 255);
+    return {{"name", name}, {"address", address}, {"mac", mac}, {"device", device}, {"lan", lan},
+            {"answers", nlohmann::json::array({"transmitter", "device"})}, {"scopes", nullptr}, {"xaddrs", nullptr}, {"prefix", "d"}};
+}
+
+nlohmann::json generate_fleet(int n, unsigned seed, int lans)
 {
     generator g{std::mt19937(seed)};
     const char* const prefixes[] = {"d", "wsdd", "dis", "ns2"};
-    sim_fleet fleet;
+    nlohmann::json cameras = nlohmann::json::array();
     for (int i = 0; i < n; ++i) {
-        sim_camera c;
-        c.lan = i % lans;
-        int host = i / lans;
-        char text[64];
-        snprintf(text, sizeof text, "10.%d.%d.%d", 77 + c.lan, 1 + host / 240, 10 + host % 240);
-        c.address = text;
-        snprintf(text, sizeof text, "02:c5:%02x:%02x:%02x:%02x", c.lan, (i >> 16) & 255, (i >> 8) & 255,
-                 i & 255);
-        c.mac = text;
-        c.name = "camera" + std::to_string(i);
-        c.device = "cam" + std::to_string(i);
-        c.scopes = scopes_for(g, i);
-        c.xaddrs = xaddrs_for(g, c.address);
-        c.prefix = prefixes[g.pick(std::size(prefixes))];
+        int lan = i % lans, host = i / lans;
+        nlohmann::json c = camera("camera" + std::to_string(i), "cam" + std::to_string(i), lan, 77 + lan,
+                                  1 + host / 240, 10 + host % 240, 0xc5, lan, i);
+        c["scopes"] = scopes_for(g, i);
+        c["xaddrs"] = xaddrs_for(g, c["address"].get<std::string>());
+        c["prefix"] = prefixes[g.pick(std::size(prefixes))];
         if (g.chance(3))
-            c.unprompted.push_back("hello");
-        fleet.cameras.push_back(c);
+            c["unprompted"] = nlohmann::json::array({"hello"});
+        cameras.push_back(c);
     }
-    return fleet;
+    return cameras;
 }
 
-void add_flooders(sim_fleet& fleet, int k, int rate)
+void add_flooders(nlohmann::json& cameras, int k, int rate)
 {
     for (int i = 0; i < k; ++i) {
-        sim_camera c;
-        char text[64];
-        snprintf(text, sizeof text, "10.77.200.%d", 10 + i % 240);
-        c.address = text;
-        snprintf(text, sizeof text, "02:f1:00:00:%02x:%02x", (i >> 8) & 255, i & 255);
-        c.mac = text;
-        c.name = "flooder" + std::to_string(i);
-        c.device = "flood" + std::to_string(i);
-        c.answers_transmitter = c.answers_device = false;
-        c.scopes = root + "hardware/FLOOD-" + std::to_string(i);
-        c.flood_per_second = rate;
-        fleet.cameras.push_back(c);
+        nlohmann::json c = camera("flooder" + std::to_string(i), "flood" + std::to_string(i), 0, 77, 200,
+                                  10 + i % 240, 0xf1, 0, i & 0xffff);
+        c["answers"] = nlohmann::json::array();
+        c["scopes"] = root + "hardware/FLOOD-" + std::to_string(i);
+        c["flood_per_second"] = rate;
+        cameras.push_back(c);
     }
 }
 
-void add_silent(sim_fleet& fleet, int k)
+void add_silent(nlohmann::json& cameras, int k)
 {
     for (int i = 0; i < k; ++i) {
-        sim_camera c;
-        char text[64];
-        snprintf(text, sizeof text, "10.77.%d.%d", 210 + i / 240, 10 + i % 240);
-        c.address = text;
-        snprintf(text, sizeof text, "02:5e:00:00:%02x:%02x", (i >> 8) & 255, i & 255);
-        c.mac = text;
-        c.name = "silent" + std::to_string(i);
-        c.device = "silent" + std::to_string(i);
-        c.arp = false;
-        c.delay_ms = 0;
-        c.scopes = root + "hardware/SILENT-" + std::to_string(i);
-        fleet.cameras.push_back(c);
+        nlohmann::json c = camera("silent" + std::to_string(i), "silent" + std::to_string(i), 0, 77, 210 + i / 240,
+                                  10 + i % 240, 0x5e, 0, i & 0xffff);
+        c["arp"] = false;
+        c["delay_ms"] = 0;
+        c["scopes"] = root + "hardware/SILENT-" + std::to_string(i);
+        cameras.push_back(c);
     }
 }

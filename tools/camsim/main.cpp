@@ -6,7 +6,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <iostream>
 #include <stdexcept>
 #include <string>
@@ -34,7 +33,6 @@ struct options {
     int flood_rate = 100;
     int silent = 0;
     bool list_devices = false;
-    bool answered = false;  // --help or --version: nothing more to do
 };
 
 static int number(const char* text, const char* what)
@@ -59,11 +57,6 @@ static const option long_options[] = {
     {"version", no_argument, nullptr, opt_version},         {nullptr, 0, nullptr, 0},
 };
 
-// getopt_long has named the wrong option itself, on one line.
-struct wrong_option : std::runtime_error {
-    wrong_option() : std::runtime_error("") {}
-};
-
 static options parse(int argc, char** argv)
 {
     options o;
@@ -79,9 +72,9 @@ static options parse(int argc, char** argv)
         case opt_flood_rate: o.flood_rate = number(optarg, "flood rate"); break;
         case opt_silent: o.silent = number(optarg, "silent count"); break;
         case opt_list_devices: o.list_devices = true; break;
-        case opt_help: std::fputs(usage, stdout); o.answered = true; return o;
-        case opt_version: std::puts("onvif_camsim " CAMSCOUT_VERSION); o.answered = true; return o;
-        default: throw wrong_option();
+        case opt_help: std::fputs(usage, stdout); std::exit(0);
+        case opt_version: std::puts("onvif_camsim " CAMSCOUT_VERSION); std::exit(0);
+        default: std::exit(2);  // getopt_long has named the wrong option, on one line
         }
     }
     if (optind < argc)
@@ -91,7 +84,7 @@ static options parse(int argc, char** argv)
 
 static void list_devices(const sim_fleet& fleet)
 {
-    for (const sim_camera& c : fleet.cameras)
+    for (const sim_camera& c : fleet)
         std::printf("%s %d %s %s %s\n", c.device.c_str(), c.lan, c.address.c_str(),
                     c.mac.empty() ? "-" : c.mac.c_str(), c.arp ? "on" : "off");
 }
@@ -117,13 +110,11 @@ int main(int argc, char** argv)
     std::signal(SIGINT, request_stop);
     try {
         options o = parse(argc, argv);
-        if (o.answered)
-            return 0;
         if (o.generate >= 0) {
-            sim_fleet fleet = generate_fleet(o.generate, o.seed, o.lans);
-            add_flooders(fleet, o.flooders, o.flood_rate);
-            add_silent(fleet, o.silent);
-            std::cout << fleet_to_json(fleet);
+            nlohmann::json cameras = generate_fleet(o.generate, o.seed, o.lans);
+            add_flooders(cameras, o.flooders, o.flood_rate);
+            add_silent(cameras, o.silent);
+            std::cout << nlohmann::json{{"cameras", cameras}}.dump(2) << "\n";
             return 0;
         }
         if (o.fleet_path.empty())
@@ -137,8 +128,6 @@ int main(int argc, char** argv)
             throw std::runtime_error("no interface given");
         report(run_responder(fleet, o.interfaces, o.duration_s, o.seed, &stop_requested));
         return 0;
-    } catch (const wrong_option&) {
-        return 2;
     } catch (const std::exception& e) {
         std::fprintf(stderr, "onvif_camsim: %s (see --help)\n", e.what());
         return 2;

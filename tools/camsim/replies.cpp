@@ -15,27 +15,19 @@ static std::string fresh_uuid()
     return text;
 }
 
-// The element's qualified name under the camera's prefix.
-static std::string q(const sim_camera& c, const std::string& local)
-{
-    return c.prefix.empty() ? local : c.prefix + ":" + local;
-}
-
-// <prefix:local>content</prefix:local>, built by appending: GCC 12 warns
-// falsely about "literal" + std::string&& chains when optimising.
-static std::string element(const sim_camera& c, const std::string& local, const std::string& content)
-{
-    std::string name = q(c, local);
-    std::string out;
-    out.append("<").append(name).append(">").append(content).append("</").append(name).append(">");
-    return out;
-}
-
+// <name>content</name>, built by appending: GCC 12 warns falsely about
+// "literal" + std::string&& chains when optimising.
 static std::string plain(const std::string& name, const std::string& content)
 {
     std::string out;
     out.append("<").append(name).append(">").append(content).append("</").append(name).append(">");
     return out;
+}
+
+// The element under the camera's prefix for WS-Discovery.
+static std::string element(const sim_camera& c, const std::string& local, const std::string& content)
+{
+    return plain(c.prefix.empty() ? local : c.prefix + ":" + local, content);
 }
 
 static std::string envelope(const sim_camera& c, const std::string& action, const std::string& relates_to,

@@ -8,6 +8,8 @@
 
 #include <chrono>
 #include <cstring>
+#include <map>
+#include <optional>
 #include <queue>
 #include <random>
 #include <stdexcept>
@@ -27,18 +29,24 @@ struct pending_reply {
 
 using reply_queue = std::priority_queue<pending_reply, std::vector<pending_reply>, std::greater<>>;
 
+// One sender's share of answers: Probes counted in a fixed window.
+struct sender_window {
+    sim_clock::time_point start;
+    int probes = 0;
+};
+
 struct responder {
-    int fd = -1;
     const sim_fleet& fleet;
-    std::vector<unsigned> ifindex;  // per camera: its device
     std::vector<bool> greeted;      // unprompted datagrams go out once per camera
-    bool prober_known = false;
-    sockaddr_in prober{};           // where floods go: the first Probe's sender
+    std::mt19937 rng;
+    int fd = -1;
+    std::vector<unsigned> ifindex;  // per camera: its device
+    std::optional<sockaddr_in> prober;  // where floods go: the first Probe's sender
     long flood_tick = 0;
     reply_queue queue;
-    std::mt19937 rng;
     sim_counts counts;
     std::map<in_addr_t, sender_window> senders;
+    responder(const sim_fleet& f, unsigned seed) : fleet(f), greeted(f.size()), rng(seed) {}
     ~responder() { if (fd >= 0) close(fd); }
 };
 
@@ -73,16 +81,11 @@ static void open_socket(responder& r, const std::vector<std::string>& interfaces
 
 static void send_from(responder& r, std::size_t camera, const std::string& text, const sockaddr_in& to)
 {
-    const sim_camera& c = r.fleet.cameras[camera];
+    const sim_camera& c = r.fleet[camera];
     char control[CMSG_SPACE(sizeof(in_pktinfo))] = {};
     iovec iov = {const_cast<char*>(text.data()), text.size()};
-    msghdr msg{};
-    msg.msg_name = const_cast<sockaddr_in*>(&to);
-    msg.msg_namelen = sizeof to;
-    msg.msg_iov = &iov;
-    msg.msg_iovlen = 1;
-    msg.msg_control = control;
-    msg.msg_controllen = sizeof control;
+    msghdr msg{.msg_name = const_cast<sockaddr_in*>(&to), .msg_namelen = sizeof to, .msg_iov = &iov, .msg_iovlen = 1,
+               .msg_control = control, .msg_controllen = sizeof control, .msg_flags = 0};
     cmsghdr* cm = CMSG_FIRSTHDR(&msg);
     cm->cmsg_level = IPPROTO_IP;
     cm->cmsg_type = IP_PKTINFO;
@@ -111,13 +114,11 @@ static void schedule_answers(responder& r, const std::string& probe, const socka
     r.counts.transmitter_probes += transmitter;
     r.counts.device_probes += device;
     std::string relates_to = message_id_of(probe);
-    if (!r.prober_known) {
-        r.prober_known = true;
+    if (!r.prober)
         r.prober = from;
-    }
     auto now = sim_clock::now();
-    for (std::size_t i = 0; i < r.fleet.cameras.size(); ++i) {
-        const sim_camera& c = r.fleet.cameras[i];
+    for (std::size_t i = 0; i < r.fleet.size(); ++i) {
+        const sim_camera& c = r.fleet[i];
         if (!r.greeted[i]) {
             r.greeted[i] = true;
             for (const std::string& kind : c.unprompted)
@@ -132,6 +133,8 @@ static void schedule_answers(responder& r, const std::string& probe, const socka
     }
 }
 
+// Each answered Probe makes one datagram per simulated camera, so without a
+// bound anyone who can reach the simulator could make it flood a host.
 // A recorder sends two Probes per interface and run, and a run takes a
 // minute: 8 in 10 s leaves room for a second start and a test's repeats.
 static const int probes_per_window = 8;
@@ -151,7 +154,8 @@ static bool take(sender_window& w, int limit, sim_clock::time_point now)
     return ++w.probes <= limit;
 }
 
-bool probe_allowed(std::map<in_addr_t, sender_window>& senders, in_addr_t from, sim_clock::time_point now)
+// True when a Probe from this sender, now, may still be answered.
+static bool probe_allowed(std::map<in_addr_t, sender_window>& senders, in_addr_t from, sim_clock::time_point now)
 {
     auto over = [&](const auto& s) { return s.first != INADDR_ANY && now - s.second.start >= probe_window; };
     if (senders.size() >= senders_kept && senders.count(from) == 0)
@@ -184,16 +188,16 @@ static void read_datagram(responder& r)
 static void send_flood(responder& r)
 {
     static const char* const kinds[] = {"hello", "empty", "not_probe_match", "oversized", "probe_match"};
-    if (!r.prober_known)
+    if (!r.prober)
         return;
     ++r.flood_tick;
-    for (std::size_t i = 0; i < r.fleet.cameras.size(); ++i) {
-        const sim_camera& c = r.fleet.cameras[i];
+    for (std::size_t i = 0; i < r.fleet.size(); ++i) {
+        const sim_camera& c = r.fleet[i];
         long due = c.flood_per_second * r.flood_tick / 100 - c.flood_per_second * (r.flood_tick - 1) / 100;
         for (long k = 0; k < due; ++k) {
             std::size_t kind = static_cast<std::size_t>(r.counts.flood % 5);
             std::string text = kind == 4 ? probe_match_text(c, "") : unprompted_text(c, kinds[kind]);
-            send_from(r, i, text, r.prober);
+            send_from(r, i, text, *r.prober);
             ++r.counts.flood;
         }
     }
@@ -213,8 +217,8 @@ static void send_due(responder& r)
 sim_counts run_responder(const sim_fleet& fleet, const std::vector<std::string>& interfaces,
                          int duration_s, unsigned seed, const volatile sig_atomic_t* stop)
 {
-    responder r{-1, fleet, {}, std::vector<bool>(fleet.cameras.size()), false, {}, 0, {}, std::mt19937(seed), {}, {}};
-    for (const sim_camera& c : fleet.cameras) {
+    responder r(fleet, seed);
+    for (const sim_camera& c : fleet) {
         unsigned index = if_nametoindex(c.device.c_str());
         if (index == 0)
             throw std::runtime_error(c.name + ": no network device " + c.device);
@@ -228,12 +232,13 @@ sim_counts run_responder(const sim_fleet& fleet, const std::vector<std::string>&
             send_flood(r);
             next_flood += std::chrono::milliseconds(10);
         }
-        int wait_ms = 50;
+        // Never past the next flood tick, nor past the next reply due.
+        long wait_ms = 10;
         if (!r.queue.empty())
-            wait_ms = static_cast<int>(std::max<long>(0, std::chrono::duration_cast<std::chrono::milliseconds>(
-                                                              r.queue.top().when - sim_clock::now()).count()));
+            wait_ms = std::clamp<long>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                                           r.queue.top().when - sim_clock::now()).count(), 0, 10);
         pollfd p = {r.fd, POLLIN, 0};
-        if (poll(&p, 1, std::min(wait_ms, 10)) > 0)
+        if (poll(&p, 1, static_cast<int>(wait_ms)) > 0)
             read_datagram(r);
         send_due(r);
     }

@@ -3,12 +3,7 @@
 // camera's own address and device.
 #pragma once
 
-#include <netinet/in.h>
-
-#include <chrono>
 #include <csignal>
-#include <map>
-
 #include <string>
 #include <vector>
 
@@ -25,19 +20,6 @@ struct sim_counts {
     long flood = 0;
     long probes_refused = 0;
 };
-
-// One sender's share of answers: Probes counted in a fixed window.
-struct sender_window {
-    std::chrono::steady_clock::time_point start;
-    int probes = 0;
-};
-
-// True when a Probe from this sender, now, may still be answered: 8 in 10 s
-// for one sender, 64 for all of them together. Each
-// answered Probe makes one datagram per simulated camera, so without a
-// bound anyone who can reach the simulator could make it flood a host.
-bool probe_allowed(std::map<in_addr_t, sender_window>& senders, in_addr_t from,
-                   std::chrono::steady_clock::time_point now);
 
 // Answers every Probe for duration_s seconds, or until *stop is set, then
 // returns what happened. Throws std::runtime_error when the socket cannot

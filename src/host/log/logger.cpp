@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <cstdarg>
-#include <cstdio>
 #include <mutex>
 
 #include "platform/platform.h"
