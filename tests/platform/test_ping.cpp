@@ -1,5 +1,6 @@
 // The host's ping against doubles of its socket calls: what it keeps for
-// the run. A timeout of 0 keeps every ping from waiting.
+// the run and what it leaves in the kernel's neighbour table. A timeout of
+// 0 keeps every ping from waiting.
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -19,7 +20,7 @@
 #include "platform/text_field.h"
 
 static const int icmp_fd = 5, route_fd = 6;
-static std::vector<std::string> calls;         // sockets opened, device names asked
+static std::vector<std::string> calls;         // sockets opened, device names asked, entries removed
 static std::map<std::string, int> neighbours;  // address: ATF_ flags
 static std::string device = "lan0";            // the name of device 2
 static uint32_t route_seq = 0;
@@ -58,6 +59,8 @@ int os_ioctl(int, unsigned long request, void* arg)
     std::string addr = inet_ntoa(reinterpret_cast<sockaddr_in*>(&req->arp_pa)->sin_addr);
     if (req->arp_dev != device)
         return errno = ENODEV, -1;
+    if (request == SIOCDARP)
+        return calls.push_back("remove " + addr), neighbours.erase(addr), 0;
     auto found = neighbours.find(addr);
     if (found == neighbours.end())
         return errno = ENXIO, -1;
@@ -73,11 +76,11 @@ static std::vector<std::string> ping_each(std::vector<const char*> addresses)
     return calls;
 }
 
-TEST(ping, keeps_its_sockets_and_device_names_for_the_run)
+TEST(ping, keeps_its_sockets_and_device_names_and_removes_only_the_entries_it_left_incomplete)
 {
     neighbours = {{"10.0.0.2", ATF_COM}, {"10.0.0.3", 0}, {"10.0.0.5", ATF_PERM}};
     EXPECT_EQ(ping_each({"10.0.0.2", "10.0.0.3", "10.0.0.4", "10.0.0.5"}),
-              (std::vector<std::string>{"socket", "socket", "name"}));
+              (std::vector<std::string>{"socket", "socket", "name", "remove 10.0.0.3"}));
     device = "lan1";  // renamed: the name is asked again, once
     EXPECT_EQ(ping_each({"10.0.0.2", "10.0.0.2"}), (std::vector<std::string>{"name"}));
     EXPECT_EQ(ping_each({"10.0.0.2"}), std::vector<std::string>{});

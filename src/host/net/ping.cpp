@@ -144,6 +144,19 @@ static int neighbour_flags(int fd, const sockaddr_in& addr, int device)
     return -1;
 }
 
+// An entry that did not complete goes again once the kernel has asked:
+// a LAN that forges thousands of sources must not fill the host's
+// neighbour table with entries only these pings made, for every read of
+// the ARP table walks all of it and a full table refuses real cameras.
+static void forget_incomplete(int fd, const sockaddr_in& addr, int device)
+{
+    int flags = neighbour_flags(fd, addr, device);
+    if (flags < 0 || (flags & (ATF_COM | ATF_PERM)) != 0)
+        return;
+    arpreq req = neighbour_request(addr, device_name(fd, device));
+    os_ioctl(fd, SIOCDARP, &req);
+}
+
 struct route_socket {
     int fd = -1;
     uint32_t seq = 0;
@@ -219,5 +232,8 @@ int ping(const char* address, int timeout_ms, char*)
             replied = os_poll(&p, 1, ms) > 0 && echo_reply_from(s, to.sin_addr.s_addr, id);
         },
         monotonic_ms};
-    return waits.wait(route, timeout_ms, watch) ? 0 : -1;
+    bool resolved = waits.wait(route, timeout_ms, watch);
+    if (!resolved && route == route_kind::on_link)
+        forget_incomplete(s.fd, to, device);
+    return resolved ? 0 : -1;
 }
