@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -11,6 +12,7 @@
 #include <sstream>
 
 #include "host/store/media_source_store.h"
+#include "platform/os_calls.h"
 #include "platform/platform.h"
 #include "platform/text_field.h"
 
@@ -178,4 +180,16 @@ TEST(reentried, a_second_holder_of_the_same_name_is_refused)
     waitpid(child, &status, 0);
     EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child was not refused";
     EXPECT_EQ(reentried("camscout-guard-other-name"), 0);
+}
+
+TEST(os_fopen, a_procfs_file_keeps_its_descriptor_and_is_read_afresh)
+{
+    auto before = std::distance(fs::directory_iterator("/proc/self/fd"), {});
+    for (std::string name : {"camscout-one", "camscout-two"}) {
+        prctl(PR_SET_NAME, name.c_str());
+        FILE* f = os_fopen("/proc/thread-self/comm", "r");
+        char text[32] = {};
+        EXPECT_EQ(f != nullptr && fgets(text, sizeof text, f) != nullptr && os_fclose(f) == 0 ? text : "", name + "\n");
+    }
+    EXPECT_EQ(std::distance(fs::directory_iterator("/proc/self/fd"), {}), before + 1);
 }

@@ -1,11 +1,15 @@
 // Process control of the run sequence, files and the random source of
 // message identifiers, passed straight to the C library.
+#include <fcntl.h>
 #include <unistd.h>
 #include <uuid/uuid.h>
 
+#include <cstdio>
+#include <cstring>
+#include <map>
 #include <memory>
 #include <new>
-#include <unordered_map>
+#include <string>
 
 #include "platform/os_calls.h"
 
@@ -33,29 +37,63 @@ unsigned os_sleep(unsigned seconds)
 // lookup of a random line of a 5000-entry table went from 9.7 to 2.8 ms.
 static const size_t read_buffer_size = 64 * 1024;
 
-// Per thread, so no lock is needed: a file closed by another thread than
-// the one that opened it leaves its buffer here until this thread's next
-// file at the same address replaces it, never in use after the close.
-static thread_local std::unordered_map<FILE*, std::unique_ptr<char[]>> buffers;
+// A procfs file read again and again (the ARP table, twenty times for each
+// address not seen before) keeps its descriptor and buffer per thread and
+// path: opening a procfs path and closing it again cost twice what reading
+// a small table does. Rewinding makes the kernel write the file afresh at
+// the next read, so every open still reads it as it is then.
+struct kept_file {
+    int fd = -1;
+    bool in_use = false;  // a second open meanwhile gets a file of its own
+    std::unique_ptr<char[]> buffer;
+};
+
+// Per thread, so no lock is needed; a map's entries stay where they are.
+static thread_local std::map<std::string, kept_file> kept_files;
+
+static ssize_t read_kept(void* cookie, char* buf, size_t n)
+{
+    return read(static_cast<kept_file*>(cookie)->fd, buf, n);
+}
+
+static int close_kept(void* cookie)
+{
+    static_cast<kept_file*>(cookie)->in_use = false;  // the descriptor stays for the next open
+    return 0;
+}
+
+static FILE* open_kept(const char* path)
+{
+    kept_file& k = kept_files[path];
+    if (k.in_use)
+        return nullptr;
+    if (k.fd >= 0 && lseek(k.fd, 0, SEEK_SET) != 0) {
+        close(k.fd);
+        k.fd = -1;
+    }
+    if (k.fd < 0)
+        k.fd = open(path, O_RDONLY | O_CLOEXEC);
+    if (!k.buffer)
+        k.buffer.reset(new (std::nothrow) char[read_buffer_size]);
+    FILE* stream = k.fd >= 0 && k.buffer
+                       ? fopencookie(&k, "r", cookie_io_functions_t{read_kept, nullptr, nullptr, close_kept})
+                       : nullptr;
+    if (stream == nullptr)
+        return nullptr;
+    setvbuf(stream, k.buffer.get(), _IOFBF, read_buffer_size);
+    k.in_use = true;
+    return stream;
+}
 
 FILE* os_fopen(const char* path, const char* mode)
 {
-    FILE* stream = fopen(path, mode);
-    if (stream == nullptr || mode[0] != 'r')
-        return stream;
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[read_buffer_size]);
-    if (buffer && setvbuf(stream, buffer.get(), _IOFBF, read_buffer_size) == 0)
-        buffers[stream] = std::move(buffer);
-    return stream;
+    FILE* stream = std::strcmp(mode, "r") == 0 && std::strncmp(path, "/proc/", 6) == 0 ? open_kept(path) : nullptr;
+    return stream != nullptr ? stream : fopen(path, mode);
 }
 
 int os_fclose(FILE* stream)
 {
-    auto found = buffers.find(stream);
-    std::unique_ptr<char[]> buffer = found == buffers.end() ? nullptr : std::move(found->second);
-    if (found != buffers.end())
-        buffers.erase(found);
-    return fclose(stream);  // the buffer goes after the close
+    return fclose(stream);
 }
 
 void os_uuid_generate(unsigned char (&out)[16])
