@@ -364,10 +364,7 @@ static const std::map<std::string, std::function<words(const std::string&)>> ver
          route_kind k = route_from_lookup(w[0] == "answered", static_cast<unsigned char>(std::stoi(w[1])), w[2] == "gateway");
          return words{route_names.at(static_cast<std::size_t>(k))}; }},
     {"route-answer", [](auto& r) {
-         auto b = hex_bytes(r);
-         int device = 0;
-         std::string kind = route_names.at(static_cast<std::size_t>(route_from_answer(b.data(), b.size(), &device)));
-         return words{device != 0 ? kind + " out of device " + std::to_string(device) : kind}; }},
+         auto b = hex_bytes(r); return words{route_names.at(static_cast<std::size_t>(route_from_answer(b.data(), b.size())))}; }},
     {"route-request", [](auto& r) { route_request q = make_route_request(inet_addr(r.c_str())); return words{fake::hex(&q, sizeof q)}; }},
     {"checksum", [](auto& r) { auto b = hex_bytes(r); uint16_t sum = icmp_checksum(b.data(), b.size()); return words{fake::hex(&sum, 2)}; }},
     {"echo-request", [](auto& r) {
