@@ -6,6 +6,7 @@
 #include <pthread.h>
 
 #include <cstdio>
+#include <poll.h>
 #include <sys/select.h>
 #include <sys/socket.h>
 #include <sys/types.h>
@@ -19,6 +20,8 @@ int os_select(int nfds, fd_set* readfds, timeval* timeout);
 ssize_t os_recvfrom(int fd, void* buf, size_t len, int flags, sockaddr* from,
                     socklen_t* from_len);
 int os_close(int fd);
+int os_poll(pollfd* fds, nfds_t count, int timeout_ms);
+int os_ioctl(int fd, unsigned long request, void* arg);
 
 int os_daemon(int nochdir, int noclose);
 pid_t os_fork();

@@ -3,6 +3,7 @@
 #include <linux/rtnetlink.h>
 
 #include <algorithm>
+#include <cstring>
 
 // How often the entry is looked at again while nothing came.
 static const int slice_ms = 5;
@@ -32,8 +33,10 @@ route_request make_route_request(in_addr_t addr)
     return req;
 }
 
-route_kind route_from_answer(const void* answer, size_t n)
+route_kind route_from_answer(const void* answer, size_t n, int* device)
 {
+    if (device != nullptr)
+        *device = 0;
     const nlmsghdr* h = static_cast<const nlmsghdr*>(answer);
     if (!NLMSG_OK(h, static_cast<unsigned>(n)) || h->nlmsg_type != RTM_NEWROUTE ||
         h->nlmsg_len < NLMSG_LENGTH(sizeof(rtmsg)))
@@ -41,8 +44,11 @@ route_kind route_from_answer(const void* answer, size_t n)
     const rtmsg* r = static_cast<const rtmsg*>(NLMSG_DATA(h));
     bool gateway = false;
     int left = static_cast<int>(RTM_PAYLOAD(h));
-    for (const rtattr* a = RTM_RTA(r); RTA_OK(a, left); a = RTA_NEXT(a, left))
+    for (const rtattr* a = RTM_RTA(r); RTA_OK(a, left); a = RTA_NEXT(a, left)) {
         gateway = gateway || a->rta_type == RTA_GATEWAY;
+        if (a->rta_type == RTA_OIF && RTA_PAYLOAD(a) >= sizeof(int) && device != nullptr)
+            std::memcpy(device, RTA_DATA(a), sizeof(int));
+    }
     return route_from_lookup(true, r->rtm_type, gateway);
 }
 

@@ -27,8 +27,9 @@ struct route_request {
 };
 route_request make_route_request(in_addr_t addr);
 // The kernel's answer to it, n bytes aligned as an nlmsghdr: an error, or
-// anything but a whole route, is no route.
-route_kind route_from_answer(const void* answer, size_t n);
+// anything but a whole route, is no route. The device the route goes out
+// of, by index, goes to device when asked for; 0 when the answer names none.
+route_kind route_from_answer(const void* answer, size_t n, int* device = nullptr);
 
 // What the wait asks of the host.
 struct neighbour_watch {

@@ -1,5 +1,6 @@
 // The socket calls of the discovery worker, passed straight to the kernel.
 #include <fcntl.h>
+#include <sys/ioctl.h>
 #include <unistd.h>
 
 #include "platform/os_calls.h"
@@ -39,4 +40,14 @@ ssize_t os_recvfrom(int fd, void* buf, size_t len, int flags, sockaddr* from,
 int os_close(int fd)
 {
     return close(fd);
+}
+
+int os_poll(pollfd* fds, nfds_t count, int timeout_ms)
+{
+    return poll(fds, count, timeout_ms);
+}
+
+int os_ioctl(int fd, unsigned long request, void* arg)
+{
+    return ioctl(fd, request, arg);
 }
