@@ -19,10 +19,13 @@ int os_select(int nfds, fd_set* readfds, timeval* timeout);
 ssize_t os_recvfrom(int fd, void* buf, size_t len, int flags, sockaddr* from,
                     socklen_t* from_len);
 int os_close(int fd);
+int os_socketpair(int domain, int type, int protocol, int (&fds)[2]);
 
 int os_daemon(int nochdir, int noclose);
 pid_t os_fork();
 unsigned os_sleep(unsigned seconds);
+// Ends a forked process at once, without the exit handlers of its parent's copy.
+[[noreturn]] void os_exit(int status);
 
 FILE* os_fopen(const char* path, const char* mode);
 int os_fclose(FILE* stream);

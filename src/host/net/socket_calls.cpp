@@ -1,4 +1,5 @@
-// The socket calls of the discovery worker, passed straight to the kernel.
+// The socket calls of the discovery worker and the store's socket pair,
+// passed straight to the kernel.
 #include <fcntl.h>
 #include <unistd.h>
 
@@ -39,4 +40,9 @@ ssize_t os_recvfrom(int fd, void* buf, size_t len, int flags, sockaddr* from,
 int os_close(int fd)
 {
     return close(fd);
+}
+
+int os_socketpair(int domain, int type, int protocol, int (&fds)[2])
+{
+    return socketpair(domain, type, protocol, fds);
 }

@@ -24,6 +24,11 @@ unsigned os_sleep(unsigned seconds)
     return sleep(seconds);
 }
 
+void os_exit(int status)
+{
+    _exit(status);
+}
+
 // The kernel writes /proc/net/arp out afresh for every read(2), walking its
 // whole neighbour hash (every namespace's entries) from the start up to the
 // line reached, so every read costs the lines before it, again. The
