@@ -52,6 +52,19 @@ static void write_all(int fd, const std::string& line)
     }
 }
 
+static void open_syslog()
+{
+    static std::once_flag opened;
+    // Connected at once, while the process may still open what it likes.
+    std::call_once(opened, [] { openlog(program_invocation_short_name, LOG_PID | LOG_NDELAY, LOG_DAEMON); });
+}
+
+void log_open_now()
+{
+    open_syslog();
+    log_file();
+}
+
 void log_Debug(const char* format, ...)
 {
     char text[8192];
@@ -60,8 +73,7 @@ void log_Debug(const char* format, ...)
     format_text(text, format, args);
     va_end(args);
 
-    static std::once_flag syslog_opened;
-    std::call_once(syslog_opened, [] { openlog(program_invocation_short_name, LOG_PID, LOG_DAEMON); });
+    open_syslog();
     syslog(LOG_DEBUG, "%s", escape_log_text(text).c_str());
 
     int fd = log_file();

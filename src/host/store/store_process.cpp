@@ -1,6 +1,6 @@
 // The media-source library on the discovery side: msas_init_onvif starts
-// the store process, each find goes to
-// the store process as one message, msas_uninit_onvif waits for its end.
+// the store process and confines the discovery process, each find goes to
+// the store process as one message, and msas_uninit_onvif waits for its end.
 #include "host/store/store_process.h"
 
 #include <sys/socket.h>
@@ -14,6 +14,7 @@
 
 #include "host/central/central_inventory.h"
 #include "host/process/child_wait.h"
+#include "host/process/confine.h"
 #include "host/settings/settings.h"
 #include "host/store/media_source_store.h"
 #include "host/store/store_message.h"
@@ -123,7 +124,10 @@ int msas_init_onvif()
     if (store_pid > 0)
         return 0;
     run_started_ms = now_ms();
-    return start_store_process();
+    int result = start_store_process();
+    // After the fork, so that the store process keeps its access.
+    confine_discovery_process();
+    return result;
 }
 
 static void log_not_stored(const TMediaSourceDevInfo& info, const char* why)
