@@ -22,10 +22,13 @@ ssize_t os_recvfrom(int fd, void* buf, size_t len, int flags, sockaddr* from,
 int os_close(int fd);
 int os_poll(pollfd* fds, nfds_t count, int timeout_ms);
 int os_ioctl(int fd, unsigned long request, void* arg);
+int os_socketpair(int domain, int type, int protocol, int (&fds)[2]);
 
 int os_daemon(int nochdir, int noclose);
 pid_t os_fork();
 unsigned os_sleep(unsigned seconds);
+// Ends a forked process at once, without the exit handlers of its parent's copy.
+[[noreturn]] void os_exit(int status);
 
 FILE* os_fopen(const char* path, const char* mode);
 int os_fclose(FILE* stream);

@@ -10,6 +10,7 @@ unit=onvif_camscout.service
   start=$(date +%s)
   systemctl start "$unit"
   sleep 5
+  echo "processes $(grep -l '^Name:.onvif_camscout' /proc/[0-9]*/status | wc -l)"
   for status in /proc/[0-9]*/status; do
     grep -q '^Name:.onvif_camscout' "$status" &&
       grep -E '^(Uid|CapInh|CapPrm|CapEff|CapBnd|CapAmb|NoNewPrivs):' "$status" | tr '\t' ' ' | sed 's/^/proc /'
@@ -19,6 +20,7 @@ unit=onvif_camscout.service
   echo "run-seconds $(($(date +%s) - start))"
   echo "result $(systemctl show -P Result "$unit")"
   echo "runs $(journalctl -b -t onvif_camscout -o cat | grep -c 'start recv thread')"
+  echo "confine $(journalctl -b -t onvif_camscout -o cat | grep -F '[confine]')"
   echo "journal-lines $(journalctl -b -t onvif_camscout -o cat | wc -l)"
   onvif_camscout_list --store /var/lib/onvif_camscout/media_sources.db --csv | tail -n +2 | cut -d, -f1,2 | sort >/root/stored.txt
   dpkg --purge onvif-camscout >/dev/null 2>&1

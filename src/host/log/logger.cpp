@@ -1,5 +1,7 @@
 // The platform logger for a generic Linux host: every call goes to syslog
 // and, when CAMSCOUT_LOG names a file, is appended to it as one line.
+#include "host/log/logger.h"
+
 #include <errno.h>
 #include <fcntl.h>
 #include <syslog.h>
@@ -38,6 +40,19 @@ static void write_all(int fd, const std::string& line)
     }
 }
 
+static void open_syslog()
+{
+    static std::once_flag opened;
+    // Connected at once, while the process may still open what it likes.
+    std::call_once(opened, [] { openlog(program_invocation_short_name, LOG_PID | LOG_NDELAY, LOG_DAEMON); });
+}
+
+void log_open_now()
+{
+    open_syslog();
+    log_file();
+}
+
 void log_Debug(const char* format, ...)
 {
     char text[8192];
@@ -46,8 +61,7 @@ void log_Debug(const char* format, ...)
     format_text(text, format, args);
     va_end(args);
 
-    static std::once_flag syslog_opened;
-    std::call_once(syslog_opened, [] { openlog(program_invocation_short_name, LOG_PID, LOG_DAEMON); });
+    open_syslog();
     syslog(LOG_DEBUG, "%s", escape_text(text).c_str());
 
     int fd = log_file();

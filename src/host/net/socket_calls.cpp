@@ -1,4 +1,5 @@
-// The socket calls of the discovery worker, passed straight to the kernel.
+// The socket calls of the discovery worker and the store's socket pair,
+// passed straight to the kernel.
 #include <fcntl.h>
 #include <sys/ioctl.h>
 #include <unistd.h>
@@ -50,4 +51,9 @@ int os_poll(pollfd* fds, nfds_t count, int timeout_ms)
 int os_ioctl(int fd, unsigned long request, void* arg)
 {
     return ioctl(fd, request, arg);
+}
+
+int os_socketpair(int domain, int type, int protocol, int (&fds)[2])
+{
+    return socketpair(domain, type, protocol, fds);
 }

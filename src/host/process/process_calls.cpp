@@ -20,6 +20,11 @@ unsigned os_sleep(unsigned seconds)
     return sleep(seconds);
 }
 
+void os_exit(int status)
+{
+    _exit(status);
+}
+
 // The kernel writes /proc/net/arp out afresh for every read(2), at most a
 // page each time, walking its neighbour hash from the start up to the line
 // reached, so every read costs the lines before it again. The C library's

@@ -232,7 +232,7 @@ static void* write_queued_sources(void*)
     return nullptr;
 }
 
-int msas_init_onvif()
+int store_writer_begin()
 {
     std::lock_guard<std::mutex> lock(queue_lock);
     if (writer_started)
@@ -250,18 +250,16 @@ int msas_init_onvif()
     return 0;
 }
 
-int msas_store_found_media_source_onvif(TMediaSourceDevInfo* info)
+int store_writer_put(const found_source& found)
 {
-    if (info == nullptr)
-        return -1;
     std::lock_guard<std::mutex> lock(queue_lock);
     if (!writer_started || queue_closing) {
         log_Debug("[msas] %s (%s) not stored: the store is not open",
-                  std::string(field_text(info->ip_addr)).c_str(),
-                  std::string(field_text(info->mac_addr)).c_str());
+                  std::string(field_text(found.info.ip_addr)).c_str(),
+                  std::string(field_text(found.info.mac_addr)).c_str());
         return -1;
     }
-    queue.push_back({*info, utc_timestamp(), getpid(), run_started});
+    queue.push_back(found);
     queue_ready.notify_one();
     return 0;
 }
@@ -288,7 +286,7 @@ static bool join_writer()
     return false;
 }
 
-int msas_uninit_onvif()
+int store_writer_end()
 {
     {
         std::lock_guard<std::mutex> lock(queue_lock);

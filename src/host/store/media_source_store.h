@@ -23,3 +23,11 @@ std::string store_insert(const std::vector<found_source>& sources);
 // One row for info, found now by this process.
 std::string store_insert(const TMediaSourceDevInfo& info);
 void store_close();
+
+// The writer of the store process: begin starts it (it opens, sets up and
+// expires the store), put queues one find, and end writes what is queued
+// and forwards it to the central inventory, within its own deadline. Each
+// returns 0 or -1.
+int store_writer_begin();
+int store_writer_put(const found_source& found);
+int store_writer_end();

@@ -1,0 +1,177 @@
+// The media-source library on the discovery side: msas_init_onvif starts
+// the store process and confines the discovery process, each find goes to
+// the store process as one message, and msas_uninit_onvif waits for its end.
+#include "host/store/store_process.h"
+
+#include <sys/socket.h>
+#include <sys/time.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <chrono>
+#include <cstring>
+#include <string>
+
+#include "host/central/central_inventory.h"
+#include "host/process/child_wait.h"
+#include "host/process/confine.h"
+#include "host/settings/settings.h"
+#include "host/store/media_source_store.h"
+#include "host/store/store_message.h"
+#include "host/log/utc_time.h"
+#include "platform/os_calls.h"
+#include "platform/platform.h"
+#include "run/text_field.h"
+
+static int store_socket = -1;  // the discovery process's end of the pair, or -1
+static pid_t store_pid = -1;   // the store process until it is reaped, or -1
+static int64_t run_started_ms;  // when msas_init_onvif began this run
+
+// The store process only queues what it reads, so a find it has not taken
+// within this means it is stuck or gone; the finds after it are logged.
+static const int send_limit_seconds = 2;
+// A run is a minute; a discovery process silent for this long is taken as
+// stuck, and the store process writes what it has and ends.
+static const int silence_limit_seconds = 300;
+// The writer's own limit from the end of the run, writer_join_limit of
+// media_source_store.cpp (its last local write, an expiry or first set-up
+// still going, then forwarding and a margin), and 2 s for the exit.
+static const auto end_limit = std::chrono::seconds(3 + 2 + 2 + central_forward_budget_seconds + 3 + 2);
+
+// 9999-12-31T23:59:59.999Z: the last time the store's text form can hold.
+static const long long last_ms = 253402300799999LL;
+
+const char* found_message_refusal(const found_message& message, long size)
+{
+    if (size != static_cast<long>(sizeof message))
+        return "not the size of a found media source";
+    if (message.kind != found_message_kind)
+        return "not a found media source";
+    for (int64_t ms : {message.found_at_ms, message.run_started_ms})
+        if (ms < 0 || ms > last_ms)
+            return "a time before 1970 or after 9999";
+    return nullptr;
+}
+
+static void set_timeout(int fd, int option, int seconds)
+{
+    timeval limit{seconds, 0};
+    os_setsockopt(fd, SOL_SOCKET, option, &limit, sizeof limit);
+}
+
+void store_process_serve(int fd)
+{
+    set_timeout(fd, SO_RCVTIMEO, silence_limit_seconds);
+    store_writer_begin();
+    for (;;) {
+        found_message message{};
+        ssize_t n = os_recvfrom(fd, &message, sizeof message, MSG_TRUNC, nullptr, nullptr);
+        if (n == 0)
+            break;  // the discovery process closed its end or ended
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0) {
+            log_Debug("[msas] the store process stops reading the discovery process: %s", std::strerror(errno));
+            break;
+        }
+        if (const char* why = found_message_refusal(message, n)) {
+            log_Debug("[msas] refused a message of %zd bytes from the discovery process: %s", n, why);
+            continue;
+        }
+        store_writer_put({message.info, format_utc(message.found_at_ms), message.run_pid,
+                          format_utc(message.run_started_ms)});
+    }
+    store_writer_end();
+}
+
+static int64_t now_ms()
+{
+    auto now = std::chrono::system_clock::now().time_since_epoch();
+    return std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
+}
+
+static int no_store_process(int err)
+{
+    log_Debug("[msas] cannot start the store process, nothing will be stored in %s: %s",
+              settings().store_path.c_str(), std::strerror(err));
+    return -1;
+}
+
+static int start_store_process()
+{
+    int ends[2];
+    if (os_socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0)
+        return no_store_process(errno);
+    pid_t pid = os_fork();
+    if (pid == 0) {
+        os_close(ends[0]);
+        store_process_serve(ends[1]);
+        os_exit(0);
+    }
+    int err = errno;
+    os_close(ends[1]);
+    if (pid < 0) {
+        os_close(ends[0]);
+        return no_store_process(err);
+    }
+    store_socket = ends[0];
+    store_pid = pid;
+    set_timeout(store_socket, SO_SNDTIMEO, send_limit_seconds);
+    return 0;
+}
+
+int msas_init_onvif()
+{
+    if (store_pid > 0)
+        return 0;
+    run_started_ms = now_ms();
+    int result = start_store_process();
+    // After the fork, so that the store process keeps its access.
+    confine_discovery_process();
+    return result;
+}
+
+static void log_not_stored(const TMediaSourceDevInfo& info, const char* why)
+{
+    log_Debug("[msas] %s (%s) not stored: %s", std::string(field_text(info.ip_addr)).c_str(),
+              std::string(field_text(info.mac_addr)).c_str(), why);
+}
+
+int msas_store_found_media_source_onvif(TMediaSourceDevInfo* info)
+{
+    if (info == nullptr)
+        return -1;
+    if (store_socket < 0) {
+        log_not_stored(*info, "the store is not open");
+        return -1;
+    }
+    found_message message{};
+    message.kind = found_message_kind;
+    message.found_at_ms = now_ms();
+    message.run_pid = getpid();
+    message.run_started_ms = run_started_ms;
+    message.info = *info;
+    if (os_sendto(store_socket, &message, sizeof message, MSG_NOSIGNAL, nullptr, 0) == sizeof message)
+        return 0;
+    log_not_stored(*info, ("the store process does not take it: " + std::string(std::strerror(errno))).c_str());
+    os_close(store_socket);  // stuck or gone: the finds after this one are only logged
+    store_socket = -1;
+    return -1;
+}
+
+int msas_uninit_onvif()
+{
+    if (store_pid <= 0)
+        return 0;
+    if (store_socket >= 0)
+        os_close(store_socket);  // the store process's sign to write what it has and end
+    store_socket = -1;
+    pid_t pid = store_pid;
+    store_pid = -1;
+    if (wait_child(pid, end_limit))
+        return 0;
+    log_Debug("[msas] the store process did not end within %lld s and was stopped",
+              static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(end_limit).count()));
+    stop_child(pid);
+    return -1;
+}

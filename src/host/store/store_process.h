@@ -1,0 +1,10 @@
+// The store as a process of its own. The discovery process parses what any
+// device on the LAN sends, so it holds no store, no central connection and
+// no password: it sends each find as one found_message over a socket pair
+// to the store process, which alone opens, writes and forwards.
+#pragma once
+
+// Serves one run on fd, the store process's end of the pair: every message
+// checked and, if it is a found media source, handed to the writer, until
+// the discovery process closes its end or ends. Then the writer's end.
+void store_process_serve(int fd);

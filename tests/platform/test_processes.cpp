@@ -1,0 +1,124 @@
+// The two processes of a run: the discovery process's confinement, the
+// store process's check of what reaches it, and the bounded wait for it.
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <sqlite3.h>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "host/process/child_wait.h"
+#include "host/process/confine.h"
+#include "host/store/store_message.h"
+#include "host/store/store_process.h"
+#include "run/text_field.h"
+
+namespace fs = std::filesystem;
+
+static std::string read_file(const std::string& path)
+{
+    std::ostringstream text;
+    text << std::ifstream(path).rdbuf();
+    return text.str();
+}
+
+static const char* log_path = getenv("CAMSCOUT_LOG");
+static const char* store_path = getenv("CAMSCOUT_STORE");
+
+// Each test starts with an empty log and no store.
+static void start_afresh()
+{
+    ASSERT_TRUE(log_path && store_path) << "run through CTest, which points the store and log into the build tree";
+    fs::create_directories(fs::path(store_path).parent_path());
+    for (const char* suffix : {"", "-wal", "-shm"})
+        fs::remove(std::string(store_path) + suffix);
+    fs::remove(log_path);
+}
+
+// Forks, confines the child and tries what a parser gone wrong would try.
+TEST(confine, the_discovery_process_reads_its_lookups_and_nothing_else)
+{
+    ASSERT_NO_FATAL_FAILURE(start_afresh());
+    fs::path credentials = fs::path(store_path).parent_path() / "credentials";
+    fs::create_directories(credentials);
+    std::ofstream((credentials / "pgpass").string()) << "*:*:*:*:secret\n";
+    std::ofstream(store_path, std::ios::app).flush();
+    int out[2];
+    ASSERT_EQ(pipe(out), 0);
+    pid_t child = fork();
+    if (child == 0) {
+        confinement c = confine_discovery_process();
+        std::string report = c.abi > 0 ? "" : "off: " + std::string(c.failed_step) + ": " + std::strerror(c.error);
+        for (std::string path : {std::string(store_path), (credentials / "pgpass").string(), std::string("/etc/passwd"),
+                                 std::string("/proc/net/arp")})
+            report += c.abi == 0 ? "" : open(path.c_str(), O_RDONLY) >= 0 ? "read " : "refused ";
+        if (c.abi > 0 && open((credentials / "new").c_str(), O_WRONLY | O_CREAT, 0600) < 0)
+            report += "no-create nnp=" + std::to_string(prctl(PR_GET_NO_NEW_PRIVS, 0, 0, 0, 0));
+        (void)!write(out[1], report.data(), report.size());
+        _exit(0);
+    }
+    close(out[1]);
+    ASSERT_TRUE(wait_child(child, std::chrono::seconds(10)));
+    char text[512] = {};
+    (void)!read(out[0], text, sizeof text - 1);
+    close(out[0]);
+    if (std::strncmp(text, "off: ", 5) == 0)
+        GTEST_SKIP() << "no Landlock here: " << text;
+    EXPECT_STREQ(text, "refused refused refused read no-create nnp=1");
+    EXPECT_NE(read_file(log_path).find("[confine] the discovery process is confined"), std::string::npos);
+}
+
+TEST(child_wait, a_child_that_outlives_its_wait_is_stopped)
+{
+    pid_t child = fork();
+    if (child == 0) {
+        pause();
+        _exit(0);
+    }
+    EXPECT_FALSE(wait_child(child, std::chrono::milliseconds(100)));
+    stop_child(child);
+    EXPECT_TRUE(waitpid(child, nullptr, WNOHANG) < 0 && errno == ECHILD) << "not reaped";
+}
+
+// Every message that is not one found media source is logged and passed
+// over; the find after them is stored.
+TEST(store_process, refuses_a_message_of_the_wrong_size_or_kind_and_goes_on)
+{
+    ASSERT_NO_FATAL_FAILURE(start_afresh());
+    int ends[2];
+    ASSERT_EQ(socketpair(AF_UNIX, SOCK_SEQPACKET, 0, ends), 0);
+    found_message good{found_message_kind, 0, 1796500000000, 4242, 1796499990000, {}};
+    copy_text(good.info.ip_addr, "10.0.0.9");
+    copy_text(good.info.mac_addr, "02:00:00:00:00:09");
+    found_message other_kind = good;
+    other_kind.kind = 7;
+    char longer[sizeof good + 8] = {};
+    send(ends[0], &good, 10, 0);
+    send(ends[0], longer, sizeof longer, 0);
+    send(ends[0], &other_kind, sizeof other_kind, 0);
+    send(ends[0], &good, sizeof good, 0);
+    close(ends[0]);
+    store_process_serve(ends[1]);
+    close(ends[1]);
+
+    std::string text = read_file(log_path);
+    for (std::string line : {"10 bytes from the discovery process: not the size of a found media source",
+                             "296 bytes from the discovery process: not the size of a found media source",
+                             "288 bytes from the discovery process: not a found media source"})
+        EXPECT_NE(text.find("[msas] refused a message of " + line), std::string::npos) << text;
+    sqlite3* db = nullptr;
+    sqlite3_open_v2(store_path, &db, SQLITE_OPEN_READONLY, nullptr);
+    std::string stored;
+    sqlite3_exec(db, "SELECT ip_addr || ' ' || run_pid || ' ' || found_at || ' ' || run_started FROM found_media_sources",
+                 [](void* to, int, char** row, char**) { return *static_cast<std::string*>(to) += row[0], 0; },
+                 &stored, nullptr);
+    sqlite3_close(db);
+    EXPECT_EQ(stored, "10.0.0.9 4242 2026-12-05T19:46:40.000Z 2026-12-05T19:46:30.000Z");
+}
