@@ -330,13 +330,6 @@ static const std::map<std::string, std::function<words(const std::string&)>> ver
              keys += " " + k;
          return words{keys}; }},
     {"seen", [](auto&) { return words{"seen" + seen_addrs()}; }},
-    {"store", [](auto& r) {
-         words w = split(r, 3);
-         dev_info_ptr info = create_dev_info(inet_addr(w[0].c_str()), w[1].c_str());
-         info->brand_id = std::stoi(w[2]);
-         info->port = 8080;
-         store_dev_info(std::move(info));
-         return words{}; }},
     {"ifaddr", add_ifaddr},
     {"interfaces", show_interfaces},
     {"echo", [](auto& r) { return echo_reply(r, false); }},
