@@ -124,8 +124,8 @@ static int& setting(const std::string& name)
 {
     auto& s = fake::state;
     const std::map<std::string, int*> ints = {
-        {"reentried", &s.reentried}, {"auth", &s.auth}, {"net_list", &s.net_list_result},
-        {"dev_name_list", &s.dev_name_list}, {"fork", &s.fork}, {"thread", &s.thread}, {"defer", &s.defer},
+        {"auth", &s.auth}, {"net_list", &s.net_list_result}, {"dev_name_list", &s.dev_name_list},
+        {"fork", &s.fork}, {"thread", &s.thread}, {"defer", &s.defer},
         {"socket", &s.socket}, {"fail_sockopt", &s.fail_sockopt}, {"fail_send", &s.fail_send}, {"recv", &s.recv},
         {"onvif_socket", &onvif_socket}, {"max_fd", &max_fd}};
     return *ints.at(name);
