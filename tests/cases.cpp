@@ -124,8 +124,8 @@ static int& setting(const std::string& name)
 {
     auto& s = fake::state;
     const std::map<std::string, int*> ints = {
-        {"reentried", &s.reentried}, {"auth", &s.auth}, {"net_list", &s.net_list_result},
-        {"dev_name_list", &s.dev_name_list}, {"fork", &s.fork}, {"thread", &s.thread}, {"defer", &s.defer},
+        {"auth", &s.auth}, {"net_list", &s.net_list_result}, {"dev_name_list", &s.dev_name_list},
+        {"fork", &s.fork}, {"thread", &s.thread}, {"defer", &s.defer},
         {"socket", &s.socket}, {"fail_sockopt", &s.fail_sockopt}, {"fail_send", &s.fail_send}, {"recv", &s.recv},
         {"onvif_socket", &onvif_socket}, {"max_fd", &max_fd}};
     return *ints.at(name);
@@ -330,13 +330,6 @@ static const std::map<std::string, std::function<words(const std::string&)>> ver
              keys += " " + k;
          return words{keys}; }},
     {"seen", [](auto&) { return words{"seen" + seen_addrs()}; }},
-    {"store", [](auto& r) {
-         words w = split(r, 3);
-         dev_info_ptr info = create_dev_info(inet_addr(w[0].c_str()), w[1].c_str());
-         info->brand_id = std::stoi(w[2]);
-         info->port = 8080;
-         store_dev_info(std::move(info));
-         return words{}; }},
     {"ifaddr", add_ifaddr},
     {"interfaces", show_interfaces},
     {"echo", [](auto& r) { return echo_reply(r, false); }},

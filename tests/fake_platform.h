@@ -21,7 +21,7 @@ struct datagram {
 
 struct platform_state {
     std::vector<std::string> events;  // "name:detail:detail..."; log lines as "log:text"
-    int reentried = 0, auth = 0, net_list_result = 0, dev_name_list = 0;  // results
+    int auth = 0, net_list_result = 0, dev_name_list = 0;  // results
     pid_t fork = 1;
     int thread = 0;   // non-zero: thread creation fails with it
     int defer = 0;    // non-zero: a thread runs when it is joined, not when made
