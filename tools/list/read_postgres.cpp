@@ -62,6 +62,7 @@ static std::string run_query(PGconn* pg, const std::string& sql,
         row.resize(static_cast<std::size_t>(PQnfields(r)));
         for (int c = 0; c < PQnfields(r); ++c)
             row[static_cast<std::size_t>(c)].assign(PQgetvalue(r, 0, c), static_cast<std::size_t>(PQgetlength(r, 0, c)));
+        alarm(0);  // a reader of the output that pauses (a pager) is not the server's silence
         each(row);
         by = read_deadline();
         move_alarm();
