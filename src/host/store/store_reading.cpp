@@ -38,15 +38,21 @@ static sqlite3* open_store(const std::string& name, int flags, std::string& why)
 // that cannot be written keeps from being made or written. With no log
 // left there (a WAL or a rollback journal that holds writes), the store is
 // its one file and no writer can change it through this folder: SQLite may
-// read it as immutable, without the -shm.
-static bool readable_as_immutable(const std::string& path)
+// read it as immutable, without the -shm. Returns the log that holds
+// writes, which the store cannot be read without.
+static std::string log_with_writes(const std::string& path)
 {
     struct stat log;
     for (const char* suffix : {"-wal", "-journal"})
         if (stat((path + suffix).c_str(), &log) == 0 && log.st_size > 0)
-            return false;
+            return path + suffix;
+    return "";
+}
+
+static bool folder_writable(const std::string& path)
+{
     std::string folder = path.substr(0, path.find_last_of('/') + 1);
-    return access(folder.empty() ? "." : folder.c_str(), W_OK) != 0;
+    return access(folder.empty() ? "." : folder.c_str(), W_OK) == 0;
 }
 
 // As a URI: the characters that a URI reserves are percent-encoded.
@@ -64,9 +70,15 @@ sqlite3* store_open_for_reading(const std::string& path, bool runs, std::string&
 {
     sqlite3* db = open_store(path, 0, why);
     int failed = db && !why.empty() ? sqlite3_errcode(db) : SQLITE_OK;
-    if ((failed == SQLITE_CANTOPEN || failed == SQLITE_READONLY) && readable_as_immutable(path)) {
-        sqlite3_close(db);
-        db = open_store(immutable_uri(path), SQLITE_OPEN_URI, why);
+    if ((failed == SQLITE_CANTOPEN || failed == SQLITE_READONLY) && !folder_writable(path)) {
+        std::string log = log_with_writes(path);
+        if (!log.empty()) {
+            why = log + " holds writes not yet in the store, and its folder cannot be written: copy the store"
+                        " with it to a folder that can be";
+        } else {
+            sqlite3_close(db);
+            db = open_store(immutable_uri(path), SQLITE_OPEN_URI, why);
+        }
     }
     if (why.empty() && runs)
         why = first_version_copy(db);
