@@ -158,8 +158,7 @@ PGconn* central_connect(const std::string& conninfo, const char* application, co
     why = central_refusal(conninfo);
     if (!why.empty())
         return nullptr;
-    std::string sslmode = default_sslmode(conninfo, libpq_environment_now());
-    std::vector<central_host> hosts = hosts_to_try(conninfo, libpq_environment_now());
+    auto [sslmode, hosts] = hosts_as_libpq_reads(conninfo, libpq_environment_now());
     if (hosts.size() < 2)
         return connect_to(conninfo, application, sslmode, hosts.empty() ? nullptr : &hosts[0], by, false, why);
     for (std::size_t i = 0; i < hosts.size(); ++i) {
