@@ -64,8 +64,9 @@ TEST(central, hosts_as_libpq_reads_them)
         {"host=a,b port=1,2,3", {}, "verify-full|"},
     };
     for (auto [conninfo, env, read] : cases) {
-        std::string hosts = default_sslmode(conninfo, env) + "|";
-        for (const central_host& h : hosts_to_try(conninfo, env))
+        central_hosts libpq = hosts_as_libpq_reads(conninfo, env);
+        std::string hosts = libpq.sslmode + "|";
+        for (const central_host& h : libpq.hosts)
             hosts += h.host + ":" + h.port + " ";
         EXPECT_EQ(hosts, read) << conninfo;
     }

@@ -1,5 +1,6 @@
 #include "fleet.h"
 
+#include <algorithm>
 #include <fstream>
 #include <stdexcept>
 
@@ -23,11 +24,9 @@ static sim_camera camera_from_json(const json& j, std::size_t index)
     c.device = j.value("device", "cam" + std::to_string(index));
     c.lan = j.value("lan", 0);
     c.arp = j.value("arp", true);
-    if (j.contains("answers")) {
-        auto answers = j["answers"].get<std::vector<std::string>>();
-        c.answers_transmitter = std::find(answers.begin(), answers.end(), "transmitter") != answers.end();
-        c.answers_device = std::find(answers.begin(), answers.end(), "device") != answers.end();
-    }
+    auto answers = j.value("answers", std::vector<std::string>{"transmitter", "device"});
+    c.answers_transmitter = std::ranges::find(answers, "transmitter") != answers.end();
+    c.answers_device = std::ranges::find(answers, "device") != answers.end();
     c.delay_ms = j.value("delay_ms", -1);
     c.repeat = j.value("repeat", 1);
     c.scopes = optional_text(j, "scopes");
@@ -37,8 +36,7 @@ static sim_camera camera_from_json(const json& j, std::size_t index)
     c.unprompted = j.value("unprompted", std::vector<std::string>{});
     c.flood_per_second = j.value("flood_per_second", 0);
     for (const std::string& kind : c.unprompted)
-        if (std::find(std::begin(unprompted_kinds), std::end(unprompted_kinds), kind) ==
-            std::end(unprompted_kinds))
+        if (std::ranges::find(unprompted_kinds, kind) == std::end(unprompted_kinds))
             throw std::runtime_error(c.name + ": unknown unprompted kind " + kind);
     if (c.device.size() > 15)
         throw std::runtime_error(c.name + ": device name longer than 15 characters");

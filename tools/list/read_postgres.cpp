@@ -23,12 +23,7 @@ static central_deadline read_deadline()
 // asks. The alarm, moved on as the deadline is, is the last wall.
 static const char* alarm_line = "";
 static int alarm_status = 1;
-static int alarm_seconds = 0;  // a second after the deadline, which speaks first when it can
-
-static void move_alarm()
-{
-    alarm(static_cast<unsigned>(alarm_seconds));
-}
+static unsigned alarm_seconds = 0;  // a second after the deadline, which speaks first when it can
 
 static void on_alarm(int)
 {
@@ -41,11 +36,11 @@ static void arm_alarm(int seconds, const char* line, int status)
 {
     alarm_line = line;
     alarm_status = status;
-    alarm_seconds = seconds + 1;
+    alarm_seconds = static_cast<unsigned>(seconds) + 1;
     struct sigaction on{};
     on.sa_handler = on_alarm;
     sigaction(SIGALRM, &on, nullptr);
-    move_alarm();
+    alarm(alarm_seconds);
 }
 
 // One row at a time, so that memory stays flat however many rows come.
@@ -53,7 +48,7 @@ static std::string run_query(PGconn* pg, const std::string& sql,
                              const std::vector<std::string>& params, const result_sink& each)
 {
     central_deadline by = read_deadline();
-    move_alarm();
+    alarm(alarm_seconds);
     central_statement s{sql, {}, std::vector<int>(params.size(), 0), std::vector<int>(params.size(), 0), {}};
     for (const std::string& p : params)
         s.values.push_back(p.c_str());
@@ -65,7 +60,7 @@ static std::string run_query(PGconn* pg, const std::string& sql,
         alarm(0);  // a reader of the output that pauses (a pager) is not the server's silence
         each(row);
         by = read_deadline();
-        move_alarm();
+        alarm(alarm_seconds);
     };
     std::string why;
     PQclear(central_exec(pg, s, by, why));

@@ -118,17 +118,11 @@ static PGconn* connect_to(const std::string& conninfo, const char* application, 
     std::string address = to && to->tcp ? address_of(to->host, by, why) : "";
     if (!why.empty())
         return nullptr;
-    std::vector<const char*> keys, values;
-    for (auto [key, value] : {std::pair{"sslmode", sslmode.c_str()}, {"dbname", conninfo.c_str()},
-                              {"host", to ? to->host.c_str() : ""}, {"hostaddr", address.c_str()},
-                              {"port", to ? to->port.c_str() : ""}, {"application_name", application}})
-        if (*value != '\0' || key == std::string("dbname")) {
-            keys.push_back(key);
-            values.push_back(value);
-        }
-    keys.push_back(nullptr);
-    values.push_back(nullptr);
-    PGconn* pg = PQconnectStartParams(keys.data(), values.data(), 1);
+    // libpq passes over a keyword whose value is empty.
+    const char* keys[] = {"sslmode", "dbname", "host", "hostaddr", "port", "application_name", nullptr};
+    const char* values[] = {sslmode.c_str(), conninfo.c_str(), to ? to->host.c_str() : "", address.c_str(),
+                            to ? to->port.c_str() : "", application, nullptr};
+    PGconn* pg = PQconnectStartParams(keys, values, 1);
     PostgresPollingStatusType state = PQstatus(pg) == CONNECTION_BAD ? PGRES_POLLING_FAILED : PGRES_POLLING_WRITING;
     short ready = 0;
     while (state == PGRES_POLLING_READING || state == PGRES_POLLING_WRITING) {
@@ -158,8 +152,7 @@ PGconn* central_connect(const std::string& conninfo, const char* application, co
     why = central_refusal(conninfo);
     if (!why.empty())
         return nullptr;
-    std::string sslmode = default_sslmode(conninfo, libpq_environment_now());
-    std::vector<central_host> hosts = hosts_to_try(conninfo, libpq_environment_now());
+    auto [sslmode, hosts] = hosts_as_libpq_reads(conninfo, libpq_environment_now());
     if (hosts.size() < 2)
         return connect_to(conninfo, application, sslmode, hosts.empty() ? nullptr : &hosts[0], by, false, why);
     for (std::size_t i = 0; i < hosts.size(); ++i) {

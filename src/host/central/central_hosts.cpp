@@ -34,36 +34,27 @@ static central_host host_as_tried(const std::string& host, const std::string& po
     return {host, port, host[0] != '/' && host[0] != '@'};
 }
 
-std::vector<central_host> hosts_to_try(const std::string& conninfo, const libpq_environment& env)
+// No host at all is libpq's default socket, reached without TLS.
+central_hosts hosts_as_libpq_reads(const std::string& conninfo, const libpq_environment& env)
 {
+    central_hosts read;
     PQconninfoOption* options = PQconninfoParse(conninfo.c_str(), nullptr);
     if (options == nullptr)
-        return {};
-    bool given = !option(options, "hostaddr", env.hostaddr).empty() || !option(options, "service", env.service).empty();
-    std::vector<std::string> hosts = comma_list(given ? "" : option(options, "host", env.host));
+        return read;
+    std::string hostaddr = option(options, "hostaddr", env.hostaddr), service = option(options, "service", env.service);
+    bool sslmode_named = !option(options, "sslmode", env.sslmode).empty() || !service.empty();
+    std::vector<std::string> hosts = comma_list(option(options, "host", env.host));
     std::vector<std::string> ports = comma_list(option(options, "port", env.port));
     PQconninfoFree(options);
-    std::vector<central_host> tried;
-    if (ports.size() > 1 && ports.size() != hosts.size())
-        return tried;
-    for (std::size_t i = 0; i < hosts.size(); ++i)
-        tried.push_back(host_as_tried(hosts[i], ports.size() > 1 ? ports[i] : ""));
-    return tried;
-}
-
-// No host at all is libpq's default socket.
-std::string default_sslmode(const std::string& conninfo, const libpq_environment& env)
-{
-    PQconninfoOption* options = PQconninfoParse(conninfo.c_str(), nullptr);
-    if (options == nullptr)
-        return "";
-    bool named = !option(options, "sslmode", env.sslmode).empty() || !option(options, "service", env.service).empty();
-    bool tcp = !option(options, "hostaddr", env.hostaddr).empty();
-    std::string hosts = option(options, "host", env.host);
-    PQconninfoFree(options);
-    for (const std::string& host : comma_list(hosts))
+    bool tcp = !hostaddr.empty();
+    for (const std::string& host : hosts)
         tcp = tcp || host_as_tried(host, "").tcp;
-    return !named && tcp ? "verify-full" : "";
+    read.sslmode = !sslmode_named && tcp ? "verify-full" : "";
+    if (!hostaddr.empty() || !service.empty() || (ports.size() > 1 && ports.size() != hosts.size()))
+        return read;
+    for (std::size_t i = 0; i < hosts.size(); ++i)
+        read.hosts.push_back(host_as_tried(hosts[i], ports.size() > 1 ? ports[i] : ""));
+    return read;
 }
 
 libpq_environment libpq_environment_now()

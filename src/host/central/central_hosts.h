@@ -19,10 +19,6 @@ struct libpq_environment {
 };
 libpq_environment libpq_environment_now();
 
-// "verify-full" when the connection string, PGSSLMODE and any service name
-// no sslmode and some host is reached over TCP; else "" (libpq decides).
-std::string default_sslmode(const std::string& conninfo, const libpq_environment& env);
-
 // One host of a host list as libpq tries it: a Unix socket's folder, or a
 // name reached over TCP; port empty where the string's one port holds.
 struct central_host {
@@ -30,10 +26,16 @@ struct central_host {
     bool tcp;
 };
 
-// The hosts in the order libpq tries them. None where libpq alone knows
-// them or would refuse the string: no host given, a hostaddr or a service,
-// a string it cannot read, or ports that do not match the hosts.
-std::vector<central_host> hosts_to_try(const std::string& conninfo, const libpq_environment& env);
+// sslmode: "verify-full" when the connection string, PGSSLMODE and any
+// service name no sslmode and some host is reached over TCP; else "" (libpq
+// decides). hosts: in the order libpq tries them; none where libpq alone
+// knows them or would refuse the string: no host given, a hostaddr or a
+// service, a string it cannot read, or ports that do not match the hosts.
+struct central_hosts {
+    std::string sslmode;
+    std::vector<central_host> hosts;
+};
+central_hosts hosts_as_libpq_reads(const std::string& conninfo, const libpq_environment& env);
 
 // The numeric address of a host name, looked up by the deadline; "" and
 // why when it has none or the deadline passed.

@@ -36,11 +36,9 @@ static kernel_interface& entry_for(std::vector<kernel_interface>& list, const ch
                            [name](const kernel_interface& k) { return k.name == name; });
     if (it != list.end())
         return *it;
-    kernel_interface fresh;
+    kernel_interface& fresh = list.emplace_back();
     fresh.name = name;
-    fresh.broadcast = "0.0.0.0";
-    list.push_back(fresh);
-    return list.back();
+    return fresh;
 }
 
 static void take_address(kernel_interface& k, const ifaddrs* ifa)

@@ -12,7 +12,7 @@ struct kernel_interface {
     std::string mac;        // lower-case, colon-separated; empty when none
     std::string addr;       // first IPv4 address; empty when none
     std::string netmask;
-    std::string broadcast;  // "0.0.0.0" when the interface has none
+    std::string broadcast = "0.0.0.0";  // kept when the interface has none
     bool up = false;
     bool loopback = false;
 };

@@ -4,9 +4,9 @@
 
 #include <signal.h>
 #include <sys/wait.h>
-#include <time.h>
 
 #include <cerrno>
+#include <thread>
 
 static const auto pause_between_tries = std::chrono::milliseconds(20);
 
@@ -20,8 +20,7 @@ bool wait_child(pid_t pid, std::chrono::milliseconds limit)
             return true;  // ended, or not ours to wait for
         if (std::chrono::steady_clock::now() >= until)
             return false;
-        timespec pause{0, std::chrono::nanoseconds(pause_between_tries).count()};
-        nanosleep(&pause, nullptr);
+        std::this_thread::sleep_for(pause_between_tries);
     }
 }
 
