@@ -19,7 +19,7 @@ constexpr int central_forward_budget_seconds = 5;
 // clock whatever the server does; logs one "[msas]" line either way.
 void forward_to_central(sqlite3* local, const std::string& store_id, const std::string& conninfo);
 
-// Marks the unforwarded rows first to last forwarded, retrying while the
-// store is busy until the deadline. Returns "", or what failed.
-std::string store_mark_forwarded(sqlite3* db, long long first, long long last,
+// Marks the rows up to last forwarded (rows go in order of id), waiting
+// for a busy store until the deadline. Returns "", or what failed.
+std::string store_mark_forwarded(sqlite3* db, long long last,
                                  std::chrono::steady_clock::time_point by);
