@@ -11,6 +11,7 @@
 #include "../../tools/list/print_rows.h"
 #include "host/store/sqlite_query.h"
 #include "host/store/store_schema.h"
+#include "host/store/store_sightings.h"
 
 // Three runs a day apart. Against the run before: a stays and its model
 // changes, b is back, c is new with a model that is not UTF-8, e moves to
@@ -32,14 +33,16 @@ static const char first_version_store[] =
 
 // What the tool prints of that store, migrated or not: the changes since a time ("" for the
 // run before the newest), or each MAC address's newest row when since is null. JSON as one line.
-static std::string printed(bool migrate, const char* since, out_format format)
+static std::string printed(bool migrate, const char* since, out_format format, const std::string& sql = first_version_store)
 {
     std::string path = (std::filesystem::temp_directory_path() / ("camscout-list-" + std::to_string(getpid()))).string();
     sqlite3* db = nullptr;
     sqlite3_open(path.c_str(), &db);
-    std::string why = sqlite_run(db, first_version_store);
+    std::string why = sqlite_run(db, sql);
     if (why.empty() && migrate)
         why = store_set_up(db, std::chrono::steady_clock::now() + std::chrono::seconds(10));
+    if (why.empty() && migrate)
+        why = store_move_pending(db);
     sqlite3_close(db);
     store_reader store;
     std::vector<source_change> changes;
@@ -51,6 +54,24 @@ static std::string printed(bool migrate, const char* since, out_format format)
     std::string out = testing::internal::GetCapturedStdout() + why;
     std::filesystem::remove(path);
     return format == out_format::json ? nlohmann::json::parse(out).dump() : out;
+}
+
+// A run stored between two others with a clock years ahead: the newest run
+// is compared with the one stored before it, not with the one whose time
+// sorts before it.
+TEST(list_store, compares_the_runs_in_the_order_they_were_stored_whatever_their_clock)
+{
+    std::string runs = std::string(store_pending_table) + "; INSERT INTO found_pending (run_pid, run_started, found_at, mac_addr,"
+        " ip_addr, model, model_id) VALUES (1, '2026-12-06T08:00:00.000Z', '2026-12-06T08:00:01.000Z', 'A', '10.0.0.1', 'M', 3),"
+        " (1, '2026-12-06T08:00:00.000Z', '2026-12-06T08:00:01.000Z', 'B', '10.0.0.2', 'M', 3),"
+        " (2, '2031-01-01T00:00:00.000Z', '2031-01-01T00:00:01.000Z', 'A', '10.0.0.1', 'M', 3),"
+        " (2, '2031-01-01T00:00:00.000Z', '2031-01-01T00:00:01.000Z', 'B', '10.0.0.2', 'M', 3),"
+        " (3, '2026-12-06T08:20:00.000Z', '2026-12-06T08:20:01.000Z', 'A', '10.0.0.1', 'M', 3),"
+        " (3, '2026-12-06T08:20:00.000Z', '2026-12-06T08:20:01.000Z', 'C', '10.0.0.3', 'M', 3)";
+    EXPECT_EQ(printed(true, "", out_format::csv, runs), "CHANGE,MAC,ADDRESS,BEFORE,NOW\r\nnew,C,10.0.0.3,,M (0/3)\r\n"
+                                                        "gone,B,10.0.0.2,M (0/3),\r\n");
+    EXPECT_EQ(printed(true, "2026-12-06T08:10:00.000Z", out_format::csv, runs), "CHANGE,MAC,ADDRESS,BEFORE,NOW\r\n"
+                                                                         "new,C,10.0.0.3,,M (0/3)\r\ngone,B,10.0.0.2,M (0/3),\r\n");
 }
 
 TEST(list_store, prints_the_changes_since_the_run_before_or_a_time_and_the_newest_rows)
