@@ -147,8 +147,8 @@ TEST_F(msas, a_find_is_stored_before_a_slow_migration_which_goes_on_next_run)
     EXPECT_EQ(msas_store_found_media_source_onvif(&info), 0);
     EXPECT_EQ(msas_uninit_onvif(), 0) << "the writer was not stopped";
     EXPECT_EQ(rows(store, "SELECT mac_addr FROM found_pending"), std::vector<std::string>{"02:00:00:00:00:09"});
-    EXPECT_NE(read_file(log).find("[msas] setting up " + std::string(store) + " cut short, the finds are stored and the"
-                                  " rest goes on next run: still migrating, 0 of 300 rows done: interrupted"),
+    EXPECT_NE(read_file(log).find("[msas] setting up " + std::string(store) + " stopped, the finds are stored and wait"
+                                  " for a later run: still migrating, 0 of 300 rows done: interrupted"),
               std::string::npos) << read_file(log);
     ASSERT_EQ(sqlite_run(db, "DROP TRIGGER slow"), "");
     sqlite3_close(db);

@@ -255,6 +255,7 @@ static void expire_old_rows()
     writer_doing = "deleting old runs";
     store_expire(store_db, now_ms, settings().retention_days * 86400000LL, !settings().central.empty(),
                  std::chrono::steady_clock::now() + expire_limit, why);
+    sqlite3_busy_timeout(store_db, store_busy_ms);
     if (!why.empty())
         log_Debug("[msas] cannot delete the runs older than %d days from %s: %s", settings().retention_days,
                   settings().store_path.c_str(), why.c_str());
@@ -266,7 +267,7 @@ static void expire_old_rows()
 static std::string catch_up(bool& reported)
 {
     if (store_db == nullptr)
-        return "";
+        return "store not open";
     doing_slow_work = true;
     std::string why;
     for (;;) {
@@ -299,10 +300,10 @@ static void* write_queued_sources(void*)
     std::string left = catch_up(reported);
     write_queued(true, reported);
     slow_work_until = steady_ms() + std::chrono::milliseconds(closing_slow_limit).count();
-    if (!left.empty())
+    if (!left.empty() && store_db != nullptr)
         left = catch_up(reported);
-    if (!left.empty())
-        log_Debug("[msas] setting up %s cut short, the finds are stored and the rest goes on next run: %s",
+    if (!left.empty() && store_db != nullptr)
+        log_Debug("[msas] setting up %s stopped, the finds are stored and wait for a later run: %s",
                   settings().store_path.c_str(), left.c_str());
     // Everything found is stored locally first; the central copy follows.
     writer_doing = "forwarding to the central inventory";
