@@ -14,8 +14,8 @@ static const int store_version = 4;
 
 // A device's facts are kept once, and again only when one changes; a run
 // keeps a sighting of each device it saw: its run, its facts, and when, as
-// milliseconds after the run's start (the text itself where a time has
-// another form). Runs are numbered in the order they were stored, which
+// the tail of the time's text past what it shares with the run's start
+// (the whole text in found_at where the two differ in length). Runs are numbered in the order they were stored, which
 // is the order they happened whatever the clock said. Forwarding goes in
 // the order of the sightings' ids, so one id says how far it has gone.
 static const char compact_tables[] =
@@ -25,7 +25,7 @@ static const char compact_tables[] =
     "CREATE TABLE facts (id INTEGER PRIMARY KEY, mac_addr TEXT, ip_addr TEXT, port INTEGER, model TEXT,"
     " model_id INTEGER, brand_id INTEGER, record BLOB, first_run INTEGER, last_sighting INTEGER);"
     "CREATE INDEX facts_by_mac ON facts (mac_addr, last_sighting);"
-    "CREATE TABLE sightings (id INTEGER PRIMARY KEY, run INTEGER NOT NULL, facts INTEGER NOT NULL, at INTEGER,"
+    "CREATE TABLE sightings (id INTEGER PRIMARY KEY, run INTEGER NOT NULL, facts INTEGER NOT NULL, at TEXT,"
     " found_at TEXT);"
     "CREATE TABLE forwarding (up_to INTEGER NOT NULL); INSERT INTO forwarding VALUES (0);";
 
@@ -33,7 +33,7 @@ static const char compact_tables[] =
 // written against them.
 static const char compact_views[] =
     "CREATE VIEW found_media_sources AS SELECT s.id AS id, coalesce(s.found_at,"
-    " strftime('%Y-%m-%dT%H:%M:%fZ', (r.started_ms + s.at) / 1000.0, 'unixepoch')) AS found_at,"
+    " substr(r.run_started, 1, length(r.run_started) - length(s.at)) || s.at) AS found_at,"
     " r.run_pid AS run_pid, f.model_id AS model_id, f.model AS model, f.ip_addr AS ip_addr, f.mac_addr AS mac_addr,"
     " f.brand_id AS brand_id, f.port AS port, f.record AS record, r.run_started AS run_started,"
     " s.id <= (SELECT up_to FROM forwarding) AS forwarded"

@@ -2,6 +2,7 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <cstring>
 #include <optional>
 #include <unordered_map>
@@ -14,7 +15,7 @@ const char store_row_columns[] = "found_at, run_pid, run_started, mac_addr, ip_a
 static const int first_fact = 4, fact_count = 7;
 
 static const char* const adder_sql[] = {
-    "SELECT id, started_ms FROM runs WHERE run_pid IS ?1 AND run_started IS ?2 ORDER BY id DESC LIMIT 1",
+    "SELECT id FROM runs WHERE run_pid IS ?1 AND run_started IS ?2 ORDER BY id DESC LIMIT 1",
     "INSERT INTO runs (run_pid, run_started, started_ms) VALUES (?1, ?2, ?3)",
     "SELECT id FROM facts WHERE mac_addr IS ?1 AND ip_addr IS ?2 AND port IS ?3 AND model IS ?4 AND model_id IS ?5"
     " AND brand_id IS ?6 AND record IS ?7 ORDER BY id DESC LIMIT 1",
@@ -29,7 +30,7 @@ enum adder_step { find_run, add_run, find_facts, add_facts, add_sighting, facts_
 
 struct run_entry {
     long long id = 0;
-    std::optional<long long> started_ms;
+    std::optional<std::string> started;  // run_started when it is text
     long long first = 0, last = 0;
 };
 
@@ -96,24 +97,22 @@ static run_entry* run_of(adder& a, sqlite3_stmt* row)
     if (known != a.runs.end())
         return &known->second;
     run_entry run;
+    if (sqlite3_column_type(row, 3) == SQLITE_TEXT)
+        run.started = reinterpret_cast<const char*>(sqlite3_column_text(row, 3));
+    std::optional<long long> ms = run.started ? parse_utc(*run.started) : std::nullopt;
     for (adder_step s : {find_run, add_run}) {
         sqlite3_reset(a.st[s]);
         sqlite3_bind_value(a.st[s], 1, sqlite3_column_value(row, 2));
         sqlite3_bind_value(a.st[s], 2, sqlite3_column_value(row, 3));
-        const char* text = reinterpret_cast<const char*>(sqlite3_column_text(row, 3));
-        std::optional<long long> ms = text ? parse_utc(text) : std::nullopt;
         if (s == add_run && ms)
             sqlite3_bind_int64(a.st[s], 3, *ms);
         else if (s == add_run)
             sqlite3_bind_null(a.st[s], 3);
         std::optional<long long> id = a.step(s);
-        if (!id)
-            continue;
-        run.id = *id;
-        run.started_ms = s == add_run ? ms
-                         : sqlite3_column_type(a.st[s], 1) == SQLITE_NULL ? std::nullopt
-                                                                          : std::optional(sqlite3_column_int64(a.st[s], 1));
-        break;
+        if (id) {
+            run.id = *id;
+            break;
+        }
     }
     return a.why.empty() ? &(a.runs[key] = run) : nullptr;
 }
@@ -140,14 +139,23 @@ static std::optional<long long> facts_of(adder& a, sqlite3_stmt* row, long long 
     return id;
 }
 
-// When: milliseconds after the run's start where the text is as the store
-// writes times, so that a few bytes give back the very text; else the text.
+static bool ascii(const std::string& text)
+{
+    return std::all_of(text.begin(), text.end(), [](char c) { return static_cast<unsigned char>(c) < 0x80; });
+}
+
+// When: the found time's text past what it shares with its run's start,
+// a few bytes that give back the very text at the cost of a substr, where
+// both are texts of one length (as the store writes times); else the text.
 static void bind_when(sqlite3_stmt* add, sqlite3_stmt* row, const run_entry& run)
 {
-    const char* text = reinterpret_cast<const char*>(sqlite3_column_text(row, 1));
-    std::optional<long long> ms = text && run.started_ms ? parse_utc(text) : std::nullopt;
-    if (ms && format_utc(*ms) == text) {
-        sqlite3_bind_int64(add, 4, *ms - *run.started_ms);
+    const char* found = sqlite3_column_type(row, 1) == SQLITE_TEXT
+                            ? reinterpret_cast<const char*>(sqlite3_column_text(row, 1)) : nullptr;
+    if (found && run.started && run.started->size() == std::strlen(found) && ascii(*run.started) && ascii(found)) {
+        std::size_t same = 0;
+        while (found[same] != '\0' && found[same] == (*run.started)[same])
+            ++same;
+        sqlite3_bind_text(add, 4, found + same, -1, SQLITE_TRANSIENT);
         sqlite3_bind_null(add, 5);
     } else {
         sqlite3_bind_null(add, 4);
