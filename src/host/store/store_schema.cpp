@@ -139,20 +139,29 @@ static std::string compact_begin(sqlite3* db, int version)
 // A large store takes longer than a run may last, so it is made compact in
 // parts, each committed, and a stopped one goes on from its last part:
 // the runs first, then the rows in ranges of id (compact_next the next),
-// each keeping its id and its time's very text; last the old table goes
-// and the views take its name. Until then readers read the old table.
+// each keeping its id and its time's very text; then the views take the
+// old table's name and its rows go a part at a time (dropping a large
+// table is one step that nothing can stop). Until the views come, readers
+// read the old table.
 static std::string compact_part(sqlite3* db, int version, long long part_rows, bool& done)
 {
     done = false;
     if (sqlite_integer(db, "SELECT count(*) FROM sqlite_master WHERE name = 'compact_next'", 0) == 0)
         return compact_begin(db, version);
-    long long next = sqlite_integer(db, "SELECT id FROM compact_next", 0);
-    if (next > sqlite_integer(db, "SELECT max(id) FROM found_media_sources", 0)) {
+    std::string part = std::to_string(std::max(part_rows, 1LL));
+    if (sqlite_integer(db, "SELECT count(*) FROM sqlite_master WHERE name = 'found_media_sources_old'", 0) != 0) {
+        if (sqlite_integer(db, "SELECT count(*) FROM (SELECT 1 FROM found_media_sources_old LIMIT 1)", 0) != 0)
+            return sqlite_run(db, "DELETE FROM found_media_sources_old WHERE id IN (SELECT id FROM"
+                                  " found_media_sources_old ORDER BY id LIMIT " + part + ")");
         done = true;
-        return sqlite_run(db, "DROP VIEW IF EXISTS media_sources; DROP TABLE found_media_sources; DROP TABLE compact_next;"
-                              " DROP TABLE IF EXISTS first_version_runs; DROP TABLE IF EXISTS first_version_next;" +
-                              std::string(compact_views) + store_pending_table);
+        return sqlite_run(db, "DROP TABLE found_media_sources_old; DROP TABLE compact_next");
     }
+    long long next = sqlite_integer(db, "SELECT id FROM compact_next", 0);
+    if (next > sqlite_integer(db, "SELECT max(id) FROM found_media_sources", 0))
+        return sqlite_run(db, "DROP VIEW IF EXISTS media_sources; DROP TABLE IF EXISTS first_version_runs;"
+                              " DROP TABLE IF EXISTS first_version_next;"
+                              " ALTER TABLE found_media_sources RENAME TO found_media_sources_old;" +
+                              std::string(compact_views) + store_pending_table);
     std::string to = std::to_string(next + std::max(part_rows, 1LL));
     // A first-version row's run is the last start of its process at or before it.
     std::string started = version > 0 ? "run_started" : "(SELECT max(r.run_started) FROM runs r WHERE r.run_pid = o.run_pid"
