@@ -1,10 +1,11 @@
-// For bench/store: sets up (and so migrates) a store as a run's first open
-// does, then deletes the rows of runs before a cutoff as a run does, and
+// For bench/store: sets up (and so migrates) a store as a run does, then
+// deletes the runs that a run at NOW_MS keeping KEEP_MS would delete, and
 // says how long each took.
 #include <sqlite3.h>
 
 #include <chrono>
 #include <cstdio>
+#include <string>
 
 #include "host/store/media_source_store.h"
 #include "host/store/store_schema.h"
@@ -16,21 +17,23 @@ static double seconds_since(std::chrono::steady_clock::time_point start)
 
 int main(int argc, char** argv)
 {
-    if (argc < 2) {
-        std::fputs("usage: camscout_store_bench STORE [CUTOFF]\n", stderr);
+    if (argc != 2 && argc != 4) {
+        std::fputs("usage: camscout_store_bench STORE [NOW_MS KEEP_MS]\n", stderr);
         return 2;
     }
     auto start = std::chrono::steady_clock::now();
     std::string why = store_open(argv[1]);
+    if (why.empty())
+        why = store_catch_up(start + std::chrono::hours(1));
     store_close();
     std::printf("set-up %.2f s %s\n", seconds_since(start), why.c_str());
-    if (argc < 3 || !why.empty())
+    if (argc < 4 || !why.empty())
         return why.empty() ? 0 : 1;
     sqlite3* db = nullptr;
     sqlite3_open(argv[1], &db);
     start = std::chrono::steady_clock::now();
-    long long deleted = store_expire(db, argv[2], false, start + std::chrono::minutes(5), why);
-    std::printf("expiry %.2f s, %lld rows deleted %s\n", seconds_since(start), deleted, why.c_str());
+    long long deleted = store_expire(db, std::stoll(argv[2]), std::stoll(argv[3]), false, start + std::chrono::minutes(5), why);
+    std::printf("expiry %.2f s, %lld sightings deleted %s\n", seconds_since(start), deleted, why.c_str());
     sqlite3_close(db);
     return why.empty() ? 0 : 1;
 }

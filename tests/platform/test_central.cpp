@@ -81,8 +81,8 @@ TEST(central, store_identity_and_mark)
     auto open = [&](const char* name, int forwarded) {
         sqlite3* db = nullptr;
         sqlite3_open((folder / name).c_str(), &db);
-        EXPECT_EQ(sqlite_run(db, "CREATE TABLE IF NOT EXISTS found_media_sources (id INTEGER PRIMARY KEY, forwarded INTEGER);"
-                                 "INSERT INTO found_media_sources (forwarded) VALUES (" + std::to_string(forwarded) + ")"), "");
+        EXPECT_EQ(sqlite_run(db, "CREATE TABLE IF NOT EXISTS forwarding (up_to INTEGER NOT NULL);"
+                                 "INSERT INTO forwarding VALUES (" + std::to_string(forwarded) + ")"), "");
         EXPECT_EQ(store_identity_set_up(db, "rec-a"), "");
         return db;
     };
@@ -97,9 +97,9 @@ TEST(central, store_identity_and_mark)
     sqlite3* writer = nullptr;
     sqlite3_open((folder / "a.db").c_str(), &writer);
     sqlite3_exec(writer, "BEGIN IMMEDIATE", nullptr, nullptr, nullptr);
-    EXPECT_NE(store_mark_forwarded(a, 1, 2, std::chrono::steady_clock::now() + std::chrono::milliseconds(100)), "");
+    EXPECT_NE(store_mark_forwarded(a, 2, std::chrono::steady_clock::now() + std::chrono::milliseconds(100)), "");
     sqlite3_close(writer);
-    EXPECT_EQ(store_mark_forwarded(a, 1, 2, std::chrono::steady_clock::now()), "");
+    EXPECT_EQ(store_mark_forwarded(a, 2, std::chrono::steady_clock::now()), "");
     for (sqlite3* db : {a, b, old})
         sqlite3_close(db);
     std::filesystem::remove_all(folder);

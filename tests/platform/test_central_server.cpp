@@ -21,6 +21,7 @@
 #include "host/store/sqlite_query.h"
 #include "host/store/store_identity.h"
 #include "host/store/store_schema.h"
+#include "host/store/store_sightings.h"
 
 namespace fs = std::filesystem;
 static std::string dir, owner;  // the server's folder; the owner's connection string
@@ -79,11 +80,12 @@ TEST(central_server, forwards_every_row_once_to_its_schema_only_and_within_the_b
     ASSERT_EQ(sqlite3_open((dir + "/store.db").c_str(), &db), SQLITE_OK);
     ASSERT_EQ(store_set_up(db, std::chrono::steady_clock::now() + std::chrono::seconds(10)), "");
     ASSERT_EQ(store_identity_set_up(db, "rec"), "");
-    ASSERT_EQ(sqlite_run(db, "INSERT INTO found_media_sources (found_at, run_pid,"
+    ASSERT_EQ(sqlite_run(db, "INSERT INTO found_pending (found_at, run_pid,"
         " model_id, model, ip_addr, mac_addr, brand_id, port, record, run_started) VALUES ('2026-12-06T10:00:00.000Z', 42,"
         " 597000454196, X'ff00fe27', '10.0.0.9', '02:00:00:00:00:09', 139, 8080, X'00ff80', '2026-12-06T09:59:00.000Z'),"
-        " (NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL); INSERT INTO found_media_sources (found_at)"
+        " (NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL, NULL); INSERT INTO found_pending (found_at)"
         " WITH RECURSIVE n(i) AS (SELECT 3 UNION ALL SELECT i + 1 FROM n WHERE i < 502) SELECT 'later' FROM n"), "");
+    ASSERT_EQ(store_move_pending(db), "");
     auto listening = [](const std::string& folder) {
         sockaddr_un a{AF_UNIX, {}};
         fs::create_directory(folder);
@@ -106,9 +108,9 @@ TEST(central_server, forwards_every_row_once_to_its_schema_only_and_within_the_b
     const std::tuple<const char*, const char*, std::string, std::string> steps[] = {
         // as the owner; in the local store; forwarded to: the line; the rows central; the rows waiting
         {"", "", rec, "502 found media sources forwarded" + to + "inventory " + at + "; 502;0"},
-        {"", "UPDATE found_media_sources SET forwarded = 0 WHERE id > 499", rec,
+        {"", "UPDATE forwarding SET up_to = 499", rec,
          "3 found media sources forwarded" + to + "inventory " + at + ", 3 of them there already; 502;0"},
-        {"UPDATE camscout_schema SET version = 3", "INSERT INTO found_media_sources (found_at) VALUES ('new')", rec,
+        {"UPDATE camscout_schema SET version = 3", "INSERT INTO found_pending (found_at) VALUES ('new')", rec,
          fail + ": the central schema is version 3" + version},
         {"", "", at + " dbname=postgres user=recorder",
          "cannot forward" + to + "postgres " + at + ": the central schema is missing" + version},
@@ -123,11 +125,13 @@ TEST(central_server, forwards_every_row_once_to_its_schema_only_and_within_the_b
         {"", "", rec + " host=" + unknown + "," + dir + "/none," + dir + "/silent," + dir, "1 found media sources forwarded"
          + to + "inventory host=" + unknown + "," + dir + "/none," + dir + "/silent," + dir + "; 503;0"},
         // The store made anew under the same recorder name: the same ids and times are other rows.
-        {"", "UPDATE store_identity SET id = 'new'; UPDATE found_media_sources SET forwarded = 0", rec,
+        {"", "UPDATE store_identity SET id = 'new'; UPDATE forwarding SET up_to = 0", rec,
          "503 found media sources forwarded" + to + "inventory " + at + "; 1006;0"},
     };
     for (auto& [owner_sql, local_sql, conninfo, line] : steps) {
-        EXPECT_EQ(central(owner_sql) + sqlite_run(db, local_sql), "");
+        EXPECT_EQ(central(owner_sql), "");
+        EXPECT_EQ(sqlite_run(db, local_sql), "");
+        EXPECT_EQ(store_move_pending(db), "");
         auto started = std::chrono::steady_clock::now();
         forward_to_central(db, store_identity(db), conninfo);
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(central_forward_budget_seconds + 2));

@@ -12,6 +12,8 @@
 
 #include "host/process/confine.h"
 #include "host/store/media_source_store.h"
+#include "host/store/sqlite_query.h"
+#include "host/store/store_schema.h"
 #include "platform/platform.h"
 #include "run/text_field.h"
 
@@ -60,6 +62,7 @@ TEST_F(store_dir, keeps_every_store_call_and_the_newest_per_mac)
 {
     std::string path = (dir / "sub" / "media_sources.db").string();
     ASSERT_EQ(store_open(path), "");
+    ASSERT_EQ(store_catch_up(std::chrono::steady_clock::now() + std::chrono::seconds(10)), "");
     for (auto [ip, mac, port] : {std::make_tuple("10.0.0.9", "02:00:00:00:00:09", 8080),
                                  std::make_tuple("10.0.0.10", "02:00:00:00:00:09", 81),
                                  std::make_tuple("10.0.0.11", "02:00:00:00:00:11", 80)})
@@ -126,6 +129,37 @@ TEST_F(msas, a_locked_store_is_retried_until_everything_is_stored)
     EXPECT_NE(msas_store_found_media_source_onvif(&info), 0) << "stored after the store was closed";
     EXPECT_NE(read_file(log).find("[msas] 10.0.0.9 (02:00:00:00:00:09) not stored: the store is not open"),
               std::string::npos);
+}
+
+// A migration that cannot finish within the run: the find is stored
+// first, the migration is cut short after the run with a line that says
+// so, the run ends, and the next run finishes it and moves the find on.
+TEST_F(msas, a_find_is_stored_before_a_slow_migration_which_goes_on_next_run)
+{
+    sqlite3* db = nullptr;
+    sqlite3_open(store, &db);
+    ASSERT_EQ(sqlite_run(db, "CREATE TABLE found_media_sources (id INTEGER PRIMARY KEY, found_at TEXT, run_pid INTEGER,"
+                             " model_id INTEGER, model TEXT, ip_addr TEXT, mac_addr TEXT, brand_id INTEGER, port INTEGER,"
+                             " record BLOB); WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 300)"
+                             " INSERT INTO found_media_sources (found_at, run_pid, mac_addr) SELECT '2026-01-01', 7, i FROM c"), "");
+    ASSERT_EQ(store_set_up(db, std::chrono::steady_clock::now(), 1), "still migrating, 0 of 300 rows done");
+    // Every part from here on takes minutes.
+    ASSERT_EQ(sqlite_run(db, "CREATE TRIGGER slow BEFORE INSERT ON sightings BEGIN SELECT count(*) FROM"
+                             " found_media_sources a, found_media_sources b, found_media_sources c; END"), "");
+    ASSERT_EQ(msas_init_onvif(), 0);
+    EXPECT_EQ(msas_store_found_media_source_onvif(&info), 0);
+    EXPECT_EQ(msas_uninit_onvif(), 0) << "the writer was not stopped";
+    EXPECT_EQ(rows(store, "SELECT mac_addr FROM found_pending"), std::vector<std::string>{"02:00:00:00:00:09"});
+    EXPECT_NE(read_file(log).find("[msas] setting up " + std::string(store) + " stopped, the finds are stored and wait"
+                                  " for a later run: still migrating, 0 of 300 rows done: interrupted"),
+              std::string::npos) << read_file(log);
+    ASSERT_EQ(sqlite_run(db, "DROP TRIGGER slow"), "");
+    sqlite3_close(db);
+    ASSERT_EQ(msas_init_onvif(), 0);
+    EXPECT_EQ(msas_uninit_onvif(), 0);
+    EXPECT_EQ(rows(store, "SELECT count(*) || ' ' || (SELECT mac_addr FROM media_sources ORDER BY id DESC) ||"
+                          " (SELECT count(*) FROM found_pending) FROM found_media_sources"),
+              std::vector<std::string>{"301 02:00:00:00:00:090"});
 }
 
 TEST_F(msas, a_file_that_is_not_a_database_ends_the_run_with_a_message)

@@ -8,6 +8,7 @@
 
 #include "host/store/sqlite_query.h"
 #include "host/store/store_schema.h"
+#include "host/store/store_sightings.h"
 
 static const auto now = std::chrono::steady_clock::now;
 
@@ -28,44 +29,73 @@ struct store : ::testing::Test {
     }
 };
 
+static const char first_version_table[] =
+    "CREATE TABLE found_media_sources (id INTEGER PRIMARY KEY, found_at TEXT, run_pid INTEGER, model_id INTEGER,"
+    " model TEXT, ip_addr TEXT, mac_addr TEXT, brand_id INTEGER, port INTEGER, record BLOB);";
+
 // A migration in parts stopped in the middle (by a failed write, as a kill
-// would) goes on from its last part next time, to the same runs.
+// would) goes on from its last part next time, to the same runs, numbered
+// in the order stored, each row keeping its id and its time's very text.
 TEST_F(store, first_version_rows_become_runs_of_one_process_and_one_run_length_also_when_stopped)
 {
-    struct { long long part_rows, stop_at_id; const char* first_set_up; } cases[] = {
+    struct { long long part_rows, stop_at_id; const char* stopped; } cases[] = {
         {200000, 0, ""},
-        {2, 3, "still migrating, 2 of 7 rows done, continues next run: power cut"},
-        {1, 1, "still migrating, 0 of 7 rows done, continues next run: power cut"},
+        {2, 3, "still migrating, 2 of 7 rows done: power cut"},
+        {1, 1, "still migrating, 0 of 7 rows done: power cut"},
     };
     for (auto c : cases) {
         SCOPED_TRACE(c.part_rows);
-        sqlite_run(db, "DROP TABLE IF EXISTS found_media_sources; DROP VIEW IF EXISTS media_sources; PRAGMA user_version = 0");
-        ASSERT_EQ(sqlite_run(db, "CREATE TABLE found_media_sources (id INTEGER PRIMARY KEY, found_at TEXT, run_pid INTEGER,"
-                                 " model_id INTEGER, model TEXT, ip_addr TEXT, mac_addr TEXT, brand_id INTEGER, port INTEGER,"
-                                 " record BLOB);"
+        sqlite3_close(db);
+        sqlite3_open(":memory:", &db);
+        ASSERT_EQ(sqlite_run(db, std::string(first_version_table) +
                                  "INSERT INTO found_media_sources (found_at, run_pid) VALUES ('2026-01-01T00:00:00.100Z', 812),"
                                  " ('2026-01-01T00:00:59.000Z', 812), ('2026-01-01T00:00:10.000Z', 813),"
                                  " ('2026-01-05T00:00:00.500Z', 812), ('2026-01-05T00:01:02.000Z', 812),"
-                                 " ('2026-01-05T00:00:01.000Z', 812), ('2026-01-05T00:01:20.000Z', 812);"
-                                 "CREATE TEMP TRIGGER stop BEFORE UPDATE ON found_media_sources WHEN new.id = " +
-                                 std::to_string(c.stop_at_id) + " BEGIN SELECT raise(ABORT, 'power cut'); END"), "");
-        EXPECT_EQ(store_set_up(db, now(), c.part_rows), c.first_set_up);
-        sqlite_run(db, "DROP TRIGGER temp.stop");
-        ASSERT_EQ(store_set_up(db, now(), c.part_rows), "");
-        EXPECT_EQ(column("SELECT substr(run_started, 9, 11) FROM found_media_sources ORDER BY id"),
-                  "01T00:00:00 01T00:00:00 01T00:00:10 05T00:00:00 05T00:00:00 05T00:00:00 05T00:01:20");
+                                 " ('2026-01-05T00:00:01', 812), ('2026-01-05T00:01:20.000Z', 812)"), "");
+        EXPECT_EQ(store_set_up(db, now(), c.part_rows), "still migrating, 0 of 7 rows done");
+        sqlite_run(db, "CREATE TEMP TRIGGER stop BEFORE INSERT ON sightings WHEN new.id = " + std::to_string(c.stop_at_id) +
+                           " BEGIN SELECT raise(ABORT, 'power cut'); END");
+        if (c.stop_at_id) {
+            EXPECT_EQ(store_set_up(db, now() + std::chrono::seconds(5), c.part_rows), c.stopped);
+        }
+        sqlite_run(db, "DROP TRIGGER IF EXISTS temp.stop");
+        ASSERT_EQ(store_set_up(db, now() + std::chrono::seconds(5), 1000), "");
+        EXPECT_EQ(column("SELECT id || substr(run_started, 9, 11) || substr(found_at, 12) FROM found_media_sources ORDER BY id"),
+                  "101T00:00:0000:00:00.100Z 201T00:00:0000:00:59.000Z 301T00:00:1000:00:10.000Z 405T00:00:0000:00:00.500Z "
+                  "505T00:00:0000:01:02.000Z 605T00:00:0000:00:01 705T00:01:2000:01:20.000Z");
+        EXPECT_EQ(column("SELECT run_pid FROM runs ORDER BY id"), "812 813 812 812");
         EXPECT_EQ(column("SELECT user_version || ' ' || count(name) FROM pragma_user_version LEFT JOIN sqlite_master"
-                         " ON name LIKE 'first_version%'"), "3 0");
+                         " ON name IN ('compact_next', 'first_version_next')"), "4 0");
     }
 }
 
-TEST_F(store, a_half_made_store_or_a_stale_version_is_finished_and_a_later_one_refused)
+// Today's rows become compact: runs in the order stored whatever their
+// clock, each device's facts once per change, forwarding as far as it
+// went, and the same rows through the same tables.
+TEST_F(store, rows_with_runs_and_forwarding_become_compact_with_the_same_answers)
+{
+    ASSERT_EQ(sqlite_run(db, "CREATE TABLE found_media_sources (id INTEGER PRIMARY KEY, found_at TEXT, run_pid INTEGER,"
+                             " model_id INTEGER, model TEXT, ip_addr TEXT, mac_addr TEXT, brand_id INTEGER, port INTEGER,"
+                             " record BLOB, run_started TEXT, forwarded INTEGER NOT NULL DEFAULT 0); PRAGMA user_version = 3;"
+                             "INSERT INTO found_media_sources (found_at, run_pid, mac_addr, ip_addr, run_started, forwarded)"
+                             " VALUES ('2026-01-01T08:00:01.000Z', 5, 'a', '10.0.0.1', '2026-01-01T08:00:00.000Z', 1),"
+                             " ('2026-01-01T08:00:01.500Z', 5, 'b', '10.0.0.2', '2026-01-01T08:00:00.000Z', 1),"
+                             " ('2031-01-01T00:00:02.000Z', 6, 'a', '10.0.0.1', '2031-01-01T00:00:00.000Z', 1),"
+                             " ('new', 7, 'a', '10.0.0.9', '2026-01-01T08:20:00.000Z', 0),"
+                             " (NULL, 7, 'b', '10.0.0.2', '2026-01-01T08:20:00.000Z', 0)"), "");
+    std::string all = "SELECT id || ' ' || coalesce(found_at, '-') || ' ' || run_pid || ' ' || mac_addr || ' ' || ip_addr"
+                      " || ' ' || run_started || ' ' || forwarded FROM found_media_sources ORDER BY id";
+    std::string before = column(all.c_str());
+    ASSERT_EQ(store_set_up(db, now() + std::chrono::seconds(5), 2), "");
+    EXPECT_EQ(column(all.c_str()), before);
+    EXPECT_EQ(column("SELECT run_pid FROM runs ORDER BY id"), "5 6 7");
+    EXPECT_EQ(column("SELECT count(*) || ' ' || (SELECT group_concat(id) FROM media_sources) FROM facts"), "3 4,5");
+    EXPECT_EQ(column("SELECT up_to FROM forwarding"), "3");
+}
+
+TEST_F(store, a_store_of_a_later_version_is_refused)
 {
     ASSERT_EQ(store_set_up(db, now()), "");
-    ASSERT_EQ(sqlite_run(db, "DROP INDEX found_media_sources_runs; PRAGMA user_version = 0"), "");
-    EXPECT_EQ(store_set_up(db, now()), "");
-    EXPECT_EQ(column("SELECT count(*) || ' ' || (SELECT user_version FROM pragma_user_version) FROM sqlite_master"
-                     " WHERE type = 'index'"), "3 3");
     sqlite_run(db, "PRAGMA user_version = 7");
     EXPECT_EQ(store_set_up(db, now()), "made by a later version of onvif_camscout (7)");
 }
@@ -78,24 +108,34 @@ TEST_F(store, a_store_locked_by_another_process_is_busy_not_new)
     sqlite3_close(db);
     sqlite3_open(path.c_str(), &db);
     ASSERT_EQ(sqlite_run(other, "CREATE TABLE found_media_sources (id); BEGIN EXCLUSIVE"), "");
-    EXPECT_EQ(store_set_up(db, now()), "busy: another process keeps it locked (database is locked)");
+    EXPECT_EQ(store_set_up(db, now() + std::chrono::milliseconds(300)), "busy: another process keeps it locked (database is locked)");
     sqlite3_close(other);
     std::filesystem::remove(path);
 }
 
-TEST_F(store, expiry_keeps_each_mac_addresss_newest_run_and_rows_not_forwarded)
+// Runs a day apart at 00:00 on 1 to 4 January, forwarded up to the 2nd sighting;
+// a keeps one facts throughout, b changes its address on the 2nd.
+TEST_F(store, expiry_keeps_each_facts_newest_sighting_rows_not_forwarded_and_all_when_the_clock_is_wrong)
 {
     ASSERT_EQ(store_set_up(db, now()), "");
-    // id: mac, run, forwarded
-    ASSERT_EQ(sqlite_run(db, "INSERT INTO found_media_sources (mac_addr, run_started, forwarded) VALUES"
-                             " ('a', '2026-01-01', 1), ('a', '2026-03-01', 1),"  // 1 goes: a is seen later
-                             " ('b', '2026-01-01', 1),"                          // 3 stays: b's newest
-                             " ('c', '2026-01-01', 0), ('c', '2026-03-01', 0),"  // 4 stays: not forwarded
-                             " ('d', '2026-02-01', 1), ('d', '2026-03-01', 1)"), "");  // 6 stays: not old
-    std::string why;
-    EXPECT_EQ(store_expire(db, "2026-02-01", true, now() + std::chrono::seconds(5), why), 1);
-    EXPECT_EQ(column("SELECT id FROM found_media_sources ORDER BY id"), "2 3 4 5 6 7");
-    EXPECT_EQ(store_expire(db, "2026-02-01", false, now() + std::chrono::seconds(5), why), 1);
-    EXPECT_EQ(column("SELECT id FROM found_media_sources ORDER BY id"), "2 3 5 6 7");
-    EXPECT_EQ(why, "");
+    ASSERT_EQ(sqlite_run(db, "INSERT INTO found_pending (run_pid, run_started, found_at, mac_addr, ip_addr) VALUES"
+                             " (1, '2026-01-01T00:00:00.000Z', '2026-01-01T00:00:00.000Z', 'a', '1'), (1, '2026-01-01T00:00:00.000Z', '2026-01-01T00:00:00.000Z', 'b', '2'),"
+                             " (2, '2026-01-02T00:00:00.000Z', '2026-01-02T00:00:00.000Z', 'a', '1'), (2, '2026-01-02T00:00:00.000Z', '2026-01-02T00:00:00.000Z', 'b', '3'),"
+                             " (3, '2026-01-03T00:00:00.000Z', '2026-01-03T00:00:00.000Z', 'a', '1'), (4, '2026-01-04T00:00:00.000Z', '2026-01-04T00:00:00.000Z', 'a', '1')"), "");
+    ASSERT_EQ(store_move_pending(db), "");
+    sqlite_run(db, "UPDATE forwarding SET up_to = 2");
+    long long day = 86400000, jan4 = 1767484800000, keep = 2 * day;
+    struct { long long now_ms; bool keep_unforwarded; long long deleted; const char* left; } cases[] = {
+        {jan4 - 1, false, 0, "1 2 3 4 5 6"},        // the clock behind the newest run
+        {jan4 + keep + 1, false, 0, "1 2 3 4 5 6"},  // far ahead of it
+        {jan4 + day - 1, true, 1, "2 3 4 5 6"},     // the 1st and 2nd: 1 goes, 2 is b's first facts' newest, 3 not forwarded
+        {jan4 + keep, false, 2, "2 4 6"},           // up to the 3rd, forwarded or not: 3 and 5 go
+    };
+    for (auto c : cases) {
+        std::string why;
+        EXPECT_EQ(store_expire(db, c.now_ms, keep, c.keep_unforwarded, now() + std::chrono::seconds(5), why), c.deleted);
+        EXPECT_EQ(column("SELECT id FROM sightings ORDER BY id"), c.left) << c.now_ms;
+        EXPECT_EQ(why, "");
+    }
+    EXPECT_EQ(column("SELECT id FROM runs ORDER BY id"), "1 2 4");
 }

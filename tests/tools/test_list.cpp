@@ -18,6 +18,7 @@
 #include "host/log/utc_time.h"
 #include "host/store/sqlite_query.h"
 #include "host/store/store_schema.h"
+#include "host/store/store_sightings.h"
 
 // Three runs a day apart. Against the run before: a stays and its model
 // changes, b is back, c is new with a model that is not UTF-8, e moves to
@@ -59,6 +60,8 @@ static std::string printed(bool migrate, const char* since, out_format format, c
     std::string why = sqlite_run(db, first_version_store + sql);
     if (why.empty() && migrate)
         why = store_set_up(db, std::chrono::steady_clock::now() + std::chrono::seconds(10));
+    if (why.empty() && migrate)
+        why = store_move_pending(db);
     sqlite3_close(db);
     if (why.empty() && read_only && !make_read_only(dir))
         why = std::string("no folder that cannot be written: ") + std::strerror(errno);
@@ -78,6 +81,25 @@ static std::string printed(bool migrate, const char* since, out_format format, c
         chmod(dir.c_str(), 0755);  // as make_read_only found it
     std::filesystem::remove_all(dir);
     return format == out_format::json ? nlohmann::json::parse(out).dump() : out;
+}
+
+// A run stored between two others with a clock years ahead: the newest run
+// is compared with the one stored before it, not with the one whose time
+// sorts before it.
+TEST(list_store, compares_the_runs_in_the_order_they_were_stored_whatever_their_clock)
+{
+    std::string runs = "; DROP VIEW media_sources; DROP TABLE found_media_sources; " + std::string(store_pending_table) +
+        "; INSERT INTO found_pending (run_pid, run_started, found_at, mac_addr,"
+        " ip_addr, model, model_id, port, brand_id) VALUES (1, '2026-12-06T08:00:00.000Z', '2026-12-06T08:00:01.000Z', 'A', '10.0.0.1', 'M', 3, 80, 0),"
+        " (1, '2026-12-06T08:00:00.000Z', '2026-12-06T08:00:01.000Z', 'B', '10.0.0.2', 'M', 3, 80, 0),"
+        " (2, '2031-01-01T00:00:00.000Z', '2031-01-01T00:00:01.000Z', 'A', '10.0.0.1', 'M', 3, 80, 0),"
+        " (2, '2031-01-01T00:00:00.000Z', '2031-01-01T00:00:01.000Z', 'B', '10.0.0.2', 'M', 3, 80, 0),"
+        " (3, '2026-12-06T08:20:00.000Z', '2026-12-06T08:20:01.000Z', 'A', '10.0.0.1', 'M', 3, 80, 0),"
+        " (3, '2026-12-06T08:20:00.000Z', '2026-12-06T08:20:01.000Z', 'C', '10.0.0.3', 'M', 3, 80, 0)";
+    EXPECT_EQ(printed(true, "", out_format::csv, runs), "CHANGE,MAC,ADDRESS,BEFORE,NOW\r\nnew,C,10.0.0.3,,M (0/3)\r\n"
+                                                        "gone,B,10.0.0.2,M (0/3),\r\n");
+    EXPECT_EQ(printed(true, "2026-12-06T08:10:00.000Z", out_format::csv, runs), "CHANGE,MAC,ADDRESS,BEFORE,NOW\r\n"
+                                                                         "new,C,10.0.0.3,,M (0/3)\r\ngone,B,10.0.0.2,M (0/3),\r\n");
 }
 
 TEST(list_changes, against_the_run_before_in_a_first_version_store)

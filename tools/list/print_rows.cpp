@@ -23,12 +23,16 @@ std::string print_sources(out_format format, bool all, const store_reader& store
                                               r.model, model_id(r), r.found_at};
             if (store.central)
                 cells.insert(cells.begin(), r.recorder);
-            nlohmann::json j = {{"port", r.port}, {"brand", r.brand}, {"last_seen", r.found_at},
-                                {"model_id", {{"brand", r.model_brand}, {"model", r.model_no}}}};
-            for (auto [key, text] : {std::pair{"address", &r.address}, {"mac", &r.mac}, {"model", &r.model}})
-                put_text(j, key, *text);
-            if (store.central)
-                put_text(j, "recorder", r.recorder);
+            // Only JSON reads the object; a million rows of table or CSV need not build it.
+            nlohmann::json j;
+            if (format == out_format::json) {
+                j = {{"port", r.port}, {"brand", r.brand}, {"last_seen", r.found_at},
+                     {"model_id", {{"brand", r.model_brand}, {"model", r.model_no}}}};
+                for (auto [key, text] : {std::pair{"address", &r.address}, {"mac", &r.mac}, {"model", &r.model}})
+                    put_text(j, key, *text);
+                if (store.central)
+                    put_text(j, "recorder", r.recorder);
+            }
             each(cells, j);
         });
     };

@@ -57,8 +57,47 @@ static std::string changes_of_recorder(const store_reader& store, const std::str
     return why;
 }
 
+// A run of a store that numbers its runs ($1), each row with whether a run
+// before another ($2) saw its MAC address.
+static std::string rows_of_stored_run(const store_reader& store, const std::string& run, const std::string& before,
+                                      std::vector<newest_device>& rows)
+{
+    std::string sql = "SELECT " + store.columns + ", EXISTS (SELECT 1 FROM facts o WHERE o.mac_addr = v.mac_addr"
+                      " AND o.first_run < $2) FROM found_media_sources v WHERE v.id IN (SELECT s.id FROM runs r"
+                      " JOIN sightings s ON s.id BETWEEN r.first_sighting AND r.last_sighting WHERE r.id = $1"
+                      " AND s.run = r.id) ORDER BY v.id";
+    return store.query(sql, {run, before}, [&](const result_row& r) {
+        rows.push_back({source_row_of(store, r), r.back() == "1"});
+    });
+}
+
+// The newest run stored against the one stored before it, or the last one
+// stored that started before since.
+static std::string changes_in_order(const store_reader& store, const std::string& since, std::vector<source_change>& out)
+{
+    std::string newest, earlier;
+    std::string why = store.query("SELECT max(id) FROM runs", {}, [&](const result_row& r) { newest = r[0]; });
+    if (why.empty() && !newest.empty())
+        why = store.query("SELECT max(id) FROM runs WHERE id < $1 AND ($2 = '' OR run_started < $2)", {newest, since},
+                          [&](const result_row& r) { earlier = r[0]; });
+    if (!why.empty() || newest.empty())
+        return why;
+    std::vector<newest_device> before, now;
+    if (!earlier.empty())
+        why = rows_of_stored_run(store, earlier, "0", before);
+    if (why.empty())
+        why = rows_of_stored_run(store, newest, earlier.empty() ? "0" : earlier, now);
+    std::vector<source_row> earlier_rows;
+    for (const newest_device& d : before)
+        earlier_rows.push_back(d.row);
+    out = compare_runs(earlier_rows, now);
+    return why;
+}
+
 std::string read_changes(const store_reader& store, const std::string& since, std::vector<source_change>& out)
 {
+    if (store.runs_in_order)
+        return changes_in_order(store, since, out);
     std::vector<std::string> recorders;
     std::string why = store.central ? store.query("SELECT DISTINCT recorder FROM found_media_sources ORDER BY 1", {},
                                                   [&](const result_row& r) { recorders.push_back(r[0]); })

@@ -47,5 +47,7 @@ std::string open_sqlite_store(const std::string& path, bool changes, store_reade
     store.order_newest = "ip_addr, id";
     store.snapshot = "BEGIN";
     store.id = "id";
-    return "";
+    return store.query("SELECT 1 FROM sqlite_master WHERE name = 'runs' AND EXISTS (SELECT 1 FROM sqlite_master"
+                       " WHERE name = 'found_media_sources' AND type = 'view')", {},
+                       [&](const result_row&) { store.runs_in_order = true; });
 }

@@ -29,6 +29,7 @@ struct store_reader {
     std::string order_all, order_newest;  // every row oldest first; the newest row per MAC address
     std::string snapshot;  // begins a transaction that sees the same rows for every question
     std::string id;        // the column that orders a recorder's rows
+    bool runs_in_order = false;  // runs numbered in the order stored, whatever their clock said
 };
 
 // A cell that the store never writes: a text, a real or NULL where an

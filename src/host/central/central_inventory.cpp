@@ -8,9 +8,9 @@
 #include <sqlite3.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <optional>
-#include <thread>
 #include <string>
 #include <vector>
 
@@ -21,7 +21,7 @@
 
 static const char local_unforwarded[] =
     "SELECT id, coalesce(found_at, ''), run_pid, model_id, model, ip_addr, mac_addr, brand_id, port, record,"
-    " run_started FROM found_media_sources WHERE forwarded = 0 ORDER BY id LIMIT 500";
+    " run_started FROM found_media_sources WHERE id > (SELECT up_to FROM forwarding) ORDER BY id LIMIT 500";
 
 // One local row, the columns of local_unforwarded, as the central insert
 // binds them: texts as SQLite gives them (the model and the record as
@@ -120,32 +120,27 @@ static std::string forward_batches(sqlite3* local, const std::string& store_id, 
             return why;
         n.sent += static_cast<long long>(batch.size());
         n.kept += kept;
-        why = store_mark_forwarded(local, batch.front().id, batch.back().id, by.at);
+        why = store_mark_forwarded(local, batch.back().id, by.at);
         if (!why.empty())
             return "cannot mark what the server has in the local store, it goes again and is kept once: " + why;
     }
     return "";
 }
 
-std::string store_mark_forwarded(sqlite3* db, long long first, long long last,
+std::string store_mark_forwarded(sqlite3* db, long long last,
                                  std::chrono::steady_clock::time_point by)
 {
-    std::string sql = "UPDATE found_media_sources SET forwarded = 1 WHERE forwarded = 0 AND id BETWEEN " +
-                      std::to_string(first) + " AND " + std::to_string(last);
-    for (;;) {
-        if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK)
-            return "";
-        if (std::chrono::steady_clock::now() >= by)
-            return sqlite3_errmsg(db);
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    std::string sql = "UPDATE forwarding SET up_to = " + std::to_string(last) + " WHERE up_to < " + std::to_string(last);
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(by - std::chrono::steady_clock::now()).count();
+    sqlite3_busy_timeout(db, static_cast<int>(std::clamp<long long>(left, 0, 3600000)));
+    return sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK ? "" : sqlite3_errmsg(db);
 }
 
 static long long waiting_rows(sqlite3* local)
 {
     sqlite3_stmt* st = nullptr;
     long long n = 0;
-    if (sqlite3_prepare_v2(local, "SELECT count(*) FROM found_media_sources WHERE forwarded = 0", -1, &st, nullptr) ==
+    if (sqlite3_prepare_v2(local, "SELECT count(*) FROM sightings WHERE id > (SELECT up_to FROM forwarding)", -1, &st, nullptr) ==
             SQLITE_OK && sqlite3_step(st) == SQLITE_ROW)
         n = sqlite3_column_int64(st, 0);
     sqlite3_finalize(st);

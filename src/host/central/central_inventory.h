@@ -20,8 +20,7 @@ constexpr int central_forward_budget_seconds = 5;
 // budget whatever the server does, and logs one "[msas]" line either way.
 void forward_to_central(sqlite3* local, const std::string& store_id, const std::string& conninfo);
 
-// Marks the rows first to last forwarded. The store may be busy with the
-// next run's writer: it is tried again until the deadline. Returns "", or
-// what failed.
-std::string store_mark_forwarded(sqlite3* db, long long first, long long last,
+// Marks the rows up to last forwarded (rows go in order of id), waiting
+// for a busy store until the deadline. Returns "", or what failed.
+std::string store_mark_forwarded(sqlite3* db, long long last,
                                  std::chrono::steady_clock::time_point by);

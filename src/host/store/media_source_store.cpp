@@ -1,5 +1,5 @@
-// The media-source library for a generic Linux host: one SQLite row per
-// found media source. A store that cannot be opened or written is reported
+// The media-source library for a generic Linux host: a SQLite store of
+// each device's facts and of each run's sightings of it. A store that cannot be opened or written is reported
 // with an "[msas]" line and never ends or stalls the discovery run.
 #include "host/store/media_source_store.h"
 
@@ -8,7 +8,10 @@
 #include <time.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
+#include <cstdlib>
+#include <limits>
 #include <chrono>
 #include <condition_variable>
 #include <filesystem>
@@ -21,22 +24,38 @@
 #include "platform/platform.h"
 #include "host/settings/settings.h"
 #include "host/store/store_identity.h"
+#include "host/store/sqlite_query.h"
 #include "host/store/store_schema.h"
+#include "host/log/utc_time.h"
+#include "host/store/store_sightings.h"
 #include "run/text_field.h"
 
 static sqlite3* store_db = nullptr;          // open store, or null
 static sqlite3_stmt* store_insert_stmt = nullptr;
+static bool store_current = false;           // at this version: finds move on at once
 
 static const char store_insert_sql[] =
-    "INSERT INTO found_media_sources (found_at, run_pid, model_id, model, ip_addr,"
+    "INSERT INTO found_pending (found_at, run_pid, model_id, model, ip_addr,"
     " mac_addr, brand_id, port, record, run_started) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?)";
 
 // Readers never block a writer in WAL mode; another writer may, briefly.
 static const int store_busy_ms = 250;
 
-// The first set-up of a large first-version store takes seconds; a store
-// that another writer keeps busy longer is reported as busy.
-static const auto set_up_limit = std::chrono::seconds(2);
+// The slow work (a migration's parts, expiry) stops at this time, checked
+// by SQLite as it goes; finds are never written under it.
+static std::atomic<long long> slow_work_until{std::numeric_limits<long long>::max()};
+static bool doing_slow_work = false;  // only the writer uses the connection
+
+static long long steady_ms()
+{
+    return std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+}
+
+static int stop_slow_work(void*)
+{
+    return doing_slow_work && steady_ms() >= slow_work_until.load();
+}
 
 static std::string failure(const char* what)
 {
@@ -59,13 +78,11 @@ std::string store_open(const std::string& path)
         return why;
     }
     sqlite3_busy_timeout(store_db, store_busy_ms);
+    sqlite3_progress_handler(store_db, 1000, stop_slow_work, nullptr);
     // A new store gives the space of deleted rows back bit by bit; that
     // can only be chosen before its first table.
-    sqlite3_exec(store_db, "PRAGMA auto_vacuum=INCREMENTAL; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;",
-                 nullptr, nullptr, nullptr);
-    std::string why = store_set_up(store_db, std::chrono::steady_clock::now() + set_up_limit);
-    if (why.empty())
-        why = store_identity_set_up(store_db, settings().recorder);
+    sqlite_run(store_db, "PRAGMA auto_vacuum=INCREMENTAL; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;");
+    std::string why = sqlite_run(store_db, store_pending_table);
     if (why.empty() && sqlite3_prepare_v2(store_db, store_insert_sql, -1, &store_insert_stmt, nullptr) != SQLITE_OK)
         why = sqlite3_errmsg(store_db);
     if (!why.empty()) {
@@ -73,6 +90,18 @@ std::string store_open(const std::string& path)
         return "cannot set up " + path + ": " + why;
     }
     return "";
+}
+
+std::string store_catch_up(std::chrono::steady_clock::time_point deadline)
+{
+    if (store_db == nullptr)
+        return "store not open";
+    std::string why = store_current ? "" : store_set_up(store_db, deadline);
+    if (why.empty())
+        why = store_move_pending(store_db);
+    sqlite3_busy_timeout(store_db, store_busy_ms);
+    store_current = why.empty();
+    return why;
 }
 
 static void bind_text(int column, std::string_view text)
@@ -118,6 +147,9 @@ std::string store_insert(const std::vector<found_source>& sources)
         sqlite3_exec(store_db, "ROLLBACK", nullptr, nullptr, nullptr);
         return why;
     }
+    // Stored; one that cannot move on yet waits for the next run.
+    if (store_current)
+        store_current = store_move_pending(store_db).empty();
     return "";
 }
 
@@ -133,6 +165,7 @@ void store_close()
     store_insert_stmt = nullptr;
     sqlite3_close(store_db);
     store_db = nullptr;
+    store_current = false;
 }
 
 // The discovery worker only queues what it finds; a writer thread stores
@@ -149,6 +182,12 @@ static std::chrono::steady_clock::time_point give_up;  // set when closing begin
 // How long the end of the run waits for a store that stays locked.
 static const auto final_flush_limit = std::chrono::seconds(3);
 static const auto retry_pause = std::chrono::milliseconds(100);
+// After the run, the slow work that is left goes on this long, the finds
+// written first.
+static const auto closing_slow_limit = std::chrono::seconds(5);
+
+// What the writer is at, for the line of an end of the run that cuts it short.
+static std::atomic<const char*> writer_doing{"writing the finds"};
 
 // Opens the store if need be and writes the batch.
 static std::string try_write(const std::vector<found_source>& batch)
@@ -180,8 +219,30 @@ static std::string write_batch(const std::vector<found_source>& batch, bool& rep
     }
 }
 
-// Old rows go while the run's first answers are still arriving; what
-// the run finds meanwhile waits in the queue.
+// Writes what is queued; with wait, until the run has ended and all is written.
+static void write_queued(bool wait, bool& reported)
+{
+    std::unique_lock<std::mutex> lock(queue_lock);
+    for (;;) {
+        if (wait)
+            queue_ready.wait(lock, [] { return !queue.empty() || queue_closing; });
+        if (queue.empty())
+            return;
+        std::vector<found_source> batch;
+        batch.swap(queue);
+        lock.unlock();
+        std::string why = write_batch(batch, reported);
+        if (!why.empty())
+            log_Debug("[msas] %zu found media sources not stored in %s: %s", batch.size(),
+                      settings().store_path.c_str(), why.c_str());
+        else if (reported)
+            log_Debug("[msas] %s writable again", settings().store_path.c_str());
+        reported = !why.empty();
+        lock.lock();
+    }
+}
+
+// Old runs go once the store is current, by the time of the newest run.
 static const auto expire_limit = std::chrono::seconds(2);
 
 static void expire_old_rows()
@@ -190,11 +251,41 @@ static void expire_old_rows()
         return;
     auto now = std::chrono::system_clock::now().time_since_epoch();
     long long now_ms = std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
-    std::string cutoff = format_utc(now_ms - settings().retention_days * 86400000LL), why;
-    store_expire(store_db, cutoff, !settings().central.empty(), std::chrono::steady_clock::now() + expire_limit, why);
+    std::string why;
+    writer_doing = "deleting old runs";
+    store_expire(store_db, now_ms, settings().retention_days * 86400000LL, !settings().central.empty(),
+                 std::chrono::steady_clock::now() + expire_limit, why);
+    sqlite3_busy_timeout(store_db, store_busy_ms);
     if (!why.empty())
-        log_Debug("[msas] cannot delete the rows older than %d days from %s: %s", settings().retention_days,
+        log_Debug("[msas] cannot delete the runs older than %d days from %s: %s", settings().retention_days,
                   settings().store_path.c_str(), why.c_str());
+}
+
+// The slow work: the store brought to this version a part at a time, the
+// finds written between parts, then the waiting finds moved and old runs
+// deleted. Returns "" when all is done, or what was left and why.
+static std::string catch_up(bool& reported)
+{
+    if (store_db == nullptr)
+        return "store not open";
+    doing_slow_work = true;
+    std::string why;
+    for (;;) {
+        writer_doing = "migrating the store";
+        why = store_catch_up(std::chrono::steady_clock::now());
+        writer_doing = "writing the finds";
+        doing_slow_work = false;
+        write_queued(false, reported);
+        doing_slow_work = true;
+        if (why.empty() || why.rfind("still migrating", 0) != 0 || stop_slow_work(nullptr))
+            break;
+    }
+    if (why.empty() && store_identity(store_db).empty())
+        why = store_identity_set_up(store_db, settings().recorder);
+    if (why.empty())
+        expire_old_rows();
+    doing_slow_work = false;
+    return why;
 }
 
 static void* write_queued_sources(void*)
@@ -205,29 +296,18 @@ static void* write_queued_sources(void*)
         log_Debug("[msas] cannot open %s, will retry when there is something to store: %s",
                   settings().store_path.c_str(), why.c_str());
         reported = true;
-    } else {
-        expire_old_rows();
     }
-    std::unique_lock<std::mutex> lock(queue_lock);
-    for (;;) {
-        queue_ready.wait(lock, [] { return !queue.empty() || queue_closing; });
-        if (queue.empty())
-            break;
-        std::vector<found_source> batch;
-        batch.swap(queue);
-        lock.unlock();
-        why = write_batch(batch, reported);
-        if (!why.empty())
-            log_Debug("[msas] %zu found media sources not stored in %s: %s", batch.size(),
-                      settings().store_path.c_str(), why.c_str());
-        else if (reported)
-            log_Debug("[msas] %s writable again", settings().store_path.c_str());
-        reported = !why.empty();
-        lock.lock();
-    }
-    lock.unlock();
+    std::string left = catch_up(reported);
+    write_queued(true, reported);
+    slow_work_until = steady_ms() + std::chrono::milliseconds(closing_slow_limit).count();
+    if (!left.empty() && store_db != nullptr)
+        left = catch_up(reported);
+    if (!left.empty() && store_db != nullptr)
+        log_Debug("[msas] setting up %s stopped, the finds are stored and wait for a later run: %s",
+                  settings().store_path.c_str(), left.c_str());
     // Everything found is stored locally first; the central copy follows.
-    if (!settings().central.empty() && store_db != nullptr)
+    writer_doing = "forwarding to the central inventory";
+    if (!settings().central.empty() && store_db != nullptr && left.empty())
         forward_to_central(store_db, store_identity(store_db), settings().central);
     return nullptr;
 }
@@ -238,6 +318,7 @@ int store_writer_begin()
     if (writer_started)
         return 0;
     queue_closing = false;
+    slow_work_until = std::numeric_limits<long long>::max();
     run_started = utc_timestamp();
     // Without a writer the run still goes on; what it finds is only logged.
     int err = os_thread_create(&writer, write_queued_sources, nullptr);
@@ -265,15 +346,22 @@ int store_writer_put(const found_source& found)
 }
 
 // The writer's own worst case from the end of the run: the last local
-// write, an expiry or a first set-up still going, then forwarding, whose
-// budget some libpq waits (a slow password hash the server asks for, a
-// service file's host name looked up) do not keep. Every local row is
-// written before forwarding begins, so past this only the central copy waits.
-static const auto writer_join_limit = final_flush_limit + expire_limit + set_up_limit +
-                                      std::chrono::seconds(central_forward_budget_seconds) + std::chrono::seconds(3);
+// write, the slow work left, then forwarding, whose budget some libpq
+// waits (a slow password hash the server asks for, a service file's host
+// name looked up) do not keep. Every find is written before the rest.
+static const auto writer_join_limit = final_flush_limit + closing_slow_limit +
+                                      std::chrono::seconds(central_forward_budget_seconds) + std::chrono::seconds(2);
+const std::chrono::seconds store_writer_end_limit = writer_join_limit;
 
-// False when the writer is still forwarding past its limit: it is left to
-// end with the process, holding the store, which is then not closed.
+// A writer still in libpq past its limit cannot be stopped; the process
+// then ends after its last line without destroying what the writer uses.
+static void end_without_teardown()
+{
+    std::fflush(nullptr);
+    _exit(EXIT_SUCCESS);
+}
+
+// False when the writer is still at work past its limit.
 static bool join_writer()
 {
     timespec until{};
@@ -281,8 +369,9 @@ static bool join_writer()
     until.tv_sec += std::chrono::duration_cast<std::chrono::seconds>(writer_join_limit).count();
     if (pthread_clockjoin_np(writer, nullptr, CLOCK_MONOTONIC, &until) != ETIMEDOUT)
         return true;
-    log_Debug("[msas] forwarding to the central inventory cut short after %lld s; the rows wait for a later run",
+    log_Debug("[msas] %s cut short after %lld s; the rest waits for a later run", writer_doing.load(),
               static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(writer_join_limit).count()));
+    std::atexit(end_without_teardown);
     return false;
 }
 
@@ -294,6 +383,7 @@ int store_writer_end()
             return 0;
         queue_closing = true;
         give_up = std::chrono::steady_clock::now() + final_flush_limit;
+        slow_work_until = steady_ms();  // the finds first
     }
     queue_ready.notify_all();
     if (!join_writer())

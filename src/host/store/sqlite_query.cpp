@@ -2,6 +2,9 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <climits>
+
 long long sqlite_integer(sqlite3* db, const char* sql, long long fallback)
 {
     sqlite3_stmt* st = nullptr;
@@ -19,4 +22,10 @@ std::string sqlite_run(sqlite3* db, const std::string& sql)
     std::string why = error ? error : db ? sqlite3_errmsg(db) : "out of memory";
     sqlite3_free(error);
     return why;
+}
+
+void sqlite_wait_until(sqlite3* db, std::chrono::steady_clock::time_point deadline)
+{
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+    sqlite3_busy_timeout(db, static_cast<int>(std::clamp<long long>(left.count(), 0, INT_MAX)));
 }

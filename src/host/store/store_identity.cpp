@@ -25,7 +25,7 @@ std::string store_identity_set_up(sqlite3* db, const std::string& recorder)
         return "";
     if (!exec(db, "BEGIN IMMEDIATE"))
         return sqlite3_errmsg(db);
-    bool forwarded = sqlite_integer(db, "SELECT count(*) FROM found_media_sources WHERE forwarded = 1", 0) > 0;
+    bool forwarded = sqlite_integer(db, "SELECT up_to FROM forwarding", 0) > 0;
     std::string id = forwarded && !recorder.empty() ? recorder : random_identity();
     sqlite3_stmt* st = nullptr;
     bool made = exec(db, "CREATE TABLE IF NOT EXISTS store_identity (id TEXT NOT NULL)") &&

@@ -33,10 +33,8 @@ static const int send_limit_seconds = 2;
 // A run is a minute; a discovery process silent for this long is taken as
 // stuck, and the store process writes what it has and ends.
 static const int silence_limit_seconds = 300;
-// The writer's own limit from the end of the run, writer_join_limit of
-// media_source_store.cpp (its last local write, an expiry or first set-up
-// still going, then forwarding and a margin), and 2 s for the exit.
-static const auto end_limit = std::chrono::seconds(3 + 2 + 2 + central_forward_budget_seconds + 3 + 2);
+// The writer's own limit from the end of the run, and 2 s for the exit.
+static const auto end_limit = store_writer_end_limit + std::chrono::seconds(2);
 
 // 9999-12-31T23:59:59.999Z: the last time the store's text form can hold.
 static const long long last_ms = 253402300799999LL;
