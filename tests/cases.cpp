@@ -6,13 +6,8 @@
 
 #include <arpa/inet.h>
 
-#include <ifaddrs.h>
-#include <linux/if_packet.h>
-#include <net/if.h>
-
 #include <filesystem>
 #include <fstream>
-#include <list>
 #include <functional>
 #include <iterator>
 #include <set>
@@ -22,7 +17,6 @@
 #include "run/debug_log.h"
 #include "fake_platform.h"
 #include "host/log/text_escape.h"
-#include "host/net/kernel_interfaces.h"
 #include "host/net/ping_reply.h"
 #include "host/net/ping_wait.h"
 #include "platform/platform.h"
@@ -139,65 +133,6 @@ static void add_entry(std::vector<Entry>& list, const words& w)
     copy_text(e.state, w[2]);
     copy_text(e.ipv4_addr, w[3]);
     list.push_back(e);
-}
-
-// A getifaddrs list, one "ifaddr" directive an entry, read by "interfaces".
-static std::list<std::string> ifaddr_names;
-static std::list<sockaddr_storage> ifaddr_addrs;
-static std::vector<ifaddrs> ifaddr_list;
-
-static sockaddr* ifaddr_inet(const std::string& dotted)
-{
-    if (dotted.empty())
-        return nullptr;
-    auto& a = reinterpret_cast<sockaddr_in&>(ifaddr_addrs.emplace_back());
-    a.sin_family = AF_INET;
-    inet_pton(AF_INET, dotted.c_str(), &a.sin_addr);
-    return reinterpret_cast<sockaddr*>(&a);
-}
-
-// NAME FLAGS (up,broadcast,loopback or -) and "link HALEN", "inet ADDR MASK BROADCAST" or "none".
-static words add_ifaddr(const std::string& r)
-{
-    words w = split(r, 6);
-    unsigned flags = (w[1].find("up") != std::string::npos ? IFF_UP : 0) |
-                     (w[1].find("broadcast") != std::string::npos ? IFF_BROADCAST : 0) |
-                     (w[1].find("loopback") != std::string::npos ? IFF_LOOPBACK : 0);
-    ifaddrs e{nullptr, ifaddr_names.emplace_back(w[0]).data(), flags, nullptr, nullptr, {nullptr}, nullptr};
-    if (w[2] == "link") {
-        auto& l = reinterpret_cast<sockaddr_ll&>(ifaddr_addrs.emplace_back());
-        l.sll_family = AF_PACKET;
-        l.sll_halen = static_cast<unsigned char>(std::stoi(w[3]));
-        for (unsigned char i = 0; i < 8; ++i)
-            l.sll_addr[i] = static_cast<unsigned char>(0xa0 + i);
-        e.ifa_addr = reinterpret_cast<sockaddr*>(&l);
-    } else if (w[2] == "inet") {
-        e = {nullptr, e.ifa_name, flags, ifaddr_inet(w[3]), ifaddr_inet(w[4]), {ifaddr_inet(w[5])}, nullptr};
-    }
-    ifaddr_list.push_back(e);
-    return {};
-}
-
-// The platform records each interface of the list fills.
-static words show_interfaces(const std::string&)
-{
-    for (std::size_t i = 0; i + 1 < ifaddr_list.size(); ++i)
-        ifaddr_list[i].ifa_next = &ifaddr_list[i + 1];
-    words out;
-    for (const kernel_interface& k : interfaces_from(ifaddr_list.empty() ? nullptr : ifaddr_list.data())) {
-        NIC_INFO n;
-        fill_nic_info(k, n);
-        netcom_nic_dev_name_st d = dev_name_entry(k);
-        t_network_netmgr_net_list list;
-        add_net_list_entry(list, k);
-        const t_network_netmgr_wired& wired = list.wired.at(0);
-        out.push_back(std::string("NIC_INFO ") + n.dev + " " + n.mac + " " + n.addr + " " + n.netmask + " " + n.b_addr +
-                      "; dev name " + d.name + " " + std::to_string(d.select_flag_1) + std::to_string(d.select_flag_2) +
-                      std::to_string(d.exclude_flag) + (d.next ? " next" : "") + "; wired " + wired.dev_name + " " +
-                      wired.state + " " + wired.ipv4_addr);
-    }
-    ifaddr_list.clear();
-    return out;
 }
 
 // Bytes from hexadecimal, a space between any two ignored.
@@ -330,8 +265,6 @@ static const std::map<std::string, std::function<words(const std::string&)>> ver
              keys += " " + k;
          return words{keys}; }},
     {"seen", [](auto&) { return words{"seen" + seen_addrs()}; }},
-    {"ifaddr", add_ifaddr},
-    {"interfaces", show_interfaces},
     {"echo", [](auto& r) { return echo_reply(r, false); }},
     {"echo-ip", [](auto& r) { return echo_reply(r, true); }},
     {"route", [](auto& r) {

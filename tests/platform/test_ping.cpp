@@ -1,14 +1,20 @@
-// The host's ping against doubles of its socket calls, with no wait (timeout 0).
+// The host's network parts: the ping against doubles of its socket calls,
+// with no wait (timeout 0), and the interfaces read from a getifaddrs list.
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
+#include <ifaddrs.h>
+#include <linux/if_packet.h>
 #include <linux/rtnetlink.h>
 #include <net/if.h>
 #include <net/if_arp.h>
 #include <sys/ioctl.h>
 
 #include <cerrno>
+#include <list>
 #include <map>
+
+#include "host/net/kernel_interfaces.h"
 
 #include "platform/os_calls.h"
 #include "platform/platform.h"
@@ -61,4 +67,28 @@ TEST(ping, keeps_its_sockets_and_device_names_and_removes_only_the_entries_it_le
               (std::vector<std::string>{"socket", "socket", "name", "remove 10.0.0.3"}));
     device = "lan1";  // renamed: the name is asked again, once
     EXPECT_EQ(ping_each({"10.0.0.2", "10.0.0.2"}), (std::vector<std::string>{"name"}));
+}
+
+// What the lab's interfaces never have: a link address that is not a MAC,
+// a second IPv4 address, which must not replace the first, and an entry
+// with no address at all.
+TEST(kernel_interfaces, keep_the_first_address_and_only_a_mac_and_pass_over_an_entry_without_one)
+{
+    std::list<sockaddr_in> made;
+    auto inet = [&made](const char* dotted) {
+        sockaddr_in& a = made.emplace_back();
+        a.sin_family = AF_INET;
+        inet_pton(AF_INET, dotted, &a.sin_addr);
+        return reinterpret_cast<sockaddr*>(&a);
+    };
+    char lan[] = "lan0", bare[] = "bare0";
+    ifaddrs none{nullptr, bare, IFF_UP, nullptr, nullptr, {nullptr}, nullptr};
+    ifaddrs second{&none, lan, IFF_UP | IFF_BROADCAST, inet("10.0.9.2"), inet("255.255.0.0"), {inet("10.0.255.255")}, nullptr};
+    ifaddrs first{&second, lan, IFF_UP | IFF_BROADCAST, inet("10.0.0.2"), inet("255.255.255.0"), {inet("10.0.0.255")}, nullptr};
+    sockaddr_ll eight_bytes{AF_PACKET, 0, 0, 0, 0, 8, {0xa0, 0xa1, 0xa2, 0xa3, 0xa4, 0xa5, 0xa6, 0xa7}};
+    ifaddrs link{&first, lan, IFF_UP, reinterpret_cast<sockaddr*>(&eight_bytes), nullptr, {nullptr}, nullptr};
+    std::vector<kernel_interface> found = interfaces_from(&link);
+    ASSERT_EQ(found.size(), 1u);
+    EXPECT_EQ(found[0].mac + "|" + found[0].addr + " " + found[0].netmask + " " + found[0].broadcast,
+              "|10.0.0.2 255.255.255.0 10.0.0.255");
 }

@@ -1,14 +1,10 @@
 // The Linux platform's stateful parts: the store and the re-entry lock.
 #include <gtest/gtest.h>
 
-#include <sqlite3.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cstring>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 #include "host/process/confine.h"
 #include "host/store/media_source_store.h"
@@ -16,6 +12,7 @@
 #include "host/store/store_schema.h"
 #include "platform/platform.h"
 #include "run/text_field.h"
+#include "store_and_log.h"
 
 namespace fs = std::filesystem;
 
@@ -29,27 +26,6 @@ static TMediaSourceDevInfo record(const char* ip, const char* mac, int port)
     info.brand_id = 139;
     info.port = port;
     return info;
-}
-
-static std::vector<std::string> rows(const std::string& path, const char* sql)
-{
-    sqlite3* db = nullptr;
-    sqlite3_stmt* st = nullptr;
-    std::vector<std::string> out;
-    sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READONLY, nullptr);
-    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK)
-        while (sqlite3_step(st) == SQLITE_ROW)
-            out.emplace_back(static_cast<const char*>(sqlite3_column_blob(st, 0)), sqlite3_column_bytes(st, 0));
-    sqlite3_finalize(st);
-    sqlite3_close(db);
-    return out;
-}
-
-static std::string read_file(const std::string& path)
-{
-    std::ostringstream text;
-    text << std::ifstream(path).rdbuf();
-    return text.str();
 }
 
 struct store_dir : ::testing::Test {
@@ -92,28 +68,22 @@ TEST_F(store_dir, a_folder_that_cannot_be_made_says_why)
 
 // The library's own store and log come from the environment that CTest sets.
 struct msas : ::testing::Test {
-    const char* store = getenv("CAMSCOUT_STORE");
-    const char* log = getenv("CAMSCOUT_LOG");
     TMediaSourceDevInfo info = record("10.0.0.9", "02:00:00:00:00:09", 80);
     void SetUp() override
     {
-        if (store == nullptr || log == nullptr)
+        if (!start_afresh())
             GTEST_SKIP() << "run through CTest, which points the store and log into the build tree";
-        fs::create_directories(fs::path(store).parent_path());
-        for (const char* suffix : {"", "-wal", "-shm"})
-            fs::remove(std::string(store) + suffix);
-        fs::remove(log);
     }
 };
 
 TEST_F(msas, a_locked_store_is_retried_until_everything_is_stored)
 {
-    ASSERT_EQ(store_open(store), "");
+    ASSERT_EQ(store_open(store_path), "");
     store_close();
     // Opened after the store process is forked: SQLite's locks are not for a copy of a process.
     ASSERT_EQ(msas_init_onvif(), 0);
     sqlite3* other = nullptr;
-    sqlite3_open(store, &other);
+    sqlite3_open(store_path, &other);
     sqlite3_busy_timeout(other, 3000);  // while the store process sets up
     ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
     for (int i = 0; i < 3; ++i)
@@ -123,11 +93,11 @@ TEST_F(msas, a_locked_store_is_retried_until_everything_is_stored)
     sqlite3_close(other);
     msas_uninit_onvif();
     // One run: one start for all its rows, before the first of them.
-    EXPECT_EQ(rows(store, "SELECT count(*) || ' ' || count(DISTINCT run_started) || ' ' || (max(run_started) <= min(found_at))"
+    EXPECT_EQ(rows(store_path, "SELECT count(*) || ' ' || count(DISTINCT run_started) || ' ' || (max(run_started) <= min(found_at))"
                           " FROM found_media_sources"), std::vector<std::string>{"3 1 1"});
 
     EXPECT_NE(msas_store_found_media_source_onvif(&info), 0) << "stored after the store was closed";
-    EXPECT_NE(read_file(log).find("[msas] 10.0.0.9 (02:00:00:00:00:09) not stored: the store is not open"),
+    EXPECT_NE(read_file(log_path).find("[msas] 10.0.0.9 (02:00:00:00:00:09) not stored: the store is not open"),
               std::string::npos);
 }
 
@@ -164,15 +134,15 @@ TEST_F(msas, a_find_is_stored_before_a_slow_migration_which_goes_on_next_run)
 
 TEST_F(msas, a_file_that_is_not_a_database_ends_the_run_with_a_message)
 {
-    std::ofstream(store) << std::string(4096, 'j');
+    std::ofstream(store_path) << std::string(4096, 'j');
     ASSERT_EQ(msas_init_onvif(), 0);
     EXPECT_EQ(msas_store_found_media_source_onvif(&info), 0);
     msas_uninit_onvif();
-    std::string text = read_file(log);
-    EXPECT_NE(text.find("[msas] cannot open " + std::string(store) + ", will retry when there is something to store"),
+    std::string text = read_file(log_path);
+    EXPECT_NE(text.find("[msas] cannot open " + std::string(store_path) + ", will retry when there is something to store"),
               std::string::npos) << text;
-    EXPECT_NE(text.find("[msas] 1 found media sources not stored in " + std::string(store) + ": cannot set up " +
-                        std::string(store) + ": file is not a database"), std::string::npos) << text;
+    EXPECT_NE(text.find("[msas] 1 found media sources not stored in " + std::string(store_path) + ": cannot set up " +
+                        std::string(store_path) + ": file is not a database"), std::string::npos) << text;
 }
 
 // The store's writer thread is made through this seam; here it can be refused.
@@ -201,7 +171,7 @@ TEST_F(msas, no_writer_thread_means_nothing_stored_and_the_run_goes_on)
     refuse_threads_with = 0;
     EXPECT_NE(store_writer_put({info, "2026-12-06T20:00:00.000Z", 1, "2026-12-06T20:00:00.000Z"}), 0);
     EXPECT_EQ(store_writer_end(), 0);
-    std::string text = read_file(log);
+    std::string text = read_file(log_path);
     EXPECT_NE(text.find("[msas] cannot start the store writer, nothing will be stored in"), std::string::npos) << text;
     EXPECT_NE(text.find("[msas] 10.0.0.9 (02:00:00:00:00:09) not stored"), std::string::npos) << text;
 }
@@ -211,7 +181,7 @@ TEST_F(msas, a_log_line_is_one_line_that_a_device_cannot_make_a_terminal_act_on)
 {
     log_Debug("hardware %s", "\xc2\x9b" "2J \x1b]0;owned\x07 \xe2\x80\xae" "gpj.exe \xff");
     log_Debug("%s", std::string(9000, 'x').c_str());  // cut to the logger's line of 8191 characters
-    std::string text = read_file(log);
+    std::string text = read_file(log_path);
     EXPECT_NE(text.find("] hardware \\u009B2J \\x1b]0;owned\\x07 \\u202Egpj.exe \\xff\n"), std::string::npos) << text;
     EXPECT_NE(text.find(" " + std::string(8191, 'x') + "\n"), std::string::npos);
 }
