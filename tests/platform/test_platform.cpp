@@ -107,7 +107,7 @@ TEST_F(msas, a_locked_store_is_retried_until_everything_is_stored)
 TEST_F(msas, a_find_is_stored_before_a_slow_migration_which_goes_on_next_run)
 {
     sqlite3* db = nullptr;
-    sqlite3_open(store, &db);
+    sqlite3_open(store_path, &db);
     ASSERT_EQ(sqlite_run(db, "CREATE TABLE found_media_sources (id INTEGER PRIMARY KEY, found_at TEXT, run_pid INTEGER,"
                              " model_id INTEGER, model TEXT, ip_addr TEXT, mac_addr TEXT, brand_id INTEGER, port INTEGER,"
                              " record BLOB); WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 300)"
@@ -119,15 +119,15 @@ TEST_F(msas, a_find_is_stored_before_a_slow_migration_which_goes_on_next_run)
     ASSERT_EQ(msas_init_onvif(), 0);
     EXPECT_EQ(msas_store_found_media_source_onvif(&info), 0);
     EXPECT_EQ(msas_uninit_onvif(), 0) << "the writer was not stopped";
-    EXPECT_EQ(rows(store, "SELECT mac_addr FROM found_pending"), std::vector<std::string>{"02:00:00:00:00:09"});
-    EXPECT_NE(read_file(log).find("[msas] setting up " + std::string(store) + " stopped, the finds are stored and wait"
+    EXPECT_EQ(rows(store_path, "SELECT mac_addr FROM found_pending"), std::vector<std::string>{"02:00:00:00:00:09"});
+    EXPECT_NE(read_file(log_path).find("[msas] setting up " + std::string(store_path) + " stopped, the finds are stored and wait"
                                   " for a later run: still migrating, 0 of 300 rows done: interrupted"),
-              std::string::npos) << read_file(log);
+              std::string::npos) << read_file(log_path);
     ASSERT_EQ(sqlite_run(db, "DROP TRIGGER slow"), "");
     sqlite3_close(db);
     ASSERT_EQ(msas_init_onvif(), 0);
     EXPECT_EQ(msas_uninit_onvif(), 0);
-    EXPECT_EQ(rows(store, "SELECT count(*) || ' ' || (SELECT mac_addr FROM media_sources ORDER BY id DESC) ||"
+    EXPECT_EQ(rows(store_path, "SELECT count(*) || ' ' || (SELECT mac_addr FROM media_sources ORDER BY id DESC) ||"
                           " (SELECT count(*) FROM found_pending) FROM found_media_sources"),
               std::vector<std::string>{"301 02:00:00:00:00:090"});
 }
