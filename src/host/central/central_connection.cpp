@@ -39,19 +39,21 @@ static std::string no_answer(const central_deadline& by, const std::string& host
 static const char password_refused[] =
     "CAMSCOUT_CENTRAL holds a password, which is refused: libpq reads it from a password file"
     " (PGPASSFILE, ~/.pgpass; the service's is its credential /etc/onvif_camscout/pgpass)";
+static const char uri_hint[] = "; in a URI, an '@' that is part of a name is written %40";
 
 static bool is_uri(const std::string& s)
 {
     return s.rfind("postgresql://", 0) == 0 || s.rfind("postgres://", 0) == 0;
 }
 
-// A URI's user part ends at its first '@', unless a '/' comes first: then
-// libpq reads "rec:Tr0ub/4dor@host" as host, port and path, and would show
-// the port. So any ':' ahead of an '@' that is ahead of the query counts.
+// People write a password in a URI unencoded, '/', '?', ':' and '@' and
+// all; libpq then reads pieces of it as host, port, path or query, which
+// would be shown. Where the user part ends cannot be told, so any ':' ahead
+// of any '@' counts: a port ahead of an '@' in the query is refused too.
 static bool uri_has_password(const std::string& s)
 {
-    std::size_t at = s.find('@');
-    return is_uri(s) && at < s.find('?') && s.find(':', s.find("://") + 3) < at;
+    std::size_t at = s.rfind('@');
+    return is_uri(s) && at != std::string::npos && s.find(':', s.find("://") + 3) < at;
 }
 
 // In a connection string libpq takes a dbname as a name, even one that
@@ -76,10 +78,11 @@ static bool holds_password(const std::string& conninfo, PQconninfoOption* option
 std::string central_refusal(const std::string& conninfo)
 {
     if (uri_has_password(conninfo))
-        return password_refused;
+        return password_refused + std::string(uri_hint);
     char* error = nullptr;
     PQconninfoOption* options = PQconninfoParse(conninfo.c_str(), &error);
-    std::string why = options == nullptr ? "" : holds_password(conninfo, options) ? password_refused : "";
+    std::string why = options == nullptr || !holds_password(conninfo, options) ? ""
+                      : password_refused + std::string(is_uri(conninfo) ? uri_hint : "");
     if (options == nullptr) {
         // libpq quotes pieces of a string it cannot read, and they may be
         // anything: a password among them.
