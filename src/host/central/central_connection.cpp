@@ -113,17 +113,23 @@ std::string conninfo_for_display(const std::string& conninfo)
 
 // One host of the list, by its share of the deadline. A later keyword
 // wins: the string's own sslmode over the default, the one host over the
-// string's list; and its name is given as the address that libpq would
-// otherwise look up blocking, while host stays, for TLS and the password file.
+// string's list; and a name is given as its addresses, which libpq would
+// otherwise look up blocking, each with the name again, for TLS and the
+// password file. libpq tries them in turn, as it does a name's addresses.
 static PGconn* connect_to(const std::string& conninfo, const char* application, const std::string& sslmode,
                           const central_host* to, const central_deadline& by, bool one_of_many, std::string& why)
 {
-    std::string address = to && to->tcp ? address_of(to->host, by, why) : "";
+    std::string hosts = to ? to->host : "", addresses;
+    for (const std::string& a : to && to->tcp ? addresses_of(to->host, by, why) : std::vector<std::string>{}) {
+        if (!addresses.empty())
+            hosts += "," + to->host, addresses += ",";
+        addresses += a;
+    }
     if (!why.empty())
         return nullptr;
-    // libpq passes over a keyword whose value is empty.
+    // libpq passes over a keyword whose value is empty; one port serves every address.
     const char* keys[] = {"sslmode", "dbname", "host", "hostaddr", "port", "application_name", nullptr};
-    const char* values[] = {sslmode.c_str(), conninfo.c_str(), to ? to->host.c_str() : "", address.c_str(),
+    const char* values[] = {sslmode.c_str(), conninfo.c_str(), hosts.c_str(), addresses.c_str(),
                             to ? to->port.c_str() : "", application, nullptr};
     PGconn* pg = PQconnectStartParams(keys, values, 1);
     PostgresPollingStatusType state = PQstatus(pg) == CONNECTION_BAD ? PGRES_POLLING_FAILED : PGRES_POLLING_WRITING;
