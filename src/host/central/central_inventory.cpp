@@ -9,8 +9,9 @@
 #include <unistd.h>
 
 #include <cstdlib>
+#include <algorithm>
+#include <climits>
 #include <optional>
-#include <thread>
 #include <string>
 #include <vector>
 
@@ -127,18 +128,25 @@ static std::string forward_batches(sqlite3* local, const std::string& store_id, 
     return "";
 }
 
+// SQLite waits for the store's lock by the deadline. The handle is the
+// store's, whose own wait (store_busy_ms in media_source_store.cpp) has no
+// getter, so it is set back by that value after.
+static const int store_own_busy_ms = 250;
+
 std::string store_mark_forwarded(sqlite3* db, long long first, long long last,
                                  std::chrono::steady_clock::time_point by)
 {
     std::string sql = "UPDATE found_media_sources SET forwarded = 1 WHERE forwarded = 0 AND id BETWEEN " +
                       std::to_string(first) + " AND " + std::to_string(last);
-    for (;;) {
-        if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK)
-            return "";
-        if (std::chrono::steady_clock::now() >= by)
-            return sqlite3_errmsg(db);
-        std::this_thread::sleep_for(std::chrono::milliseconds(50));
-    }
+    int rc = SQLITE_OK;
+    do {
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(by - std::chrono::steady_clock::now()).count();
+        sqlite3_busy_timeout(db, static_cast<int>(std::clamp<long long>(left, 0, INT_MAX)));
+        rc = sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr);
+    } while (rc == SQLITE_BUSY && std::chrono::steady_clock::now() < by);
+    std::string why = rc == SQLITE_OK ? "" : sqlite3_errmsg(db);
+    sqlite3_busy_timeout(db, store_own_busy_ms);
+    return why;
 }
 
 static long long waiting_rows(sqlite3* local)

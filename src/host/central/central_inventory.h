@@ -21,7 +21,7 @@ constexpr int central_forward_budget_seconds = 5;
 void forward_to_central(sqlite3* local, const std::string& store_id, const std::string& conninfo);
 
 // Marks the rows first to last forwarded. The store may be busy with the
-// next run's writer: it is tried again until the deadline. Returns "", or
+// next run's writer: SQLite waits for it until the deadline. Returns "", or
 // what failed.
 std::string store_mark_forwarded(sqlite3* db, long long first, long long last,
                                  std::chrono::steady_clock::time_point by);
