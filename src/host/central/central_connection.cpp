@@ -39,19 +39,21 @@ static std::string no_answer(const central_deadline& by, const std::string& host
 static const char password_refused[] =
     "CAMSCOUT_CENTRAL holds a password, which is refused: libpq reads it from a password file"
     " (PGPASSFILE, ~/.pgpass; the service's is its credential /etc/onvif_camscout/pgpass)";
+static const char uri_hint[] = "; in a URI, an '@' that is part of a name is written %40";
 
 static bool is_uri(const std::string& s)
 {
     return s.rfind("postgresql://", 0) == 0 || s.rfind("postgres://", 0) == 0;
 }
 
-// A URI's user part ends at its first '@', unless a '/' comes first: then
-// libpq reads "rec:Tr0ub/4dor@host" as host, port and path, and would show
-// the port. So any ':' ahead of an '@' that is ahead of the query counts.
+// People write a password in a URI unencoded, '/', '?', ':' and '@' and
+// all; libpq then reads pieces of it as host, port, path or query, which
+// would be shown. Where the user part ends cannot be told, so any ':' ahead
+// of any '@' counts: a port ahead of an '@' in the query is refused too.
 static bool uri_has_password(const std::string& s)
 {
-    std::size_t at = s.find('@');
-    return is_uri(s) && at < s.find('?') && s.find(':', s.find("://") + 3) < at;
+    std::size_t at = s.rfind('@');
+    return is_uri(s) && at != std::string::npos && s.find(':', s.find("://") + 3) < at;
 }
 
 // In a connection string libpq takes a dbname as a name, even one that
@@ -76,10 +78,11 @@ static bool holds_password(const std::string& conninfo, PQconninfoOption* option
 std::string central_refusal(const std::string& conninfo)
 {
     if (uri_has_password(conninfo))
-        return password_refused;
+        return password_refused + std::string(uri_hint);
     char* error = nullptr;
     PQconninfoOption* options = PQconninfoParse(conninfo.c_str(), &error);
-    std::string why = options == nullptr ? "" : holds_password(conninfo, options) ? password_refused : "";
+    std::string why = options == nullptr || !holds_password(conninfo, options) ? ""
+                      : password_refused + std::string(is_uri(conninfo) ? uri_hint : "");
     if (options == nullptr) {
         // libpq quotes pieces of a string it cannot read, and they may be
         // anything: a password among them.
@@ -110,17 +113,23 @@ std::string conninfo_for_display(const std::string& conninfo)
 
 // One host of the list, by its share of the deadline. A later keyword
 // wins: the string's own sslmode over the default, the one host over the
-// string's list; and its name is given as the address that libpq would
-// otherwise look up blocking, while host stays, for TLS and the password file.
+// string's list; and a name is given as its addresses, which libpq would
+// otherwise look up blocking, each with the name again, for TLS and the
+// password file. libpq tries them in turn, as it does a name's addresses.
 static PGconn* connect_to(const std::string& conninfo, const char* application, const std::string& sslmode,
                           const central_host* to, const central_deadline& by, bool one_of_many, std::string& why)
 {
-    std::string address = to && to->tcp ? address_of(to->host, by, why) : "";
+    std::string hosts = to ? to->host : "", addresses;
+    for (const std::string& a : to && to->tcp ? addresses_of(to->host, by, why) : std::vector<std::string>{}) {
+        if (!addresses.empty())
+            hosts += "," + to->host, addresses += ",";
+        addresses += a;
+    }
     if (!why.empty())
         return nullptr;
-    // libpq passes over a keyword whose value is empty.
+    // libpq passes over a keyword whose value is empty; one port serves every address.
     const char* keys[] = {"sslmode", "dbname", "host", "hostaddr", "port", "application_name", nullptr};
-    const char* values[] = {sslmode.c_str(), conninfo.c_str(), to ? to->host.c_str() : "", address.c_str(),
+    const char* values[] = {sslmode.c_str(), conninfo.c_str(), hosts.c_str(), addresses.c_str(),
                             to ? to->port.c_str() : "", application, nullptr};
     PGconn* pg = PQconnectStartParams(keys, values, 1);
     PostgresPollingStatusType state = PQstatus(pg) == CONNECTION_BAD ? PGRES_POLLING_FAILED : PGRES_POLLING_WRITING;

@@ -71,7 +71,7 @@ struct lookup {
     gaicb request{};
 };
 
-std::string address_of(const std::string& name, const central_deadline& by, std::string& why)
+std::vector<std::string> addresses_of(const std::string& name, const central_deadline& by, std::string& why)
 {
     auto* l = new lookup{name, {}, {}};
     l->hints.ai_socktype = SOCK_STREAM;
@@ -85,23 +85,26 @@ std::string address_of(const std::string& name, const central_deadline& by, std:
             why = "no answer within " + std::to_string(by.seconds) + " s looking up " + name;
             int cancelled = gai_cancel(&l->request);
             if (cancelled == EAI_NOTCANCELED)
-                return "";
+                return {};
             if (cancelled == EAI_ALLDONE)
                 freeaddrinfo(l->request.ar_result);
             delete l;
-            return "";
+            return {};
         }
         timespec wait{static_cast<time_t>(left.count() / 1000000000), static_cast<long>(left.count() % 1000000000)};
         gai_suspend(list, 1, &wait);
     }
-    char text[NI_MAXHOST] = "";
+    // Every address, in the resolver's order, as libpq would try them.
+    std::vector<std::string> addresses;
     rc = rc ? rc : gai_error(&l->request);
-    if (rc == 0)
-        rc = getnameinfo(l->request.ar_result->ai_addr, l->request.ar_result->ai_addrlen, text, sizeof text, nullptr, 0,
-                         NI_NUMERICHOST);
+    for (addrinfo* a = rc == 0 ? l->request.ar_result : nullptr; a != nullptr && rc == 0; a = a->ai_next) {
+        char text[NI_MAXHOST] = "";
+        rc = getnameinfo(a->ai_addr, a->ai_addrlen, text, sizeof text, nullptr, 0, NI_NUMERICHOST);
+        addresses.push_back(text);
+    }
     if (rc != 0)
         why = "cannot look up " + name + ": " + gai_strerror(rc);
     freeaddrinfo(l->request.ar_result);
     delete l;
-    return text;
+    return rc == 0 ? addresses : std::vector<std::string>{};
 }

@@ -37,6 +37,6 @@ struct central_hosts {
 };
 central_hosts hosts_as_libpq_reads(const std::string& conninfo, const libpq_environment& env);
 
-// The numeric address of a host name, looked up by the deadline; "" and
-// why when it has none or the deadline passed.
-std::string address_of(const std::string& name, const central_deadline& by, std::string& why);
+// The numeric addresses of a host name, looked up by the deadline; none
+// and why when it has none or the deadline passed.
+std::vector<std::string> addresses_of(const std::string& name, const central_deadline& by, std::string& why);
