@@ -63,9 +63,9 @@ TEST(child_wait, a_child_that_outlives_its_wait_is_stopped)
     EXPECT_TRUE(waitpid(child, nullptr, WNOHANG) < 0 && errno == ECHILD) << "not reaped";
 }
 
-// Every message that is not one found media source is logged and passed
-// over; the find after them is stored.
-TEST(store_process, refuses_a_message_of_the_wrong_size_or_kind_and_goes_on)
+// Every message that is not one found media source of this run is logged
+// and passed over, a 0-byte one too; the find after them is stored.
+TEST(store_process, refuses_what_is_not_a_find_of_this_run_and_goes_on)
 {
     ASSERT_TRUE(start_afresh()) << "run through CTest, which names the store and log";
     int ends[2];
@@ -73,21 +73,29 @@ TEST(store_process, refuses_a_message_of_the_wrong_size_or_kind_and_goes_on)
     found_message good{found_message_kind, 0, 1796500000000, 4242, 1796499990000, {}};
     copy_text(good.info.ip_addr, "10.0.0.9");
     copy_text(good.info.mac_addr, "02:00:00:00:00:09");
-    found_message other_kind = good;
+    found_message other_kind = good, padded = good, forged = good, in_1970 = good;
     other_kind.kind = 7;
+    padded.unused = 1;
+    forged.run_pid = -1;
+    in_1970.found_at_ms = 0;
     char longer[sizeof good + 8] = {};
     send(ends[0], &good, 10, 0);
+    send(ends[0], &good, 0, 0);
     send(ends[0], longer, sizeof longer, 0);
-    send(ends[0], &other_kind, sizeof other_kind, 0);
-    send(ends[0], &good, sizeof good, 0);
+    for (const found_message& m : {other_kind, padded, forged, in_1970, good})
+        send(ends[0], &m, sizeof m, 0);
     close(ends[0]);
-    store_process_serve(ends[1]);
+    store_process_serve(ends[1], 4242, 1796499990000);
     close(ends[1]);
 
     std::string text = read_file(log_path);
     for (std::string line : {"10 bytes from the discovery process: not the size of a found media source",
+                             "0 bytes from the discovery process: not the size of a found media source",
                              "296 bytes from the discovery process: not the size of a found media source",
-                             "288 bytes from the discovery process: not a found media source"})
+                             "288 bytes from the discovery process: not a found media source",
+                             "288 bytes from the discovery process: padding not zero",
+                             "288 bytes from the discovery process: not of this run",
+                             "288 bytes from the discovery process: a time outside the run"})
         EXPECT_NE(text.find("[msas] refused a message of " + line), std::string::npos) << text;
     EXPECT_EQ(rows(store_path, "SELECT ip_addr || ' ' || run_pid || ' ' || found_at || ' ' || run_started FROM found_media_sources"),
               std::vector<std::string>{"10.0.0.9 4242 2026-12-05T19:46:40.000Z 2026-12-05T19:46:30.000Z"});

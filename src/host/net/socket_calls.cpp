@@ -38,6 +38,11 @@ ssize_t os_recvfrom(int fd, void* buf, size_t len, int flags, sockaddr* from,
     return recvfrom(fd, buf, len, flags, from, from_len);
 }
 
+ssize_t os_recvmsg(int fd, msghdr* message, int flags)
+{
+    return recvmsg(fd, message, flags);
+}
+
 int os_close(int fd)
 {
     return close(fd);

@@ -3,6 +3,7 @@
 // the store process as one message, and msas_uninit_onvif waits for its end.
 #include "host/store/store_process.h"
 
+#include <poll.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -21,6 +22,7 @@
 #include "host/log/utc_time.h"
 #include "platform/os_calls.h"
 #include "platform/platform.h"
+#include "run/run_sequence.h"
 #include "run/text_field.h"
 
 static int store_socket = -1;  // the discovery process's end of the pair, or -1
@@ -30,62 +32,98 @@ static int64_t run_started_ms;  // when msas_init_onvif began this run
 // The store process only queues what it reads, so a find it has not taken
 // within this means it is stuck or gone; the finds after it are logged.
 static const int send_limit_seconds = 2;
-// A run is a minute; a discovery process silent for this long is taken as
-// stuck, and the store process writes what it has and ends.
-static const int silence_limit_seconds = 300;
 // The writer's own limit from the end of the run, and 2 s for the exit.
 static const auto end_limit = store_writer_end_limit + std::chrono::seconds(2);
+// The run, then its stop; a discovery process still sending past this is
+// taken as stuck, and the store process writes what it has and ends.
+static const auto read_limit = std::chrono::seconds(run_seconds + 30);
+// How far a find's time may stray from the run's span before it is refused.
+static const int64_t clock_slack_ms = 10000;
 
-// 9999-12-31T23:59:59.999Z: the last time the store's text form can hold.
-static const long long last_ms = 253402300799999LL;
-
-const char* found_message_refusal(const found_message& message, long size)
+const char* found_message_refusal(const found_message& message, long size, int64_t run_pid,
+                                  int64_t run_started_ms, int64_t now_ms)
 {
     if (size != static_cast<long>(sizeof message))
         return "not the size of a found media source";
     if (message.kind != found_message_kind)
         return "not a found media source";
-    for (int64_t ms : {message.found_at_ms, message.run_started_ms})
-        if (ms < 0 || ms > last_ms)
-            return "a time before 1970 or after 9999";
+    if (message.unused != 0)
+        return "padding not zero";
+    if (message.run_pid != run_pid || message.run_started_ms != run_started_ms)
+        return "not of this run";
+    if (message.found_at_ms < run_started_ms - clock_slack_ms || message.found_at_ms > now_ms + clock_slack_ms)
+        return "a time outside the run";
     return nullptr;
-}
-
-static void set_timeout(int fd, int option, int seconds)
-{
-    timeval limit{seconds, 0};
-    os_setsockopt(fd, SOL_SOCKET, option, &limit, sizeof limit);
-}
-
-void store_process_serve(int fd)
-{
-    set_timeout(fd, SO_RCVTIMEO, silence_limit_seconds);
-    store_writer_begin();
-    for (;;) {
-        found_message message{};
-        ssize_t n = os_recvfrom(fd, &message, sizeof message, MSG_TRUNC, nullptr, nullptr);
-        if (n == 0)
-            break;  // the discovery process closed its end or ended
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0) {
-            log_Debug("[msas] the store process stops reading the discovery process: %s", std::strerror(errno));
-            break;
-        }
-        if (const char* why = found_message_refusal(message, n)) {
-            log_Debug("[msas] refused a message of %zd bytes from the discovery process: %s", n, why);
-            continue;
-        }
-        store_writer_put({message.info, format_utc(message.found_at_ms), message.run_pid,
-                          format_utc(message.run_started_ms)});
-    }
-    store_writer_end();
 }
 
 static int64_t now_ms()
 {
     auto now = std::chrono::system_clock::now().time_since_epoch();
     return std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
+}
+
+// A sequenced packet of 0 bytes and the end of the pair both read as 0;
+// with the sender's credentials asked for, only a packet carries them.
+static ssize_t receive(int fd, found_message& message, bool& ended)
+{
+    iovec part{&message, sizeof message};
+    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))];
+    msghdr header{};
+    header.msg_iov = &part;
+    header.msg_iovlen = 1;
+    header.msg_control = control;
+    header.msg_controllen = sizeof control;
+    ssize_t n = os_recvmsg(fd, &header, MSG_TRUNC | MSG_DONTWAIT);
+    ended = n == 0 && header.msg_controllen == 0;
+    return n;
+}
+
+// False once the read limit has passed or the pair fails.
+static bool wait_readable(int fd, std::chrono::steady_clock::time_point deadline)
+{
+    for (;;) {
+        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        pollfd ready{fd, POLLIN, 0};
+        int n = left.count() > 0 ? os_poll(&ready, 1, static_cast<int>(left.count())) : 0;
+        if (n > 0)
+            return true;
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n == 0)
+            log_Debug("[msas] the discovery process still sends after %lld s; the store process writes what it has",
+                      static_cast<long long>(read_limit.count()));
+        else
+            log_Debug("[msas] the store process stops reading the discovery process: %s", std::strerror(errno));
+        return false;
+    }
+}
+
+void store_process_serve(int fd, int64_t run_pid, int64_t run_started_ms)
+{
+    auto deadline = std::chrono::steady_clock::now() + read_limit;
+    int on = 1;
+    if (os_setsockopt(fd, SOL_SOCKET, SO_PASSCRED, &on, sizeof on) != 0)
+        log_Debug("[msas] the store process takes a 0-byte message as the end of the run: %s", std::strerror(errno));
+    store_writer_begin();
+    while (wait_readable(fd, deadline)) {
+        found_message message{};
+        bool ended = false;
+        ssize_t n = receive(fd, message, ended);
+        if (ended)
+            break;  // the discovery process closed its end or ended
+        if (n < 0 && (errno == EINTR || errno == EAGAIN))
+            continue;
+        if (n < 0) {
+            log_Debug("[msas] the store process stops reading the discovery process: %s", std::strerror(errno));
+            break;
+        }
+        if (const char* why = found_message_refusal(message, n, run_pid, run_started_ms, now_ms())) {
+            log_Debug("[msas] refused a message of %zd bytes from the discovery process: %s", n, why);
+            continue;
+        }
+        store_writer_put({message.info, format_utc(message.found_at_ms), run_pid, format_utc(run_started_ms)});
+    }
+    store_writer_end();
 }
 
 static int no_store_process(int err)
@@ -100,10 +138,11 @@ static int start_store_process()
     int ends[2];
     if (os_socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0)
         return no_store_process(errno);
+    pid_t run_pid = getpid();
     pid_t pid = os_fork();
     if (pid == 0) {
         os_close(ends[0]);
-        store_process_serve(ends[1]);
+        store_process_serve(ends[1], run_pid, run_started_ms);
         os_exit(0);
     }
     int err = errno;
@@ -114,7 +153,9 @@ static int start_store_process()
     }
     store_socket = ends[0];
     store_pid = pid;
-    set_timeout(store_socket, SO_SNDTIMEO, send_limit_seconds);
+    timeval limit{send_limit_seconds, 0};
+    if (os_setsockopt(store_socket, SOL_SOCKET, SO_SNDTIMEO, &limit, sizeof limit) != 0)
+        log_Debug("[msas] a stuck store process may hold up the run: %s", std::strerror(errno));
     return 0;
 }
 

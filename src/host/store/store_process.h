@@ -4,7 +4,11 @@
 // to the store process, which alone opens, writes and forwards.
 #pragma once
 
+#include <cstdint>
+
 // Serves one run on fd, the store process's end of the pair: every message
 // checked and, if it is a found media source, handed to the writer, until
-// the discovery process closes its end or ends. Then the writer's end.
-void store_process_serve(int fd);
+// the discovery process closes its end or ends, or the run's time is long
+// past. Then the writer's end. The run's pid and start are the fork's, never
+// a message's.
+void store_process_serve(int fd, int64_t run_pid, int64_t run_started_ms);
