@@ -173,6 +173,10 @@ void store_close()
 static std::mutex queue_lock;
 static std::condition_variable queue_ready;
 static std::vector<found_source> queue;   // found, not yet written
+// Far more than a run finds (5000 cameras answering both Probes): what a
+// flooding sender sends past it is counted, not held.
+static const size_t queue_limit = 20000;
+static size_t queue_refused = 0;          // finds refused with the queue full
 static bool queue_closing = false;        // msas_uninit_onvif has begun
 static std::string run_started;           // when msas_init_onvif began this run
 static pthread_t writer;
@@ -318,6 +322,7 @@ int store_writer_begin()
     if (writer_started)
         return 0;
     queue_closing = false;
+    queue_refused = 0;
     slow_work_until = std::numeric_limits<long long>::max();
     run_started = utc_timestamp();
     // Without a writer the run still goes on; what it finds is only logged.
@@ -338,6 +343,10 @@ int store_writer_put(const found_source& found)
         log_Debug("[msas] %s (%s) not stored: the store is not open",
                   std::string(field_text(found.info.ip_addr)).c_str(),
                   std::string(field_text(found.info.mac_addr)).c_str());
+        return -1;
+    }
+    if (queue.size() >= queue_limit) {
+        ++queue_refused;
         return -1;
     }
     queue.push_back(found);
@@ -369,8 +378,12 @@ static bool join_writer()
     until.tv_sec += std::chrono::duration_cast<std::chrono::seconds>(writer_join_limit).count();
     if (pthread_clockjoin_np(writer, nullptr, CLOCK_MONOTONIC, &until) != ETIMEDOUT)
         return true;
-    log_Debug("[msas] %s cut short after %lld s; the rest waits for a later run", writer_doing.load(),
-              static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(writer_join_limit).count()));
+    // The writer holds the lock only between its waits, never in a slow call.
+    std::unique_lock<std::mutex> lock(queue_lock, std::try_to_lock);
+    size_t lost = lock.owns_lock() ? queue.size() : 0;
+    log_Debug("[msas] %s cut short after %lld s; the rest waits for a later run%s", writer_doing.load(),
+              static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(writer_join_limit).count()),
+              lost == 0 ? "" : ("; " + std::to_string(lost) + " queued finds are lost").c_str());
     std::atexit(end_without_teardown);
     return false;
 }
@@ -382,6 +395,9 @@ int store_writer_end()
         if (!writer_started)
             return 0;
         queue_closing = true;
+        if (queue_refused > 0)
+            log_Debug("[msas] %zu found media sources not stored: more than %zu were waiting to be written",
+                      queue_refused, queue_limit);
         give_up = std::chrono::steady_clock::now() + final_flush_limit;
         slow_work_until = steady_ms();  // the finds first
     }
