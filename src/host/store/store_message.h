@@ -20,7 +20,6 @@ struct found_message {
 static_assert(sizeof(found_message) == 288);
 
 // Why a message of size bytes is refused, or null for a found media source
-// that the store may take: one of the run with run_pid and run_started_ms,
-// found between its start and now_ms (with a little slack for the clock).
+// that the store may take: one of the run with run_pid and run_started_ms.
 const char* found_message_refusal(const found_message& message, long size, int64_t run_pid,
-                                  int64_t run_started_ms, int64_t now_ms);
+                                  int64_t run_started_ms);

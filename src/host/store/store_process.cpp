@@ -37,11 +37,13 @@ static const auto end_limit = store_writer_end_limit + std::chrono::seconds(2);
 // The run, then its stop; a discovery process still sending past this is
 // taken as stuck, and the store process writes what it has and ends.
 static const auto read_limit = std::chrono::seconds(run_seconds + 30);
-// How far a find's time may stray from the run's span before it is refused.
+// How far a find's time may stray from the run's span before the store
+// process's own clock is taken instead: a clock stepped during the run
+// (at boot, say) loses no find, and a forged time moves nothing.
 static const int64_t clock_slack_ms = 10000;
 
 const char* found_message_refusal(const found_message& message, long size, int64_t run_pid,
-                                  int64_t run_started_ms, int64_t now_ms)
+                                  int64_t run_started_ms)
 {
     if (size != static_cast<long>(sizeof message))
         return "not the size of a found media source";
@@ -51,8 +53,6 @@ const char* found_message_refusal(const found_message& message, long size, int64
         return "padding not zero";
     if (message.run_pid != run_pid || message.run_started_ms != run_started_ms)
         return "not of this run";
-    if (message.found_at_ms < run_started_ms - clock_slack_ms || message.found_at_ms > now_ms + clock_slack_ms)
-        return "a time outside the run";
     return nullptr;
 }
 
@@ -117,11 +117,14 @@ void store_process_serve(int fd, int64_t run_pid, int64_t run_started_ms)
             log_Debug("[msas] the store process stops reading the discovery process: %s", std::strerror(errno));
             break;
         }
-        if (const char* why = found_message_refusal(message, n, run_pid, run_started_ms, now_ms())) {
+        if (const char* why = found_message_refusal(message, n, run_pid, run_started_ms)) {
             log_Debug("[msas] refused a message of %zd bytes from the discovery process: %s", n, why);
             continue;
         }
-        store_writer_put({message.info, format_utc(message.found_at_ms), run_pid, format_utc(run_started_ms)});
+        int64_t now = now_ms(), at = message.found_at_ms;
+        if (at < run_started_ms - clock_slack_ms || at > now + clock_slack_ms)
+            at = now;
+        store_writer_put({message.info, format_utc(at), run_pid, format_utc(run_started_ms)});
     }
     store_writer_end();
 }
