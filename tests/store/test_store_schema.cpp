@@ -113,29 +113,33 @@ TEST_F(store, a_store_locked_by_another_process_is_busy_not_new)
     std::filesystem::remove(path);
 }
 
-// Runs a day apart at 00:00 on 1 to 4 January, forwarded up to the 2nd sighting;
-// a keeps one facts throughout, b changes its address on the 2nd.
+// Runs a day apart at 00:00 on 1 to 4 January, one stamped 1970 after the 2nd,
+// then this run, stamped 2031; forwarded up to the 2nd sighting; a keeps one
+// facts throughout, b changes its address on the 2nd.
 TEST_F(store, expiry_keeps_each_facts_newest_sighting_rows_not_forwarded_and_all_when_the_clock_is_wrong)
 {
     ASSERT_EQ(store_set_up(db, now()), "");
-    ASSERT_EQ(sqlite_run(db, "INSERT INTO found_pending (run_pid, run_started, found_at, mac_addr, ip_addr) VALUES"
-                             " (1, '2026-01-01T00:00:00.000Z', '2026-01-01T00:00:00.000Z', 'a', '1'), (1, '2026-01-01T00:00:00.000Z', '2026-01-01T00:00:00.000Z', 'b', '2'),"
-                             " (2, '2026-01-02T00:00:00.000Z', '2026-01-02T00:00:00.000Z', 'a', '1'), (2, '2026-01-02T00:00:00.000Z', '2026-01-02T00:00:00.000Z', 'b', '3'),"
-                             " (3, '2026-01-03T00:00:00.000Z', '2026-01-03T00:00:00.000Z', 'a', '1'), (4, '2026-01-04T00:00:00.000Z', '2026-01-04T00:00:00.000Z', 'a', '1')"), "");
+    ASSERT_EQ(sqlite_run(db, "INSERT INTO found_pending (run_pid, run_started, mac_addr, ip_addr) VALUES"
+                             " (1, '2026-01-01T00:00:00.000Z', 'a', '1'), (1, '2026-01-01T00:00:00.000Z', 'b', '2'),"
+                             " (2, '2026-01-02T00:00:00.000Z', 'a', '1'), (2, '2026-01-02T00:00:00.000Z', 'b', '3'),"
+                             " (9, '1970-01-01T00:00:00.000Z', 'c', '9'), (3, '2026-01-03T00:00:00.000Z', 'a', '1'),"
+                             " (4, '2026-01-04T00:00:00.000Z', 'a', '1'), (5, '2031-01-01T00:00:00.000Z', 'c', '9');"
+                             "UPDATE found_pending SET found_at = run_started"), "");
     ASSERT_EQ(store_move_pending(db), "");
     sqlite_run(db, "UPDATE forwarding SET up_to = 2");
     long long day = 86400000, jan4 = 1767484800000, keep = 2 * day;
     struct { long long now_ms; bool keep_unforwarded; long long deleted; const char* left; } cases[] = {
-        {jan4 - 1, false, 0, "1 2 3 4 5 6"},        // the clock behind the newest run
-        {jan4 + keep + 1, false, 0, "1 2 3 4 5 6"},  // far ahead of it
-        {jan4 + day - 1, true, 1, "2 3 4 5 6"},     // the 1st and 2nd: 1 goes, 2 is b's first facts' newest, 3 not forwarded
-        {jan4 + keep, false, 2, "2 4 6"},           // up to the 3rd, forwarded or not: 3 and 5 go
+        {jan4 - 1, false, 0, "1 2 3 4 5 6 7 8"},         // the clock behind the newest run before this one
+        {1924992000000 + 1, false, 0, "1 2 3 4 5 6 7 8"},  // far ahead of it, as is this run
+        {jan4, false, 1, "2 3 4 5 6 7 8"},              // up to the 1st, not up to 1970's: 2 is b's first facts' newest
+        {jan4 + keep, true, 0, "2 3 4 5 6 7 8"},        // up to the 3rd, but 3 to 6 are not forwarded
+        {jan4 + keep, false, 3, "2 4 7 8"},             // forwarded or not: 3, 5 and 6 go
     };
     for (auto c : cases) {
         std::string why;
-        EXPECT_EQ(store_expire(db, c.now_ms, keep, c.keep_unforwarded, now() + std::chrono::seconds(5), why), c.deleted);
+        EXPECT_EQ(store_expire(db, c.now_ms, keep, c.keep_unforwarded, 5, now() + std::chrono::seconds(5), why), c.deleted);
         EXPECT_EQ(column("SELECT id FROM sightings ORDER BY id"), c.left) << c.now_ms;
         EXPECT_EQ(why, "");
     }
-    EXPECT_EQ(column("SELECT id FROM runs ORDER BY id"), "1 2 4");
+    EXPECT_EQ(column("SELECT id FROM runs ORDER BY id"), "1 2 5 6");
 }

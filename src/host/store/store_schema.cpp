@@ -313,22 +313,30 @@ static std::string return_free_pages(sqlite3* db)
     return sqlite_run(db, "PRAGMA incremental_vacuum(" + std::to_string(free_pages - pages / 16) + ")");
 }
 
-// The last run stored that started before the cutoff, or 0 when the clock
-// is behind the newest run stored or more than keep_ms ahead of it: a
-// clock that is wrong, one way or the other, deletes nothing.
-static long long last_run_to_expire(sqlite3* db, long long now_ms, long long keep_ms)
+// The last run stored before the first that started at the cutoff or
+// later: runs go in the order stored, so one stamped in the past (a clock
+// not yet set) takes none stored after it along. 0 when the clock is
+// behind the newest run stored before this run or more than keep_ms ahead
+// of it: a clock that is wrong, one way or the other, deletes nothing, and
+// this run's own start, being the clock, says nothing of it.
+static long long last_run_to_expire(sqlite3* db, long long now_ms, long long keep_ms, long long this_run_pid)
 {
     long long none = std::numeric_limits<long long>::min();
-    long long newest = sqlite_integer(db, "SELECT started_ms FROM runs WHERE started_ms IS NOT NULL ORDER BY id DESC LIMIT 1", none);
+    std::string pid = std::to_string(this_run_pid);
+    long long newest = sqlite_integer(db, ("SELECT started_ms FROM runs WHERE started_ms IS NOT NULL AND id < coalesce("
+                                           "(SELECT max(id) FROM runs WHERE run_pid = " + pid + "), 1 << 62)"
+                                           " ORDER BY id DESC LIMIT 1").c_str(), none);
     if (newest == none || now_ms < newest || now_ms - newest > keep_ms)
         return 0;
-    return sqlite_integer(db, ("SELECT max(id) FROM runs WHERE started_ms < " + std::to_string(now_ms - keep_ms)).c_str(), 0);
+    return sqlite_integer(db, ("SELECT coalesce(min(id) - 1, 0) FROM runs WHERE started_ms >= " +
+                               std::to_string(now_ms - keep_ms)).c_str(), 0);
 }
 
 long long store_expire(sqlite3* db, long long now_ms, long long keep_ms, bool keep_unforwarded,
-                       std::chrono::steady_clock::time_point deadline, std::string& why)
+                       long long this_run_pid, std::chrono::steady_clock::time_point deadline,
+                       std::string& why)
 {
-    long long run = last_run_to_expire(db, now_ms, keep_ms);
+    long long run = last_run_to_expire(db, now_ms, keep_ms, this_run_pid);
     if (run == 0)
         return 0;
     std::string top = "(SELECT coalesce(max(last_sighting), 0) FROM runs WHERE id <= " + std::to_string(run) + ")";
