@@ -100,6 +100,16 @@ TEST_F(store, a_store_of_a_later_version_is_refused)
     EXPECT_EQ(store_set_up(db, now()), "made by a later version of onvif_camscout (7)");
 }
 
+// Facts are looked up by one seek, however many share a MAC address (all
+// the cameras behind a router), also in a store made before the index.
+TEST_F(store, a_store_at_this_version_gets_the_index_of_the_facts_lookup)
+{
+    ASSERT_EQ(store_set_up(db, now()), "");
+    sqlite_run(db, "DROP INDEX facts_by_identity");
+    ASSERT_EQ(store_set_up(db, now()), "");
+    EXPECT_EQ(column("SELECT name FROM pragma_index_info('facts_by_identity')"), "mac_addr ip_addr port model_id brand_id");
+}
+
 TEST_F(store, a_store_locked_by_another_process_is_busy_not_new)
 {
     std::string path = (std::filesystem::temp_directory_path() / ("camscout-busy-" + std::to_string(getpid()))).string();

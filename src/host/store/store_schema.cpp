@@ -29,6 +29,11 @@ static const char compact_tables[] =
     " found_at TEXT);"
     "CREATE TABLE forwarding (up_to INTEGER NOT NULL); INSERT INTO forwarding VALUES (0);";
 
+// A find's facts, looked up by one seek however many share a MAC address;
+// a store made compact before it gets it at its next set-up.
+static const char facts_lookup_index[] =
+    "CREATE INDEX IF NOT EXISTS facts_by_identity ON facts (mac_addr, ip_addr, port, model_id, brand_id);";
+
 // The tables every version had, with the same columns, for the queries
 // written against them.
 static const char compact_views[] =
@@ -114,7 +119,7 @@ static std::string ms_of(const char* column)
 // how far forwarding has gone.
 static std::string compact_begin(sqlite3* db, int version)
 {
-    std::string why = sqlite_run(db, std::string(compact_tables) + "CREATE TABLE compact_next (id INTEGER);"
+    std::string why = sqlite_run(db, std::string(compact_tables) + facts_lookup_index + "CREATE TABLE compact_next (id INTEGER);"
                                      "INSERT INTO compact_next SELECT coalesce(min(id), 1) FROM found_media_sources");
     if (why.empty() && version == 0) {
         why = sqlite_run(db, "CREATE TEMP TABLE compact_runs (run_pid INTEGER, started TEXT, first_id INTEGER,"
@@ -177,7 +182,9 @@ static std::string step_from(sqlite3* db, int version, long long part_rows, bool
 {
     done = true;
     if (version < 0)
-        return sqlite_run(db, std::string(compact_tables) + compact_views + ";" + store_pending_table);
+        return sqlite_run(db, std::string(compact_tables) + facts_lookup_index + compact_views + ";" + store_pending_table);
+    if (version == store_version)
+        return sqlite_run(db, facts_lookup_index);
     return compact_part(db, version, part_rows, done);
 }
 
@@ -205,9 +212,11 @@ std::string store_set_up(sqlite3* db, std::chrono::steady_clock::time_point dead
         int version = version_found(db, why);
         if (why.empty() && version > store_version)
             why = "made by a later version of onvif_camscout (" + std::to_string(version) + ")";
-        if (why.empty() && (version == store_version || !writing)) {
+        bool current = version == store_version &&
+                       sqlite_integer(db, "SELECT count(*) FROM sqlite_master WHERE name = 'facts_by_identity'", 0) != 0;
+        if (why.empty() && (current || !writing)) {
             why = sqlite_run(db, "COMMIT");
-            if (!why.empty() || version == store_version)
+            if (!why.empty() || current)
                 return why;
             writing = true;
             continue;
