@@ -110,6 +110,17 @@ TEST_F(store, a_store_at_this_version_gets_the_index_of_the_facts_lookup)
     EXPECT_EQ(column("SELECT name FROM pragma_index_info('facts_by_identity')"), "mac_addr ip_addr port model_id brand_id");
 }
 
+// Finds move in parts, each committed: a move cut short keeps what it moved.
+TEST_F(store, pending_finds_move_in_committed_parts)
+{
+    ASSERT_EQ(store_set_up(db, now()), "");
+    ASSERT_EQ(sqlite_run(db, "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 1500)"
+                             " INSERT INTO found_pending (run_pid, mac_addr) SELECT 1, i FROM c; CREATE TEMP TRIGGER stop"
+                             " BEFORE INSERT ON sightings WHEN (SELECT count(*) FROM sightings) = 1000 BEGIN SELECT raise(ABORT, 'full'); END"), "");
+    EXPECT_EQ(store_move_pending(db), "full");
+    EXPECT_EQ(column("SELECT count(*) || ' ' || (SELECT count(*) FROM found_pending) FROM sightings"), "1000 500");
+}
+
 TEST_F(store, a_store_locked_by_another_process_is_busy_not_new)
 {
     std::string path = (std::filesystem::temp_directory_path() / ("camscout-busy-" + std::to_string(getpid()))).string();
