@@ -32,7 +32,7 @@ int main(int argc, char** argv)
     sqlite3* db = nullptr;
     sqlite3_open(argv[1], &db);
     start = std::chrono::steady_clock::now();
-    long long deleted = store_expire(db, std::stoll(argv[2]), std::stoll(argv[3]), false, start + std::chrono::minutes(5), why);
+    long long deleted = store_expire(db, std::stoll(argv[2]), std::stoll(argv[3]), false, 0, start + std::chrono::minutes(5), why);
     std::printf("expiry %.2f s, %lld sightings deleted %s\n", seconds_since(start), deleted, why.c_str());
     sqlite3_close(db);
     return why.empty() ? 0 : 1;

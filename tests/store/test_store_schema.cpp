@@ -39,8 +39,7 @@ static const char first_version_table[] =
 TEST_F(store, first_version_rows_become_runs_of_one_process_and_one_run_length_also_when_stopped)
 {
     struct { long long part_rows, stop_at_id; const char* stopped; } cases[] = {
-        {200000, 0, ""},
-        {2, 3, "still migrating, 2 of 7 rows done: power cut"},
+        {200000, 0, ""}, {2, 3, "still migrating, 2 of 7 rows done: power cut"},
         {1, 1, "still migrating, 0 of 7 rows done: power cut"},
     };
     for (auto c : cases) {
@@ -89,8 +88,8 @@ TEST_F(store, rows_with_runs_and_forwarding_become_compact_with_the_same_answers
     ASSERT_EQ(store_set_up(db, now() + std::chrono::seconds(5), 2), "");
     EXPECT_EQ(column(all.c_str()), before);
     EXPECT_EQ(column("SELECT run_pid FROM runs ORDER BY id"), "5 6 7");
-    EXPECT_EQ(column("SELECT count(*) || ' ' || (SELECT group_concat(id) FROM media_sources) FROM facts"), "3 4,5");
-    EXPECT_EQ(column("SELECT up_to FROM forwarding"), "3");
+    EXPECT_EQ(column("SELECT count(*) || ' ' || (SELECT group_concat(id) FROM media_sources) || ' up to '"
+                     " || (SELECT up_to FROM forwarding) FROM facts"), "3 4,5 up to 3");
 }
 
 TEST_F(store, a_store_of_a_later_version_is_refused)
@@ -98,6 +97,21 @@ TEST_F(store, a_store_of_a_later_version_is_refused)
     ASSERT_EQ(store_set_up(db, now()), "");
     sqlite_run(db, "PRAGMA user_version = 7");
     EXPECT_EQ(store_set_up(db, now()), "made by a later version of onvif_camscout (7)");
+}
+
+// Finds move in committed parts (one cut short keeps what it moved) and find
+// their facts by one seek however many share a MAC (cameras behind a router).
+TEST_F(store, pending_finds_move_in_committed_parts_and_find_their_facts_by_one_seek)
+{
+    ASSERT_EQ(store_set_up(db, now()), "");
+    sqlite_run(db, "DROP INDEX facts_by_identity");
+    ASSERT_EQ(store_set_up(db, now()), "");
+    EXPECT_EQ(column("SELECT name FROM pragma_index_info('facts_by_identity')"), "mac_addr ip_addr port model_id brand_id");
+    ASSERT_EQ(sqlite_run(db, "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 1500)"
+                             " INSERT INTO found_pending (run_pid, mac_addr, ip_addr) SELECT 1, 'm', i FROM c; CREATE TEMP TRIGGER"
+                             " stop BEFORE INSERT ON sightings WHEN (SELECT count(*) FROM sightings) = 1000 BEGIN SELECT raise(ABORT, 'full'); END"), "");
+    EXPECT_EQ(store_move_pending(db), "full");
+    EXPECT_EQ(column("SELECT count(*) || ' ' || (SELECT count(*) FROM found_pending) FROM sightings"), "1000 500");
 }
 
 TEST_F(store, a_store_locked_by_another_process_is_busy_not_new)
@@ -113,29 +127,32 @@ TEST_F(store, a_store_locked_by_another_process_is_busy_not_new)
     std::filesystem::remove(path);
 }
 
-// Runs a day apart at 00:00 on 1 to 4 January, forwarded up to the 2nd sighting;
-// a keeps one facts throughout, b changes its address on the 2nd.
+// Runs a day apart at 00:00 on 1 to 4 January, one stamped 1970 after the 2nd,
+// then this run, stamped 2031; forwarded up to the 2nd sighting; a keeps one
+// facts throughout, b changes its address on the 2nd.
 TEST_F(store, expiry_keeps_each_facts_newest_sighting_rows_not_forwarded_and_all_when_the_clock_is_wrong)
 {
     ASSERT_EQ(store_set_up(db, now()), "");
-    ASSERT_EQ(sqlite_run(db, "INSERT INTO found_pending (run_pid, run_started, found_at, mac_addr, ip_addr) VALUES"
-                             " (1, '2026-01-01T00:00:00.000Z', '2026-01-01T00:00:00.000Z', 'a', '1'), (1, '2026-01-01T00:00:00.000Z', '2026-01-01T00:00:00.000Z', 'b', '2'),"
-                             " (2, '2026-01-02T00:00:00.000Z', '2026-01-02T00:00:00.000Z', 'a', '1'), (2, '2026-01-02T00:00:00.000Z', '2026-01-02T00:00:00.000Z', 'b', '3'),"
-                             " (3, '2026-01-03T00:00:00.000Z', '2026-01-03T00:00:00.000Z', 'a', '1'), (4, '2026-01-04T00:00:00.000Z', '2026-01-04T00:00:00.000Z', 'a', '1')"), "");
+    ASSERT_EQ(sqlite_run(db, "INSERT INTO found_pending (run_pid, run_started, mac_addr, ip_addr) VALUES"
+                             " (1, '2026-01-01T00:00:00.000Z', 'a', '1'), (1, '2026-01-01T00:00:00.000Z', 'b', '2'),"
+                             " (2, '2026-01-02T00:00:00.000Z', 'a', '1'), (2, '2026-01-02T00:00:00.000Z', 'b', '3'),"
+                             " (9, '1970-01-01T00:00:00.000Z', 'c', '9'), (3, '2026-01-03T00:00:00.000Z', 'a', '1'),"
+                             " (4, '2026-01-04T00:00:00.000Z', 'a', '1'), (5, '2031-01-01T00:00:00.000Z', 'c', '9');"
+                             "UPDATE found_pending SET found_at = run_started"), "");
     ASSERT_EQ(store_move_pending(db), "");
     sqlite_run(db, "UPDATE forwarding SET up_to = 2");
     long long day = 86400000, jan4 = 1767484800000, keep = 2 * day;
     struct { long long now_ms; bool keep_unforwarded; long long deleted; const char* left; } cases[] = {
-        {jan4 - 1, false, 0, "1 2 3 4 5 6"},        // the clock behind the newest run
-        {jan4 + keep + 1, false, 0, "1 2 3 4 5 6"},  // far ahead of it
-        {jan4 + day - 1, true, 1, "2 3 4 5 6"},     // the 1st and 2nd: 1 goes, 2 is b's first facts' newest, 3 not forwarded
-        {jan4 + keep, false, 2, "2 4 6"},           // up to the 3rd, forwarded or not: 3 and 5 go
+        {jan4 - 1, false, 0, "1 2 3 4 5 6 7 8"},         // the clock behind the newest run before this one
+        {1924992000000 + 1, false, 0, "1 2 3 4 5 6 7 8"},  // far ahead of it, as is this run
+        {jan4, false, 1, "2 3 4 5 6 7 8"},              // up to the 1st, not up to 1970's: 2 is b's first facts' newest
+        {jan4 + keep, true, 0, "2 3 4 5 6 7 8"},        // up to the 3rd, but 3 to 6 are not forwarded
+        {jan4 + keep, false, 3, "2 4 7 8"},             // forwarded or not: 3, 5 and 6 go
     };
     for (auto c : cases) {
         std::string why;
-        EXPECT_EQ(store_expire(db, c.now_ms, keep, c.keep_unforwarded, now() + std::chrono::seconds(5), why), c.deleted);
-        EXPECT_EQ(column("SELECT id FROM sightings ORDER BY id"), c.left) << c.now_ms;
-        EXPECT_EQ(why, "");
+        EXPECT_EQ(store_expire(db, c.now_ms, keep, c.keep_unforwarded, 5, now() + std::chrono::seconds(5), why), c.deleted);
+        EXPECT_EQ(column("SELECT id FROM sightings ORDER BY id") + why, c.left) << c.now_ms;
     }
-    EXPECT_EQ(column("SELECT id FROM runs ORDER BY id"), "1 2 4");
+    EXPECT_EQ(column("SELECT id FROM runs ORDER BY id"), "1 2 5 6");
 }

@@ -246,7 +246,9 @@ static void write_queued(bool wait, bool& reported)
     }
 }
 
-// Old runs go once the store is current, by the time of the newest run.
+// Old runs go once the store is current, by the time of the newest run
+// before this one. The writer is the discovery process's child, and this
+// run's finds carry that process's id.
 static const auto expire_limit = std::chrono::seconds(2);
 
 static void expire_old_rows()
@@ -258,7 +260,7 @@ static void expire_old_rows()
     std::string why;
     writer_doing = "deleting old runs";
     store_expire(store_db, now_ms, settings().retention_days * 86400000LL, !settings().central.empty(),
-                 std::chrono::steady_clock::now() + expire_limit, why);
+                 getppid(), std::chrono::steady_clock::now() + expire_limit, why);
     sqlite3_busy_timeout(store_db, store_busy_ms);
     if (!why.empty())
         log_Debug("[msas] cannot delete the runs older than %d days from %s: %s", settings().retention_days,

@@ -29,6 +29,11 @@ static const char compact_tables[] =
     " found_at TEXT);"
     "CREATE TABLE forwarding (up_to INTEGER NOT NULL); INSERT INTO forwarding VALUES (0);";
 
+// A find's facts, looked up by one seek however many share a MAC address;
+// a store made compact before it gets it at its next set-up.
+static const char facts_lookup_index[] =
+    "CREATE INDEX IF NOT EXISTS facts_by_identity ON facts (mac_addr, ip_addr, port, model_id, brand_id);";
+
 // The tables every version had, with the same columns, for the queries
 // written against them.
 static const char compact_views[] =
@@ -114,7 +119,7 @@ static std::string ms_of(const char* column)
 // how far forwarding has gone.
 static std::string compact_begin(sqlite3* db, int version)
 {
-    std::string why = sqlite_run(db, std::string(compact_tables) + "CREATE TABLE compact_next (id INTEGER);"
+    std::string why = sqlite_run(db, std::string(compact_tables) + facts_lookup_index + "CREATE TABLE compact_next (id INTEGER);"
                                      "INSERT INTO compact_next SELECT coalesce(min(id), 1) FROM found_media_sources");
     if (why.empty() && version == 0) {
         why = sqlite_run(db, "CREATE TEMP TABLE compact_runs (run_pid INTEGER, started TEXT, first_id INTEGER,"
@@ -177,7 +182,9 @@ static std::string step_from(sqlite3* db, int version, long long part_rows, bool
 {
     done = true;
     if (version < 0)
-        return sqlite_run(db, std::string(compact_tables) + compact_views + ";" + store_pending_table);
+        return sqlite_run(db, std::string(compact_tables) + facts_lookup_index + compact_views + ";" + store_pending_table);
+    if (version == store_version)
+        return sqlite_run(db, facts_lookup_index);
     return compact_part(db, version, part_rows, done);
 }
 
@@ -205,9 +212,11 @@ std::string store_set_up(sqlite3* db, std::chrono::steady_clock::time_point dead
         int version = version_found(db, why);
         if (why.empty() && version > store_version)
             why = "made by a later version of onvif_camscout (" + std::to_string(version) + ")";
-        if (why.empty() && (version == store_version || !writing)) {
+        bool current = version == store_version &&
+                       sqlite_integer(db, "SELECT count(*) FROM sqlite_master WHERE name = 'facts_by_identity'", 0) != 0;
+        if (why.empty() && (current || !writing)) {
             why = sqlite_run(db, "COMMIT");
-            if (!why.empty() || version == store_version)
+            if (!why.empty() || current)
                 return why;
             writing = true;
             continue;
@@ -313,22 +322,30 @@ static std::string return_free_pages(sqlite3* db)
     return sqlite_run(db, "PRAGMA incremental_vacuum(" + std::to_string(free_pages - pages / 16) + ")");
 }
 
-// The last run stored that started before the cutoff, or 0 when the clock
-// is behind the newest run stored or more than keep_ms ahead of it: a
-// clock that is wrong, one way or the other, deletes nothing.
-static long long last_run_to_expire(sqlite3* db, long long now_ms, long long keep_ms)
+// The last run stored before the first that started at the cutoff or
+// later: runs go in the order stored, so one stamped in the past (a clock
+// not yet set) takes none stored after it along. 0 when the clock is
+// behind the newest run stored before this run or more than keep_ms ahead
+// of it: a clock that is wrong, one way or the other, deletes nothing, and
+// this run's own start, being the clock, says nothing of it.
+static long long last_run_to_expire(sqlite3* db, long long now_ms, long long keep_ms, long long this_run_pid)
 {
     long long none = std::numeric_limits<long long>::min();
-    long long newest = sqlite_integer(db, "SELECT started_ms FROM runs WHERE started_ms IS NOT NULL ORDER BY id DESC LIMIT 1", none);
+    std::string pid = std::to_string(this_run_pid);
+    long long newest = sqlite_integer(db, ("SELECT started_ms FROM runs WHERE started_ms IS NOT NULL AND id < coalesce("
+                                           "(SELECT max(id) FROM runs WHERE run_pid = " + pid + "), 1 << 62)"
+                                           " ORDER BY id DESC LIMIT 1").c_str(), none);
     if (newest == none || now_ms < newest || now_ms - newest > keep_ms)
         return 0;
-    return sqlite_integer(db, ("SELECT max(id) FROM runs WHERE started_ms < " + std::to_string(now_ms - keep_ms)).c_str(), 0);
+    return sqlite_integer(db, ("SELECT coalesce(min(id) - 1, 0) FROM runs WHERE started_ms >= " +
+                               std::to_string(now_ms - keep_ms)).c_str(), 0);
 }
 
 long long store_expire(sqlite3* db, long long now_ms, long long keep_ms, bool keep_unforwarded,
-                       std::chrono::steady_clock::time_point deadline, std::string& why)
+                       long long this_run_pid, std::chrono::steady_clock::time_point deadline,
+                       std::string& why)
 {
-    long long run = last_run_to_expire(db, now_ms, keep_ms);
+    long long run = last_run_to_expire(db, now_ms, keep_ms, this_run_pid);
     if (run == 0)
         return 0;
     std::string top = "(SELECT coalesce(max(last_sighting), 0) FROM runs WHERE id <= " + std::to_string(run) + ")";

@@ -34,12 +34,14 @@ std::string group_first_version_runs(sqlite3* db);
 extern const char store_run_indexes[];
 
 // Deletes, in short transactions until the deadline (or a busy store), the
-// sightings of the runs stored up to the last one that started more than
-// keep_ms before now_ms, except each facts' newest sighting and, with
+// sightings of the runs stored before the first one that started keep_ms
+// before now_ms or later, except each facts' newest sighting and, with
 // keep_unforwarded, those not yet forwarded; then the runs left empty.
-// Nothing when the newest run stored started after now_ms or more than
-// keep_ms before it: the clock is wrong, or nothing ran for that long.
-// Then returns free pages beyond an eighth of the file to the file system.
-// Returns the sightings deleted; why says what failed.
+// Nothing when the newest run stored before this run (the newest of
+// this_run_pid, whose finds may be stored already) started after now_ms or
+// more than keep_ms before it: the clock is wrong, or nothing ran for that
+// long. Then returns free pages beyond an eighth of the file to the file
+// system. Returns the sightings deleted; why says what failed.
 long long store_expire(sqlite3* db, long long now_ms, long long keep_ms, bool keep_unforwarded,
-                       std::chrono::steady_clock::time_point deadline, std::string& why);
+                       long long this_run_pid, std::chrono::steady_clock::time_point deadline,
+                       std::string& why);

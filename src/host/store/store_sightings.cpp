@@ -220,15 +220,25 @@ std::string store_add_rows(sqlite3* db, const std::string& select)
     return a.why;
 }
 
+// A part is committed before the next begins, so a move cut short (the
+// process ended at the end of its run) keeps what it moved.
 std::string store_move_pending(sqlite3* db)
 {
-    std::string why = sqlite_run(db, "BEGIN IMMEDIATE");
-    if (!why.empty())
-        return why;
-    why = store_add_rows(db, std::string("SELECT NULL, ") + store_row_columns + " FROM found_pending ORDER BY id");
-    if (why.empty())
-        why = sqlite_run(db, "DELETE FROM found_pending; COMMIT");
-    if (!why.empty())
-        sqlite_run(db, "ROLLBACK");
-    return why;
+    for (;;) {
+        std::string why = sqlite_run(db, "BEGIN IMMEDIATE");
+        if (!why.empty())
+            return why;
+        std::string last = std::to_string(sqlite_integer(db, "SELECT coalesce((SELECT id FROM found_pending ORDER BY id"
+                                                             " LIMIT 1 OFFSET 999), (SELECT max(id) FROM found_pending), 0)", 0));
+        if (last == "0")
+            return sqlite_run(db, "COMMIT");
+        why = store_add_rows(db, std::string("SELECT NULL, ") + store_row_columns + " FROM found_pending WHERE id <= " +
+                                     last + " ORDER BY id");
+        if (why.empty())
+            why = sqlite_run(db, "DELETE FROM found_pending WHERE id <= " + last + "; COMMIT");
+        if (!why.empty()) {
+            sqlite_run(db, "ROLLBACK");
+            return why;
+        }
+    }
 }

@@ -15,6 +15,6 @@ extern const char store_row_columns[];
 // first row, facts at the first row that has them. A null id takes the next.
 std::string store_add_rows(sqlite3* db, const std::string& select);
 
-// Moves the finds waiting in found_pending into the sightings, in one
-// transaction. Returns "", or why not.
+// Moves the finds waiting in found_pending into the sightings, in parts
+// of 1000, each its own transaction. Returns "", or why not.
 std::string store_move_pending(sqlite3* db);
