@@ -65,10 +65,13 @@ struct server : ::testing::Environment {
         for (const char* sql : {"CREATE ROLE recorder LOGIN", "CREATE DATABASE inventory"})
             ASSERT_EQ(central(sql, {}, owner + "postgres"), "");
         owner += "inventory";
-        for (int twice = 0; twice < 2; ++twice)  // as docs/operating.md says; and again, as after an upgrade
-            ASSERT_EQ(set_up_central(owner, central_setup_sql()), "");
+        for (int twice = 0; twice < 2; ++twice) {  // as docs/operating.md says; and again, as after an upgrade
+            set_up_progress done;
+            ASSERT_EQ(set_up_central(owner, central_setup_sql(), done), "");
+            ASSERT_TRUE(done.finished);
+        }
         ASSERT_EQ(central("GRANT USAGE ON SCHEMA camscout TO recorder; GRANT SELECT ON camscout_schema TO recorder;"
-                          " GRANT INSERT ON found_media_sources TO recorder"), "");
+                          " GRANT EXECUTE ON FUNCTION forward TO recorder"), "");
     }
     void TearDown() override { if (keeper) pclose(keeper); }
 };
@@ -104,20 +107,21 @@ TEST(central_server, forwards_every_row_once_to_its_schema_only_and_within_the_b
     const std::string at = "host=" + dir, rec = at + " dbname=inventory user=recorder", to = " to user=recorder dbname=",
                       fail = "cannot forward" + to + "inventory " + at, wait = "; 1 found media sources wait for a later run; 502;1",
                       unknown = std::string(70, 'u') + ".invalid",
-                      version = ", this recorder writes version 2 (its owner sets it up with onvif_camscout_list --central --setup)" + wait;
+                      version = ", this recorder writes version 3 (its owner sets it up with onvif_camscout_list --central --setup)" + wait;
     const std::tuple<const char*, const char*, std::string, std::string> steps[] = {
         // as the owner; in the local store; forwarded to: the line; the rows central; the rows waiting
         {"", "", rec, "502 found media sources forwarded" + to + "inventory " + at + "; 502;0"},
         {"", "UPDATE forwarding SET up_to = 499", rec,
          "3 found media sources forwarded" + to + "inventory " + at + ", 3 of them there already; 502;0"},
-        {"UPDATE camscout_schema SET version = 3", "INSERT INTO found_pending (found_at) VALUES ('new')", rec,
-         fail + ": the central schema is version 3" + version},
+        {"UPDATE camscout_schema SET version = 4", "INSERT INTO found_pending (found_at) VALUES ('new')", rec,
+         fail + ": the central schema is version 4, this recorder writes version 3 (a release of this program that"
+         " writes it forwards there)" + wait},
         {"", "", at + " dbname=postgres user=recorder",
          "cannot forward" + to + "postgres " + at + ": the central schema is missing" + version},
-        {"UPDATE camscout_schema SET version = 2; REVOKE INSERT ON found_media_sources FROM recorder", "", rec,
-         fail + ": ERROR:  permission denied for table found_media_sources" + wait},
+        {"UPDATE camscout_schema SET version = 3; REVOKE EXECUTE ON FUNCTION forward FROM recorder", "", rec,
+         fail + ": ERROR:  permission denied for function forward" + wait},
         // Past a name that does not resolve (no query leaves the machine), each host's failure.
-        {"GRANT INSERT ON found_media_sources TO recorder", "", rec + " host=" + unknown + "," + dir + "/none",
+        {"GRANT EXECUTE ON FUNCTION forward TO recorder", "", rec + " host=" + unknown + "," + dir + "/none",
          "cannot forward" + to + "inventory host=" + unknown + "," + dir + "/none: cannot look up " + unknown + ": Name or service"
          " not known; connection to server on socket \"" + dir + "/none/.s.PGSQL.5432\" failed: No such file or directory" + wait},
         {"", "", rec + " host=" + dir + "/stall", fail + "/stall: no answer within 5 s" + wait},
@@ -158,6 +162,7 @@ TEST(central_server, forwards_every_row_once_to_its_schema_only_and_within_the_b
               host + std::string(" rec|10.0.0.9|02:00:00:00:00:09|ff00fe27|2026-12-06T10:00:00.000Z|8080|139|597000454196|1;"));
     sqlite3_close(db);
     // The recorder role that sets up is pointed to the owner, not given the tables.
-    std::string advice = set_up_central(rec, central_setup_sql());
+    set_up_progress none;
+    std::string advice = set_up_central(rec, central_setup_sql(), none);
     EXPECT_EQ(advice.substr(advice.find(" and not")), " and not to recorder: set it up as postgres, the database's owner");
 }

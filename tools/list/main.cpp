@@ -93,12 +93,20 @@ static command_line parse(int argc, char** argv, options& o, std::string& why)
 // As the database's owner: the central schema made or migrated.
 static int set_up(const std::string& conninfo, const std::string& name)
 {
-    std::string why = set_up_central(conninfo, central_setup_sql());
+    set_up_progress done;
+    std::string why = set_up_central(conninfo, central_setup_sql(), done);
+    std::string moved = done.moved ? ", " + std::to_string(done.moved) + " rows of the version before moved into it" : "";
     if (!why.empty()) {
-        std::fprintf(stderr, "onvif_camscout_list: %s cannot be set up: %s\n", name.c_str(), why.c_str());
+        std::fprintf(stderr, "onvif_camscout_list: %s cannot be set up: %s%s\n", name.c_str(), why.c_str(), moved.c_str());
         return 1;
     }
-    std::printf("onvif_camscout_list: %s has the central schema, version %d\n", name.c_str(), central_schema_version);
+    if (!done.finished) {
+        std::fprintf(stderr, "onvif_camscout_list: %s has the central schema, version %d%s; more are left to move:"
+                     " run --setup again\n", name.c_str(), central_schema_version, moved.c_str());
+        return 1;
+    }
+    std::printf("onvif_camscout_list: %s has the central schema, version %d%s\n", name.c_str(), central_schema_version,
+                moved.c_str());
     return 0;
 }
 

@@ -2,10 +2,12 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <cstdlib>
 #include <cstring>
 #include <memory>
 
 #include "host/central/central_connection.h"
+#include "host/central/central_schema.h"
 #include "read_postgres.h"
 
 // A reader waits longer than a recorder, but not for ever: the deadline
@@ -92,7 +94,18 @@ std::string open_central_store(const std::string& conninfo, store_reader& store,
 // A migration of many rows takes its time.
 static const int set_up_budget_seconds = 300;
 
-std::string set_up_central(const std::string& conninfo, const std::string& sql)
+// One statement's single value, or why not.
+static std::string value_of(PGconn* pg, const char* sql, const central_deadline& by, std::string& value)
+{
+    std::string why;
+    PGresult* r = central_exec(pg, {sql, {}, {}, {}, {}}, by, why);
+    if (r && PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1)
+        value = PQgetvalue(r, 0, 0);
+    PQclear(r);
+    return why;
+}
+
+std::string set_up_central(const std::string& conninfo, const std::string& sql, set_up_progress& done)
 {
     arm_alarm(set_up_budget_seconds,
               "onvif_camscout_list: no answer from the central inventory within 300 s;"
@@ -104,6 +117,14 @@ std::string set_up_central(const std::string& conninfo, const std::string& sql)
     PGconn* pg = central_connect(conninfo, "onvif_camscout_list", by, why);
     PGresult* r = pg ? central_exec(pg, {sql, {}, {}, {}, {}}, by, why) : nullptr;
     PQclear(r);
+    // Each part is bounded; the budget is checked between parts, so that a
+    // set-up stopped here goes on from where it was at its next start.
+    std::string moved = "1";
+    while (pg && why.empty() && moved != "0" && std::chrono::steady_clock::now() < by.at - std::chrono::seconds(30)) {
+        why = value_of(pg, central_move_step_sql, by, moved);
+        done.moved += why.empty() ? std::atoll(moved.c_str()) : 0;
+    }
+    done.finished = why.empty() && moved == "0";
     PQfinish(pg);
     return why;
 }

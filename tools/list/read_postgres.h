@@ -8,5 +8,11 @@
 std::string open_central_store(const std::string& conninfo, store_reader& store, int failure_status);
 
 // Makes or migrates the central schema at conninfo (as the database's
-// owner); central_setup_sql() is the whole of it. Returns "", or what failed.
-std::string set_up_central(const std::string& conninfo, const std::string& sql);
+// owner) with sql (central_setup_sql()), then moves an earlier version's
+// rows into it a part at a time while the budget lasts. Returns "", or
+// what failed.
+struct set_up_progress {
+    long long moved = 0;    // rows of an earlier version moved
+    bool finished = false;  // none is left to move
+};
+std::string set_up_central(const std::string& conninfo, const std::string& sql, set_up_progress& done);

@@ -2,7 +2,7 @@
 // texts are bytes: the model and the record go as bytea, so that any byte
 // round-trips whatever the database's encoding. The schema belongs to the
 // database's owner (onvif_camscout_list --central --setup); a recorder only
-// checks its version and inserts.
+// checks its version and adds rows through the one function it may call.
 #include "host/central/central_inventory.h"
 
 #include <sqlite3.h>
@@ -60,21 +60,23 @@ static std::vector<local_row> unforwarded_batch(sqlite3* local)
     return batch;
 }
 
-// The batch as one statement, which is one transaction: a single round
-// trip, however far the server is. Its parameters point into the rows, in
-// the order of central_insert_sql's columns.
-static central_statement insert_statement(const std::vector<local_row>& batch, const forwarder& who)
+// The batch as one call, which is one transaction: a single round trip,
+// however far the server is. Its parameters point into the rows, in the
+// order of central_forward_sql's.
+static central_statement forward_statement(const std::vector<local_row>& batch, const forwarder& who)
 {
-    central_statement s{central_insert_sql(batch.size()), {}, {}, {}, {}};
+    central_statement s{central_forward_sql(batch.size()), {}, {}, {}, {}};
     auto add = [&](const std::optional<std::string>& text, bool bytes) {
         s.values.push_back(text ? text->data() : nullptr);
         s.lengths.push_back(text ? static_cast<int>(text->size()) : 0);
         s.formats.push_back(bytes ? 1 : 0);
     };
+    for (const std::optional<std::string>* text : {&who.store_id, &who.recorder, &who.recorder_name})
+        add(*text, false);
     for (const local_row& r : batch)
-        for (const std::optional<std::string>* text :
-             {&who.store_id, &r.local_id, &r.found_at, &who.recorder, &who.recorder_name, &r.run_pid, &r.model_id,
-              &r.model, &r.ip_addr, &r.mac_addr, &r.brand_id, &r.port, &r.record, &r.run_started})
+        for (const std::optional<std::string>* text : {&r.local_id, &r.found_at, &r.run_pid, &r.model_id, &r.model,
+                                                        &r.ip_addr, &r.mac_addr, &r.brand_id, &r.port, &r.record,
+                                                        &r.run_started})
             add(*text, text == &r.model || text == &r.record);
     return s;
 }
@@ -89,10 +91,13 @@ static std::string check_schema(PGconn* pg, const central_deadline& by)
     const char* state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
     bool missing = state && std::string(state) == "42P01";  // undefined_table
     PQclear(r);
+    // Older: its owner sets it up; newer: this recorder is the one behind.
+    std::string advice = read && version > central_schema_version
+                             ? " (a release of this program that writes it forwards there)"
+                             : " (its owner sets it up with onvif_camscout_list --central --setup)";
     if (missing || (read && version != central_schema_version))
         return "the central schema is " + (missing ? std::string("missing") : "version " + std::to_string(version)) +
-               ", this recorder writes version " + std::to_string(central_schema_version) +
-               " (its owner sets it up with onvif_camscout_list --central --setup)";
+               ", this recorder writes version " + std::to_string(central_schema_version) + advice;
     return read ? "" : why.empty() ? "cannot read the central schema's version" : why;
 }
 
@@ -112,9 +117,9 @@ static std::string forward_batches(sqlite3* local, const std::string& store_id, 
         if (std::chrono::steady_clock::now() >= by.at)
             return "out of time after " + std::to_string(by.seconds) + " s";
         std::string why;
-        PGresult* r = central_exec(pg, insert_statement(batch, who), by, why);
-        bool confirmed = r && PQresultStatus(r) == PGRES_COMMAND_OK;
-        long long kept = confirmed ? std::atoll(PQcmdTuples(r)) : 0;
+        PGresult* r = central_exec(pg, forward_statement(batch, who), by, why);
+        bool confirmed = r && PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1;
+        long long kept = confirmed ? std::atoll(PQgetvalue(r, 0, 0)) : 0;
         PQclear(r);
         if (!confirmed)
             return why;

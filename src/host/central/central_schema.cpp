@@ -1,6 +1,14 @@
 // The central schema, made or migrated by the database's owner, once per
-// version: recorders only check its version and insert. In the schema
-// "camscout", so that two grants give a recorder role all it needs.
+// version: recorders only check its version and add sightings through
+// camscout.forward. In the schema "camscout", so that a recorder role
+// needs a grant on the schema, its version and that one function.
+//
+// Compact as the local store is: a device's facts kept once per change and
+// recorder, each run once, and a run's sightings as arrays, a few bytes
+// each. A sighting's time is the tail of its text past what it shares with
+// its run's start, or the whole text (odd_at) where the two differ in
+// length. The newest sighting of each set of facts is kept with the facts,
+// so retention may drop whole runs and the views still show every device.
 #include "host/central/central_schema.h"
 
 static const char setup_sql[] = R"(BEGIN;
@@ -38,11 +46,6 @@ BEGIN
   SELECT max(version) INTO v FROM camscout.camscout_schema;
   IF v > VERSION THEN
     RAISE EXCEPTION 'the central schema is version %, newer than this program knows (VERSION)', v;
-  ELSIF v IS NULL THEN
-    CREATE TABLE camscout.found_media_sources (store_id text NOT NULL, local_id bigint NOT NULL,
-      found_at text NOT NULL, recorder text NOT NULL, recorder_name text NOT NULL, run_pid bigint,
-      model_id bigint, model bytea, ip_addr text, mac_addr text, brand_id integer, port integer,
-      record bytea, run_started text, PRIMARY KEY (store_id, local_id, found_at));
   ELSIF v = 1 THEN
     -- Its rows were kept by recorder and local id; a migrated store takes
     -- the recorder's name as its identity, so they keep their key.
@@ -51,21 +54,260 @@ BEGIN
     ALTER TABLE camscout.found_media_sources ALTER store_id SET NOT NULL, ALTER found_at SET NOT NULL,
       DROP CONSTRAINT found_media_sources_pkey, ADD PRIMARY KEY (store_id, local_id, found_at);
   END IF;
+  IF v < 3 THEN
+    -- A row per sighting: set aside as it is, in a moment, and moved into
+    -- the compact tables in steps (camscout.move_step) that each commit.
+    DROP VIEW camscout.media_sources, camscout.media_sources_by_mac;
+    DROP INDEX IF EXISTS camscout.found_media_sources_newest, camscout.found_media_sources_newest_by_mac,
+      camscout.found_media_sources_runs;
+    ALTER TABLE camscout.found_media_sources RENAME TO found_media_sources_moving;
+  END IF;
+  IF v IS NULL OR v < 3 THEN
+    CREATE TYPE camscout.found AS (local_id bigint, found_at text, run_pid bigint, model_id bigint, model bytea,
+      ip_addr text, mac_addr text, brand_id integer, port integer, record bytea, run_started text);
+    -- Who forwards: a store's identity, under a recorder's identity and host name.
+    CREATE TABLE camscout.recorders (id integer GENERATED ALWAYS AS IDENTITY PRIMARY KEY, store_id text NOT NULL,
+      recorder text NOT NULL, recorder_name text NOT NULL, UNIQUE (store_id, recorder, recorder_name));
+    -- at: when the run started, or when it arrived if its clock was ahead;
+    -- retention goes by it. A trimmed run's sightings are gone but for
+    -- those its facts keep.
+    CREATE TABLE camscout.runs (id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY, source integer NOT NULL,
+      run_pid bigint, run_started text, at timestamptz NOT NULL, trimmed boolean NOT NULL DEFAULT false,
+      UNIQUE NULLS NOT DISTINCT (source, run_started, run_pid));
+    CREATE INDEX runs_to_trim ON camscout.runs (at) WHERE NOT trimmed;
+    CREATE INDEX runs_trimmed ON camscout.runs (id) WHERE trimmed;
+    -- Each sighting moves its facts' newest one on: room on the page keeps
+    -- that update beside the old row.
+    CREATE TABLE camscout.facts (id integer GENERATED ALWAYS AS IDENTITY PRIMARY KEY, source integer NOT NULL,
+      mac_addr text, ip_addr text, port integer, model bytea, model_id bigint, brand_id integer, record bytea,
+      first_run bigint NOT NULL, last_run bigint NOT NULL, last_local bigint NOT NULL, last_at text, last_odd text)
+      WITH (fillfactor = 50);
+    CREATE INDEX facts_by_mac ON camscout.facts (source, coalesce(mac_addr, ''));
+    CREATE INDEX facts_by_last ON camscout.facts (source, last_local);
+    CREATE INDEX facts_by_last_run ON camscout.facts (last_run);
+    CREATE INDEX facts_by_first_run ON camscout.facts (first_run);
+    -- A run's sightings of one forwarded batch, in order of local id.
+    CREATE TABLE camscout.sightings (source integer NOT NULL, first_local bigint NOT NULL, last_local bigint NOT NULL,
+      run bigint NOT NULL, local_ids bigint[] NOT NULL, facts integer[] NOT NULL, at text[] NOT NULL, odd_at text[]);
+    CREATE INDEX sightings_by_local ON camscout.sightings (source, last_local);
+    CREATE INDEX sightings_by_run ON camscout.sightings (run);
+  END IF;
   DELETE FROM camscout.camscout_schema;
   INSERT INTO camscout.camscout_schema VALUES (VERSION);
 END $$;
--- What the views and the list tool's questions look for: a recorder's or
--- a MAC address's newest row, and a recorder's runs.
-CREATE INDEX IF NOT EXISTS found_media_sources_newest ON camscout.found_media_sources
-  (recorder, mac_addr, found_at DESC, local_id DESC);
-CREATE INDEX IF NOT EXISTS found_media_sources_newest_by_mac ON camscout.found_media_sources
-  (mac_addr, found_at DESC, local_id DESC);
-CREATE INDEX IF NOT EXISTS found_media_sources_runs ON camscout.found_media_sources (recorder, run_started, run_pid);
-CREATE OR REPLACE VIEW camscout.media_sources AS SELECT DISTINCT ON (recorder, mac_addr) COLUMNS
-  FROM camscout.found_media_sources ORDER BY recorder, mac_addr, found_at DESC, local_id DESC;
-CREATE OR REPLACE VIEW camscout.media_sources_by_mac AS SELECT DISTINCT ON (mac_addr) COLUMNS
-  FROM camscout.found_media_sources ORDER BY mac_addr, found_at DESC, local_id DESC;
+FUNCTIONS
+SELECT camscout.make_views();
+-- The roles that inserted under the version before forward under this one.
+DO $$
+DECLARE r text;
+BEGIN
+  FOR r IN SELECT DISTINCT grantee FROM information_schema.role_table_grants
+      WHERE table_schema = 'camscout' AND table_name = 'found_media_sources_moving' AND privilege_type = 'INSERT'
+        AND grantee <> current_user LOOP
+    EXECUTE format('GRANT EXECUTE ON FUNCTION camscout.forward TO %I', r);
+  END LOOP;
+END $$;
 COMMIT;)";
+
+// The time's text as kept: the tail past what it shares with the run's
+// start, and back. Simple SQL, so that the planner inlines them.
+static const char time_functions[] = R"(
+CREATE OR REPLACE FUNCTION camscout.time_tail(started text, found text) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN length(started) = length(found) THEN substr(found, 1 + (SELECT coalesce(max(i), 0)
+    FROM generate_series(1, length(found)) i WHERE left(found, i) = left(started, i))) END $f$;
+CREATE OR REPLACE FUNCTION camscout.time_text(started text, tail text, odd text) RETURNS text
+LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
+  SELECT CASE WHEN tail IS NULL THEN odd ELSE substr(started, 1, length(started) - length(tail)) || tail END $f$;
+-- A run's start as a time, when it reads as one and is not ahead of the server.
+CREATE OR REPLACE FUNCTION camscout.run_time(started text) RETURNS timestamptz
+LANGUAGE plpgsql STABLE AS $f$
+BEGIN
+  RETURN least(started::timestamptz, now());
+EXCEPTION WHEN others THEN
+  RETURN now();
+END $f$;
+)";
+
+// The recorder and store that a batch comes from, made on first sight.
+static const char source_function[] = R"(
+CREATE OR REPLACE FUNCTION camscout.source_of(in_store text, in_recorder text, in_name text) RETURNS integer
+LANGUAGE plpgsql SET search_path = camscout, pg_temp AS $f$
+DECLARE s integer;
+BEGIN
+  -- One store's batches one at a time, whoever sends them: the same
+  -- sighting twice at once would otherwise pass both checks.
+  PERFORM pg_advisory_xact_lock(4762014, hashtext(in_store));
+  INSERT INTO recorders (store_id, recorder, recorder_name) VALUES (in_store, in_recorder, in_name) ON CONFLICT DO NOTHING;
+  SELECT id INTO s FROM recorders WHERE store_id = in_store AND recorder = in_recorder AND recorder_name = in_name;
+  RETURN s;
+END $f$;
+)";
+
+// Adds the rows that are not there already (by store, local id and time),
+// in order of local id; returns how many.
+static const char add_function[] = R"(
+CREATE OR REPLACE FUNCTION camscout.add_sightings(src integer, in_store text, batch camscout.found[]) RETURNS bigint
+LANGUAGE plpgsql SET search_path = camscout, pg_temp AS $f$
+DECLARE fresh found[]; lo bigint; hi bigint; run_key record; rid bigint;
+BEGIN
+  SELECT min(local_id), max(local_id) INTO lo, hi FROM unnest(batch);
+  -- What this store sent before whose ids overlap the batch's: one seek
+  -- when the batch is new, as it is but for a mark the store lost.
+  WITH stores AS (SELECT id FROM recorders WHERE store_id = in_store),
+  there AS (
+    SELECT u.local_id, time_text(r.run_started, u.at, s.odd_at[u.i]) AS found_at
+      FROM sightings s JOIN runs r ON r.id = s.run, unnest(s.local_ids, s.at) WITH ORDINALITY AS u(local_id, at, i)
+      WHERE s.source IN (SELECT id FROM stores) AND s.last_local >= lo AND s.first_local <= hi
+    UNION ALL
+    SELECT f.last_local, time_text(r.run_started, f.last_at, f.last_odd) FROM facts f JOIN runs r ON r.id = f.last_run
+      WHERE r.trimmed AND f.source IN (SELECT id FROM stores) AND f.last_local BETWEEN lo AND hi)
+  SELECT array_agg(x ORDER BY x.local_id) INTO fresh FROM (SELECT DISTINCT ON (b.local_id, b.found_at) b.* FROM unnest(batch) b
+    WHERE NOT EXISTS (SELECT 1 FROM there t WHERE t.local_id = b.local_id AND t.found_at = b.found_at)) x;
+  IF fresh IS NOT NULL AND to_regclass('camscout.found_media_sources_moving') IS NOT NULL THEN
+    EXECUTE 'SELECT array_agg(b ORDER BY b.local_id) FROM unnest($1) b WHERE NOT EXISTS (SELECT 1 FROM
+      camscout.found_media_sources_moving o WHERE o.store_id = $2 AND o.local_id = b.local_id AND o.found_at = b.found_at)'
+      INTO fresh USING fresh, in_store;
+  END IF;
+  FOR run_key IN SELECT DISTINCT run_pid, run_started FROM unnest(fresh) LOOP
+    INSERT INTO runs (source, run_pid, run_started, at)
+      VALUES (src, run_key.run_pid, run_key.run_started, run_time(run_key.run_started)) ON CONFLICT DO NOTHING;
+    SELECT id INTO rid FROM runs WHERE source = src AND (run_started = run_key.run_started OR run_started IS NULL
+      AND run_key.run_started IS NULL) AND (run_pid = run_key.run_pid OR run_pid IS NULL AND run_key.run_pid IS NULL);
+    PERFORM add_run_sightings(src, rid, run_key.run_started, ARRAY(SELECT b FROM unnest(fresh) b
+      WHERE b.run_pid IS NOT DISTINCT FROM run_key.run_pid AND b.run_started IS NOT DISTINCT FROM run_key.run_started));
+  END LOOP;
+  RETURN coalesce(cardinality(fresh), 0);
+END $f$;
+)";
+
+// One run's new sightings: their facts found or made, one row of arrays,
+// and each set of facts' newest sighting moved on.
+static const char add_run_function[] = R"(
+CREATE OR REPLACE FUNCTION camscout.add_run_sightings(src integer, rid bigint, started text, batch camscout.found[])
+RETURNS void LANGUAGE plpgsql SET search_path = camscout, pg_temp AS $f$
+BEGIN
+  INSERT INTO facts (source, mac_addr, ip_addr, port, model, model_id, brand_id, record, first_run, last_run, last_local)
+    SELECT DISTINCT ON (b.mac_addr, b.ip_addr, b.port, b.model, b.model_id, b.brand_id, b.record)
+      src, b.mac_addr, b.ip_addr, b.port, b.model, b.model_id, b.brand_id, b.record, rid, rid, b.local_id
+    FROM unnest(batch) b WHERE facts_of(src, b) IS NULL;
+  WITH seen AS (SELECT b.local_id, facts_of(src, b) AS facts, time_tail(started, b.found_at) AS at,
+                       b.found_at FROM unnest(batch) b),
+  added AS (
+    INSERT INTO sightings (source, first_local, last_local, run, local_ids, facts, at, odd_at)
+      SELECT src, min(local_id), max(local_id), rid, array_agg(local_id ORDER BY local_id),
+        array_agg(facts ORDER BY local_id), array_agg(at ORDER BY local_id),
+        CASE WHEN bool_or(at IS NULL AND found_at IS NOT NULL) THEN
+          array_agg(CASE WHEN at IS NULL THEN found_at END ORDER BY local_id) END
+      FROM seen)
+  UPDATE facts f SET last_run = rid, last_local = n.local_id, last_at = n.at,
+      last_odd = CASE WHEN n.at IS NULL THEN n.found_at END
+    FROM (SELECT DISTINCT ON (facts) * FROM seen ORDER BY facts, local_id DESC) n
+    WHERE f.id = n.facts AND n.local_id >= f.last_local;
+END $f$;
+CREATE OR REPLACE FUNCTION camscout.facts_of(src integer, b camscout.found) RETURNS integer
+LANGUAGE sql STABLE SET search_path = camscout, pg_temp AS $f$
+  SELECT max(id) FROM facts f WHERE f.source = src AND coalesce(f.mac_addr, '') = coalesce(b.mac_addr, '')
+    AND f.mac_addr IS NOT DISTINCT FROM b.mac_addr AND f.ip_addr IS NOT DISTINCT FROM b.ip_addr
+    AND f.port IS NOT DISTINCT FROM b.port AND f.model IS NOT DISTINCT FROM b.model
+    AND f.model_id IS NOT DISTINCT FROM b.model_id AND f.brand_id IS NOT DISTINCT FROM b.brand_id
+    AND f.record IS NOT DISTINCT FROM b.record $f$;
+)";
+
+// What a recorder may call: the one way in, which only adds.
+static const char forward_function[] = R"(
+CREATE OR REPLACE FUNCTION camscout.forward(in_store text, in_recorder text, in_name text, batch camscout.found[])
+RETURNS bigint LANGUAGE sql SECURITY DEFINER SET search_path = camscout, pg_temp AS $f$
+  SELECT add_sightings(source_of(in_store, in_recorder, in_name), in_store, batch) $f$;
+REVOKE ALL ON FUNCTION camscout.forward, camscout.add_sightings, camscout.add_run_sightings, camscout.source_of,
+  camscout.facts_of, camscout.run_time FROM PUBLIC;
+)";
+
+// The rows of an earlier version, moved a part at a time, oldest first;
+// returns how many moved, 0 when none is left and the old table is gone.
+static const char move_function[] = R"(
+CREATE OR REPLACE FUNCTION camscout.move_step(max_rows integer) RETURNS bigint
+LANGUAGE plpgsql SET search_path = camscout, pg_temp AS $f$
+DECLARE g record; taken found[];
+BEGIN
+  PERFORM pg_advisory_xact_lock(4762013);
+  IF to_regclass('camscout.found_media_sources_moving') IS NULL THEN
+    RETURN 0;
+  END IF;
+  EXECUTE 'SELECT store_id, recorder, recorder_name FROM found_media_sources_moving
+    ORDER BY store_id, local_id, found_at LIMIT 1' INTO g;
+  IF g IS NULL THEN
+    DROP TABLE found_media_sources_moving CASCADE;
+    PERFORM make_views();
+    RETURN 0;
+  END IF;
+  -- Out of the old table first, so that the check for what is there
+  -- already does not find them in it.
+  EXECUTE 'WITH moved AS (DELETE FROM found_media_sources_moving WHERE ctid = ANY (ARRAY(SELECT ctid
+      FROM found_media_sources_moving WHERE store_id = $1 AND recorder = $2 AND recorder_name = $3
+      ORDER BY local_id, found_at LIMIT $4)) RETURNING *)
+    SELECT array_agg(ROW(local_id, found_at, run_pid, model_id, model, ip_addr, mac_addr, brand_id, port, record,
+      run_started)::found ORDER BY local_id) FROM moved'
+    INTO taken USING g.store_id, g.recorder, g.recorder_name, max_rows;
+  PERFORM add_sightings(source_of(g.store_id, g.recorder, g.recorder_name), g.store_id, taken);
+  RETURN cardinality(taken);
+END $f$;
+REVOKE ALL ON FUNCTION camscout.move_step FROM PUBLIC;
+)";
+
+// Retention, a bounded step at a time: the sightings of runs older than
+// keep_days go, runs and sets of facts that nothing needs go after them;
+// each device's newest facts stay, with their newest sighting. Returns
+// how much went, 0 when nothing older is left.
+static const char expire_function[] = R"(
+CREATE OR REPLACE FUNCTION camscout.expire(keep_days integer, max_runs integer) RETURNS integer
+LANGUAGE plpgsql SET search_path = camscout, pg_temp AS $f$
+DECLARE old bigint[]; superseded integer; unneeded integer;
+BEGIN
+  SELECT array_agg(id) INTO old FROM (SELECT id FROM runs WHERE NOT trimmed
+    AND at < now() - keep_days * interval '1 day' ORDER BY at LIMIT max_runs) o;
+  UPDATE runs SET trimmed = true WHERE id = ANY (old);
+  DELETE FROM sightings WHERE run = ANY (old);
+  DELETE FROM facts WHERE id IN (SELECT f.id FROM runs r JOIN facts f ON f.last_run = r.id WHERE r.trimmed
+    AND EXISTS (SELECT 1 FROM facts n WHERE n.source = f.source AND coalesce(n.mac_addr, '') = coalesce(f.mac_addr, '')
+      AND n.mac_addr IS NOT DISTINCT FROM f.mac_addr AND n.last_local > f.last_local) LIMIT max_runs * 10);
+  GET DIAGNOSTICS superseded = ROW_COUNT;
+  DELETE FROM runs WHERE id IN (SELECT r.id FROM runs r WHERE r.trimmed
+    AND NOT EXISTS (SELECT 1 FROM facts f WHERE f.last_run = r.id)
+    AND NOT EXISTS (SELECT 1 FROM facts f WHERE f.first_run = r.id) LIMIT max_runs * 10);
+  GET DIAGNOSTICS unneeded = ROW_COUNT;
+  RETURN coalesce(cardinality(old), 0) + superseded + unneeded;
+END $f$;
+REVOKE ALL ON FUNCTION camscout.expire FROM PUBLIC;
+)";
+
+// The views, with the rows not moved yet while there are any.
+static const char views_function[] = R"(
+CREATE OR REPLACE FUNCTION camscout.make_views() RETURNS void
+LANGUAGE plpgsql SET search_path = camscout, pg_temp AS $f$
+DECLARE moving text := CASE WHEN to_regclass('camscout.found_media_sources_moving') IS NULL THEN ''
+  ELSE ' UNION ALL SELECT COLUMNS FROM found_media_sources_moving' END;
+BEGIN
+  -- Each set of facts with its newest sighting.
+  CREATE OR REPLACE VIEW last_sightings AS SELECT r.recorder, r.recorder_name, r.store_id, f.last_local AS local_id,
+    time_text(run.run_started, f.last_at, f.last_odd) AS found_at, run.run_pid, f.model_id, f.model, f.ip_addr,
+    f.mac_addr, f.brand_id, f.port, f.record, run.run_started, run.trimmed
+    FROM facts f JOIN recorders r ON r.id = f.source JOIN runs run ON run.id = f.last_run;
+  -- Every sighting with its run's id, for the questions about runs.
+  CREATE OR REPLACE VIEW run_sightings AS SELECT r.recorder, r.recorder_name, r.store_id, u.local_id,
+    time_text(run.run_started, u.at, s.odd_at[u.i]) AS found_at, run.run_pid, f.model_id, f.model, f.ip_addr,
+    f.mac_addr, f.brand_id, f.port, f.record, run.run_started, s.run
+    FROM sightings s CROSS JOIN LATERAL unnest(s.local_ids, s.facts, s.at) WITH ORDINALITY AS u(local_id, facts, at, i)
+    JOIN facts f ON f.id = u.facts JOIN runs run ON run.id = s.run JOIN recorders r ON r.id = s.source;
+  EXECUTE 'CREATE OR REPLACE VIEW found_media_sources AS SELECT COLUMNS FROM run_sightings
+    UNION ALL SELECT COLUMNS FROM last_sightings WHERE trimmed' || moving;
+  EXECUTE 'CREATE OR REPLACE VIEW media_sources AS SELECT DISTINCT ON (recorder, mac_addr) * FROM
+    (SELECT COLUMNS FROM last_sightings' || moving || ') n ORDER BY recorder, mac_addr, found_at DESC, local_id DESC';
+  EXECUTE 'CREATE OR REPLACE VIEW media_sources_by_mac AS SELECT DISTINCT ON (mac_addr) * FROM
+    (SELECT COLUMNS FROM last_sightings' || moving || ') n ORDER BY mac_addr, found_at DESC, local_id DESC';
+END $f$;
+REVOKE ALL ON FUNCTION camscout.make_views FROM PUBLIC;
+)";
 
 static const char view_columns[] = "recorder, recorder_name, store_id, local_id, found_at, run_pid, model_id,"
                                    " model, ip_addr, mac_addr, brand_id, port, record, run_started";
@@ -79,18 +321,21 @@ static void replace_all(std::string& text, const std::string& word, const std::s
 std::string central_setup_sql()
 {
     std::string sql = setup_sql;
+    replace_all(sql, "FUNCTIONS",
+                std::string(time_functions) + source_function + add_run_function + add_function + forward_function +
+                    move_function + expire_function + views_function);
     replace_all(sql, "VERSION", std::to_string(central_schema_version));
     replace_all(sql, "COLUMNS", view_columns);
     return sql;
 }
 
-std::string central_insert_sql(std::size_t rows)
+std::string central_forward_sql(std::size_t rows)
 {
-    std::string sql =
-        "INSERT INTO camscout.found_media_sources (store_id, local_id, found_at, recorder, recorder_name, run_pid,"
-        " model_id, model, ip_addr, mac_addr, brand_id, port, record, run_started) VALUES ";
-    for (std::size_t row = 0, n = 0; row < rows; ++row)
-        for (int column = 0; column < central_columns; ++column)
-            sql.append(column ? "," : row ? "),(" : "(").append("$").append(std::to_string(++n));
-    return sql + (rows ? ")" : "") + " ON CONFLICT DO NOTHING";
+    static const char* const types[central_columns] = {"bigint", "text",    "bigint",  "bigint", "bytea", "text",
+                                                       "text",   "integer", "integer", "bytea",  "text"};
+    std::string sql = "SELECT camscout.forward($1, $2, $3, ARRAY[";
+    for (std::size_t r = 0, n = central_forward_fixed; r < rows; ++r)
+        for (int c = 0; c < central_columns; ++c)
+            sql.append(c ? "," : r ? ")::camscout.found,(" : "(").append("$" + std::to_string(++n) + "::" + types[c]);
+    return sql + (rows ? ")::camscout.found" : "") + "]::camscout.found[])";
 }
