@@ -76,15 +76,13 @@ BEGIN
       UNIQUE NULLS NOT DISTINCT (source, run_started, run_pid));
     CREATE INDEX runs_to_trim ON camscout.runs (at) WHERE NOT trimmed;
     CREATE INDEX runs_trimmed ON camscout.runs (id) WHERE trimmed;
-    -- Each sighting moves its facts' newest one on: room on the page keeps
-    -- that update beside the old row.
+    -- Each sighting moves its facts' newest one on: room on the page, and
+    -- no index on what changes, keep that update beside the old row.
     CREATE TABLE camscout.facts (id integer GENERATED ALWAYS AS IDENTITY PRIMARY KEY, source integer NOT NULL,
       mac_addr text, ip_addr text, port integer, model bytea, model_id bigint, brand_id integer, record bytea,
       first_run bigint NOT NULL, last_run bigint NOT NULL, last_local bigint NOT NULL, last_at text, last_odd text)
       WITH (fillfactor = 50);
     CREATE INDEX facts_by_mac ON camscout.facts (source, coalesce(mac_addr, ''));
-    CREATE INDEX facts_by_last ON camscout.facts (source, last_local);
-    CREATE INDEX facts_by_last_run ON camscout.facts (last_run);
     CREATE INDEX facts_by_first_run ON camscout.facts (first_run);
     -- A run's sightings of one forwarded batch, in order of local id.
     CREATE TABLE camscout.sightings (source integer NOT NULL, first_local bigint NOT NULL, last_local bigint NOT NULL,
@@ -114,8 +112,10 @@ COMMIT;)";
 static const char time_functions[] = R"(
 CREATE OR REPLACE FUNCTION camscout.time_tail(started text, found text) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
-  SELECT CASE WHEN length(started) = length(found) THEN substr(found, 1 + (SELECT coalesce(max(i), 0)
-    FROM generate_series(1, length(found)) i WHERE left(found, i) = left(started, i))) END $f$;
+  SELECT CASE WHEN length(started) <> length(found) THEN NULL
+    WHEN left(found, 20) = left(started, 20) THEN substr(found, 21) WHEN left(found, 17) = left(started, 17) THEN substr(found, 18)
+    WHEN left(found, 14) = left(started, 14) THEN substr(found, 15) WHEN left(found, 11) = left(started, 11) THEN substr(found, 12)
+    ELSE found END $f$;
 CREATE OR REPLACE FUNCTION camscout.time_text(started text, tail text, odd text) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN tail IS NULL THEN odd ELSE substr(started, 1, length(started) - length(tail)) || tail END $f$;
@@ -182,7 +182,8 @@ END $f$;
 )";
 
 // One run's new sightings: their facts found or made, one row of arrays,
-// and each set of facts' newest sighting moved on.
+// and each set of facts' newest sighting moved on. The facts are looked
+// up by MAC address, then compared whole.
 static const char add_run_function[] = R"(
 CREATE OR REPLACE FUNCTION camscout.add_run_sightings(src integer, rid bigint, started text, batch camscout.found[])
 RETURNS void LANGUAGE plpgsql SET search_path = camscout, pg_temp AS $f$
@@ -190,9 +191,9 @@ BEGIN
   INSERT INTO facts (source, mac_addr, ip_addr, port, model, model_id, brand_id, record, first_run, last_run, last_local)
     SELECT DISTINCT ON (b.mac_addr, b.ip_addr, b.port, b.model, b.model_id, b.brand_id, b.record)
       src, b.mac_addr, b.ip_addr, b.port, b.model, b.model_id, b.brand_id, b.record, rid, rid, b.local_id
-    FROM unnest(batch) b WHERE facts_of(src, b) IS NULL;
-  WITH seen AS (SELECT b.local_id, facts_of(src, b) AS facts, time_tail(started, b.found_at) AS at,
-                       b.found_at FROM unnest(batch) b),
+    FROM unnest(batch) b WHERE NOT EXISTS (SELECT 1 FROM facts f WHERE SAME_FACTS);
+  WITH seen AS (SELECT DISTINCT ON (b.local_id) b.local_id, f.id AS facts, time_tail(started, b.found_at) AS at,
+                  b.found_at FROM unnest(batch) b JOIN facts f ON SAME_FACTS ORDER BY b.local_id, f.id DESC),
   added AS (
     INSERT INTO sightings (source, first_local, last_local, run, local_ids, facts, at, odd_at)
       SELECT src, min(local_id), max(local_id), rid, array_agg(local_id ORDER BY local_id),
@@ -205,13 +206,6 @@ BEGIN
     FROM (SELECT DISTINCT ON (facts) * FROM seen ORDER BY facts, local_id DESC) n
     WHERE f.id = n.facts AND n.local_id >= f.last_local;
 END $f$;
-CREATE OR REPLACE FUNCTION camscout.facts_of(src integer, b camscout.found) RETURNS integer
-LANGUAGE sql STABLE SET search_path = camscout, pg_temp AS $f$
-  SELECT max(id) FROM facts f WHERE f.source = src AND coalesce(f.mac_addr, '') = coalesce(b.mac_addr, '')
-    AND f.mac_addr IS NOT DISTINCT FROM b.mac_addr AND f.ip_addr IS NOT DISTINCT FROM b.ip_addr
-    AND f.port IS NOT DISTINCT FROM b.port AND f.model IS NOT DISTINCT FROM b.model
-    AND f.model_id IS NOT DISTINCT FROM b.model_id AND f.brand_id IS NOT DISTINCT FROM b.brand_id
-    AND f.record IS NOT DISTINCT FROM b.record $f$;
 )";
 
 // What a recorder may call: the one way in, which only adds.
@@ -220,7 +214,7 @@ CREATE OR REPLACE FUNCTION camscout.forward(in_store text, in_recorder text, in_
 RETURNS bigint LANGUAGE sql SECURITY DEFINER SET search_path = camscout, pg_temp AS $f$
   SELECT add_sightings(source_of(in_store, in_recorder, in_name), in_store, batch) $f$;
 REVOKE ALL ON FUNCTION camscout.forward, camscout.add_sightings, camscout.add_run_sightings, camscout.source_of,
-  camscout.facts_of, camscout.run_time FROM PUBLIC;
+  camscout.run_time FROM PUBLIC;
 )";
 
 // The rows of an earlier version, moved a part at a time, oldest first;
@@ -312,6 +306,12 @@ REVOKE ALL ON FUNCTION camscout.make_views FROM PUBLIC;
 static const char view_columns[] = "recorder, recorder_name, store_id, local_id, found_at, run_pid, model_id,"
                                    " model, ip_addr, mac_addr, brand_id, port, record, run_started";
 
+static const char same_facts[] =
+    "f.source = src AND coalesce(f.mac_addr, '') = coalesce(b.mac_addr, '') AND f.mac_addr IS NOT DISTINCT FROM b.mac_addr"
+    " AND f.ip_addr IS NOT DISTINCT FROM b.ip_addr AND f.port IS NOT DISTINCT FROM b.port AND f.model IS NOT DISTINCT"
+    " FROM b.model AND f.model_id IS NOT DISTINCT FROM b.model_id AND f.brand_id IS NOT DISTINCT FROM b.brand_id"
+    " AND f.record IS NOT DISTINCT FROM b.record";
+
 static void replace_all(std::string& text, const std::string& word, const std::string& by)
 {
     for (std::size_t p; (p = text.find(word)) != std::string::npos;)
@@ -326,6 +326,7 @@ std::string central_setup_sql()
                     move_function + expire_function + views_function);
     replace_all(sql, "VERSION", std::to_string(central_schema_version));
     replace_all(sql, "COLUMNS", view_columns);
+    replace_all(sql, "SAME_FACTS", same_facts);
     return sql;
 }
 
