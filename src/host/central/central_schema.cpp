@@ -112,7 +112,7 @@ COMMIT;)";
 static const char time_functions[] = R"(
 CREATE OR REPLACE FUNCTION camscout.time_tail(started text, found text) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
-  SELECT CASE WHEN length(started) <> length(found) THEN NULL
+  SELECT CASE WHEN length(started) = length(found) IS NOT TRUE THEN NULL
     WHEN left(found, 20) = left(started, 20) THEN substr(found, 21) WHEN left(found, 17) = left(started, 17) THEN substr(found, 18)
     WHEN left(found, 14) = left(started, 14) THEN substr(found, 15) WHEN left(found, 11) = left(started, 11) THEN substr(found, 12)
     ELSE found END $f$;
