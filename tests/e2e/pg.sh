@@ -21,7 +21,7 @@ as_pg "$bin/psql" -h "$pg" -d postgres -qX -f - -c "CREATE DATABASE inventory" >
   <<<"CREATE ROLE camscout LOGIN PASSWORD 'right-horse-battery'"  # on no command line
 as_pg env CAMSCOUT_CENTRAL="host=$pg dbname=inventory user=postgres" "$build/onvif_camscout_list" --central --setup >/dev/null
 q "GRANT USAGE ON SCHEMA camscout TO camscout; GRANT SELECT ON camscout.camscout_schema TO camscout;
-   GRANT INSERT ON camscout.found_media_sources TO camscout"
+   GRANT EXECUTE ON FUNCTION camscout.forward TO camscout"
 echo "$pg:5432:inventory:camscout:right-horse-battery" >"$work/pgpass" && chmod 600 "$work/pgpass"
 # The list tool reads as the owner: a recorder role cannot read the rows.
 as_owner() { as_pg env CAMSCOUT_CENTRAL="host=$pg dbname=inventory user=postgres" "$@"; }
@@ -38,8 +38,8 @@ once() {
 # A run whose server is killed while it forwards, each insert slowed so that
 # the kill comes in the middle; then the server back as it was.
 kill_server_while_forwarding() {
-  q "CREATE FUNCTION slow() RETURNS trigger AS \$\$ BEGIN PERFORM pg_sleep(0.5); RETURN NEW; END \$\$ LANGUAGE plpgsql;
-     CREATE TRIGGER slow BEFORE INSERT ON found_media_sources FOR EACH ROW EXECUTE FUNCTION slow()"
+  q "CREATE FUNCTION slow() RETURNS trigger AS \$\$ BEGIN PERFORM pg_sleep(1); RETURN NEW; END \$\$ LANGUAGE plpgsql;
+     CREATE TRIGGER slow BEFORE INSERT ON sightings FOR EACH ROW EXECUTE FUNCTION slow()"
   lab &
   local run=$! postmaster i
   for i in $(seq 400); do
@@ -51,5 +51,5 @@ kill_server_while_forwarding() {
   pkill -9 -P "$postmaster"
   wait "$run"
   start_server
-  q "DROP TRIGGER slow ON found_media_sources; DROP FUNCTION slow()"
+  q "DROP TRIGGER slow ON sightings; DROP FUNCTION slow()"
 }
