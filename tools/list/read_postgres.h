@@ -1,4 +1,4 @@
-// The central inventory, read as the rows of many recorders, and set up.
+// The central inventory, read as the rows of many recorders, set up and trimmed.
 #pragma once
 
 #include "rows.h"
@@ -10,3 +10,9 @@ std::string open_central_store(const std::string& conninfo, store_reader& store,
 // Makes or migrates the central schema at conninfo (as the database's
 // owner); central_setup_sql() is the whole of it. Returns "", or what failed.
 std::string set_up_central(const std::string& conninfo, const std::string& sql);
+
+// As its owner: the sightings older than keep_days days removed by
+// camscout.expire, in steps of a bounded number of runs, each its own
+// transaction, until none is left (done) or the budget ends. trimmed: how
+// many runs lost their sightings. Returns "", or what failed.
+std::string expire_central(const std::string& conninfo, int keep_days, long long& trimmed, bool& done);
