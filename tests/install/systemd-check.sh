@@ -5,6 +5,7 @@ unit=onvif_camscout.service
 {
   echo "timer-enabled $(systemctl is-enabled onvif_camscout.timer)"
   echo "timer-next $(systemctl show -P NextElapseUSecMonotonic onvif_camscout.timer)"
+  echo "expiry-timer $(systemctl is-enabled onvif_camscout-central-expire.timer) $(systemctl is-active onvif_camscout-central-expire.timer)"
   # A site that removed the password file still gets its runs.
   rm -f /etc/onvif_camscout/pgpass
   start=$(date +%s)

@@ -19,9 +19,11 @@ deb=$(ls "$work"/onvif-camscout_*.deb)
 check "lintian finds no errors" lintian --allow-root --fail-on error "$deb"
 check "the manual pages render without warnings" [ -z "$(for page in "$top"/man/*.[18]; do MANWIDTH=80 man --warnings -l "$page" 2>&1 >/dev/null; done)" ]
 dpkg-deb -x "$deb" "$work/pkg"
-exposure=$(systemd-analyze security --offline=true "$work/pkg/lib/systemd/system/onvif_camscout.service" 2>&1 |
-  sed -n 's/.*Overall exposure level for onvif_camscout.service: \([0-9.]*\).*/\1/p')
-check "the unit's exposure is at most 2.0 (it is ${exposure:-unknown})" awk -v e="${exposure:-99}" 'BEGIN { exit !(e <= 2.0) }'
+for unit in onvif_camscout.service onvif_camscout-central-expire.service; do
+  exposure=$(systemd-analyze security --offline=true "$work/pkg/lib/systemd/system/$unit" 2>&1 |
+    sed -n "s/.*Overall exposure level for $unit: \([0-9.]*\).*/\1/p")
+  check "$unit's exposure is at most 2.0 (it is ${exposure:-unknown})" awk -v e="${exposure:-99}" 'BEGIN { exit !(e <= 2.0) }'
+done
 
 mirror=$(sed -n 's/^URIs: *\([^ ]*\).*/\1/p' /etc/apt/sources.list.d/debian.sources 2>/dev/null | head -1)
 # The package's libraries come with the root, so that apt needs no network.
@@ -57,6 +59,7 @@ fi
 cat "$report"
 value() { sed -n "s/^$1 //p" "$report" | head -1; }
 check "the timer is enabled" [ "$(value timer-enabled)" = enabled ]
+check "the central inventory's expiry timer is shipped, neither enabled nor started" [ "$(value expiry-timer)" = "disabled inactive" ]
 check "the timer has a next run" bash -c "[[ '$(value timer-next)' =~ ^[1-9] ]]"
 check "a run lasts about 62 s" awk -v s="$(value run-seconds)" 'BEGIN { exit !(s >= 61 && s <= 70) }'
 check "it ends with result success; a second start during it made no second run" [ "$(value result) $(value runs)" = "success 1" ]

@@ -2,6 +2,7 @@
 // between the last two runs, as a table, JSON or CSV, printed as read.
 #include <getopt.h>
 
+#include <chrono>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -21,6 +22,7 @@ static const char usage[] =
     "usage: onvif_camscout_list [--json | --csv] [--all] [--store PATH | --central]\n"
     "       onvif_camscout_list --changes [--since TIME] [--json | --csv] [--store PATH | --central]\n"
     "       onvif_camscout_list --central --setup\n"
+    "       onvif_camscout_list --central --expire DAYS\n"
     "       onvif_camscout_list --help | --version\n";
 
 struct options {
@@ -28,16 +30,18 @@ struct options {
     bool all = false, changes = false, central = false, setup = false;
     std::string store, since;  // since: as the store writes times, or empty
     std::string name;          // the store as shown: no secret of a connection string
+    int expire_days = 0;       // --expire: sightings older than this go; 0 when not asked
 };
 
 // Long options only; each is handled in the switch of parse.
-enum option_id { opt_json = 256, opt_csv, opt_all, opt_changes, opt_since, opt_store, opt_central, opt_setup, opt_help,
-                 opt_version };
+enum option_id { opt_json = 256, opt_csv, opt_all, opt_changes, opt_since, opt_store, opt_central, opt_setup, opt_expire,
+                 opt_help, opt_version };
 static const option long_options[] = {
     {"json", no_argument, nullptr, opt_json},     {"csv", no_argument, nullptr, opt_csv},
     {"all", no_argument, nullptr, opt_all},       {"changes", no_argument, nullptr, opt_changes},
     {"since", required_argument, nullptr, opt_since}, {"store", required_argument, nullptr, opt_store},
     {"central", no_argument, nullptr, opt_central}, {"setup", no_argument, nullptr, opt_setup},
+    {"expire", required_argument, nullptr, opt_expire},
     {"help", no_argument, nullptr, opt_help},     {"version", no_argument, nullptr, opt_version},
     {nullptr, 0, nullptr, 0},
 };
@@ -47,10 +51,11 @@ static const option long_options[] = {
 enum class command_line { run, answered, wrong };
 
 // What is wrong with options given together, or "".
-static std::string wrong_together(const options& o, bool store_named, bool since_given)
+static std::string wrong_together(const options& o, bool store_named, bool since_given, bool expire_given)
 {
-    if (o.setup && (!o.central || o.all || o.changes || o.format != out_format::table))
-        return "--setup goes with --central alone";
+    if ((o.setup || expire_given) &&
+        (!o.central || o.all || o.changes || o.format != out_format::table || (o.setup && expire_given)))
+        return o.setup ? "--setup goes with --central alone" : "--expire goes with --central alone";
     if (o.central && store_named)
         return "--store and --central name two inventories: give one";
     if (o.all && o.changes)
@@ -60,12 +65,20 @@ static std::string wrong_together(const options& o, bool store_named, bool since
     return "";
 }
 
+// A whole number of days up to a century, or 0.
+static int parse_days(const std::string& text)
+{
+    bool digits = !text.empty() && text.size() <= 5 && text.find_first_not_of("0123456789") == std::string::npos;
+    int days = digits ? std::stoi(text) : 0;
+    return days <= 36500 ? days : 0;
+}
+
 // Reads the options into o. What is wrong goes to why, unless getopt_long
 // has said it already.
 static command_line parse(int argc, char** argv, options& o, std::string& why)
 {
     o.store = settings().store_path;
-    std::optional<std::string> since;
+    std::optional<std::string> since, expire;
     bool store_named = false;
     for (int c; (c = getopt_long(argc, argv, "", long_options, nullptr)) != -1;) {
         switch (c) {
@@ -77,16 +90,20 @@ static command_line parse(int argc, char** argv, options& o, std::string& why)
         case opt_store: o.store = optarg; store_named = true; break;
         case opt_central: o.central = true; break;
         case opt_setup: o.setup = true; break;
+        case opt_expire: expire = optarg; break;
         case opt_help: std::fputs(usage, stdout); return command_line::answered;
         case opt_version: std::puts("onvif_camscout_list " CAMSCOUT_VERSION); return command_line::answered;
         default: return command_line::wrong;
         }
     }
-    why = optind < argc ? std::string("unexpected argument ") + argv[optind] : wrong_together(o, store_named, since.has_value());
+    why = optind < argc ? std::string("unexpected argument ") + argv[optind] : wrong_together(o, store_named, since.has_value(), expire.has_value());
     std::optional<long long> at = since ? parse_since(*since) : std::nullopt;
     if (why.empty() && since && !at)
         why = "--since: not a UTC time such as 2026-12-06 or 2026-12-06T05:30:00Z: '" + *since + "'";
     o.since = at ? format_utc(*at) : "";
+    o.expire_days = expire ? parse_days(*expire) : 0;
+    if (why.empty() && expire && o.expire_days == 0)
+        why = "--expire: not a whole number of days from 1 to 36500: '" + *expire + "'";
     return why.empty() ? command_line::run : command_line::wrong;
 }
 
@@ -108,6 +125,27 @@ static int set_up(const std::string& conninfo, const std::string& name)
     std::printf("onvif_camscout_list: %s has the central schema, version %d%s\n", name.c_str(), central_schema_version,
                 moved.c_str());
     return 0;
+}
+
+// As the database's owner: the sightings older than days removed, in
+// bounded steps; 1 when the budget ended before the last of them.
+static int expire(const std::string& conninfo, const std::string& name, int days)
+{
+    auto start = std::chrono::steady_clock::now();
+    long long runs = 0;
+    bool done = false;
+    std::string why = expire_central(conninfo, days, runs, done);
+    std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+    std::string trimmed = "the sightings of " + std::to_string(runs) + (runs == 1 ? " run" : " runs") + " older than " +
+                          std::to_string(days) + " days removed";
+    if (!why.empty()) {
+        std::string before = runs > 0 ? " (" + trimmed + " before)" : "";
+        std::fprintf(stderr, "onvif_camscout_list: %s cannot be trimmed: %s%s\n", name.c_str(), why.c_str(), before.c_str());
+        return 1;
+    }
+    std::printf("onvif_camscout_list: %s: %s in %.1f s%s\n", name.c_str(), trimmed.c_str(), took.count(),
+                done ? "" : "; out of time, the rest goes at the next expiry");
+    return done ? 0 : 1;
 }
 
 int main(int argc, char** argv)
@@ -133,6 +171,8 @@ int main(int argc, char** argv)
     o.name = o.central ? "the central inventory at " + conninfo_for_display(conninfo) : "the store " + o.store;
     if (o.setup)
         return set_up(conninfo, o.name);
+    if (o.expire_days > 0)
+        return expire(conninfo, o.name, o.expire_days);
     store_reader store;
     std::string why = o.central ? open_central_store(conninfo, store, o.changes ? 2 : 1) : open_sqlite_store(o.store, o.changes, store);
     std::vector<source_change> changes;

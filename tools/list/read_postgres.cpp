@@ -1,4 +1,4 @@
-// The central inventory, read as the rows of many recorders.
+// The central inventory, read as the rows of many recorders, set up and trimmed.
 #include <signal.h>
 #include <unistd.h>
 
@@ -125,6 +125,57 @@ std::string set_up_central(const std::string& conninfo, const std::string& sql, 
         done.moved += why.empty() ? std::atoll(moved.c_str()) : 0;
     }
     done.finished = why.empty() && moved == "0";
+    PQfinish(pg);
+    return why;
+}
+
+// A step trims at most this many runs in one transaction, so that neither
+// its time nor the locks it holds grow with the table; the steps go on for
+// the set-up's budget, each with a deadline of its own.
+static const int expire_step_runs = 200;
+static const int expire_step_seconds = 120;
+
+static central_deadline step_deadline()
+{
+    return {std::chrono::steady_clock::now() + std::chrono::seconds(expire_step_seconds), expire_step_seconds};
+}
+
+// The runs one step trimmed, or -1 with why.
+static long long expire_step(PGconn* pg, const std::string& days, std::string& why)
+{
+    alarm(alarm_seconds);
+    std::string runs = std::to_string(expire_step_runs);
+    PGresult* r = central_exec(pg, {"SELECT camscout.expire($1::integer, $2::integer)", {days.c_str(), runs.c_str()},
+                                    {0, 0}, {0, 0}, {}}, step_deadline(), why);
+    bool read = r && PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1 && !PQgetisnull(r, 0, 0);
+    const char* state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
+    // undefined_function, invalid_schema_name: a schema set up by an older release, or none
+    if (state && (std::strcmp(state, "42883") == 0 || std::strcmp(state, "3F000") == 0))
+        why = "it has no camscout.expire (the central schema is missing or older than version 3):"
+              " run onvif_camscout_list --central --setup first";
+    long long n = read ? std::atoll(PQgetvalue(r, 0, 0)) : -1;
+    PQclear(r);
+    if (!read && why.empty())
+        why = "camscout.expire returned no count";
+    return n;
+}
+
+std::string expire_central(const std::string& conninfo, int keep_days, long long& trimmed, bool& done)
+{
+    arm_alarm(expire_step_seconds,
+              "onvif_camscout_list: no answer from the central inventory within 120 s;"
+              " the server may still be working on a step of the expiry\n",
+              1);
+    auto end = std::chrono::steady_clock::now() + std::chrono::seconds(set_up_budget_seconds);
+    std::string why, days = std::to_string(keep_days);
+    PGconn* pg = central_connect(conninfo, "onvif_camscout_list", step_deadline(), why);
+    trimmed = 0;
+    done = false;
+    while (pg && why.empty() && !done && std::chrono::steady_clock::now() < end) {
+        long long n = expire_step(pg, days, why);
+        trimmed += n > 0 ? n : 0;
+        done = why.empty() && n <= 0;
+    }
     PQfinish(pg);
     return why;
 }

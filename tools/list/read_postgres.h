@@ -1,4 +1,4 @@
-// The central inventory, read as the rows of many recorders, and set up.
+// The central inventory, read as the rows of many recorders, set up and trimmed.
 #pragma once
 
 #include "rows.h"
@@ -16,3 +16,9 @@ struct set_up_progress {
     bool finished = false;  // none is left to move
 };
 std::string set_up_central(const std::string& conninfo, const std::string& sql, set_up_progress& done);
+
+// As its owner: the sightings older than keep_days days removed by
+// camscout.expire, in steps of a bounded number of runs, each its own
+// transaction, until none is left (done) or the budget ends. trimmed: how
+// many runs lost their sightings. Returns "", or what failed.
+std::string expire_central(const std::string& conninfo, int keep_days, long long& trimmed, bool& done);

@@ -250,13 +250,14 @@ REVOKE ALL ON FUNCTION camscout.move_step FROM PUBLIC;
 )";
 
 // Retention, a bounded step at a time: the sightings of runs older than
-// keep_days go, runs and sets of facts that nothing needs go after them;
-// each device's newest facts stay, with their newest sighting. Returns
-// how much went, 0 when nothing older is left.
+// keep_days go, then, as far as the step's bound, sets of facts that a
+// newer set of the same device's replaced and runs that nothing needs.
+// Each device's newest facts stay, with their newest sighting. Returns
+// how many runs lost their sightings, 0 when none older is left.
 static const char expire_function[] = R"(
 CREATE OR REPLACE FUNCTION camscout.expire(keep_days integer, max_runs integer) RETURNS integer
 LANGUAGE plpgsql SET search_path = camscout, pg_temp AS $f$
-DECLARE old bigint[]; superseded integer; unneeded integer;
+DECLARE old bigint[];
 BEGIN
   SELECT array_agg(id) INTO old FROM (SELECT id FROM runs WHERE NOT trimmed
     AND at < now() - keep_days * interval '1 day' ORDER BY at LIMIT max_runs) o;
@@ -265,12 +266,10 @@ BEGIN
   DELETE FROM facts WHERE id IN (SELECT f.id FROM runs r JOIN facts f ON f.last_run = r.id WHERE r.trimmed
     AND EXISTS (SELECT 1 FROM facts n WHERE n.source = f.source AND coalesce(n.mac_addr, '') = coalesce(f.mac_addr, '')
       AND n.mac_addr IS NOT DISTINCT FROM f.mac_addr AND n.last_local > f.last_local) LIMIT max_runs * 10);
-  GET DIAGNOSTICS superseded = ROW_COUNT;
   DELETE FROM runs WHERE id IN (SELECT r.id FROM runs r WHERE r.trimmed
     AND NOT EXISTS (SELECT 1 FROM facts f WHERE f.last_run = r.id)
     AND NOT EXISTS (SELECT 1 FROM facts f WHERE f.first_run = r.id) LIMIT max_runs * 10);
-  GET DIAGNOSTICS unneeded = ROW_COUNT;
-  RETURN coalesce(cardinality(old), 0) + superseded + unneeded;
+  RETURN coalesce(cardinality(old), 0);
 END $f$;
 REVOKE ALL ON FUNCTION camscout.expire FROM PUBLIC;
 )";
