@@ -3,32 +3,37 @@
 // store is never read.
 #include "read_runs.h"
 
-// Which rows are the recorder's ($1): all of a recorder's own store.
-static std::string of_recorder(const store_reader& store, const char* table)
-{
-    return store.central ? std::string(table) + ".recorder = $1" : "$1 = ''";
-}
-
 using run_key = std::vector<std::string>;  // run_started, run_pid; empty when there is none
 
-// The recorder's last run before the run given ($2, $3) and before since ($4).
+// The recorder's ($1; a store of the first version has one, '') last run
+// before the run given ($2, $3) and before since ($4). Centrally, by each
+// store's runs, whose sightings are kept.
 static std::string run_before(const store_reader& store, const std::vector<std::string>& params, run_key& run)
 {
-    std::string sql = "SELECT run_started, run_pid FROM found_media_sources f WHERE " + of_recorder(store, "f") +
-                      " AND run_started IS NOT NULL AND (run_started, run_pid) < ($2, $3) AND run_started < $4"
-                      " ORDER BY run_started DESC, run_pid DESC LIMIT 1";
+    std::string sql = store.central ? "SELECT r.run_started, r.run_pid FROM runs r JOIN recorders s ON s.id = r.source"
+                                      " WHERE s.recorder = $1 AND NOT r.trimmed AND r.run_started IS NOT NULL"
+                                      " AND (r.run_started, r.run_pid) < ($2, $3) AND r.run_started < $4"
+                                      " ORDER BY r.run_started DESC, r.run_pid DESC LIMIT 1"
+                                    : "SELECT run_started, run_pid FROM found_media_sources WHERE $1 = ''"
+                                      " AND run_started IS NOT NULL AND (run_started, run_pid) < ($2, $3)"
+                                      " AND run_started < $4 ORDER BY run_started DESC, run_pid DESC LIMIT 1";
     run.clear();
     return store.query(sql, params, [&](const result_row& r) { run = r; });
 }
 
-// A run's rows ($2, $3), each with whether a run before another ($4, $5) saw its MAC address.
+// A run's rows ($2, $3), each with whether a run before another ($4, $5)
+// saw its MAC address: centrally, the first run of any of its facts.
 static std::string rows_of_run(const store_reader& store, const std::vector<std::string>& params,
                                std::vector<newest_device>& rows)
 {
-    std::string sql = "SELECT " + store.columns + ", EXISTS (SELECT 1 FROM found_media_sources o WHERE " +
-                      of_recorder(store, "o") + " AND o.mac_addr = f.mac_addr AND (o.run_started, o.run_pid) < ($4, $5))"
-                      " FROM found_media_sources f WHERE " + of_recorder(store, "f") +
-                      " AND f.run_started = $2 AND f.run_pid = $3 ORDER BY f." + store.id;
+    std::string sql = "SELECT " + store.columns + ", EXISTS (" +
+                      (store.central ? "SELECT 1 FROM facts o JOIN recorders s ON s.id = o.source JOIN runs f"
+                                       " ON f.id = o.first_run WHERE s.recorder = $1 AND o.mac_addr = v.mac_addr"
+                                       " AND (f.run_started, f.run_pid) < ($4, $5)) FROM run_sightings v"
+                                       " WHERE v.recorder = $1"
+                                     : "SELECT 1 FROM found_media_sources o WHERE $1 = '' AND o.mac_addr = v.mac_addr"
+                                       " AND (o.run_started, o.run_pid) < ($4, $5)) FROM found_media_sources v WHERE true") +
+                      " AND v.run_started = $2 AND v.run_pid = $3 ORDER BY v." + store.id;
     return store.query(sql, params, [&](const result_row& r) {
         rows.push_back({source_row_of(store, r), r.back() == "1" || r.back() == "t"});
     });
@@ -99,7 +104,7 @@ std::string read_changes(const store_reader& store, const std::string& since, st
     if (store.runs_in_order)
         return changes_in_order(store, since, out);
     std::vector<std::string> recorders;
-    std::string why = store.central ? store.query("SELECT DISTINCT recorder FROM found_media_sources ORDER BY 1", {},
+    std::string why = store.central ? store.query("SELECT DISTINCT recorder FROM recorders ORDER BY 1", {},
                                                   [&](const result_row& r) { recorders.push_back(r[0]); })
                                     : "";
     if (!store.central)
