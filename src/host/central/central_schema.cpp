@@ -169,7 +169,8 @@ BEGIN
       camscout.found_media_sources_moving o WHERE o.store_id = $2 AND o.local_id = b.local_id AND o.found_at = b.found_at)'
       INTO fresh USING fresh, in_store;
   END IF;
-  FOR run_key IN SELECT DISTINCT run_pid, run_started FROM unnest(fresh) LOOP
+  -- In order, so that facts begin with the first run that saw them.
+  FOR run_key IN SELECT run_pid, run_started FROM unnest(fresh) GROUP BY 1, 2 ORDER BY min(local_id) LOOP
     INSERT INTO runs (source, run_pid, run_started, at)
       VALUES (src, run_key.run_pid, run_key.run_started, run_time(run_key.run_started)) ON CONFLICT DO NOTHING;
     SELECT id INTO rid FROM runs WHERE source = src AND (run_started = run_key.run_started OR run_started IS NULL
