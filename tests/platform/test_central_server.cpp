@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "../tools/list/read_postgres.h"
+#include "../tools/list/read_runs.h"
 #include "host/settings/settings.h"
 #include "host/central/central_connection.h"
 #include "host/central/central_inventory.h"
@@ -217,6 +218,12 @@ TEST(central_server, moves_the_version_before_in_parts_keeps_each_row_once_and_e
                       " to_regclass('camscout.found_media_sources_moving') IS NULL FROM found_media_sources", {}, earlier), "20|20|t|t;");
     const std::string newest = "SELECT string_agg(local_id || ' ' || ip_addr, ',' ORDER BY local_id) FROM media_sources";
     EXPECT_EQ(central(newest, {}, earlier), "17 10.0.0.1,18 10.0.0.2,19 10.0.0.3,20 10.0.0.9;");
+    store_reader reader;  // the newest run against the one before: one camera moved
+    std::vector<source_change> changes;
+    ASSERT_EQ(open_central_store(earlier, reader, 1), "");
+    ASSERT_EQ(read_changes(reader, "", changes), "");
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_EQ(changes[0].kind + " " + changes[0].before + " " + changes[0].now, "moved 10.0.0.0 10.0.0.9");
     // Expiry by run: the sightings of runs older than the days kept go; each device's newest facts stay.
     const std::string left = "SELECT count(*), (SELECT count(*) FROM facts), (SELECT count(*) FROM runs) FROM found_media_sources";
     const std::tuple<const char*, const char*, const char*> expiries[] = {
