@@ -224,12 +224,12 @@ TEST(central_server, moves_the_version_before_in_parts_keeps_each_row_once_and_e
     ASSERT_EQ(read_changes(reader, "", changes), "");
     ASSERT_EQ(changes.size(), 1u);
     EXPECT_EQ(changes[0].kind + " " + changes[0].before + " " + changes[0].now, "moved 10.0.0.0 10.0.0.9");
-    // Expiry by run: the sightings of runs older than the days kept go; each device's newest facts stay.
+    // Expiry by run: the sightings of runs older than the days kept go; every set of facts stays with its newest.
     const std::string left = "SELECT count(*), (SELECT count(*) FROM facts), (SELECT count(*) FROM runs) FROM found_media_sources";
     const std::tuple<const char*, const char*, const char*> expiries[] = {
-        {"run_started < '2026-12-06T10:02'", "2;", "12|5|4;"},  // the runs of rows 1 to 8; the first's facts began there
-        {"run_started < '2026-12-06T10:04'", "2;", "4|4|2;"},   // and 9 to 16: the fourth camera's old facts go too
-        {"true", "1;", "4|4|2;"}};                               // all: the facts' newest sightings stay
+        {"run_started < '2026-12-06T10:02'", "2;", "12|5|3;"},  // the runs of rows 1 to 8
+        {"run_started < '2026-12-06T10:04'", "2;", "5|5|1;"},   // and 9 to 16: the fourth camera's old facts keep row 16
+        {"true", "1;", "5|5|0;"}};                               // all
     for (auto [runs, trimmed, after] : expiries) {
         EXPECT_EQ(central("UPDATE runs SET at = now() - interval '31 days' WHERE " + std::string(runs) +
                           "; SELECT camscout.expire(30, 200)", {}, earlier), trimmed);

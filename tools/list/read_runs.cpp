@@ -7,11 +7,11 @@ using run_key = std::vector<std::string>;  // run_started, run_pid; empty when t
 
 // The recorder's ($1; a store of the first version has one, '') last run
 // before the run given ($2, $3) and before since ($4). Centrally, by each
-// store's runs, whose sightings are kept.
+// store's runs (those retention removed are gone).
 static std::string run_before(const store_reader& store, const std::vector<std::string>& params, run_key& run)
 {
     std::string sql = store.central ? "SELECT r.run_started, r.run_pid FROM runs r JOIN recorders s ON s.id = r.source"
-                                      " WHERE s.recorder = $1 AND NOT r.trimmed AND r.run_started IS NOT NULL"
+                                      " WHERE s.recorder = $1 AND r.run_started IS NOT NULL"
                                       " AND (r.run_started, r.run_pid) < ($2, $3) AND r.run_started < $4"
                                       " ORDER BY r.run_started DESC, r.run_pid DESC LIMIT 1"
                                     : "SELECT run_started, run_pid FROM found_media_sources WHERE $1 = ''"
@@ -27,9 +27,9 @@ static std::string rows_of_run(const store_reader& store, const std::vector<std:
                                std::vector<newest_device>& rows)
 {
     std::string sql = "SELECT " + store.columns + ", EXISTS (" +
-                      (store.central ? "SELECT 1 FROM facts o JOIN recorders s ON s.id = o.source JOIN runs f"
-                                       " ON f.id = o.first_run WHERE s.recorder = $1 AND o.mac_addr = v.mac_addr"
-                                       " AND (f.run_started, f.run_pid) < ($4, $5)) FROM run_sightings v"
+                      (store.central ? "SELECT 1 FROM facts o JOIN recorders s ON s.id = o.source"
+                                       " WHERE s.recorder = $1 AND o.mac_addr = v.mac_addr"
+                                       " AND (o.first_started, o.first_pid) < ($4, $5)) FROM run_sightings v"
                                        " WHERE v.recorder = $1"
                                      : "SELECT 1 FROM found_media_sources o WHERE $1 = '' AND o.mac_addr = v.mac_addr"
                                        " AND (o.run_started, o.run_pid) < ($4, $5)) FROM found_media_sources v WHERE true") +

@@ -8,7 +8,8 @@
 // each. A sighting's time is the tail of its text past what it shares with
 // its run's start, or the whole text (odd_at) where the two differ in
 // length. The newest sighting of each set of facts is kept with the facts,
-// so retention may drop whole runs and the views still show every device.
+// whole, so retention may drop whole runs and the views still show every
+// device; facts are never dropped, so every sighting's facts are there.
 #include "host/central/central_schema.h"
 
 static const char setup_sql[] = R"(BEGIN;
@@ -65,25 +66,25 @@ BEGIN
   IF v IS NULL OR v < 3 THEN
     CREATE TYPE camscout.found AS (local_id bigint, found_at text, run_pid bigint, model_id bigint, model bytea,
       ip_addr text, mac_addr text, brand_id integer, port integer, record bytea, run_started text);
-    -- Who forwards: a store's identity, under a recorder's identity and host name.
+    CREATE TYPE camscout.seen AS (facts integer, local_id bigint, run bigint, run_pid bigint, run_started text,
+      found_at text);
+    -- Who forwards: a store's identity, under a recorder's identity and host
+    -- name; latest: the newest of its runs' times.
     CREATE TABLE camscout.recorders (id integer GENERATED ALWAYS AS IDENTITY PRIMARY KEY, store_id text NOT NULL,
-      recorder text NOT NULL, recorder_name text NOT NULL, UNIQUE (store_id, recorder, recorder_name));
-    -- at: when the run started, or when it arrived if its clock was ahead;
-    -- retention goes by it. A trimmed run's sightings are gone but for
-    -- those its facts keep.
+      recorder text NOT NULL, recorder_name text NOT NULL, latest timestamptz, UNIQUE (store_id, recorder, recorder_name));
+    -- at: when the run started, but never ahead of the server's clock nor
+    -- behind a run the store sent before it; retention goes by it, so a
+    -- store's runs go in the order they were stored.
     CREATE TABLE camscout.runs (id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY, source integer NOT NULL,
-      run_pid bigint, run_started text, at timestamptz NOT NULL, trimmed boolean NOT NULL DEFAULT false,
-      UNIQUE NULLS NOT DISTINCT (source, run_started, run_pid));
-    CREATE INDEX runs_to_trim ON camscout.runs (at) WHERE NOT trimmed;
-    CREATE INDEX runs_trimmed ON camscout.runs (id) WHERE trimmed;
-    -- Each sighting moves its facts' newest one on: room on the page, and
+      run_pid bigint, run_started text, at timestamptz NOT NULL, UNIQUE NULLS NOT DISTINCT (source, run_started, run_pid));
+    CREATE INDEX runs_by_time ON camscout.runs (at);
+    -- Each call moves its facts' newest sighting on: room on the page, and
     -- no index on what changes, keep that update beside the old row.
     CREATE TABLE camscout.facts (id integer GENERATED ALWAYS AS IDENTITY PRIMARY KEY, source integer NOT NULL,
       mac_addr text, ip_addr text, port integer, model bytea, model_id bigint, brand_id integer, record bytea,
-      first_run bigint NOT NULL, last_run bigint NOT NULL, last_local bigint NOT NULL, last_at text, last_odd text)
-      WITH (fillfactor = 50);
+      first_pid bigint, first_started text, last_run bigint NOT NULL, last_pid bigint, last_started text,
+      last_local bigint NOT NULL, last_found_at text) WITH (fillfactor = 50);
     CREATE INDEX facts_by_mac ON camscout.facts (source, coalesce(mac_addr, ''));
-    CREATE INDEX facts_by_first_run ON camscout.facts (first_run);
     -- A run's sightings of one forwarded batch, in order of local id.
     CREATE TABLE camscout.sightings (source integer NOT NULL, first_local bigint NOT NULL, last_local bigint NOT NULL,
       run bigint NOT NULL, local_ids bigint[] NOT NULL, facts integer[] NOT NULL, at text[] NOT NULL, odd_at text[]);
@@ -104,6 +105,13 @@ BEGIN
         AND grantee <> current_user LOOP
     EXECUTE format('GRANT EXECUTE ON FUNCTION camscout.forward TO %I', r);
   END LOOP;
+  -- Nobody adds to the rows that are moving but the move.
+  IF to_regclass('camscout.found_media_sources_moving') IS NOT NULL THEN
+    FOR r IN SELECT DISTINCT grantee FROM information_schema.role_table_grants
+        WHERE table_schema = 'camscout' AND table_name = 'found_media_sources_moving' AND grantee <> current_user LOOP
+      EXECUTE format('REVOKE ALL ON camscout.found_media_sources_moving FROM %I', r);
+    END LOOP;
+  END IF;
 END $$;
 COMMIT;)";
 
@@ -119,13 +127,14 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
 CREATE OR REPLACE FUNCTION camscout.time_text(started text, tail text, odd text) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN tail IS NULL THEN odd ELSE substr(started, 1, length(started) - length(tail)) || tail END $f$;
--- A run's start as a time, when it reads as one and is not ahead of the server.
-CREATE OR REPLACE FUNCTION camscout.run_time(started text) RETURNS timestamptz
+-- A run's start as a time, when it reads as one: never ahead of the
+-- server, nor behind the store's newest run (latest).
+CREATE OR REPLACE FUNCTION camscout.run_time(started text, latest timestamptz) RETURNS timestamptz
 LANGUAGE plpgsql STABLE AS $f$
 BEGIN
-  RETURN least(started::timestamptz, now());
+  RETURN greatest(least(started::timestamptz, now()), latest);
 EXCEPTION WHEN others THEN
-  RETURN now();
+  RETURN greatest(now(), latest);
 END $f$;
 )";
 
@@ -135,78 +144,85 @@ CREATE OR REPLACE FUNCTION camscout.source_of(in_store text, in_recorder text, i
 LANGUAGE plpgsql SET search_path = camscout, pg_temp AS $f$
 DECLARE s integer;
 BEGIN
-  -- One store's batches one at a time, whoever sends them: the same
-  -- sighting twice at once would otherwise pass both checks.
-  PERFORM pg_advisory_xact_lock(4762014, hashtext(in_store));
   INSERT INTO recorders (store_id, recorder, recorder_name) VALUES (in_store, in_recorder, in_name) ON CONFLICT DO NOTHING;
-  SELECT id INTO s FROM recorders WHERE store_id = in_store AND recorder = in_recorder AND recorder_name = in_name;
+  -- One store's batches one at a time: the same sighting twice at once
+  -- would otherwise pass both checks. A lock on the row, which no role
+  -- that may only forward can take and hold.
+  SELECT id INTO s FROM recorders WHERE store_id = in_store AND recorder = in_recorder AND recorder_name = in_name
+    FOR UPDATE;
   RETURN s;
 END $f$;
 )";
 
-// Adds the rows that are not there already (by store, local id and time),
-// in order of local id; returns how many.
+// Adds the rows that are not there already (by source, local id and
+// time), in order of local id; returns how many. The facts' newest
+// sightings move on once for the call, however many runs it holds.
 static const char add_function[] = R"(
 CREATE OR REPLACE FUNCTION camscout.add_sightings(src integer, in_store text, batch camscout.found[]) RETURNS bigint
 LANGUAGE plpgsql SET search_path = camscout, pg_temp AS $f$
-DECLARE fresh found[]; lo bigint; hi bigint; run_key record; rid bigint;
+DECLARE fresh found[]; lo bigint; hi bigint; g record; rid bigint; newest timestamptz; seen_all seen[] := '{}';
 BEGIN
   SELECT min(local_id), max(local_id) INTO lo, hi FROM unnest(batch);
-  -- What this store sent before whose ids overlap the batch's: one seek
+  -- What this source sent before whose ids overlap the batch's: one seek
   -- when the batch is new, as it is but for a mark the store lost; and
-  -- the newest sightings that facts keep of trimmed runs, by MAC address.
-  WITH stores AS (SELECT id FROM recorders WHERE store_id = in_store),
-  there AS (
+  -- the newest sightings that facts keep of runs gone, by MAC address.
+  WITH there AS (
     SELECT u.local_id, time_text(r.run_started, u.at, s.odd_at[u.i]) AS found_at
       FROM sightings s JOIN runs r ON r.id = s.run, unnest(s.local_ids, s.at) WITH ORDINALITY AS u(local_id, at, i)
-      WHERE s.source IN (SELECT id FROM stores) AND s.last_local >= lo AND s.first_local <= hi)
+      WHERE s.source = src AND s.last_local >= lo AND s.first_local <= hi)
   SELECT array_agg(x ORDER BY x.local_id) INTO fresh FROM (SELECT DISTINCT ON (b.local_id, b.found_at) b.* FROM unnest(batch) b
     WHERE NOT EXISTS (SELECT 1 FROM there t WHERE t.local_id = b.local_id AND t.found_at = b.found_at)
-      AND NOT EXISTS (SELECT 1 FROM facts f JOIN runs r ON r.id = f.last_run WHERE f.source IN (SELECT id FROM stores)
-        AND coalesce(f.mac_addr, '') = coalesce(b.mac_addr, '') AND f.last_local = b.local_id AND r.trimmed
-        AND time_text(r.run_started, f.last_at, f.last_odd) = b.found_at)) x;
+      AND NOT EXISTS (SELECT 1 FROM facts f WHERE f.source = src AND coalesce(f.mac_addr, '') = coalesce(b.mac_addr, '')
+        AND f.last_local = b.local_id AND f.last_found_at = b.found_at
+        AND NOT EXISTS (SELECT 1 FROM runs r WHERE r.id = f.last_run))) x;
   IF fresh IS NOT NULL AND to_regclass('camscout.found_media_sources_moving') IS NOT NULL THEN
     EXECUTE 'SELECT array_agg(b ORDER BY b.local_id) FROM unnest($1) b WHERE NOT EXISTS (SELECT 1 FROM
       camscout.found_media_sources_moving o WHERE o.store_id = $2 AND o.local_id = b.local_id AND o.found_at = b.found_at)'
       INTO fresh USING fresh, in_store;
   END IF;
+  SELECT r.latest INTO newest FROM recorders r WHERE r.id = src;
   -- In order, so that facts begin with the first run that saw them.
-  FOR run_key IN SELECT run_pid, run_started FROM unnest(fresh) GROUP BY 1, 2 ORDER BY min(local_id) LOOP
-    INSERT INTO runs (source, run_pid, run_started, at)
-      VALUES (src, run_key.run_pid, run_key.run_started, run_time(run_key.run_started)) ON CONFLICT DO NOTHING;
-    SELECT id INTO rid FROM runs WHERE source = src AND (run_started = run_key.run_started OR run_started IS NULL
-      AND run_key.run_started IS NULL) AND (run_pid = run_key.run_pid OR run_pid IS NULL AND run_key.run_pid IS NULL);
-    PERFORM add_run_sightings(src, rid, run_key.run_started, ARRAY(SELECT b FROM unnest(fresh) b
-      WHERE b.run_pid IS NOT DISTINCT FROM run_key.run_pid AND b.run_started IS NOT DISTINCT FROM run_key.run_started));
+  FOR g IN SELECT b.run_pid, b.run_started, array_agg(b ORDER BY b.local_id) AS rows FROM unnest(fresh) b
+      GROUP BY 1, 2 ORDER BY min(b.local_id) LOOP
+    newest := run_time(g.run_started, newest);
+    INSERT INTO runs (source, run_pid, run_started, at) VALUES (src, g.run_pid, g.run_started, newest) ON CONFLICT DO NOTHING;
+    SELECT id INTO rid FROM runs WHERE source = src AND (run_started = g.run_started OR run_started IS NULL
+      AND g.run_started IS NULL) AND (run_pid = g.run_pid OR run_pid IS NULL AND g.run_pid IS NULL);
+    seen_all := seen_all || add_run_sightings(src, rid, g.run_pid, g.run_started, g.rows);
   END LOOP;
+  UPDATE recorders SET latest = newest WHERE id = src;
+  UPDATE facts f SET last_run = n.run, last_pid = n.run_pid, last_started = n.run_started, last_local = n.local_id,
+      last_found_at = n.found_at
+    FROM (SELECT DISTINCT ON (facts) * FROM unnest(seen_all) ORDER BY facts, local_id DESC) n
+    WHERE f.id = n.facts AND n.local_id >= f.last_local;
   RETURN coalesce(cardinality(fresh), 0);
 END $f$;
 )";
 
-// One run's new sightings: their facts found or made, one row of arrays,
-// and each set of facts' newest sighting moved on. The facts are looked
-// up by MAC address, then compared whole.
+// One run's new sightings: their facts found or made, one row of arrays;
+// returns them as seen. The facts are looked up by MAC address, then
+// compared whole.
 static const char add_run_function[] = R"(
-CREATE OR REPLACE FUNCTION camscout.add_run_sightings(src integer, rid bigint, started text, batch camscout.found[])
-RETURNS void LANGUAGE plpgsql SET search_path = camscout, pg_temp AS $f$
+CREATE OR REPLACE FUNCTION camscout.add_run_sightings(src integer, rid bigint, pid bigint, started text,
+  batch camscout.found[]) RETURNS camscout.seen[] LANGUAGE plpgsql SET search_path = camscout, pg_temp AS $f$
+DECLARE seen_now seen[];
 BEGIN
-  INSERT INTO facts (source, mac_addr, ip_addr, port, model, model_id, brand_id, record, first_run, last_run, last_local)
+  INSERT INTO facts (source, mac_addr, ip_addr, port, model, model_id, brand_id, record, first_pid, first_started,
+      last_run, last_pid, last_started, last_local, last_found_at)
     SELECT DISTINCT ON (b.mac_addr, b.ip_addr, b.port, b.model, b.model_id, b.brand_id, b.record)
-      src, b.mac_addr, b.ip_addr, b.port, b.model, b.model_id, b.brand_id, b.record, rid, rid, b.local_id
+      src, b.mac_addr, b.ip_addr, b.port, b.model, b.model_id, b.brand_id, b.record, pid, started, rid, pid, started,
+      b.local_id, b.found_at
     FROM unnest(batch) b WHERE NOT EXISTS (SELECT 1 FROM facts f WHERE SAME_FACTS);
-  WITH seen AS (SELECT DISTINCT ON (b.local_id) b.local_id, f.id AS facts, time_tail(started, b.found_at) AS at,
-                  b.found_at FROM unnest(batch) b JOIN facts f ON SAME_FACTS ORDER BY b.local_id, f.id DESC),
-  added AS (
-    INSERT INTO sightings (source, first_local, last_local, run, local_ids, facts, at, odd_at)
-      SELECT src, min(local_id), max(local_id), rid, array_agg(local_id ORDER BY local_id),
-        array_agg(facts ORDER BY local_id), array_agg(at ORDER BY local_id),
-        CASE WHEN bool_or(at IS NULL AND found_at IS NOT NULL) THEN
-          array_agg(CASE WHEN at IS NULL THEN found_at END ORDER BY local_id) END
-      FROM seen)
-  UPDATE facts f SET last_run = rid, last_local = n.local_id, last_at = n.at,
-      last_odd = CASE WHEN n.at IS NULL THEN n.found_at END
-    FROM (SELECT DISTINCT ON (facts) * FROM seen ORDER BY facts, local_id DESC) n
-    WHERE f.id = n.facts AND n.local_id >= f.last_local;
+  SELECT array_agg(ROW(n.facts, n.local_id, rid, pid, started, n.found_at)::seen ORDER BY n.local_id) INTO seen_now
+    FROM (SELECT DISTINCT ON (b.local_id) f.id AS facts, b.local_id, b.found_at FROM unnest(batch) b
+          JOIN facts f ON SAME_FACTS ORDER BY b.local_id, f.id DESC) n;
+  INSERT INTO sightings (source, first_local, last_local, run, local_ids, facts, at, odd_at)
+    SELECT src, min(local_id), max(local_id), rid, array_agg(local_id ORDER BY local_id),
+      array_agg(facts ORDER BY local_id), array_agg(time_tail(started, found_at) ORDER BY local_id),
+      CASE WHEN bool_or(time_tail(started, found_at) IS NULL AND found_at IS NOT NULL) THEN
+        array_agg(CASE WHEN time_tail(started, found_at) IS NULL THEN found_at END ORDER BY local_id) END
+    FROM unnest(seen_now);
+  RETURN seen_now;
 END $f$;
 )";
 
@@ -224,53 +240,49 @@ REVOKE ALL ON FUNCTION camscout.forward, camscout.add_sightings, camscout.add_ru
 static const char move_function[] = R"(
 CREATE OR REPLACE FUNCTION camscout.move_step(max_rows integer) RETURNS bigint
 LANGUAGE plpgsql SET search_path = camscout, pg_temp AS $f$
-DECLARE g record; taken found[];
+DECLARE g record; taken found[]; moved bigint := 0;
 BEGIN
   PERFORM pg_advisory_xact_lock(4762013);
   IF to_regclass('camscout.found_media_sources_moving') IS NULL THEN
     RETURN 0;
   END IF;
-  EXECUTE 'SELECT store_id, recorder, recorder_name FROM found_media_sources_moving
-    ORDER BY store_id, local_id, found_at LIMIT 1' INTO g;
-  IF g IS NULL THEN
-    DROP TABLE found_media_sources_moving CASCADE;
-    PERFORM make_views();
-    RETURN 0;
-  END IF;
-  -- Out of the old table first, so that the check for what is there
-  -- already does not find them in it.
-  EXECUTE 'WITH moved AS (DELETE FROM found_media_sources_moving WHERE ctid = ANY (ARRAY(SELECT ctid
-      FROM found_media_sources_moving WHERE store_id = $1 AND recorder = $2 AND recorder_name = $3
-      ORDER BY local_id, found_at LIMIT $4)) RETURNING *)
-    SELECT array_agg(ROW(local_id, found_at, run_pid, model_id, model, ip_addr, mac_addr, brand_id, port, record,
-      run_started)::found ORDER BY local_id) FROM moved'
-    INTO taken USING g.store_id, g.recorder, g.recorder_name, max_rows;
-  PERFORM add_sightings(source_of(g.store_id, g.recorder, g.recorder_name), g.store_id, taken);
-  RETURN cardinality(taken);
+  LOOP
+    EXECUTE 'SELECT store_id, recorder, recorder_name FROM found_media_sources_moving
+      ORDER BY store_id, local_id, found_at LIMIT 1' INTO g;
+    IF g IS NULL AND moved = 0 THEN
+      DROP TABLE found_media_sources_moving CASCADE;
+      PERFORM make_views();
+    END IF;
+    EXIT WHEN g IS NULL OR moved >= max_rows;
+    -- Out of the old table first, so that the check for what is there
+    -- already does not find them in it.
+    EXECUTE 'WITH moved AS (DELETE FROM found_media_sources_moving WHERE ctid = ANY (ARRAY(SELECT ctid
+        FROM found_media_sources_moving WHERE store_id = $1 AND recorder = $2 AND recorder_name = $3
+        ORDER BY local_id, found_at LIMIT $4)) RETURNING *)
+      SELECT array_agg(ROW(local_id, found_at, run_pid, model_id, model, ip_addr, mac_addr, brand_id, port, record,
+        run_started)::found ORDER BY local_id) FROM moved'
+      INTO taken USING g.store_id, g.recorder, g.recorder_name, max_rows - moved;
+    PERFORM add_sightings(source_of(g.store_id, g.recorder, g.recorder_name), g.store_id, taken);
+    moved := moved + cardinality(taken);
+  END LOOP;
+  RETURN moved;
 END $f$;
 REVOKE ALL ON FUNCTION camscout.move_step FROM PUBLIC;
 )";
 
-// Retention, a bounded step at a time: the sightings of runs older than
-// keep_days go, then, as far as the step's bound, sets of facts that a
-// newer set of the same device's replaced and runs that nothing needs.
-// Each device's newest facts stay, with their newest sighting. Returns
-// how many runs lost their sightings, 0 when none older is left.
+// Retention, a bounded step at a time: the oldest runs past keep_days go
+// with their sightings, by the index of runs' times. Each device's facts
+// stay, with their newest sighting. Returns how many runs went, 0 when
+// none older is left.
 static const char expire_function[] = R"(
 CREATE OR REPLACE FUNCTION camscout.expire(keep_days integer, max_runs integer) RETURNS integer
 LANGUAGE plpgsql SET search_path = camscout, pg_temp AS $f$
 DECLARE old bigint[];
 BEGIN
-  SELECT array_agg(id) INTO old FROM (SELECT id FROM runs WHERE NOT trimmed
-    AND at < now() - keep_days * interval '1 day' ORDER BY at LIMIT max_runs) o;
-  UPDATE runs SET trimmed = true WHERE id = ANY (old);
+  SELECT array_agg(id) INTO old FROM (SELECT id FROM runs WHERE at < now() - keep_days * interval '1 day'
+    ORDER BY at LIMIT max_runs) o;
   DELETE FROM sightings WHERE run = ANY (old);
-  DELETE FROM facts WHERE id IN (SELECT f.id FROM runs r JOIN facts f ON f.last_run = r.id WHERE r.trimmed
-    AND EXISTS (SELECT 1 FROM facts n WHERE n.source = f.source AND coalesce(n.mac_addr, '') = coalesce(f.mac_addr, '')
-      AND n.mac_addr IS NOT DISTINCT FROM f.mac_addr AND n.last_local > f.last_local) LIMIT max_runs * 10);
-  DELETE FROM runs WHERE id IN (SELECT r.id FROM runs r WHERE r.trimmed
-    AND NOT EXISTS (SELECT 1 FROM facts f WHERE f.last_run = r.id)
-    AND NOT EXISTS (SELECT 1 FROM facts f WHERE f.first_run = r.id) LIMIT max_runs * 10);
+  DELETE FROM runs WHERE id = ANY (old);
   RETURN coalesce(cardinality(old), 0);
 END $f$;
 REVOKE ALL ON FUNCTION camscout.expire FROM PUBLIC;
@@ -285,9 +297,9 @@ DECLARE moving text := CASE WHEN to_regclass('camscout.found_media_sources_movin
 BEGIN
   -- Each set of facts with its newest sighting.
   CREATE OR REPLACE VIEW last_sightings AS SELECT r.recorder, r.recorder_name, r.store_id, f.last_local AS local_id,
-    time_text(run.run_started, f.last_at, f.last_odd) AS found_at, run.run_pid, f.model_id, f.model, f.ip_addr,
-    f.mac_addr, f.brand_id, f.port, f.record, run.run_started, run.trimmed
-    FROM facts f JOIN recorders r ON r.id = f.source JOIN runs run ON run.id = f.last_run;
+    f.last_found_at AS found_at, f.last_pid AS run_pid, f.model_id, f.model, f.ip_addr, f.mac_addr, f.brand_id, f.port,
+    f.record, f.last_started AS run_started, f.last_run
+    FROM facts f JOIN recorders r ON r.id = f.source;
   -- Every sighting with its run's id, for the questions about runs.
   CREATE OR REPLACE VIEW run_sightings AS SELECT r.recorder, r.recorder_name, r.store_id, u.local_id,
     time_text(run.run_started, u.at, s.odd_at[u.i]) AS found_at, run.run_pid, f.model_id, f.model, f.ip_addr,
@@ -295,7 +307,8 @@ BEGIN
     FROM sightings s CROSS JOIN LATERAL unnest(s.local_ids, s.facts, s.at) WITH ORDINALITY AS u(local_id, facts, at, i)
     JOIN facts f ON f.id = u.facts JOIN runs run ON run.id = s.run JOIN recorders r ON r.id = s.source;
   EXECUTE 'CREATE OR REPLACE VIEW found_media_sources AS SELECT COLUMNS FROM run_sightings
-    UNION ALL SELECT COLUMNS FROM last_sightings WHERE trimmed' || moving;
+    UNION ALL SELECT COLUMNS FROM last_sightings l WHERE NOT EXISTS (SELECT 1 FROM runs WHERE id = l.last_run)'
+    || moving;
   EXECUTE 'CREATE OR REPLACE VIEW media_sources AS SELECT DISTINCT ON (recorder, mac_addr) * FROM
     (SELECT COLUMNS FROM last_sightings' || moving || ') n ORDER BY recorder, mac_addr, found_at DESC, local_id DESC';
   EXECUTE 'CREATE OR REPLACE VIEW media_sources_by_mac AS SELECT DISTINCT ON (mac_addr) * FROM

@@ -15,7 +15,7 @@ std::string central_setup_sql();
 
 // One part of the move, its own transaction: returns the rows moved, 0
 // once they all are.
-constexpr const char* central_move_step_sql = "SELECT camscout.move_step(20000)";
+constexpr const char* central_move_step_sql = "SELECT camscout.move_step(5000)";
 
 // The call that forwards rows found media sources: the store's identity,
 // the recorder's and its host name ($1 to $3), then central_columns
