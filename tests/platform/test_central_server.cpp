@@ -15,7 +15,9 @@
 #include <thread>
 
 #include "../tools/list/read_postgres.h"
+#include "../tools/list/read_runs.h"
 #include "host/settings/settings.h"
+#include "host/central/central_connection.h"
 #include "host/central/central_inventory.h"
 #include "host/central/central_schema.h"
 #include "host/store/sqlite_query.h"
@@ -165,4 +167,74 @@ TEST(central_server, forwards_every_row_once_to_its_schema_only_and_within_the_b
     set_up_progress none;
     std::string advice = set_up_central(rec, central_setup_sql(), none);
     EXPECT_EQ(advice.substr(advice.find(" and not")), " and not to recorder: set it up as postgres, the database's owner");
+}
+
+// A store's 20 rows, 4 cameras in each of 5 runs, the fourth camera at another address in the last; as the
+// local store and the version before held them. $ is the row's id.
+static std::string found_at(const char* id) { return std::string("'2026-12-06T10:0' || ((") + id + " - 1) / 4) || ':0' || (" + id + " % 4) || '.250Z'"; }
+static std::string run_started(const char* id) { return std::string("'2026-12-06T10:0' || ((") + id + " - 1) / 4) || ':00.000Z'"; }
+static std::string ip_addr(const char* id) { return std::string("CASE WHEN ") + id + " = 20 THEN '10.0.0.9' ELSE '10.0.0.' || (" + id + " % 4) END"; }
+
+TEST(central_server, moves_the_version_before_in_parts_keeps_each_row_once_and_expires_by_run)
+{
+    const std::string earlier = "host=" + dir + " user=postgres dbname=earlier", rec = "host=" + dir + " dbname=earlier user=recorder";
+    char host[256] = "";  // as the recorder forwards under, so that the rows are one recorder's
+    gethostname(host, sizeof host - 1);
+    ASSERT_EQ(central("CREATE DATABASE earlier", {}, owner), "");
+    ASSERT_EQ(central("CREATE SCHEMA camscout; CREATE TABLE camscout.camscout_schema AS SELECT 2 AS version;"
+        " CREATE TABLE camscout.found_media_sources (store_id text NOT NULL, local_id bigint NOT NULL, found_at text NOT NULL,"
+        " recorder text NOT NULL, recorder_name text NOT NULL, run_pid bigint, model_id bigint, model bytea, ip_addr text,"
+        " mac_addr text, brand_id integer, port integer, record bytea, run_started text, PRIMARY KEY (store_id, local_id, found_at));"
+        " CREATE VIEW camscout.media_sources AS SELECT * FROM camscout.found_media_sources; CREATE VIEW"
+        " camscout.media_sources_by_mac AS SELECT * FROM camscout.found_media_sources; GRANT USAGE ON SCHEMA camscout TO recorder;"
+        " GRANT SELECT ON camscout.camscout_schema TO recorder; GRANT INSERT ON camscout.found_media_sources TO recorder;"
+        " INSERT INTO camscout.found_media_sources SELECT 'old', i, " + found_at("i") + ", '" + settings().recorder + "', '" +
+        host + "', 7, 5, '\\x41', " +
+        ip_addr("i") + ", '02:00:00:00:00:0' || (i % 4), 3, 80, NULL, " + run_started("i") + " FROM generate_series(1, 16) i", {}, earlier), "");
+    sqlite3* db = nullptr;  // rows 1 to 12 marked forwarded; 13 to 16 forwarded but not marked, as after a lost answer
+    ASSERT_EQ(sqlite3_open((dir + "/earlier.db").c_str(), &db), SQLITE_OK);
+    ASSERT_EQ(store_set_up(db, std::chrono::steady_clock::now() + std::chrono::seconds(10)), "");
+    ASSERT_EQ(store_identity_set_up(db, "rec"), "");
+    ASSERT_EQ(sqlite_run(db, "UPDATE store_identity SET id = 'old'; WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n"
+        " WHERE i < 20) INSERT INTO found_pending (id, found_at, run_pid, model_id, model, ip_addr, mac_addr, brand_id, port,"
+        " run_started) SELECT i, " + found_at("i") + ", 7, 5, 'A', " + ip_addr("i") + ", '02:00:00:00:00:0' || (i % 4), 3, 80, " +
+        run_started("i") + " FROM n"), "");
+    ASSERT_EQ(store_move_pending(db), "");
+    ASSERT_EQ(sqlite_run(db, "UPDATE forwarding SET up_to = 12"), "");
+    // The schema made, and a part of 5 rows moved; then the recorder forwards while 11 wait to move.
+    std::string why;
+    central_deadline by{std::chrono::steady_clock::now() + std::chrono::seconds(30), 30};
+    PGconn* pg = central_connect(earlier, "test", by, why);
+    PQclear(central_exec(pg, {central_setup_sql(), {}, {}, {}, {}}, by, why));
+    PQfinish(pg);
+    ASSERT_EQ(why + central("SELECT camscout.move_step(5)", {}, earlier), "5;");
+    forward_to_central(db, store_identity(db), rec);
+    EXPECT_EQ(sqlite_integer(db, "SELECT up_to FROM forwarding", -1), 20);
+    set_up_progress done;
+    ASSERT_EQ(set_up_central(earlier, central_setup_sql(), done), "");
+    EXPECT_TRUE(done.finished && done.moved == 11);
+    // Every row once, its time's text as it was, and the views as the version before showed them.
+    EXPECT_EQ(central("SELECT count(DISTINCT local_id), count(*), bool_and(found_at = " + found_at("local_id") + "),"
+                      " to_regclass('camscout.found_media_sources_moving') IS NULL FROM found_media_sources", {}, earlier), "20|20|t|t;");
+    const std::string newest = "SELECT string_agg(local_id || ' ' || ip_addr, ',' ORDER BY local_id) FROM media_sources";
+    EXPECT_EQ(central(newest, {}, earlier), "17 10.0.0.1,18 10.0.0.2,19 10.0.0.3,20 10.0.0.9;");
+    store_reader reader;  // the newest run against the one before: one camera moved
+    std::vector<source_change> changes;
+    ASSERT_EQ(open_central_store(earlier, reader, 1), "");
+    ASSERT_EQ(read_changes(reader, "", changes), "");
+    ASSERT_EQ(changes.size(), 1u);
+    EXPECT_EQ(changes[0].kind + " " + changes[0].before + " " + changes[0].now, "moved 10.0.0.0 10.0.0.9");
+    // Expiry by run: the sightings of runs older than the days kept go; each device's newest facts stay.
+    const std::string left = "SELECT count(*), (SELECT count(*) FROM facts), (SELECT count(*) FROM runs) FROM found_media_sources";
+    const std::tuple<const char*, const char*, const char*> expiries[] = {
+        {"run_started < '2026-12-06T10:02'", "2;", "12|5|4;"},  // the runs of rows 1 to 8; the first's facts began there
+        {"run_started < '2026-12-06T10:04'", "2;", "4|4|2;"},   // and 9 to 16: the fourth camera's old facts go too
+        {"true", "1;", "4|4|2;"}};                               // all: the facts' newest sightings stay
+    for (auto [runs, trimmed, after] : expiries) {
+        EXPECT_EQ(central("UPDATE runs SET at = now() - interval '31 days' WHERE " + std::string(runs) +
+                          "; SELECT camscout.expire(30, 200)", {}, earlier), trimmed);
+        EXPECT_EQ(central(left, {}, earlier) + central(newest, {}, earlier),
+                  after + std::string("17 10.0.0.1,18 10.0.0.2,19 10.0.0.3,20 10.0.0.9;"));
+    }
+    sqlite3_close(db);
 }

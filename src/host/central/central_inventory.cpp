@@ -113,11 +113,16 @@ static std::string forward_batches(sqlite3* local, const std::string& store_id, 
     const forwarder who{store_id, settings().recorder, std::string(host)};
     if (store_id.empty())
         return "the local store has no identity";
+    // A batch that cannot end before the deadline is not begun: the server
+    // would do its work and commit it after the run has given up on it.
+    std::chrono::steady_clock::duration last{};
     for (auto batch = unforwarded_batch(local); !batch.empty(); batch = unforwarded_batch(local)) {
-        if (std::chrono::steady_clock::now() >= by.at)
+        auto begun = std::chrono::steady_clock::now();
+        if (begun + last >= by.at)
             return "out of time after " + std::to_string(by.seconds) + " s";
         std::string why;
         PGresult* r = central_exec(pg, forward_statement(batch, who), by, why);
+        last = std::chrono::steady_clock::now() - begun;
         bool confirmed = r && PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1;
         long long kept = confirmed ? std::atoll(PQgetvalue(r, 0, 0)) : 0;
         PQclear(r);
@@ -172,6 +177,6 @@ void forward_to_central(sqlite3* local, const std::string& store_id, const std::
         log_Debug("[msas] %lld found media sources forwarded to %s in %.2f s%s", n.sent, shown.c_str(), took.count(),
                   already.c_str());
     else
-        log_Debug("[msas] cannot forward to %s: %s; %lld found media sources wait for a later run", shown.c_str(),
-                  why.c_str(), waiting_rows(local));
+        log_Debug("[msas] cannot forward to %s: %s; %s%lld found media sources wait for a later run", shown.c_str(),
+                  why.c_str(), n.sent ? (std::to_string(n.sent) + " forwarded, ").c_str() : "", waiting_rows(local));
 }

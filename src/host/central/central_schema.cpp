@@ -153,23 +153,25 @@ DECLARE fresh found[]; lo bigint; hi bigint; run_key record; rid bigint;
 BEGIN
   SELECT min(local_id), max(local_id) INTO lo, hi FROM unnest(batch);
   -- What this store sent before whose ids overlap the batch's: one seek
-  -- when the batch is new, as it is but for a mark the store lost.
+  -- when the batch is new, as it is but for a mark the store lost; and
+  -- the newest sightings that facts keep of trimmed runs, by MAC address.
   WITH stores AS (SELECT id FROM recorders WHERE store_id = in_store),
   there AS (
     SELECT u.local_id, time_text(r.run_started, u.at, s.odd_at[u.i]) AS found_at
       FROM sightings s JOIN runs r ON r.id = s.run, unnest(s.local_ids, s.at) WITH ORDINALITY AS u(local_id, at, i)
-      WHERE s.source IN (SELECT id FROM stores) AND s.last_local >= lo AND s.first_local <= hi
-    UNION ALL
-    SELECT f.last_local, time_text(r.run_started, f.last_at, f.last_odd) FROM facts f JOIN runs r ON r.id = f.last_run
-      WHERE r.trimmed AND f.source IN (SELECT id FROM stores) AND f.last_local BETWEEN lo AND hi)
+      WHERE s.source IN (SELECT id FROM stores) AND s.last_local >= lo AND s.first_local <= hi)
   SELECT array_agg(x ORDER BY x.local_id) INTO fresh FROM (SELECT DISTINCT ON (b.local_id, b.found_at) b.* FROM unnest(batch) b
-    WHERE NOT EXISTS (SELECT 1 FROM there t WHERE t.local_id = b.local_id AND t.found_at = b.found_at)) x;
+    WHERE NOT EXISTS (SELECT 1 FROM there t WHERE t.local_id = b.local_id AND t.found_at = b.found_at)
+      AND NOT EXISTS (SELECT 1 FROM facts f JOIN runs r ON r.id = f.last_run WHERE f.source IN (SELECT id FROM stores)
+        AND coalesce(f.mac_addr, '') = coalesce(b.mac_addr, '') AND f.last_local = b.local_id AND r.trimmed
+        AND time_text(r.run_started, f.last_at, f.last_odd) = b.found_at)) x;
   IF fresh IS NOT NULL AND to_regclass('camscout.found_media_sources_moving') IS NOT NULL THEN
     EXECUTE 'SELECT array_agg(b ORDER BY b.local_id) FROM unnest($1) b WHERE NOT EXISTS (SELECT 1 FROM
       camscout.found_media_sources_moving o WHERE o.store_id = $2 AND o.local_id = b.local_id AND o.found_at = b.found_at)'
       INTO fresh USING fresh, in_store;
   END IF;
-  FOR run_key IN SELECT DISTINCT run_pid, run_started FROM unnest(fresh) LOOP
+  -- In order, so that facts begin with the first run that saw them.
+  FOR run_key IN SELECT run_pid, run_started FROM unnest(fresh) GROUP BY 1, 2 ORDER BY min(local_id) LOOP
     INSERT INTO runs (source, run_pid, run_started, at)
       VALUES (src, run_key.run_pid, run_key.run_started, run_time(run_key.run_started)) ON CONFLICT DO NOTHING;
     SELECT id INTO rid FROM runs WHERE source = src AND (run_started = run_key.run_started OR run_started IS NULL
