@@ -6,14 +6,15 @@
 using run_key = std::vector<std::string>;  // run_started, run_pid; empty when there is none
 
 // The recorder's ($1; a store of the first version has one, '') last run
-// before the run given ($2, $3) and before since ($4). Centrally, by each
-// store's runs (those retention removed are gone).
+// before the run given ($2, $3) and before since ($4). Centrally, the
+// newest of each of its stores' runs, each read from the end of its index.
 static std::string run_before(const store_reader& store, const std::vector<std::string>& params, run_key& run)
 {
-    std::string sql = store.central ? "SELECT r.run_started, r.run_pid FROM runs r JOIN recorders s ON s.id = r.source"
-                                      " WHERE s.recorder = $1 AND r.run_started IS NOT NULL"
+    std::string sql = store.central ? "SELECT l.* FROM recorders s CROSS JOIN LATERAL (SELECT r.run_started, r.run_pid"
+                                      " FROM runs r WHERE r.source = s.id AND r.run_started IS NOT NULL"
                                       " AND (r.run_started, r.run_pid) < ($2, $3) AND r.run_started < $4"
-                                      " ORDER BY r.run_started DESC, r.run_pid DESC LIMIT 1"
+                                      " ORDER BY r.run_started DESC, r.run_pid DESC LIMIT 1) l WHERE s.recorder = $1"
+                                      " ORDER BY 1 DESC, 2 DESC LIMIT 1"
                                     : "SELECT run_started, run_pid FROM found_media_sources WHERE $1 = ''"
                                       " AND run_started IS NOT NULL AND (run_started, run_pid) < ($2, $3)"
                                       " AND run_started < $4 ORDER BY run_started DESC, run_pid DESC LIMIT 1";
@@ -30,7 +31,8 @@ static std::string rows_of_run(const store_reader& store, const std::vector<std:
                       (store.central ? "SELECT 1 FROM facts o JOIN recorders s ON s.id = o.source"
                                        " WHERE s.recorder = $1 AND o.mac_addr = v.mac_addr"
                                        " AND (o.first_started, o.first_pid) < ($4, $5)) FROM run_sightings v"
-                                       " WHERE v.recorder = $1"
+                                       " WHERE v.run IN (SELECT r.id FROM runs r JOIN recorders s ON s.id = r.source"
+                                       " WHERE s.recorder = $1 AND r.run_started = $2 AND r.run_pid = $3)"
                                      : "SELECT 1 FROM found_media_sources o WHERE $1 = '' AND o.mac_addr = v.mac_addr"
                                        " AND (o.run_started, o.run_pid) < ($4, $5)) FROM found_media_sources v WHERE true") +
                       " AND v.run_started = $2 AND v.run_pid = $3 ORDER BY v." + store.id;
