@@ -162,6 +162,11 @@ CREATE OR REPLACE FUNCTION camscout.add_sightings(src integer, in_store text, ba
 LANGUAGE plpgsql SET search_path = camscout, pg_temp AS $f$
 DECLARE fresh found[]; lo bigint; hi bigint; g record; rid bigint; newest timestamptz; seen_all seen[] := '{}';
 BEGIN
+  -- A recorder sends 500 at a time and a part of a move 5000: more is no
+  -- recorder's, and would hold the server's memory and the store's lock.
+  IF cardinality(batch) > 5000 THEN
+    RAISE EXCEPTION 'a call adds at most 5000 rows, not %', cardinality(batch);
+  END IF;
   SELECT min(local_id), max(local_id) INTO lo, hi FROM unnest(batch);
   -- What this source sent before whose ids overlap the batch's: one seek
   -- when the batch is new, as it is but for a mark the store lost; and
