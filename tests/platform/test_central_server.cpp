@@ -239,5 +239,9 @@ TEST(central_server, moves_the_version_before_in_parts_keeps_each_row_once_and_e
         EXPECT_EQ(central(left, {}, earlier) + central(newest, {}, earlier),
                   after + std::string("17 10.0.0.1,18 10.0.0.2,19 10.0.0.3,20 10.0.0.9;"));
     }
+    // Sent again once expired (a store restored from a copy): nothing comes back.
+    ASSERT_EQ(sqlite_run(db, "UPDATE forwarding SET up_to = 0"), "");
+    forward_to_central(db, store_identity(db), rec);
+    EXPECT_EQ(central(left, {}, earlier), "5|5|0;");
     sqlite3_close(db);
 }

@@ -69,12 +69,14 @@ BEGIN
     CREATE TYPE camscout.seen AS (facts integer, local_id bigint, run bigint, run_pid bigint, run_started text,
       found_at text);
     -- Who forwards: a store's identity, under a recorder's identity and host
-    -- name; latest: the newest of its runs' times.
+    -- name; expired_up_to: the highest local id that expiry removed, below
+    -- which nothing sent again is taken back.
     CREATE TABLE camscout.recorders (id integer GENERATED ALWAYS AS IDENTITY PRIMARY KEY, store_id text NOT NULL,
-      recorder text NOT NULL, recorder_name text NOT NULL, latest timestamptz, UNIQUE (store_id, recorder, recorder_name));
-    -- at: when the run started, but never ahead of the server's clock nor
-    -- behind a run the store sent before it; retention goes by it, so a
-    -- store's runs go in the order they were stored.
+      recorder text NOT NULL, recorder_name text NOT NULL, expired_up_to bigint NOT NULL DEFAULT 0,
+      UNIQUE (store_id, recorder, recorder_name));
+    -- at: when the run reached the inventory, by the server's clock, as a
+    -- recorder's may be wrong (a run of an earlier version moved: when it
+    -- started, if that reads as a time and is not ahead); retention goes by it.
     CREATE TABLE camscout.runs (id bigint GENERATED ALWAYS AS IDENTITY PRIMARY KEY, source integer NOT NULL,
       run_pid bigint, run_started text, at timestamptz NOT NULL, UNIQUE NULLS NOT DISTINCT (source, run_started, run_pid));
     CREATE INDEX runs_by_time ON camscout.runs (at);
@@ -84,7 +86,7 @@ BEGIN
       mac_addr text, ip_addr text, port integer, model bytea, model_id bigint, brand_id integer, record bytea,
       first_pid bigint, first_started text, last_run bigint NOT NULL, last_pid bigint, last_started text,
       last_local bigint NOT NULL, last_found_at text) WITH (fillfactor = 50);
-    CREATE INDEX facts_by_mac ON camscout.facts (source, coalesce(mac_addr, ''));
+    CREATE INDEX facts_by_address ON camscout.facts (source, coalesce(mac_addr, ''), coalesce(ip_addr, ''));
     -- A run's sightings of one forwarded batch, in order of local id.
     CREATE TABLE camscout.sightings (source integer NOT NULL, first_local bigint NOT NULL, last_local bigint NOT NULL,
       run bigint NOT NULL, local_ids bigint[] NOT NULL, facts integer[] NOT NULL, at text[] NOT NULL, odd_at text[]);
@@ -96,22 +98,26 @@ BEGIN
 END $$;
 FUNCTIONS
 SELECT camscout.make_views();
--- The roles that inserted under the version before forward under this one.
 DO $$
-DECLARE r text;
+DECLARE r record;
 BEGIN
-  FOR r IN SELECT DISTINCT grantee FROM information_schema.role_table_grants
-      WHERE table_schema = 'camscout' AND table_name = 'found_media_sources_moving' AND privilege_type = 'INSERT'
-        AND grantee <> current_user LOOP
-    EXECUTE format('GRANT EXECUTE ON FUNCTION camscout.forward TO %I', r);
-  END LOOP;
-  -- Nobody adds to the rows that are moving but the move.
-  IF to_regclass('camscout.found_media_sources_moving') IS NOT NULL THEN
-    FOR r IN SELECT DISTINCT grantee FROM information_schema.role_table_grants
-        WHERE table_schema = 'camscout' AND table_name = 'found_media_sources_moving' AND grantee <> current_user LOOP
-      EXECUTE format('REVOKE ALL ON camscout.found_media_sources_moving FROM %I', r);
-    END LOOP;
+  IF to_regclass('camscout.found_media_sources_moving') IS NULL THEN
+    RETURN;
   END IF;
+  -- The roles that could insert under the version before forward under
+  -- this one, and nobody but the move adds to the rows that are moving:
+  -- every grant, on the table or a column, PUBLIC's too.
+  FOR r IN SELECT CASE WHEN a.grantee = 0 THEN 'PUBLIC' ELSE a.grantee::regrole::text END AS who,
+        bool_or(a.privilege_type = 'INSERT') AS inserted
+      FROM (SELECT relacl AS acl, relowner FROM pg_class WHERE oid = 'camscout.found_media_sources_moving'::regclass
+            UNION ALL SELECT a.attacl, c.relowner FROM pg_attribute a JOIN pg_class c ON c.oid = a.attrelid
+            WHERE a.attrelid = 'camscout.found_media_sources_moving'::regclass) x, aclexplode(x.acl) a
+      WHERE a.grantee <> x.relowner GROUP BY 1 LOOP
+    IF r.inserted THEN
+      EXECUTE format('GRANT EXECUTE ON FUNCTION camscout.forward TO %s', r.who);
+    END IF;
+    EXECUTE format('REVOKE ALL ON camscout.found_media_sources_moving FROM %s', r.who);
+  END LOOP;
 END $$;
 COMMIT;)";
 
@@ -127,14 +133,13 @@ LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
 CREATE OR REPLACE FUNCTION camscout.time_text(started text, tail text, odd text) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN tail IS NULL THEN odd ELSE substr(started, 1, length(started) - length(tail)) || tail END $f$;
--- A run's start as a time, when it reads as one: never ahead of the
--- server, nor behind the store's newest run (latest).
-CREATE OR REPLACE FUNCTION camscout.run_time(started text, latest timestamptz) RETURNS timestamptz
+-- A run's start as a time, when it reads as one and is not ahead.
+CREATE OR REPLACE FUNCTION camscout.run_time(started text) RETURNS timestamptz
 LANGUAGE plpgsql STABLE AS $f$
 BEGIN
-  RETURN greatest(least(started::timestamptz, now()), latest);
+  RETURN least(started::timestamptz, now());
 EXCEPTION WHEN others THEN
-  RETURN greatest(now(), latest);
+  RETURN now();
 END $f$;
 )";
 
@@ -158,9 +163,9 @@ END $f$;
 // time), in order of local id; returns how many. The facts' newest
 // sightings move on once for the call, however many runs it holds.
 static const char add_function[] = R"(
-CREATE OR REPLACE FUNCTION camscout.add_sightings(src integer, in_store text, batch camscout.found[]) RETURNS bigint
-LANGUAGE plpgsql SET search_path = camscout, pg_temp AS $f$
-DECLARE fresh found[]; lo bigint; hi bigint; g record; rid bigint; newest timestamptz; seen_all seen[] := '{}';
+CREATE OR REPLACE FUNCTION camscout.add_sightings(src integer, in_store text, batch camscout.found[], moved boolean)
+RETURNS bigint LANGUAGE plpgsql SET search_path = camscout, pg_temp AS $f$
+DECLARE fresh found[]; lo bigint; hi bigint; g record; rid bigint; seen_all seen[] := '{}';
 BEGIN
   -- A recorder sends 500 at a time and a part of a move 5000: more is no
   -- recorder's, and would hold the server's memory and the store's lock.
@@ -170,32 +175,29 @@ BEGIN
   SELECT min(local_id), max(local_id) INTO lo, hi FROM unnest(batch);
   -- What this source sent before whose ids overlap the batch's: one seek
   -- when the batch is new, as it is but for a mark the store lost; and
-  -- the newest sightings that facts keep of runs gone, by MAC address.
+  -- nothing of what expiry removed.
   WITH there AS (
     SELECT u.local_id, time_text(r.run_started, u.at, s.odd_at[u.i]) AS found_at
       FROM sightings s JOIN runs r ON r.id = s.run, unnest(s.local_ids, s.at) WITH ORDINALITY AS u(local_id, at, i)
       WHERE s.source = src AND s.last_local >= lo AND s.first_local <= hi)
   SELECT array_agg(x ORDER BY x.local_id) INTO fresh FROM (SELECT DISTINCT ON (b.local_id, b.found_at) b.* FROM unnest(batch) b
-    WHERE NOT EXISTS (SELECT 1 FROM there t WHERE t.local_id = b.local_id AND t.found_at = b.found_at)
-      AND NOT EXISTS (SELECT 1 FROM facts f WHERE f.source = src AND coalesce(f.mac_addr, '') = coalesce(b.mac_addr, '')
-        AND f.last_local = b.local_id AND f.last_found_at = b.found_at
-        AND NOT EXISTS (SELECT 1 FROM runs r WHERE r.id = f.last_run))) x;
+    WHERE b.local_id > (SELECT expired_up_to FROM recorders WHERE id = src)
+      AND NOT EXISTS (SELECT 1 FROM there t WHERE t.local_id = b.local_id AND t.found_at IS NOT DISTINCT FROM b.found_at)) x;
   IF fresh IS NOT NULL AND to_regclass('camscout.found_media_sources_moving') IS NOT NULL THEN
     EXECUTE 'SELECT array_agg(b ORDER BY b.local_id) FROM unnest($1) b WHERE NOT EXISTS (SELECT 1 FROM
       camscout.found_media_sources_moving o WHERE o.store_id = $2 AND o.local_id = b.local_id AND o.found_at = b.found_at)'
       INTO fresh USING fresh, in_store;
   END IF;
-  SELECT r.latest INTO newest FROM recorders r WHERE r.id = src;
   -- In order, so that facts begin with the first run that saw them.
   FOR g IN SELECT b.run_pid, b.run_started, array_agg(b ORDER BY b.local_id) AS rows FROM unnest(fresh) b
       GROUP BY 1, 2 ORDER BY min(b.local_id) LOOP
-    newest := run_time(g.run_started, newest);
-    INSERT INTO runs (source, run_pid, run_started, at) VALUES (src, g.run_pid, g.run_started, newest) ON CONFLICT DO NOTHING;
-    SELECT id INTO rid FROM runs WHERE source = src AND (run_started = g.run_started OR run_started IS NULL
-      AND g.run_started IS NULL) AND (run_pid = g.run_pid OR run_pid IS NULL AND g.run_pid IS NULL);
+    -- The run's row locked until the call commits, so that expiry takes
+    -- it with all its sightings or after them.
+    INSERT INTO runs AS r (source, run_pid, run_started, at)
+      VALUES (src, g.run_pid, g.run_started, CASE WHEN moved THEN run_time(g.run_started) ELSE now() END)
+      ON CONFLICT (source, run_started, run_pid) DO UPDATE SET at = r.at RETURNING id INTO rid;
     seen_all := seen_all || add_run_sightings(src, rid, g.run_pid, g.run_started, g.rows);
   END LOOP;
-  UPDATE recorders SET latest = newest WHERE id = src;
   UPDATE facts f SET last_run = n.run, last_pid = n.run_pid, last_started = n.run_started, last_local = n.local_id,
       last_found_at = n.found_at
     FROM (SELECT DISTINCT ON (facts) * FROM unnest(seen_all) ORDER BY facts, local_id DESC) n
@@ -233,9 +235,11 @@ END $f$;
 
 // What a recorder may call: the one way in, which only adds.
 static const char forward_function[] = R"(
+-- A source held by another session makes it fail in seconds, not wait.
 CREATE OR REPLACE FUNCTION camscout.forward(in_store text, in_recorder text, in_name text, batch camscout.found[])
-RETURNS bigint LANGUAGE sql SECURITY DEFINER SET search_path = camscout, pg_temp AS $f$
-  SELECT add_sightings(source_of(in_store, in_recorder, in_name), in_store, batch) $f$;
+RETURNS bigint LANGUAGE sql SECURITY DEFINER SET search_path = camscout, pg_temp SET lock_timeout = '3s' AS $f$
+  SELECT CASE WHEN cardinality(batch) > 0 THEN add_sightings(source_of(in_store, in_recorder, in_name), in_store,
+    batch, false) ELSE 0 END $f$;
 REVOKE ALL ON FUNCTION camscout.forward, camscout.add_sightings, camscout.add_run_sightings, camscout.source_of,
   camscout.run_time FROM PUBLIC;
 )";
@@ -247,7 +251,9 @@ CREATE OR REPLACE FUNCTION camscout.move_step(max_rows integer) RETURNS bigint
 LANGUAGE plpgsql SET search_path = camscout, pg_temp AS $f$
 DECLARE g record; taken found[]; moved bigint := 0;
 BEGIN
-  PERFORM pg_advisory_xact_lock(4762013);
+  -- One move at a time, by a lock that a role which may only read the
+  -- version cannot take.
+  LOCK TABLE camscout_schema IN EXCLUSIVE MODE;
   IF to_regclass('camscout.found_media_sources_moving') IS NULL THEN
     RETURN 0;
   END IF;
@@ -267,7 +273,7 @@ BEGIN
       SELECT array_agg(ROW(local_id, found_at, run_pid, model_id, model, ip_addr, mac_addr, brand_id, port, record,
         run_started)::found ORDER BY local_id) FROM moved'
       INTO taken USING g.store_id, g.recorder, g.recorder_name, max_rows - moved;
-    PERFORM add_sightings(source_of(g.store_id, g.recorder, g.recorder_name), g.store_id, taken);
+    PERFORM add_sightings(source_of(g.store_id, g.recorder, g.recorder_name), g.store_id, taken, true);
     moved := moved + cardinality(taken);
   END LOOP;
   RETURN moved;
@@ -286,8 +292,13 @@ DECLARE old bigint[];
 BEGIN
   SELECT array_agg(id) INTO old FROM (SELECT id FROM runs WHERE at < now() - keep_days * interval '1 day'
     ORDER BY at LIMIT max_runs) o;
-  DELETE FROM sightings WHERE run = ANY (old);
+  -- Their sources first, in order, as a forward takes its source and then
+  -- its run; then the runs, which waits for a forward that holds one.
+  PERFORM 1 FROM recorders WHERE id IN (SELECT source FROM runs WHERE id = ANY (old)) ORDER BY id FOR UPDATE;
   DELETE FROM runs WHERE id = ANY (old);
+  WITH gone AS (DELETE FROM sightings WHERE run = ANY (old) RETURNING source, last_local)
+  UPDATE recorders r SET expired_up_to = greatest(r.expired_up_to, m.up_to)
+    FROM (SELECT source, max(last_local) AS up_to FROM gone GROUP BY 1) m WHERE r.id = m.source;
   RETURN coalesce(cardinality(old), 0);
 END $f$;
 REVOKE ALL ON FUNCTION camscout.expire FROM PUBLIC;
@@ -326,7 +337,8 @@ static const char view_columns[] = "recorder, recorder_name, store_id, local_id,
                                    " model, ip_addr, mac_addr, brand_id, port, record, run_started";
 
 static const char same_facts[] =
-    "f.source = src AND coalesce(f.mac_addr, '') = coalesce(b.mac_addr, '') AND f.mac_addr IS NOT DISTINCT FROM b.mac_addr"
+    "f.source = src AND coalesce(f.mac_addr, '') = coalesce(b.mac_addr, '') AND coalesce(f.ip_addr, '') ="
+    " coalesce(b.ip_addr, '') AND f.mac_addr IS NOT DISTINCT FROM b.mac_addr"
     " AND f.ip_addr IS NOT DISTINCT FROM b.ip_addr AND f.port IS NOT DISTINCT FROM b.port AND f.model IS NOT DISTINCT"
     " FROM b.model AND f.model_id IS NOT DISTINCT FROM b.model_id AND f.brand_id IS NOT DISTINCT FROM b.brand_id"
     " AND f.record IS NOT DISTINCT FROM b.record";
