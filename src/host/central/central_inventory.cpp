@@ -118,8 +118,10 @@ static std::string forward_batches(sqlite3* local, const std::string& store_id, 
     std::chrono::steady_clock::duration last{};
     for (auto batch = unforwarded_batch(local); !batch.empty(); batch = unforwarded_batch(local)) {
         auto begun = std::chrono::steady_clock::now();
-        if (begun + last >= by.at)
+        if (begun >= by.at)
             return "out of time after " + std::to_string(by.seconds) + " s";
+        if (begun + last >= by.at)
+            return "out of time: less of the " + std::to_string(by.seconds) + " s left than a batch takes";
         std::string why;
         PGresult* r = central_exec(pg, forward_statement(batch, who), by, why);
         last = std::chrono::steady_clock::now() - begun;
