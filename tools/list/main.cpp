@@ -136,8 +136,8 @@ static int expire(const std::string& conninfo, const std::string& name, int days
     bool done = false;
     std::string why = expire_central(conninfo, days, runs, done);
     std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    std::string trimmed = "the sightings of " + std::to_string(runs) + (runs == 1 ? " run" : " runs") + " older than " +
-                          std::to_string(days) + " days removed";
+    std::string trimmed = std::to_string(runs) + (runs == 1 ? " run" : " runs") + " older than " + std::to_string(days) +
+                          " days removed with their sightings";
     if (!why.empty()) {
         std::string before = runs > 0 ? " (" + trimmed + " before)" : "";
         std::fprintf(stderr, "onvif_camscout_list: %s cannot be trimmed: %s%s\n", name.c_str(), why.c_str(), before.c_str());
