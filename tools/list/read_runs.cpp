@@ -34,8 +34,9 @@ static std::string rows_of_run(const store_reader& store, const std::vector<std:
                                        " WHERE v.run IN (SELECT r.id FROM runs r JOIN recorders s ON s.id = r.source"
                                        " WHERE s.recorder = $1 AND r.run_started = $2 AND r.run_pid = $3)"
                                      : "SELECT 1 FROM found_media_sources o WHERE $1 = '' AND o.mac_addr = v.mac_addr"
-                                       " AND (o.run_started, o.run_pid) < ($4, $5)) FROM found_media_sources v WHERE true") +
-                      " AND v.run_started = $2 AND v.run_pid = $3 ORDER BY v." + store.id;
+                                       " AND (o.run_started, o.run_pid) < ($4, $5)) FROM found_media_sources v"
+                                       " WHERE v.run_started = $2 AND v.run_pid = $3") +
+                      " ORDER BY v." + store.id;
     return store.query(sql, params, [&](const result_row& r) {
         rows.push_back({source_row_of(store, r), r.back() == "1" || r.back() == "t"});
     });
