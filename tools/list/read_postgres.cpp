@@ -2,6 +2,7 @@
 #include <signal.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -94,15 +95,23 @@ std::string open_central_store(const std::string& conninfo, store_reader& store,
 // A migration of many rows takes its time.
 static const int set_up_budget_seconds = 300;
 
-// One statement's single value, or why not.
-static std::string value_of(PGconn* pg, const char* sql, const central_deadline& by, std::string& value)
+// The count that one step of the set-up or the expiry returns, or -1 with
+// why; a schema without the step's function (undefined_function,
+// invalid_schema_name: set up by an older release, or not at all) says so.
+static long long count_of(PGconn* pg, const char* function, const central_statement& step, const central_deadline& by,
+                          std::string& why)
 {
-    std::string why;
-    PGresult* r = central_exec(pg, {sql, {}, {}, {}, {}}, by, why);
-    if (r && PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1)
-        value = PQgetvalue(r, 0, 0);
+    PGresult* r = central_exec(pg, step, by, why);
+    bool read = r && PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1 && !PQgetisnull(r, 0, 0);
+    const char* state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
+    if (state && (std::strcmp(state, "42883") == 0 || std::strcmp(state, "3F000") == 0))
+        why = std::string("it has no ") + function + " (the central schema is missing or older than version " +
+              std::to_string(central_schema_version) + "): run onvif_camscout_list --central --setup first";
+    long long n = read ? std::atoll(PQgetvalue(r, 0, 0)) : -1;
     PQclear(r);
-    return why;
+    if (!read && why.empty())
+        why = std::string(function) + " returned no count";
+    return n;
 }
 
 std::string set_up_central(const std::string& conninfo, const std::string& sql, set_up_progress& done)
@@ -119,12 +128,12 @@ std::string set_up_central(const std::string& conninfo, const std::string& sql, 
     PQclear(r);
     // Each part is bounded; the budget is checked between parts, so that a
     // set-up stopped here goes on from where it was at its next start.
-    std::string moved = "1";
-    while (pg && why.empty() && moved != "0" && std::chrono::steady_clock::now() < by.at - std::chrono::seconds(30)) {
-        why = value_of(pg, central_move_step_sql, by, moved);
-        done.moved += why.empty() ? std::atoll(moved.c_str()) : 0;
+    long long moved = 1;
+    while (pg && why.empty() && moved > 0 && std::chrono::steady_clock::now() < by.at - std::chrono::seconds(30)) {
+        moved = count_of(pg, "camscout.move_step", {central_move_step_sql, {}, {}, {}, {}}, by, why);
+        done.moved += std::max(moved, 0LL);
     }
-    done.finished = why.empty() && moved == "0";
+    done.finished = why.empty() && moved == 0;
     PQfinish(pg);
     return why;
 }
@@ -140,24 +149,14 @@ static central_deadline step_deadline()
     return {std::chrono::steady_clock::now() + std::chrono::seconds(expire_step_seconds), expire_step_seconds};
 }
 
-// The runs one step trimmed, or -1 with why.
+// The runs one step removed, or -1 with why.
 static long long expire_step(PGconn* pg, const std::string& days, std::string& why)
 {
     alarm(alarm_seconds);
     std::string runs = std::to_string(expire_step_runs);
-    PGresult* r = central_exec(pg, {"SELECT camscout.expire($1::integer, $2::integer)", {days.c_str(), runs.c_str()},
-                                    {0, 0}, {0, 0}, {}}, step_deadline(), why);
-    bool read = r && PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1 && !PQgetisnull(r, 0, 0);
-    const char* state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
-    // undefined_function, invalid_schema_name: a schema set up by an older release, or none
-    if (state && (std::strcmp(state, "42883") == 0 || std::strcmp(state, "3F000") == 0))
-        why = "it has no camscout.expire (the central schema is missing or older than version 3):"
-              " run onvif_camscout_list --central --setup first";
-    long long n = read ? std::atoll(PQgetvalue(r, 0, 0)) : -1;
-    PQclear(r);
-    if (!read && why.empty())
-        why = "camscout.expire returned no count";
-    return n;
+    central_statement step{"SELECT camscout.expire($1::integer, $2::integer)", {days.c_str(), runs.c_str()}, {0, 0},
+                           {0, 0}, {}};
+    return count_of(pg, "camscout.expire", step, step_deadline(), why);
 }
 
 std::string expire_central(const std::string& conninfo, int keep_days, long long& trimmed, bool& done)
