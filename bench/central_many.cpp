@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "host/central/central_inventory.h"
+#include "host/store/media_source_store.h"
 #include "host/store/sqlite_query.h"
 #include "host/store/store_identity.h"
 #include "host/store/store_schema.h"
@@ -36,7 +36,7 @@ static int make(const char* path, int number, long cameras)
     sqlite3* db = nullptr;
     std::string why = sqlite3_open(path, &db) == SQLITE_OK ? "" : "cannot open";
     if (why.empty())
-        why = store_set_up(db, std::chrono::steady_clock::now() + std::chrono::seconds(30));
+        why = store_create(db);
     if (why.empty())
         why = store_identity_set_up(db, "recorder-" + std::to_string(number));
     if (why.empty())
@@ -59,12 +59,10 @@ static bool released()
 
 static int forward(const char* path, const char* conninfo)
 {
-    sqlite3* db = nullptr;
-    if (sqlite3_open(path, &db) != SQLITE_OK || store_identity(db).empty()) {
-        std::fprintf(stderr, "camscout_central_bench: %s: no store with an identity\n", path);
+    if (!store_open(path).empty()) {
+        std::fprintf(stderr, "camscout_central_bench: %s: no store\n", path);
         return 1;
     }
-    std::string id = store_identity(db);
     std::printf("ready\n");
     std::fflush(stdout);
     if (!released()) {
@@ -72,9 +70,9 @@ static int forward(const char* path, const char* conninfo)
         return 1;
     }
     auto start = std::chrono::steady_clock::now();
-    forward_to_central(db, id, conninfo);
+    store_forward(conninfo);
     std::printf("took %.3f s\n", std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count());
-    sqlite3_close(db);
+    store_close();
     return 0;
 }
 

@@ -1,4 +1,5 @@
-// For bench/store: sets up (and so migrates) a store as a run does, then
+// For bench/store: opens a store as a run does and upgrades it as the list
+// tool does, then
 // deletes the runs that a run at NOW_MS keeping KEEP_MS would delete, and
 // says how long each took.
 #include <sqlite3.h>
@@ -8,6 +9,7 @@
 #include <string>
 
 #include "host/store/media_source_store.h"
+#include "host/store/store_reading.h"
 #include "host/store/store_schema.h"
 
 static double seconds_since(std::chrono::steady_clock::time_point start)
@@ -23,10 +25,10 @@ int main(int argc, char** argv)
     }
     auto start = std::chrono::steady_clock::now();
     std::string why = store_open(argv[1]);
-    if (why.empty())
-        why = store_catch_up(start + std::chrono::hours(1));
     store_close();
-    std::printf("set-up %.2f s %s\n", seconds_since(start), why.c_str());
+    if (why.empty())
+        why = store_upgrade_at(argv[1], [](const std::string&) {});
+    std::printf("upgrade %.2f s %s\n", seconds_since(start), why.c_str());
     if (argc < 4 || !why.empty())
         return why.empty() ? 0 : 1;
     sqlite3* db = nullptr;

@@ -42,7 +42,7 @@ same() { local file=$1; shift; check "$1 shows what $file holds" diff -u "$here/
 # listings: the migrated store's runs and the changes the list tool shows
 # of the changes test's store.
 listings() {
-  echo "== the first version's runs, migrated: grouped by process, from their first row"
+  echo "== the first version's runs, upgraded: grouped by process, from their first row"
   sqlite3 "$dir/store.db" "PRAGMA user_version; SELECT DISTINCT run_pid, run_started FROM found_media_sources WHERE run_pid IN (4001, 4002)"
   echo "== onvif_camscout_list --changes"
   "$list" --store "$dir/store.db" --changes

@@ -22,7 +22,7 @@
 #include "host/central/central_schema.h"
 #include "host/store/sqlite_query.h"
 #include "host/store/store_identity.h"
-#include "host/store/store_schema.h"
+#include "host/store/media_source_store.h"
 #include "host/store/store_sightings.h"
 
 namespace fs = std::filesystem;
@@ -82,8 +82,8 @@ static auto* const environment = ::testing::AddGlobalTestEnvironment(new server)
 TEST(central_server, forwards_every_row_once_to_its_schema_only_and_within_the_budget)
 {
     sqlite3* db = nullptr;
+    ASSERT_EQ(store_open(dir + "/store.db"), "");
     ASSERT_EQ(sqlite3_open((dir + "/store.db").c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(store_set_up(db, std::chrono::steady_clock::now() + std::chrono::seconds(10)), "");
     ASSERT_EQ(store_identity_set_up(db, "rec"), "");
     ASSERT_EQ(sqlite_run(db, "INSERT INTO found_pending (found_at, run_pid,"
         " model_id, model, ip_addr, mac_addr, brand_id, port, record, run_started) VALUES ('2026-12-06T10:00:00.000Z', 42,"
@@ -139,7 +139,7 @@ TEST(central_server, forwards_every_row_once_to_its_schema_only_and_within_the_b
         EXPECT_EQ(sqlite_run(db, local_sql), "");
         EXPECT_EQ(store_move_pending(db), "");
         auto started = std::chrono::steady_clock::now();
-        forward_to_central(db, store_identity(db), conninfo);
+        store_forward(conninfo);
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(central_forward_budget_seconds + 2));
         std::ifstream log(settings().log_path);  // its last forwarding line, without the time it took
         std::string last, text;
@@ -192,8 +192,8 @@ TEST(central_server, moves_the_version_before_in_parts_keeps_each_row_once_and_e
         host + "', 7, 5, '\\x41', " +
         ip_addr("i") + ", '02:00:00:00:00:0' || (i % 4), 3, 80, NULL, " + run_started("i") + " FROM generate_series(1, 16) i", {}, earlier), "");
     sqlite3* db = nullptr;  // rows 1 to 12 marked forwarded; 13 to 16 forwarded but not marked, as after a lost answer
+    ASSERT_EQ(store_open(dir + "/earlier.db"), "");
     ASSERT_EQ(sqlite3_open((dir + "/earlier.db").c_str(), &db), SQLITE_OK);
-    ASSERT_EQ(store_set_up(db, std::chrono::steady_clock::now() + std::chrono::seconds(10)), "");
     ASSERT_EQ(store_identity_set_up(db, "rec"), "");
     ASSERT_EQ(sqlite_run(db, "UPDATE store_identity SET id = 'old'; WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n"
         " WHERE i < 20) INSERT INTO found_pending (id, found_at, run_pid, model_id, model, ip_addr, mac_addr, brand_id, port,"
@@ -208,7 +208,7 @@ TEST(central_server, moves_the_version_before_in_parts_keeps_each_row_once_and_e
     PQclear(central_exec(pg, {central_setup_sql(), {}, {}, {}, {}}, by, why));
     PQfinish(pg);
     ASSERT_EQ(why + central("SELECT camscout.move_step(5)", {}, earlier), "5;");
-    forward_to_central(db, store_identity(db), rec);
+    store_forward(rec);
     EXPECT_EQ(sqlite_integer(db, "SELECT up_to FROM forwarding", -1), 20);
     set_up_progress done;
     ASSERT_EQ(set_up_central(earlier, central_setup_sql(), done), "");
@@ -241,7 +241,7 @@ TEST(central_server, moves_the_version_before_in_parts_keeps_each_row_once_and_e
     }
     // Sent again once expired (a store restored from a copy): nothing comes back.
     ASSERT_EQ(sqlite_run(db, "UPDATE forwarding SET up_to = 0"), "");
-    forward_to_central(db, store_identity(db), rec);
+    store_forward(rec);
     EXPECT_EQ(central(left, {}, earlier), "5|5|0;");
     sqlite3_close(db);
 }

@@ -6,6 +6,7 @@
 
 #include <filesystem>
 
+#include "host/log/utc_time.h"
 #include "host/store/sqlite_query.h"
 #include "host/store/store_schema.h"
 #include "host/store/store_sightings.h"
@@ -33,44 +34,42 @@ static const char first_version_table[] =
     "CREATE TABLE found_media_sources (id INTEGER PRIMARY KEY, found_at TEXT, run_pid INTEGER, model_id INTEGER,"
     " model TEXT, ip_addr TEXT, mac_addr TEXT, brand_id INTEGER, port INTEGER, record BLOB);";
 
-// A migration in parts stopped in the middle (by a failed write, as a kill
-// would) goes on from its last part next time, to the same runs, numbered
-// in the order stored, each row keeping its id and its time's very text.
+static std::string upgrade(sqlite3* db)
+{
+    return store_upgrade(db, [](const std::string&) {});
+}
+
+// An upgrade stopped in its last step (by a failed write)
+// keeps the steps before and goes on from there next time, to the same
+// runs, numbered in the order stored, each row keeping its id and its
+// time's very text.
 TEST_F(store, first_version_rows_become_runs_of_one_process_and_one_run_length_also_when_stopped)
 {
-    struct { long long part_rows, stop_at_id; const char* stopped; } cases[] = {
-        {200000, 0, ""}, {2, 3, "still migrating, 2 of 7 rows done: power cut"},
-        {1, 1, "still migrating, 0 of 7 rows done: power cut"},
-    };
-    for (auto c : cases) {
-        SCOPED_TRACE(c.part_rows);
-        sqlite3_close(db);
-        sqlite3_open(":memory:", &db);
-        ASSERT_EQ(sqlite_run(db, std::string(first_version_table) +
-                                 "INSERT INTO found_media_sources (found_at, run_pid) VALUES ('2026-01-01T00:00:00.100Z', 812),"
-                                 " ('2026-01-01T00:00:59.000Z', 812), ('2026-01-01T00:00:10.000Z', 813),"
-                                 " ('2026-01-05T00:00:00.500Z', 812), ('2026-01-05T00:01:02.000Z', 812),"
-                                 " ('2026-01-05T00:00:01', 812), ('2026-01-05T00:01:20.000Z', 812)"), "");
-        EXPECT_EQ(store_set_up(db, now(), c.part_rows), "still migrating, 0 of 7 rows done");
-        sqlite_run(db, "CREATE TEMP TRIGGER stop BEFORE INSERT ON sightings WHEN new.id = " + std::to_string(c.stop_at_id) +
-                           " BEGIN SELECT raise(ABORT, 'power cut'); END");
-        if (c.stop_at_id) {
-            EXPECT_EQ(store_set_up(db, now() + std::chrono::seconds(5), c.part_rows), c.stopped);
-        }
-        sqlite_run(db, "DROP TRIGGER IF EXISTS temp.stop");
-        ASSERT_EQ(store_set_up(db, now() + std::chrono::seconds(5), 1000), "");
-        EXPECT_EQ(column("SELECT id || substr(run_started, 9, 11) || substr(found_at, 12) FROM found_media_sources ORDER BY id"),
-                  "101T00:00:0000:00:00.100Z 201T00:00:0000:00:59.000Z 301T00:00:1000:00:10.000Z 405T00:00:0000:00:00.500Z "
-                  "505T00:00:0000:01:02.000Z 605T00:00:0000:00:01 705T00:01:2000:01:20.000Z");
-        EXPECT_EQ(column("SELECT run_pid FROM runs ORDER BY id"), "812 813 812 812");
-        EXPECT_EQ(column("SELECT user_version || ' ' || count(name) FROM pragma_user_version LEFT JOIN sqlite_master"
-                         " ON name IN ('compact_next', 'first_version_next')"), "4 0");
-    }
+    ASSERT_EQ(sqlite_run(db, std::string(first_version_table) +
+                             "INSERT INTO found_media_sources (found_at, run_pid) VALUES ('2026-01-01T00:00:00.100Z', 812),"
+                             " ('2026-01-01T00:00:59.000Z', 812), ('2026-01-01T00:00:10.000Z', 813),"
+                             " ('2026-01-05T00:00:00.500Z', 812), ('2026-01-05T00:01:02.000Z', 812),"
+                             " ('2026-01-05T00:00:01', 812), ('2026-01-05T00:01:20.000Z', 812);"
+                             "CREATE TABLE runs (in_the_way)"), "");
+    EXPECT_EQ(upgrade(db), "table runs already exists");
+    std::string why;
+    EXPECT_EQ(store_version_of(db, why), 1);
+    sqlite_run(db, "DROP TABLE runs");
+    ASSERT_EQ(upgrade(db), "");
+    EXPECT_EQ(column("SELECT id || substr(run_started, 9, 11) || substr(found_at, 12) FROM found_media_sources ORDER BY id"),
+              "101T00:00:0000:00:00.100Z 201T00:00:0000:00:59.000Z 301T00:00:1000:00:10.000Z 405T00:00:0000:00:00.500Z "
+              "505T00:00:0000:01:02.000Z 605T00:00:0000:00:01 705T00:01:2000:01:20.000Z");
+    // A time keeps only its tail past what it shares with its run's start.
+    EXPECT_EQ(column("SELECT coalesce(at, '-') FROM sightings ORDER BY id"), "59.000Z   1:02.000Z - ");
+    EXPECT_EQ(column("SELECT run_pid FROM runs ORDER BY id"), "812 813 812 812");
+    EXPECT_EQ(column("SELECT user_version || ' ' || count(name) FROM pragma_user_version LEFT JOIN sqlite_master"
+                     " ON name IN ('compact_next', 'first_version_next')"), "4 0");
 }
 
 // Today's rows become compact: runs in the order stored whatever their
 // clock, each device's facts once per change, forwarding as far as it
-// went, and the same rows through the same tables.
+// went, and the same rows through the same tables; the parts of an earlier
+// release's compaction go first.
 TEST_F(store, rows_with_runs_and_forwarding_become_compact_with_the_same_answers)
 {
     ASSERT_EQ(sqlite_run(db, "CREATE TABLE found_media_sources (id INTEGER PRIMARY KEY, found_at TEXT, run_pid INTEGER,"
@@ -81,11 +80,13 @@ TEST_F(store, rows_with_runs_and_forwarding_become_compact_with_the_same_answers
                              " ('2026-01-01T08:00:01.500Z', 5, 'b', '10.0.0.2', '2026-01-01T08:00:00.000Z', 1),"
                              " ('2031-01-01T00:00:02.000Z', 6, 'a', '10.0.0.1', '2031-01-01T00:00:00.000Z', 1),"
                              " ('new', 7, 'a', '10.0.0.9', '2026-01-01T08:20:00.000Z', 0),"
-                             " (NULL, 7, 'b', '10.0.0.2', '2026-01-01T08:20:00.000Z', 0)"), "");
+                             " (NULL, 7, 'b', '10.0.0.2', '2026-01-01T08:20:00.000Z', 0);"
+                             "CREATE TABLE runs (x); CREATE TABLE facts (x); CREATE TABLE sightings (x);"
+                             "CREATE TABLE forwarding (x); CREATE TABLE compact_next (id)"), "");
     std::string all = "SELECT id || ' ' || coalesce(found_at, '-') || ' ' || run_pid || ' ' || mac_addr || ' ' || ip_addr"
                       " || ' ' || run_started || ' ' || forwarded FROM found_media_sources ORDER BY id";
     std::string before = column(all.c_str());
-    ASSERT_EQ(store_set_up(db, now() + std::chrono::seconds(5), 2), "");
+    ASSERT_EQ(upgrade(db), "");
     EXPECT_EQ(column(all.c_str()), before);
     EXPECT_EQ(column("SELECT run_pid FROM runs ORDER BY id"), "5 6 7");
     EXPECT_EQ(column("SELECT count(*) || ' ' || (SELECT group_concat(id) FROM media_sources) || ' up to '"
@@ -94,18 +95,18 @@ TEST_F(store, rows_with_runs_and_forwarding_become_compact_with_the_same_answers
 
 TEST_F(store, a_store_of_a_later_version_is_refused)
 {
-    ASSERT_EQ(store_set_up(db, now()), "");
+    ASSERT_EQ(store_create(db), "");
     sqlite_run(db, "PRAGMA user_version = 7");
-    EXPECT_EQ(store_set_up(db, now()), "made by a later version of onvif_camscout (7)");
+    EXPECT_EQ(upgrade(db), "made by a later version of onvif_camscout (7)");
 }
 
 // Finds move in committed parts (one cut short keeps what it moved) and find
 // their facts by one seek however many share a MAC (cameras behind a router).
 TEST_F(store, pending_finds_move_in_committed_parts_and_find_their_facts_by_one_seek)
 {
-    ASSERT_EQ(store_set_up(db, now()), "");
+    ASSERT_EQ(store_create(db), "");
     sqlite_run(db, "DROP INDEX facts_by_identity");
-    ASSERT_EQ(store_set_up(db, now()), "");
+    ASSERT_EQ(store_create(db), "");
     EXPECT_EQ(column("SELECT name FROM pragma_index_info('facts_by_identity')"), "mac_addr ip_addr port model_id brand_id");
     ASSERT_EQ(sqlite_run(db, "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 1500)"
                              " INSERT INTO found_pending (run_pid, mac_addr, ip_addr) SELECT 1, 'm', i FROM c; CREATE TEMP TRIGGER"
@@ -114,25 +115,12 @@ TEST_F(store, pending_finds_move_in_committed_parts_and_find_their_facts_by_one_
     EXPECT_EQ(column("SELECT count(*) || ' ' || (SELECT count(*) FROM found_pending) FROM sightings"), "1000 500");
 }
 
-TEST_F(store, a_store_locked_by_another_process_is_busy_not_new)
-{
-    std::string path = (std::filesystem::temp_directory_path() / ("camscout-busy-" + std::to_string(getpid()))).string();
-    sqlite3* other = nullptr;
-    sqlite3_open(path.c_str(), &other);
-    sqlite3_close(db);
-    sqlite3_open(path.c_str(), &db);
-    ASSERT_EQ(sqlite_run(other, "CREATE TABLE found_media_sources (id); BEGIN EXCLUSIVE"), "");
-    EXPECT_EQ(store_set_up(db, now() + std::chrono::milliseconds(300)), "busy: another process keeps it locked (database is locked)");
-    sqlite3_close(other);
-    std::filesystem::remove(path);
-}
-
 // Runs a day apart at 00:00 on 1 to 4 January, one stamped 1970 after the 2nd,
 // then this run, stamped 2031; forwarded up to the 2nd sighting; a keeps one
 // facts throughout, b changes its address on the 2nd.
 TEST_F(store, expiry_keeps_each_facts_newest_sighting_rows_not_forwarded_and_all_when_the_clock_is_wrong)
 {
-    ASSERT_EQ(store_set_up(db, now()), "");
+    ASSERT_EQ(store_create(db), "");
     ASSERT_EQ(sqlite_run(db, "INSERT INTO found_pending (run_pid, run_started, mac_addr, ip_addr) VALUES"
                              " (1, '2026-01-01T00:00:00.000Z', 'a', '1'), (1, '2026-01-01T00:00:00.000Z', 'b', '2'),"
                              " (2, '2026-01-02T00:00:00.000Z', 'a', '1'), (2, '2026-01-02T00:00:00.000Z', 'b', '3'),"
@@ -155,4 +143,23 @@ TEST_F(store, expiry_keeps_each_facts_newest_sighting_rows_not_forwarded_and_all
         EXPECT_EQ(column("SELECT id FROM sightings ORDER BY id") + why, c.left) << c.now_ms;
     }
     EXPECT_EQ(column("SELECT id FROM runs ORDER BY id"), "1 2 5 6");
+}
+
+// Daily runs kept one day, one of them stamped a year ahead: it holds back
+// only the expiry right after it.
+TEST_F(store, a_run_stamped_ahead_holds_no_expiry_back)
+{
+    ASSERT_EQ(store_create(db), "");
+    long long day = 86400000, jan1 = 1767225600000;
+    for (int i = 0; i < 11; ++i) {
+        long long started = jan1 + i * day + (i == 4 ? 365 * day : 0);
+        ASSERT_EQ(sqlite_run(db, "INSERT INTO found_pending (run_pid, run_started, found_at, mac_addr) VALUES (" +
+                                     std::to_string(100 + i) + ", '" + format_utc(started) + "', '" + format_utc(started) +
+                                     "', 'a')"), "");
+        ASSERT_EQ(store_move_pending(db), "");
+        std::string why;
+        store_expire(db, jan1 + i * day, day, false, 100 + i, now() + std::chrono::seconds(5), why);
+        ASSERT_EQ(why, "");
+    }
+    EXPECT_LE(std::stoi(column("SELECT count(*) FROM runs")), 3) << column("SELECT run_pid FROM runs");
 }

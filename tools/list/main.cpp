@@ -1,6 +1,7 @@
 // onvif_camscout_list: the found media sources of the store, or what changed
 // between the last two runs, as a table, JSON or CSV, printed as read.
 #include <getopt.h>
+#include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
@@ -10,7 +11,9 @@
 #include "host/settings/settings.h"
 #include "host/central/central_connection.h"
 #include "host/central/central_schema.h"
+#include "host/log/text_escape.h"
 #include "host/log/utc_time.h"
+#include "host/store/store_reading.h"
 #include "output.h"
 #include "print_rows.h"
 #include "read_postgres.h"
@@ -21,13 +24,14 @@
 static const char usage[] =
     "usage: onvif_camscout_list [--json | --csv] [--all] [--store PATH | --central]\n"
     "       onvif_camscout_list --changes [--since TIME] [--json | --csv] [--store PATH | --central]\n"
+    "       onvif_camscout_list --upgrade [--store PATH]\n"
     "       onvif_camscout_list --central --setup\n"
     "       onvif_camscout_list --central --expire DAYS\n"
     "       onvif_camscout_list --help | --version\n";
 
 struct options {
     out_format format = out_format::table;
-    bool all = false, changes = false, central = false, setup = false;
+    bool all = false, changes = false, central = false, setup = false, upgrade = false;
     std::string store, since;  // since: as the store writes times, or empty
     std::string name;          // the store as shown: no secret of a connection string
     int expire_days = 0;       // --expire: sightings older than this go; 0 when not asked
@@ -35,13 +39,13 @@ struct options {
 
 // Long options only; each is handled in the switch of parse.
 enum option_id { opt_json = 256, opt_csv, opt_all, opt_changes, opt_since, opt_store, opt_central, opt_setup, opt_expire,
-                 opt_help, opt_version };
+                 opt_upgrade, opt_help, opt_version };
 static const option long_options[] = {
     {"json", no_argument, nullptr, opt_json},     {"csv", no_argument, nullptr, opt_csv},
     {"all", no_argument, nullptr, opt_all},       {"changes", no_argument, nullptr, opt_changes},
     {"since", required_argument, nullptr, opt_since}, {"store", required_argument, nullptr, opt_store},
     {"central", no_argument, nullptr, opt_central}, {"setup", no_argument, nullptr, opt_setup},
-    {"expire", required_argument, nullptr, opt_expire},
+    {"expire", required_argument, nullptr, opt_expire}, {"upgrade", no_argument, nullptr, opt_upgrade},
     {"help", no_argument, nullptr, opt_help},     {"version", no_argument, nullptr, opt_version},
     {nullptr, 0, nullptr, 0},
 };
@@ -56,6 +60,8 @@ static std::string wrong_together(const options& o, bool store_named, bool since
     if ((o.setup || expire_given) &&
         (!o.central || o.all || o.changes || o.format != out_format::table || (o.setup && expire_given)))
         return o.setup ? "--setup goes with --central alone" : "--expire goes with --central alone";
+    if (o.upgrade && (o.central || o.all || o.changes || o.format != out_format::table || since_given))
+        return "--upgrade goes with --store alone";
     if (o.central && store_named)
         return "--store and --central name two inventories: give one";
     if (o.all && o.changes)
@@ -91,6 +97,7 @@ static command_line parse(int argc, char** argv, options& o, std::string& why)
         case opt_central: o.central = true; break;
         case opt_setup: o.setup = true; break;
         case opt_expire: expire = optarg; break;
+        case opt_upgrade: o.upgrade = true; break;
         case opt_help: std::fputs(usage, stdout); return command_line::answered;
         case opt_version: std::puts("onvif_camscout_list " CAMSCOUT_VERSION); return command_line::answered;
         default: return command_line::wrong;
@@ -148,6 +155,23 @@ static int expire(const std::string& conninfo, const std::string& name, int days
     return done ? 0 : 1;
 }
 
+// The store brought to this version, each step said on a terminal.
+static int upgrade(const std::string& path)
+{
+    bool terminal = isatty(STDERR_FILENO);
+    std::string why = store_upgrade_at(path, [&](const std::string& step) {
+        if (terminal)
+            std::fprintf(stderr, "onvif_camscout_list: %s: %s\n", path.c_str(), escape_text(step).c_str());
+    });
+    if (!why.empty()) {
+        std::fprintf(stderr, "onvif_camscout_list: the store %s cannot be upgraded: %s\n", escape_text(path).c_str(),
+                     escape_text(why).c_str());
+        return 1;
+    }
+    std::printf("onvif_camscout_list: the store %s is up to date\n", escape_text(path).c_str());
+    return 0;
+}
+
 int main(int argc, char** argv)
 {
     options o;
@@ -169,6 +193,8 @@ int main(int argc, char** argv)
         return 2;
     }
     o.name = o.central ? "the central inventory at " + conninfo_for_display(conninfo) : "the store " + o.store;
+    if (o.upgrade)
+        return upgrade(o.store);
     if (o.setup)
         return set_up(conninfo, o.name);
     if (o.expire_days > 0)

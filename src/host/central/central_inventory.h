@@ -5,22 +5,39 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
+#include <optional>
 #include <string>
+#include <vector>
 
-struct sqlite3;
+#include "host/central/central_schema.h"
 
 // Forwarding ends the run, so it has a budget of its own: connecting, every
 // statement and the local marks together.
 constexpr int central_forward_budget_seconds = 5;
 
-// Sends the local store's rows that are not forwarded yet, oldest first,
-// each batch in one transaction, under the store's identity store_id; a
-// batch is marked forwarded only once the server has confirmed its commit,
-// so that a lost answer means sending again, never losing. Ends within the
-// budget whatever the server does, and logs one "[msas]" line either way.
-void forward_to_central(sqlite3* local, const std::string& store_id, const std::string& conninfo);
+// One local row as the central call takes it: its id, then the texts of
+// camscout.found's columns (the model and the record as bytes), SQL NULL
+// as none.
+constexpr int forward_model_column = 4, forward_record_column = 9;
+struct forward_row {
+    long long id;
+    std::optional<std::string> column[central_columns];
+};
 
-// Marks the rows up to last forwarded (rows go in order of id), waiting
-// for a busy store until the deadline. Returns "", or what failed.
-std::string store_mark_forwarded(sqlite3* db, long long last,
-                                 std::chrono::steady_clock::time_point by);
+// What the local store gives forwarding: a batch of the rows not forwarded
+// yet, oldest first (none when all are); how far forwarding got, once the
+// server has confirmed it ("" or why it could not be kept, by the deadline);
+// and how many rows are left.
+struct forward_source {
+    std::function<std::vector<forward_row>()> next_batch;
+    std::function<std::string(long long last_id, std::chrono::steady_clock::time_point by)> forwarded_up_to;
+    std::function<long long()> waiting;
+};
+
+// Sends the rows, each batch in one transaction, under the store's identity
+// store_id; a batch counts as forwarded only once the server has confirmed
+// its commit, so that a lost answer means sending again, never losing. Ends
+// within the budget whatever the server does, and logs one "[msas]" line
+// either way.
+void forward_to_central(const forward_source& rows, const std::string& store_id, const std::string& conninfo);

@@ -66,6 +66,6 @@ void log_Debug(const char* format, ...)
 
     int fd = log_file();
     if (fd >= 0)
-        write_all(fd, utc_timestamp() + " [" + std::to_string(getpid()) + "] " +
+        write_all(fd, format_utc(utc_now_ms()) + " [" + std::to_string(getpid()) + "] " +
                           escape_text(text) + "\n");
 }

@@ -14,10 +14,10 @@ std::string format_utc(long long ms)
     return std::string(text, n) + "." + std::to_string(1000 + ms - seconds * 1000LL).substr(1) + "Z";
 }
 
-std::string utc_timestamp()
+long long utc_now_ms()
 {
     auto now = std::chrono::system_clock::now().time_since_epoch();
-    return format_utc(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+    return std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
 }
 
 std::optional<long long> parse_utc(std::string_view text)

@@ -9,8 +9,8 @@
 // Milliseconds since 1970 as that text.
 std::string format_utc(long long ms);
 
-// The current time as that text.
-std::string utc_timestamp();
+// The current time in milliseconds since 1970.
+long long utc_now_ms();
 
 // That text, exactly as format_utc writes it, as milliseconds since 1970;
 // nothing for any other text, a day or hour out of range included.

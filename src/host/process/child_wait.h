@@ -1,4 +1,4 @@
-// Bounded waits for a process this one started.
+// A bounded wait for a process this one started.
 #pragma once
 
 #include <sys/types.h>
@@ -6,7 +6,5 @@
 #include <chrono>
 
 // True once the child pid has ended and been reaped, within limit; false
-// when it still runs then.
+// when it still runs then (it is left to end by itself).
 bool wait_child(pid_t pid, std::chrono::milliseconds limit);
-// Ends the child pid, which outlived its wait, and reaps it.
-void stop_child(pid_t pid);

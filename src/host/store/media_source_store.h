@@ -1,4 +1,5 @@
-// Internals of the media-source store, exposed for its tests and readers.
+// The local store as the store process keeps it through one run: opened
+// once, the finds written as they arrive, then the run's end work.
 #pragma once
 
 #include <chrono>
@@ -7,14 +8,6 @@
 
 #include "platform/records.h"
 
-// Opens (creating folders and file as needed) the store at path, ready to
-// take finds at once, whatever its version. Returns an empty string on
-// success, otherwise what failed and why.
-std::string store_open(const std::string& path);
-// Brings the open store to this version, a part at a time until the
-// deadline (see store_set_up), and moves the finds waiting into it.
-// Returns "" once it is current, or what is left and why.
-std::string store_catch_up(std::chrono::steady_clock::time_point deadline);
 // One found media source as the store keeps it.
 struct found_source {
     TMediaSourceDevInfo info;
@@ -23,20 +16,19 @@ struct found_source {
     std::string run_started;  // UTC, as found_at: with run_pid, the run's identity
 };
 
-// Adds the rows in one transaction: all or none, kept first where any
-// version of the store takes them, then moved into a current store.
-// Returns an empty string, or what failed and why.
-std::string store_insert(const std::vector<found_source>& sources);
-// One row for info, found now by this process.
-std::string store_insert(const TMediaSourceDevInfo& info);
+// Opens (creating folders and file as needed) the store at path, ready to
+// take finds whatever its version. "" or what failed and why.
+std::string store_open(const std::string& path);
+// Writes the finds in one transaction, all or none, into the table where
+// any version of the store keeps them until the run's end; waits for
+// another writer until the deadline. "" or what failed and why.
+std::string store_write(const std::vector<found_source>& finds, std::chrono::steady_clock::time_point by);
+// The run's end, on a store at this version: the finds moved in, the runs
+// older than the settings keep deleted, then the rows not forwarded yet
+// sent to the central inventory. On an earlier version nothing of that:
+// one line says how to upgrade it. Each trouble is a log line.
+void store_end_run(long long run_pid);
+// Forwards the open store's rows that the central inventory at conninfo
+// does not have yet (the last of the end work).
+void store_forward(const std::string& conninfo);
 void store_close();
-
-// The writer of the store process: begin starts it (it opens, sets up and
-// expires the store), put queues one find, and end writes what is queued
-// and forwards it to the central inventory, within its own deadline. Each
-// returns 0 or -1.
-int store_writer_begin();
-int store_writer_put(const found_source& found);
-int store_writer_end();
-// The most store_writer_end takes; past it the writer is cut short.
-extern const std::chrono::seconds store_writer_end_limit;

@@ -1,17 +1,23 @@
-// The one message of the discovery process to the store process: a found
-// media source, with when and by which run it was found. Its size is fixed,
-// so that the store process takes nothing it has not measured.
+// The messages of a run's two processes. The discovery process sends a
+// found media source for each find, with when and by which run it was
+// found, and the run's end; the store process answers the end once the
+// run's finds are written. Their size is fixed, so that the store process
+// takes nothing it has not measured.
 #pragma once
 
 #include <cstdint>
 
 #include "platform/records.h"
 
-constexpr uint32_t found_message_kind = 0x53464d31;  // the only kind there is
+enum store_message_kind : uint32_t {
+    found_message_kind = 0x53464d31,  // a found media source
+    end_message_kind = 0x53464d32,    // the run has ended: write, then answer
+    written_message_kind = 0x53464d33,  // the store process's answer
+};
 
 struct found_message {
     uint32_t kind;
-    uint32_t unused;      // zero
+    uint32_t unused;         // zero
     int64_t found_at_ms;     // UTC, milliseconds since 1970
     int64_t run_pid;         // the discovery process
     int64_t run_started_ms;  // as found_at_ms; with run_pid, the run's identity
@@ -19,7 +25,8 @@ struct found_message {
 };
 static_assert(sizeof(found_message) == 288);
 
-// Why a message of size bytes is refused, or null for a found media source
-// that the store may take: one of the run with run_pid and run_started_ms.
+// Why a message of size bytes is refused, or null for one the store
+// process may take: of the run with run_pid and run_started_ms, and a find
+// whose texts end within their fields.
 const char* found_message_refusal(const found_message& message, long size, int64_t run_pid,
                                   int64_t run_started_ms);

@@ -1,9 +1,13 @@
-// The media-source library on the discovery side: msas_init_onvif starts
-// the store process and confines the discovery process, each find goes to
-// the store process as one message, and msas_uninit_onvif waits for its end.
+// The media-source library on the discovery side, and the store process:
+// msas_init_onvif starts the store process and confines the discovery
+// process, each find goes to the store process as one message, and
+// msas_uninit_onvif sends the run's end and waits for the answer that the
+// run's finds are written.
 #include "host/store/store_process.h"
 
 #include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/time.h>
 #include <unistd.h>
@@ -12,121 +16,185 @@
 #include <chrono>
 #include <cstring>
 #include <string>
+#include <vector>
 
-#include "host/central/central_inventory.h"
+#include "host/log/utc_time.h"
 #include "host/process/child_wait.h"
 #include "host/process/confine.h"
 #include "host/settings/settings.h"
 #include "host/store/media_source_store.h"
 #include "host/store/store_message.h"
-#include "host/log/utc_time.h"
 #include "platform/os_calls.h"
 #include "platform/platform.h"
-#include "run/run_sequence.h"
 #include "run/text_field.h"
 
-static int store_socket = -1;  // the discovery process's end of the pair, or -1
-static pid_t store_pid = -1;   // the store process until it is reaped, or -1
+using std::chrono::steady_clock;
+
+static int store_socket = -1;   // the discovery process's end of the pair, or -1
+static pid_t store_pid = -1;    // the store process until the run's end, or -1
 static int64_t run_started_ms;  // when msas_init_onvif began this run
 
-// The store process only queues what it reads, so a find it has not taken
-// within this means it is stuck or gone; the finds after it are logged.
+// The store process only writes what it reads, a wake-up at a time, so a
+// find it has not taken within this means it is stuck or gone.
 static const int send_limit_seconds = 2;
-// The writer's own limit from the end of the run, and 2 s for the exit.
-static const auto end_limit = store_writer_end_limit + std::chrono::seconds(2);
-// The run, then its stop; a discovery process still sending past this is
-// taken as stuck, and the store process writes what it has and ends.
-static const auto read_limit = std::chrono::seconds(run_seconds + 30);
+// The store process's life is the run (60 s), the worker's stop (at most
+// 7 s), the run's end work and room to spare; its alarm ends it there
+// whatever libpq or a stuck discovery process does. Everything it wrote is
+// committed in WAL mode and forwarding is idempotent, so an end at the
+// alarm loses nothing already written.
+static const unsigned store_process_seconds = 120;
+static const auto read_limit = std::chrono::seconds(95);
+// The end work: the last write, moving the finds in, expiry and
+// forwarding's budget, with some of libpq's waits that no budget bounds.
+static const int answer_limit_seconds = 20;
+// Far more than a run finds (5000 cameras answering both Probes): what a
+// flooding or compromised discovery process sends past it is counted, not kept.
+static const size_t finds_per_run = 20000;
+// How long a wake-up's write waits for another writer before its finds
+// wait for the next wake-up, and how long the last write waits.
+static const auto busy_wait = std::chrono::milliseconds(250);
+static const auto last_busy_wait = std::chrono::seconds(3);
 // How far a find's time may stray from the run's span before the store
 // process's own clock is taken instead: a clock stepped during the run
 // (at boot, say) loses no find, and a forged time moves nothing.
 static const int64_t clock_slack_ms = 10000;
 
+template <std::size_t N>
+static bool ends_within(const char (&field)[N])
+{
+    return strnlen(field, N) < N;
+}
+
 const char* found_message_refusal(const found_message& message, long size, int64_t run_pid,
                                   int64_t run_started_ms)
 {
+    const TMediaSourceDevInfo& info = message.info;
     if (size != static_cast<long>(sizeof message))
-        return "not the size of a found media source";
-    if (message.kind != found_message_kind)
-        return "not a found media source";
+        return "not the size of a message";
+    if (message.kind != found_message_kind && message.kind != end_message_kind)
+        return "not a message the discovery process sends";
     if (message.unused != 0)
         return "padding not zero";
     if (message.run_pid != run_pid || message.run_started_ms != run_started_ms)
         return "not of this run";
+    if (!ends_within(info.model) || !ends_within(info.ip_addr) || !ends_within(info.mac_addr) ||
+        info.port < 0 || info.port > 65535)
+        return "a field past its size";
     return nullptr;
 }
 
-static int64_t now_ms()
+// What the store process holds through one run.
+struct serving {
+    int64_t run_pid, run_started_ms;
+    std::vector<found_source> unwritten{};  // read, not yet committed
+    size_t taken = 0, refused = 0;        // finds of this run; past finds_per_run
+    bool ended = false, closed = false;   // the run's end came; the pair closed or failed
+    bool opened = false, reported = false;  // the store; its trouble has a line already
+};
+
+static void take(serving& s, const found_message& m, ssize_t n)
 {
-    auto now = std::chrono::system_clock::now().time_since_epoch();
-    return std::chrono::duration_cast<std::chrono::milliseconds>(now).count();
+    if (const char* why = found_message_refusal(m, n, s.run_pid, s.run_started_ms)) {
+        log_Debug("[msas] refused a message of %zd bytes from the discovery process: %s", n, why);
+        return;
+    }
+    if (m.kind == end_message_kind) {
+        s.ended = true;
+        return;
+    }
+    if (s.taken == finds_per_run) {
+        ++s.refused;
+        return;
+    }
+    ++s.taken;
+    int64_t now = utc_now_ms(), at = m.found_at_ms;
+    if (at < s.run_started_ms - clock_slack_ms || at > now + clock_slack_ms)
+        at = now;
+    s.unwritten.push_back({m.info, format_utc(at), s.run_pid, format_utc(s.run_started_ms)});
 }
 
-// A sequenced packet of 0 bytes and the end of the pair both read as 0;
-// with the sender's credentials asked for, only a packet carries them.
-static ssize_t receive(int fd, found_message& message, bool& ended)
+// Takes every message waiting; a message of 0 bytes is the pair's end.
+static void read_waiting(int fd, serving& s)
 {
-    iovec part{&message, sizeof message};
-    alignas(cmsghdr) char control[CMSG_SPACE(sizeof(ucred))];
-    msghdr header{};
-    header.msg_iov = &part;
-    header.msg_iovlen = 1;
-    header.msg_control = control;
-    header.msg_controllen = sizeof control;
-    ssize_t n = os_recvmsg(fd, &header, MSG_TRUNC | MSG_DONTWAIT);
-    ended = n == 0 && header.msg_controllen == 0;
-    return n;
+    while (!s.ended && !s.closed) {
+        found_message m{};
+        ssize_t n = os_recvfrom(fd, &m, sizeof m, MSG_TRUNC | MSG_DONTWAIT, nullptr, nullptr);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno == EAGAIN)
+            return;
+        if (n < 0)
+            log_Debug("[msas] the store process stops reading the discovery process: %s", std::strerror(errno));
+        if (n <= 0)
+            s.closed = true;
+        else
+            take(s, m, n);
+    }
 }
 
-// False once the read limit has passed or the pair fails.
-static bool wait_readable(int fd, std::chrono::steady_clock::time_point deadline)
+static void write_unwritten(serving& s, steady_clock::duration busy)
+{
+    const std::string& path = settings().store_path;
+    std::string why = s.opened ? "" : store_open(path);
+    s.opened = why.empty();
+    if (why.empty() && !s.unwritten.empty())
+        why = store_write(s.unwritten, steady_clock::now() + busy);
+    if (why.empty()) {
+        if (s.reported)
+            log_Debug("[msas] %s writable again", path.c_str());
+        s.reported = false;
+        s.unwritten.clear();
+    } else if (!s.reported && !s.opened) {
+        log_Debug("[msas] %s; retrying when there is something to store", why.c_str());
+        s.reported = true;
+    } else if (!s.reported) {
+        log_Debug("[msas] cannot write to %s yet, retrying: %s", path.c_str(), why.c_str());
+        s.reported = true;
+    }
+}
+
+// Until a message waits, the pair ends or fails, or the deadline: false.
+static bool wait_readable(int fd, steady_clock::time_point deadline)
 {
     for (;;) {
-        auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - steady_clock::now());
         pollfd ready{fd, POLLIN, 0};
         int n = left.count() > 0 ? os_poll(&ready, 1, static_cast<int>(left.count())) : 0;
-        if (n > 0)
-            return true;
         if (n < 0 && errno == EINTR)
             continue;
         if (n == 0)
-            log_Debug("[msas] the discovery process still sends after %lld s; the store process writes what it has",
+            log_Debug("[msas] the discovery process still runs after %lld s; the store process writes what it has",
                       static_cast<long long>(read_limit.count()));
-        else
-            log_Debug("[msas] the store process stops reading the discovery process: %s", std::strerror(errno));
-        return false;
+        return n > 0;
     }
+}
+
+static void end_of_run(int fd, serving& s)
+{
+    write_unwritten(s, last_busy_wait);
+    if (!s.unwritten.empty())
+        log_Debug("[msas] %zu found media sources not stored in %s", s.unwritten.size(),
+                  settings().store_path.c_str());
+    if (s.refused > 0)
+        log_Debug("[msas] %zu found media sources refused: more than %zu in one run", s.refused, finds_per_run);
+    if (s.opened && s.unwritten.empty())
+        store_end_run(s.run_pid);
+    store_close();
+    found_message written{written_message_kind, 0, 0, s.run_pid, s.run_started_ms, {}};
+    if (s.ended)
+        os_sendto(fd, &written, sizeof written, MSG_NOSIGNAL | MSG_DONTWAIT, nullptr, 0);
 }
 
 void store_process_serve(int fd, int64_t run_pid, int64_t run_started_ms)
 {
-    auto deadline = std::chrono::steady_clock::now() + read_limit;
-    int on = 1;
-    if (os_setsockopt(fd, SOL_SOCKET, SO_PASSCRED, &on, sizeof on) != 0)
-        log_Debug("[msas] the store process takes a 0-byte message as the end of the run: %s", std::strerror(errno));
-    store_writer_begin();
-    while (wait_readable(fd, deadline)) {
-        found_message message{};
-        bool ended = false;
-        ssize_t n = receive(fd, message, ended);
-        if (ended)
-            break;  // the discovery process closed its end or ended
-        if (n < 0 && (errno == EINTR || errno == EAGAIN))
-            continue;
-        if (n < 0) {
-            log_Debug("[msas] the store process stops reading the discovery process: %s", std::strerror(errno));
-            break;
-        }
-        if (const char* why = found_message_refusal(message, n, run_pid, run_started_ms)) {
-            log_Debug("[msas] refused a message of %zd bytes from the discovery process: %s", n, why);
-            continue;
-        }
-        int64_t now = now_ms(), at = message.found_at_ms;
-        if (at < run_started_ms - clock_slack_ms || at > now + clock_slack_ms)
-            at = now;
-        store_writer_put({message.info, format_utc(at), run_pid, format_utc(run_started_ms)});
+    auto deadline = steady_clock::now() + read_limit;
+    serving s{run_pid, run_started_ms};
+    write_unwritten(s, busy_wait);  // opens the store, or says why not once
+    while (!s.ended && !s.closed && wait_readable(fd, deadline)) {
+        read_waiting(fd, s);
+        write_unwritten(s, busy_wait);
     }
-    store_writer_end();
+    end_of_run(fd, s);
 }
 
 static int no_store_process(int err)
@@ -134,6 +202,15 @@ static int no_store_process(int err)
     log_Debug("[msas] cannot start the store process, nothing will be stored in %s: %s",
               settings().store_path.c_str(), std::strerror(err));
     return -1;
+}
+
+// The store process ends with the discovery process, and by its alarm.
+static void bound_store_process(pid_t run_pid)
+{
+    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    if (getppid() != run_pid)
+        os_exit(0);
+    alarm(store_process_seconds);
 }
 
 static int start_store_process()
@@ -145,6 +222,7 @@ static int start_store_process()
     pid_t pid = os_fork();
     if (pid == 0) {
         os_close(ends[0]);
+        bound_store_process(run_pid);
         store_process_serve(ends[1], run_pid, run_started_ms);
         os_exit(0);
     }
@@ -166,7 +244,7 @@ int msas_init_onvif()
 {
     if (store_pid > 0)
         return 0;
-    run_started_ms = now_ms();
+    run_started_ms = utc_now_ms();
     int result = start_store_process();
     // After the fork, so that the store process keeps its access.
     confine_discovery_process();
@@ -179,6 +257,12 @@ static void log_not_stored(const TMediaSourceDevInfo& info, const char* why)
               std::string(field_text(info.mac_addr)).c_str(), why);
 }
 
+static bool send_message(uint32_t kind, const TMediaSourceDevInfo& info)
+{
+    found_message message{kind, 0, utc_now_ms(), getpid(), run_started_ms, info};
+    return os_sendto(store_socket, &message, sizeof message, MSG_NOSIGNAL, nullptr, 0) == sizeof message;
+}
+
 int msas_store_found_media_source_onvif(TMediaSourceDevInfo* info)
 {
     if (info == nullptr)
@@ -187,13 +271,7 @@ int msas_store_found_media_source_onvif(TMediaSourceDevInfo* info)
         log_not_stored(*info, "the store is not open");
         return -1;
     }
-    found_message message{};
-    message.kind = found_message_kind;
-    message.found_at_ms = now_ms();
-    message.run_pid = getpid();
-    message.run_started_ms = run_started_ms;
-    message.info = *info;
-    if (os_sendto(store_socket, &message, sizeof message, MSG_NOSIGNAL, nullptr, 0) == sizeof message)
+    if (send_message(found_message_kind, *info))
         return 0;
     log_not_stored(*info, ("the store process does not take it: " + std::string(std::strerror(errno))).c_str());
     os_close(store_socket);  // stuck or gone: the finds after this one are only logged
@@ -201,19 +279,30 @@ int msas_store_found_media_source_onvif(TMediaSourceDevInfo* info)
     return -1;
 }
 
+// The answer, or false once answer_limit_seconds have passed.
+static bool written_answer()
+{
+    pollfd ready{store_socket, POLLIN, 0};
+    found_message answer{};
+    return os_poll(&ready, 1, answer_limit_seconds * 1000) > 0 &&
+           os_recvfrom(store_socket, &answer, sizeof answer, MSG_DONTWAIT, nullptr, nullptr) == sizeof answer &&
+           answer.kind == written_message_kind;
+}
+
 int msas_uninit_onvif()
 {
     if (store_pid <= 0)
         return 0;
+    bool answered = store_socket >= 0 && send_message(end_message_kind, {}) && written_answer();
     if (store_socket >= 0)
-        os_close(store_socket);  // the store process's sign to write what it has and end
+        os_close(store_socket);
     store_socket = -1;
     pid_t pid = store_pid;
     store_pid = -1;
-    if (wait_child(pid, end_limit))
-        return 0;
-    log_Debug("[msas] the store process did not end within %lld s and was stopped",
-              static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(end_limit).count()));
-    stop_child(pid);
-    return -1;
+    if (!answered)
+        log_Debug("[msas] the store process did not answer within %d s; what it wrote stays, the rest waits for a"
+                  " later run", answer_limit_seconds);
+    // Having answered, it ends at once; otherwise the end of this process ends it.
+    wait_child(pid, std::chrono::seconds(answered ? 2 : 0));
+    return answered ? 0 : -1;
 }

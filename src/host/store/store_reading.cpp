@@ -87,3 +87,16 @@ sqlite3* store_open_for_reading(const std::string& path, bool runs, std::string&
     sqlite3_close(db);
     return nullptr;
 }
+
+std::string store_upgrade_at(const std::string& path, const std::function<void(const std::string&)>& say)
+{
+    sqlite3* db = nullptr;
+    std::string why;
+    if (sqlite3_open_v2(path.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK)
+        why = db ? sqlite3_errmsg(db) : "out of memory";
+    sqlite3_busy_timeout(db, 10000);  // a run's writes are short
+    if (why.empty())
+        why = store_upgrade(db, say);
+    sqlite3_close(db);
+    return why;
+}

@@ -10,8 +10,6 @@
 #include "host/log/utc_time.h"
 #include "host/store/store_sightings.h"
 
-static const int store_version = 4;
-
 // A device's facts are kept once, and again only when one changes; a run
 // keeps a sighting of each device it saw: its run, its facts, and when, as
 // the tail of the time's text past what it shares with the run's start
@@ -48,7 +46,7 @@ static const char compact_views[] =
 
 // Finds wait here until the store is at this version: any version takes
 // it at once, so a run's finds never wait for a migration.
-const char store_pending_table[] =
+static const char store_pending_table[] =
     "CREATE TABLE IF NOT EXISTS found_pending (id INTEGER PRIMARY KEY, found_at TEXT, run_pid INTEGER,"
     " model_id INTEGER, model TEXT, ip_addr TEXT, mac_addr TEXT, brand_id INTEGER, port INTEGER, record BLOB,"
     " run_started TEXT)";
@@ -64,7 +62,7 @@ const char store_run_indexes[] =
 static const long long first_version_run_ms = 70 * 1000;
 
 // Another writer holds the store for a moment; one that keeps it past the
-// deadline makes the store busy, not missing.
+// busy wait makes the store busy, not missing.
 static std::string failure(sqlite3* db)
 {
     std::string why = sqlite3_errmsg(db);
@@ -72,10 +70,12 @@ static std::string failure(sqlite3* db)
     return rc == SQLITE_BUSY || rc == SQLITE_LOCKED ? "busy: another process keeps it locked (" + why + ")" : why;
 }
 
-// -1: no store yet; 0: the first version; 1: with runs; 2 and 3: with
-// forwarding (also while they are made compact); 4: compact; past that,
-// what user_version says.
-static int version_found(sqlite3* db, std::string& why)
+static bool exists(sqlite3* db, const char* name)
+{
+    return sqlite_integer(db, ("SELECT count(*) FROM sqlite_master WHERE name = '" + std::string(name) + "'").c_str(), 0);
+}
+
+int store_version_of(sqlite3* db, std::string& why)
 {
     static const char sql[] =
         "SELECT (SELECT count(*) FROM sqlite_master WHERE name = 'found_media_sources'),"
@@ -100,141 +100,92 @@ static int version_found(sqlite3* db, std::string& why)
     return version;
 }
 
-// SQLite waits for the lock until the deadline.
-static std::string begin(sqlite3* db, const char* sql, std::chrono::steady_clock::time_point deadline)
+std::string store_create(sqlite3* db)
 {
-    sqlite_wait_until(db, deadline);
-    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK ? "" : failure(db);
+    std::string why;
+    int version = store_version_of(db, why);
+    if (!why.empty())
+        return why;
+    if (version < 0)
+        return sqlite_run(db, std::string("BEGIN IMMEDIATE;") + compact_tables + facts_lookup_index + compact_views + ";" +
+                                  store_pending_table + "; PRAGMA user_version = 4; COMMIT");
+    return sqlite_run(db, std::string(store_pending_table) + ";" + (version == store_version ? facts_lookup_index : ""));
 }
-
-static std::string find_run_starts(sqlite3* db, const std::string& runs);
 
 // Milliseconds since 1970 of a time as the store writes it.
-static std::string ms_of(const char* column)
-{
-    return std::string("CAST(round((julianday(") + column + ") - 2440587.5) * 86400000) AS INTEGER)";
-}
+static const char started_ms_sql[] = "CAST(round((julianday(run_started) - 2440587.5) * 86400000) AS INTEGER)";
 
-// The first part: the compact tables, every run in the order stored, and
-// how far forwarding has gone.
-static std::string compact_begin(sqlite3* db, int version)
+// Every run in the order stored, how far forwarding went, and each row as
+// a sighting that keeps its id and its time's very text; then the views
+// take the old table's name.
+static std::string make_compact(sqlite3* db, int version)
 {
-    std::string why = sqlite_run(db, std::string(compact_tables) + facts_lookup_index + "CREATE TABLE compact_next (id INTEGER);"
-                                     "INSERT INTO compact_next SELECT coalesce(min(id), 1) FROM found_media_sources");
-    if (why.empty() && version == 0) {
-        why = sqlite_run(db, "CREATE TEMP TABLE compact_runs (run_pid INTEGER, started TEXT, first_id INTEGER,"
-                             " PRIMARY KEY (run_pid, started)) WITHOUT ROWID");
-        if (why.empty())
-            why = find_run_starts(db, "temp.compact_runs");
-        if (why.empty())
-            why = sqlite_run(db, "INSERT INTO runs (run_pid, run_started, started_ms) SELECT run_pid, started, " +
-                                     ms_of("started") + " FROM temp.compact_runs ORDER BY first_id;"
-                                     " DROP TABLE temp.compact_runs");
-    } else if (why.empty()) {
-        why = sqlite_run(db, "INSERT INTO runs (run_pid, run_started, started_ms) SELECT run_pid, run_started, " +
-                                 ms_of("run_started") + " FROM found_media_sources GROUP BY run_started, run_pid"
-                                 " ORDER BY min(id)");
-    }
+    std::string why = sqlite_run(db, std::string(compact_tables) + facts_lookup_index +
+                                         "INSERT INTO runs (run_pid, run_started, started_ms) SELECT run_pid, run_started, " +
+                                         started_ms_sql + " FROM found_media_sources GROUP BY run_started, run_pid"
+                                         " ORDER BY min(id)");
     if (why.empty() && version >= 2)
         why = sqlite_run(db, "UPDATE forwarding SET up_to = coalesce((SELECT min(id) FROM found_media_sources"
                              " WHERE forwarded = 0), (SELECT max(id) + 1 FROM found_media_sources), 1) - 1");
+    if (why.empty())
+        why = store_add_rows(db, std::string("SELECT id, ") + store_row_columns + " FROM found_media_sources ORDER BY id");
+    if (why.empty())
+        why = sqlite_run(db, std::string("DROP VIEW IF EXISTS media_sources; DROP TABLE IF EXISTS first_version_runs;"
+                                         " DROP TABLE IF EXISTS first_version_next; DROP TABLE found_media_sources;") +
+                                 compact_views + ";" + store_pending_table + "; PRAGMA user_version = 4");
     return why;
 }
 
-// A large store takes longer than a run may last, so it is made compact in
-// parts, each committed, and a stopped one goes on from its last part:
-// the runs first, then the rows in ranges of id (compact_next the next),
-// each keeping its id and its time's very text; then the views take the
-// old table's name and its rows go a part at a time (dropping a large
-// table is one step that nothing can stop). Until the views come, readers
-// read the old table.
-static std::string compact_part(sqlite3* db, int version, long long part_rows, bool& done)
+// An earlier release made stores compact in parts across runs: one that
+// got as far as its views only has the old rows left to drop; before that,
+// the old table is whole and the parts made so far go.
+static std::string finish_earlier_parts(sqlite3* db)
 {
-    done = false;
-    if (sqlite_integer(db, "SELECT count(*) FROM sqlite_master WHERE name = 'compact_next'", 0) == 0)
-        return compact_begin(db, version);
-    std::string part = std::to_string(std::max(part_rows, 1LL));
-    if (sqlite_integer(db, "SELECT count(*) FROM sqlite_master WHERE name = 'found_media_sources_old'", 0) != 0) {
-        if (sqlite_integer(db, "SELECT count(*) FROM (SELECT 1 FROM found_media_sources_old LIMIT 1)", 0) != 0)
-            return sqlite_run(db, "DELETE FROM found_media_sources_old WHERE id IN (SELECT id FROM"
-                                  " found_media_sources_old ORDER BY id LIMIT " + part + ")");
-        done = true;
-        return sqlite_run(db, "DROP TABLE found_media_sources_old; DROP TABLE compact_next");
+    if (exists(db, "found_media_sources_old"))
+        return sqlite_run(db, "DROP TABLE found_media_sources_old; DROP TABLE compact_next; PRAGMA user_version = 4");
+    return sqlite_run(db, "DROP TABLE runs; DROP TABLE facts; DROP TABLE sightings; DROP TABLE forwarding;"
+                          " DROP TABLE compact_next");
+}
+
+static std::string upgrade_step(sqlite3* db, int version, const std::function<void(const std::string&)>& say)
+{
+    if (exists(db, "compact_next")) {
+        say("finishing what an earlier release began");
+        return finish_earlier_parts(db);
     }
-    long long next = sqlite_integer(db, "SELECT id FROM compact_next", 0);
-    if (next > sqlite_integer(db, "SELECT max(id) FROM found_media_sources", 0))
-        return sqlite_run(db, "DROP VIEW IF EXISTS media_sources; DROP TABLE IF EXISTS first_version_runs;"
-                              " DROP TABLE IF EXISTS first_version_next;"
-                              " ALTER TABLE found_media_sources RENAME TO found_media_sources_old;" +
-                              std::string(compact_views) + store_pending_table);
-    std::string to = std::to_string(next + std::max(part_rows, 1LL));
-    // A first-version row's run is the last start of its process at or before it.
-    std::string started = version > 0 ? "run_started" : "(SELECT max(r.run_started) FROM runs r WHERE r.run_pid = o.run_pid"
-                                                        " AND r.run_started <= coalesce(o.found_at, ''))";
-    std::string why = store_add_rows(db, "SELECT id, found_at, run_pid, " + started + ", mac_addr, ip_addr, port, model,"
-                                         " model_id, brand_id, record FROM found_media_sources o WHERE id >= " +
-                                         std::to_string(next) + " AND id < " + to + " ORDER BY id");
-    return why.empty() ? sqlite_run(db, "UPDATE compact_next SET id = " + to) : why;
+    long long rows = sqlite_integer(db, "SELECT count(*) FROM found_media_sources", 0);
+    if (version == 0) {
+        say("version 0 to 1: grouping " + std::to_string(rows) + " rows into runs");
+        return group_first_version_runs(db);
+    }
+    say("version " + std::to_string(version) + " to " + std::to_string(store_version) + ": " + std::to_string(rows) +
+        " rows made compact");
+    return make_compact(db, version);
 }
 
-// done: the step is whole; a migration in parts commits one part at a time.
-static std::string step_from(sqlite3* db, int version, long long part_rows, bool& done)
+std::string store_upgrade(sqlite3* db, const std::function<void(const std::string&)>& say)
 {
-    done = true;
-    if (version < 0)
-        return sqlite_run(db, std::string(compact_tables) + facts_lookup_index + compact_views + ";" + store_pending_table);
-    if (version == store_version)
-        return sqlite_run(db, facts_lookup_index);
-    return compact_part(db, version, part_rows, done);
-}
-
-// What a migration in parts has done.
-static std::string migration_progress(sqlite3* db)
-{
-    if (sqlite_integer(db, "SELECT count(*) FROM sqlite_master WHERE name = 'compact_next'", 0) == 0)
-        return "";
-    long long next = sqlite_integer(db, "SELECT id FROM compact_next", 0);
-    long long last = sqlite_integer(db, "SELECT max(id) FROM found_media_sources", 0);
-    return "still migrating, " + std::to_string(std::clamp(next - 1, 0LL, last)) + " of " + std::to_string(last) +
-           " rows done";
-}
-
-// A store at this version is only read; one to change is read again
-// once this connection is its only writer.
-std::string store_set_up(sqlite3* db, std::chrono::steady_clock::time_point deadline, long long part_rows)
-{
-    for (bool writing = false;;) {
-        std::string why = begin(db, writing ? "BEGIN IMMEDIATE" : "BEGIN", deadline);
-        if (!why.empty()) {
-            std::string progress = migration_progress(db);
-            return progress.empty() ? why : progress + ": " + why;
-        }
-        int version = version_found(db, why);
+    for (;;) {
+        std::string why = sqlite_run(db, "BEGIN IMMEDIATE");
+        int version = why.empty() ? store_version_of(db, why) : -1;
+        if (why.empty() && version < 0)
+            why = "no store of onvif_camscout in it";
         if (why.empty() && version > store_version)
             why = "made by a later version of onvif_camscout (" + std::to_string(version) + ")";
-        bool current = version == store_version &&
-                       sqlite_integer(db, "SELECT count(*) FROM sqlite_master WHERE name = 'facts_by_identity'", 0) != 0;
-        if (why.empty() && (current || !writing)) {
+        if (why.empty() && version == store_version) {
             why = sqlite_run(db, "COMMIT");
-            if (!why.empty() || current)
-                return why;
-            writing = true;
-            continue;
+            if (why.empty() && exists(db, "found_pending"))
+                why = store_move_pending(db);
+            return why;
         }
-        bool done = true;
         if (why.empty())
-            why = step_from(db, version, part_rows, done);
-        if (why.empty() && done)
-            why = sqlite_run(db, "PRAGMA user_version = " + std::to_string(store_version));
+            why = upgrade_step(db, version, say);
         if (why.empty())
             why = sqlite_run(db, "COMMIT");
         if (!why.empty()) {
             sqlite_run(db, "ROLLBACK");
-            std::string progress = migration_progress(db);
-            return progress.empty() ? why : progress + ": " + why;
+            return why;
         }
-        if (!done && std::chrono::steady_clock::now() >= deadline)
-            return migration_progress(db);
     }
 }
 
@@ -322,23 +273,24 @@ static std::string return_free_pages(sqlite3* db)
     return sqlite_run(db, "PRAGMA incremental_vacuum(" + std::to_string(free_pages - pages / 16) + ")");
 }
 
-// The last run stored before the first that started at the cutoff or
-// later: runs go in the order stored, so one stamped in the past (a clock
-// not yet set) takes none stored after it along. 0 when the clock is
-// behind the newest run stored before this run or more than keep_ms ahead
-// of it: a clock that is wrong, one way or the other, deletes nothing, and
-// this run's own start, being the clock, says nothing of it.
+// The last run stored before the first stored that started within keep_ms
+// before now: runs go in the order stored, so one stamped in the past (a
+// clock not yet set) takes none stored after it along, and one stamped
+// ahead holds none back. 0 when the clock is behind the newest run stored
+// before this run or more than keep_ms ahead of it: a clock that is wrong,
+// one way or the other, deletes nothing, and this run's own start, being
+// the clock, says nothing of it.
 static long long last_run_to_expire(sqlite3* db, long long now_ms, long long keep_ms, long long this_run_pid)
 {
     long long none = std::numeric_limits<long long>::min();
-    std::string pid = std::to_string(this_run_pid);
+    std::string pid = std::to_string(this_run_pid), now = std::to_string(now_ms);
     long long newest = sqlite_integer(db, ("SELECT started_ms FROM runs WHERE started_ms IS NOT NULL AND id < coalesce("
                                            "(SELECT max(id) FROM runs WHERE run_pid = " + pid + "), 1 << 62)"
                                            " ORDER BY id DESC LIMIT 1").c_str(), none);
     if (newest == none || now_ms < newest || now_ms - newest > keep_ms)
         return 0;
-    return sqlite_integer(db, ("SELECT coalesce(min(id) - 1, 0) FROM runs WHERE started_ms >= " +
-                               std::to_string(now_ms - keep_ms)).c_str(), 0);
+    return sqlite_integer(db, ("SELECT coalesce(min(id) - 1, 0) FROM runs WHERE started_ms BETWEEN " +
+                               std::to_string(now_ms - keep_ms) + " AND " + now).c_str(), 0);
 }
 
 long long store_expire(sqlite3* db, long long now_ms, long long keep_ms, bool keep_unforwarded,
@@ -360,7 +312,8 @@ long long store_expire(sqlite3* db, long long now_ms, long long keep_ms, bool ke
     sqlite3_bind_int64(st, 2, below);
     sqlite3_bind_int64(st, 3, forwarded);
     do {
-        if (!why.empty() || !(why = begin(db, "BEGIN IMMEDIATE", deadline)).empty())
+        sqlite_wait_until(db, deadline);
+        if (!why.empty() || !(why = sqlite_run(db, "BEGIN IMMEDIATE")).empty())
             break;
         chunk = sqlite3_step(st) == SQLITE_DONE ? sqlite3_changes(db) : -1;
         why = chunk < 0 ? sqlite3_errmsg(db) : sqlite_run(db, "COMMIT");
