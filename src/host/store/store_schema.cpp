@@ -112,23 +112,17 @@ std::string store_create(sqlite3* db)
     return sqlite_run(db, std::string(store_pending_table) + ";" + (version == store_version ? facts_lookup_index : ""));
 }
 
-// Milliseconds since 1970 of a time as the store writes it.
-static const char started_ms_sql[] = "CAST(round((julianday(run_started) - 2440587.5) * 86400000) AS INTEGER)";
-
 // Every run in the order stored, how far forwarding went, and each row as
 // a sighting that keeps its id and its time's very text; then the views
 // take the old table's name.
 static std::string make_compact(sqlite3* db, int version)
 {
-    std::string why = sqlite_run(db, std::string(compact_tables) + facts_lookup_index +
-                                         "INSERT INTO runs (run_pid, run_started, started_ms) SELECT run_pid, run_started, " +
-                                         started_ms_sql + " FROM found_media_sources GROUP BY run_started, run_pid"
-                                         " ORDER BY min(id)");
+    std::string why = sqlite_run(db, std::string(compact_tables) + facts_lookup_index);
     if (why.empty() && version >= 2)
         why = sqlite_run(db, "UPDATE forwarding SET up_to = coalesce((SELECT min(id) FROM found_media_sources"
                              " WHERE forwarded = 0), (SELECT max(id) + 1 FROM found_media_sources), 1) - 1");
     if (why.empty())
-        why = store_add_rows(db, std::string("SELECT id, ") + store_row_columns + " FROM found_media_sources ORDER BY id");
+        why = store_add_rows(db, "SELECT * FROM main.found_media_sources", true);
     if (why.empty())
         why = sqlite_run(db, std::string("DROP VIEW IF EXISTS media_sources; DROP TABLE IF EXISTS first_version_runs;"
                                          " DROP TABLE IF EXISTS first_version_next; DROP TABLE found_media_sources;") +

@@ -6,14 +6,12 @@
 
 struct sqlite3;
 
-// The columns of a found media source in every version of the store, in
-// the order store_add_rows reads them after the row's id.
-extern const char store_row_columns[];
-
-// Adds the rows that select gives (id, then store_row_columns), in their
-// order, as sightings, in the caller's transaction: a run is made at its
-// first row, facts at the first row that has them. A null id takes the next.
-std::string store_add_rows(sqlite3* db, const std::string& select);
+// Adds the rows that the query rows gives (the columns of found_pending,
+// which every version's table of found media sources has too), in order of
+// id, as sightings, in the caller's transaction: a run is made at its first
+// row, facts at the first row that has them. keep_ids: each sighting takes
+// its row's id, else the next.
+std::string store_add_rows(sqlite3* db, const std::string& rows, bool keep_ids);
 
 // Moves the finds waiting in found_pending into the sightings, in parts
 // of 1000, each its own transaction. Returns "", or why not.
