@@ -315,26 +315,29 @@ static words run(const std::string& verb, const std::string& rest, const std::se
 }
 
 // A directive that makes one line holds it after " => "; more follow it as
-// "> " lines. Its calls are shown only of the kinds these lines hold ("log",
-// "sendto"...), so that a trace holds what its case is about.
+// "> " lines. A case, the lines after a comment, shows only the kinds of
+// call its lines hold ("log", "sendto"...): a trace holds what its case is
+// about, and a kind it holds is checked in all its directives.
 static std::string made_from(std::istream& in)
 {
     std::vector<std::string> lines;
     for (std::string line; std::getline(in, line);)
         lines.push_back(line);
     std::string out;
+    std::set<std::string> kinds;
     for (std::size_t i = 0; i < lines.size(); ++i) {
         std::string line = lines[i].substr(0, lines[i].find(" => "));
-        if (line.rfind("> ", 0) == 0)
-            continue;
-        if (line.empty() || line[0] == '#') {
-            out += line + "\n";
-            continue;
+        if (line[0] == '#') {
+            kinds.clear();
+            for (std::size_t j = i + 1; j < lines.size() && lines[j][0] != '#'; ++j) {
+                std::size_t arrow = lines[j].find(" => "), start = arrow != std::string::npos ? arrow + 4 : 2;
+                if (arrow != std::string::npos || lines[j].rfind("> ", 0) == 0)
+                    kinds.insert(lines[j].substr(start, lines[j].find(':', start) - start));
+            }
         }
-        std::set<std::string> kinds;
-        for (std::size_t j = i; j < lines.size() && (j == i || lines[j].rfind("> ", 0) == 0); ++j) {
-            std::string held = j == i ? lines[i].substr(std::min(line.size() + 4, lines[i].size())) : lines[j].substr(2);
-            kinds.insert(held.substr(0, held.find(':')));
+        if (line.empty() || line[0] == '#' || line.rfind("> ", 0) == 0) {
+            out += line[0] == '>' ? "" : line + "\n";
+            continue;
         }
         std::size_t space = std::min(line.find(' '), line.size());
         words made = run(line.substr(0, space), space < line.size() ? line.substr(space + 1) : "", kinds);
