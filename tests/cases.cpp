@@ -268,10 +268,6 @@ static const std::map<std::string, std::function<words(const std::string&)>> ver
     {"echo", [](auto& r) { return echo_reply(r, false); }},
     {"echo-ip", [](auto& r) { return echo_reply(r, true); }},
     {"route", [](auto& r) {
-         words w = split(r, 3);
-         route_kind k = route_from_lookup(w[0] == "answered", static_cast<unsigned char>(std::stoi(w[1])), w[2] == "gateway");
-         return words{route_names.at(static_cast<std::size_t>(k))}; }},
-    {"route-answer", [](auto& r) {
          auto b = hex_bytes(r); return words{route_names.at(static_cast<std::size_t>(route_from_answer(b.data(), b.size())))}; }},
     {"checksum", [](auto& r) { auto b = hex_bytes(r); uint16_t sum = icmp_checksum(b.data(), b.size()); return words{fake::hex(&sum, 2)}; }},
     {"echo-request", [](auto& r) {
