@@ -268,22 +268,7 @@ static const std::map<std::string, std::function<words(const std::string&)>> ver
     {"echo", [](auto& r) { return echo_reply(r, false); }},
     {"echo-ip", [](auto& r) { return echo_reply(r, true); }},
     {"route", [](auto& r) {
-         words w = split(r, 3);
-         route_kind k = route_from_lookup(w[0] == "answered", static_cast<unsigned char>(std::stoi(w[1])), w[2] == "gateway");
-         return words{route_names.at(static_cast<std::size_t>(k))}; }},
-    {"route-answer", [](auto& r) {
          auto b = hex_bytes(r); return words{route_names.at(static_cast<std::size_t>(route_from_answer(b.data(), b.size())))}; }},
-    {"route-request", [](auto& r) {
-         route_request q = make_route_request(inet_addr(r.c_str()));
-         const rtmsg* m = static_cast<const rtmsg*>(NLMSG_DATA(&q.h));
-         const rtattr* a = RTM_RTA(m);
-         int left = static_cast<int>(RTM_PAYLOAD(&q.h));
-         char dst[16] = "none", text[128];
-         if (RTA_OK(a, left) && a->rta_type == RTA_DST && RTA_PAYLOAD(a) == 4 && inet_ntop(AF_INET, RTA_DATA(a), dst, 16))
-             a = RTA_NEXT(a, left);
-         snprintf(text, sizeof text, "length %u of %zu type %u flags %u family %u/%u dst %s, %d bytes over", q.h.nlmsg_len,
-                  sizeof q, q.h.nlmsg_type, q.h.nlmsg_flags, m->rtm_family, m->rtm_dst_len, dst, left);
-         return words{text}; }},
     {"checksum", [](auto& r) { auto b = hex_bytes(r); uint16_t sum = icmp_checksum(b.data(), b.size()); return words{fake::hex(&sum, 2)}; }},
     {"echo-request", [](auto& r) {
          alignas(4) uint8_t p[16];
@@ -302,25 +287,11 @@ static const std::map<std::string, std::function<words(const std::string&)>> ver
     {"debuglog", [](auto& r) { words w = split(r, 2); return words{"returns " + std::to_string(debug_log(w[0].c_str(), w[1].c_str()))}; }},
 };
 
-// The calls a section checks ("calls NAME..."; "calls all", the start, for
-// every call): the others are made but not recorded.
-static std::set<std::string> checked_calls;
-
-static bool checked(const std::string& event)
-{
-    return checked_calls.empty() || checked_calls.count(event.substr(0, event.find(':'))) != 0;
-}
-
-// Runs one directive: the checked calls it made, then its result lines.
-static words run(const std::string& verb, const std::string& rest)
+// Runs one directive: the calls it made of the kinds its case holds, then
+// its result lines.
+static words run(const std::string& verb, const std::string& rest, const std::set<std::string>& kinds)
 {
     auto& s = fake::state;
-    if (verb == "calls") {
-        std::istringstream names(rest);
-        checked_calls = {std::istream_iterator<std::string>(names), std::istream_iterator<std::string>()};
-        checked_calls.erase("all");
-        return {};
-    }
     auto it = verbs.find(verb);
     if (it == verbs.end())
         return {"unknown directive " + verb};
@@ -333,30 +304,42 @@ static words run(const std::string& verb, const std::string& rest)
     }
     seen = std::min(seen, s.events.size());  // a reset starts afresh
     words made;
-    std::copy_if(s.events.begin() + static_cast<std::ptrdiff_t>(seen), s.events.end(), std::back_inserter(made), checked);
+    std::copy_if(s.events.begin() + static_cast<std::ptrdiff_t>(seen), s.events.end(), std::back_inserter(made),
+                 [&](const std::string& e) { return kinds.count(e.substr(0, e.find(':'))) != 0; });
     made.insert(made.end(), out.begin(), out.end());
     return made;
 }
 
 // A directive that makes one line holds it after " => "; more follow it as
-// "> " lines.
+// "> " lines. A case, the lines after a comment, shows only the kinds of
+// call its lines hold ("log", "sendto"...): a trace holds what its case is
+// about, and a kind it holds is checked in all its directives.
 static std::string made_from(std::istream& in)
 {
-    checked_calls.clear();
-    std::string line, out;
-    while (std::getline(in, line)) {
-        if (line.rfind("> ", 0) == 0)
-            continue;
-        line = line.substr(0, line.find(" => "));
-        if (line.empty() || line[0] == '#') {
-            out += line + "\n";
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(in, line);)
+        lines.push_back(line);
+    std::string out;
+    std::set<std::string> kinds;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::string line = lines[i].substr(0, lines[i].find(" => "));
+        if (line[0] == '#') {
+            kinds.clear();
+            for (std::size_t j = i + 1; j < lines.size() && lines[j][0] != '#'; ++j) {
+                std::size_t arrow = lines[j].find(" => "), start = arrow != std::string::npos ? arrow + 4 : 2;
+                if (arrow != std::string::npos || lines[j].rfind("> ", 0) == 0)
+                    kinds.insert(lines[j].substr(start, lines[j].find(':', start) - start));
+            }
+        }
+        if (line.empty() || line[0] == '#' || line.rfind("> ", 0) == 0) {
+            out += line[0] == '>' ? "" : line + "\n";
             continue;
         }
         std::size_t space = std::min(line.find(' '), line.size());
-        words made = run(line.substr(0, space), space < line.size() ? line.substr(space + 1) : "");
+        words made = run(line.substr(0, space), space < line.size() ? line.substr(space + 1) : "", kinds);
         out += line + (made.size() == 1 ? " => " + escape_text(made[0]) : "") + "\n";
-        for (std::size_t i = 0; made.size() > 1 && i < made.size(); ++i)
-            out += "> " + escape_text(made[i]) + "\n";
+        for (std::size_t k = 0; made.size() > 1 && k < made.size(); ++k)
+            out += "> " + escape_text(made[k]) + "\n";
     }
     return out;
 }

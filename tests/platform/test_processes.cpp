@@ -1,10 +1,12 @@
 // The two processes of a run: the discovery process's confinement, the
-// store process's check of what reaches it, and the bounded wait for it.
+// store process's check of what reaches it, the bounded wait for it, and
+// the log they share.
 #include <gtest/gtest.h>
 
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/prctl.h>
+#include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -16,6 +18,7 @@
 #include "host/process/confine.h"
 #include "host/store/store_message.h"
 #include "host/store/store_process.h"
+#include "platform/platform.h"
 #include "run/text_field.h"
 #include "store_and_log.h"
 
@@ -114,4 +117,23 @@ TEST(store_process, refuses_what_is_not_a_find_of_this_run_and_keeps_at_most_a_r
                                " GROUP BY ip_addr ORDER BY ip_addr"),
               (std::vector<std::string>{"10.0.0.8 1 4242 1 2026-12-05T19:46:30.000Z",
                                         "10.0.0.9 19999 4242 2026-12-05T19:46:40.000Z 2026-12-05T19:46:30.000Z"}));
+}
+
+// A log file that cannot grow (a full disk, a size limit) costs its lines,
+// never the run: the write gives up. The alarm bounds a write that retries.
+TEST(logger, a_write_the_file_refuses_returns)
+{
+    ASSERT_TRUE(start_afresh()) << "run through CTest, which names the store and log";
+    pid_t child = fork();
+    if (child == 0) {
+        alarm(5);
+        signal(SIGXFSZ, SIG_IGN);
+        rlimit none{0, 0};
+        setrlimit(RLIMIT_FSIZE, &none);
+        log_Debug("a line the file refuses");
+        _exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(waitpid(child, &status, 0), child);
+    EXPECT_TRUE(WIFEXITED(status)) << "the write was still retried after 5 s";
 }
