@@ -25,8 +25,3 @@ struct found_message {
 };
 static_assert(sizeof(found_message) == 288);
 
-// Why a message of size bytes is refused, or null for one the store
-// process may take: of the run with run_pid and run_started_ms, and a find
-// whose texts end within their fields.
-const char* found_message_refusal(const found_message& message, long size, int64_t run_pid,
-                                  int64_t run_started_ms);

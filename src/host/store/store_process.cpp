@@ -65,8 +65,10 @@ static bool ends_within(const char (&field)[N])
     return strnlen(field, N) < N;
 }
 
-const char* found_message_refusal(const found_message& message, long size, int64_t run_pid,
-                                  int64_t run_started_ms)
+// Why a message of size bytes is refused, or null for one the store process
+// may take: of this run, and a find whose texts end within their fields.
+static const char* found_message_refusal(const found_message& message, long size, int64_t run_pid,
+                                         int64_t run_started_ms)
 {
     const TMediaSourceDevInfo& info = message.info;
     if (size != static_cast<long>(sizeof message))
