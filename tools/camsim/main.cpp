@@ -6,7 +6,6 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <iostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -114,7 +113,7 @@ int main(int argc, char** argv)
             nlohmann::json cameras = generate_fleet(o.generate, o.seed, o.lans);
             add_flooders(cameras, o.flooders, o.flood_rate);
             add_silent(cameras, o.silent);
-            std::cout << nlohmann::json{{"cameras", cameras}}.dump(2) << "\n";
+            std::puts(nlohmann::json{{"cameras", cameras}}.dump(2).c_str());
             return 0;
         }
         if (o.fleet_path.empty())
