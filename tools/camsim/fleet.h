@@ -39,3 +39,8 @@ void add_flooders(nlohmann::json& cameras, int k, int rate);
 // Adds k devices on the first LAN whose ARP is off and that answer every
 // Probe at once: the recorder can never learn their MAC addresses.
 void add_silent(nlohmann::json& cameras, int k);
+
+// The camera's ProbeMatches answer to the Probe with that MessageID.
+std::string probe_match_text(const sim_camera& camera, const std::string& relates_to);
+// One unprompted datagram of the kind: hello, empty, not_probe_match, oversized.
+std::string unprompted_text(const sim_camera& camera, const std::string& kind);

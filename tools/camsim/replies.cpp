@@ -1,4 +1,4 @@
-#include "replies.h"
+#include "fleet.h"
 
 #include <uuid/uuid.h>
 

@@ -15,7 +15,6 @@
 #include <stdexcept>
 
 #include "transport/ws_discovery.h"
-#include "replies.h"
 
 using sim_clock = std::chrono::steady_clock;
 
