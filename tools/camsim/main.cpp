@@ -11,7 +11,6 @@
 #include <vector>
 
 #include "fleet.h"
-#include "responder.h"
 
 static const char usage[] =
     "usage: onvif_camsim --fleet FILE --interface DEV [--interface DEV ...] [--duration S] [--seed S]\n"

@@ -1,4 +1,4 @@
-#include "responder.h"
+#include "fleet.h"
 
 #include <arpa/inet.h>
 #include <net/if.h>
