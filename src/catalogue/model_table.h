@@ -2,6 +2,7 @@
 // with their brand numbers and catalogue identifiers.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 
@@ -17,7 +18,7 @@ inline constexpr std::size_t model_table_rows = 318;
 
 // Ordered so that no name contains the name of an earlier row: the first
 // row found in a text is the most specific one.
-extern model_row model_table[model_table_rows];
+extern std::array<model_row, model_table_rows> model_table;
 
 // Fills every row's catalogue_id; runs once, before anything reads the table.
 void init_model_table();

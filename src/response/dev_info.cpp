@@ -27,8 +27,7 @@ void store_dev_info(dev_info_ptr info)
     debug_log("[onvif camscout] msas_store_found_media_source_onvif, pInfo->model=[%s], "
               "pInfo->mac_addr=[%s]",
               info->model, info->mac_addr);
-    if (std::find(std::begin(forced_port_brands), std::end(forced_port_brands), info->brand_id) !=
-        std::end(forced_port_brands))
+    if (std::ranges::find(forced_port_brands, info->brand_id) != std::end(forced_port_brands))
         info->port = 80;
     if (field_text(info->mac_addr) != all_zero_mac)
         msas_store_found_media_source_onvif(info.get());

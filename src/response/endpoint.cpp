@@ -2,7 +2,7 @@
 
 #include <cstdlib>
 #include <cstring>
-#include <string>
+#include <string_view>
 
 #include "run/debug_log.h"
 
@@ -17,15 +17,13 @@ static long host_part_port(const char* text)
     // so an IPv4 URL followed by an IPv6 alternate keeps giving port 80.
     bool bracketed = std::strstr(text, "://[") != nullptr;
     const char* scheme_end = std::strstr(text, "://");
-    const char* host = scheme_end != nullptr ? scheme_end + 3 : text;
-    const char* slash = std::strchr(host, '/');
-    std::string host_part = slash != nullptr ? std::string(host, slash) : std::string(host);
-
-    std::size_t separator = bracketed ? host_part.find("]:") : host_part.find(':');
-    if (separator == std::string::npos)
+    std::string_view host = scheme_end != nullptr ? scheme_end + 3 : text;
+    host = host.substr(0, host.find('/'));
+    std::size_t separator = bracketed ? host.find("]:") : host.find(':');
+    if (separator == std::string_view::npos)
         return 0;
-    std::string port_text = host_part.substr(separator + (bracketed ? 2 : 1));
-    return std::strtol(port_text.c_str(), nullptr, 10);
+    // The digits end at the '/' that ends the host part, if not before.
+    return std::strtol(host.data() + separator + (bracketed ? 2 : 1), nullptr, 10);
 }
 
 void parse_service_port(TMediaSourceDevInfo& info, const char* xaddrs)

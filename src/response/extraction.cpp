@@ -1,5 +1,6 @@
 #include "response/extraction.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "run/text_field.h"
@@ -61,24 +62,14 @@ bool get_tag_value(const char* message, const char* tag, std::string& value)
     return true;
 }
 
-std::vector<std::string_view> split_at_spaces(std::string_view text)
-{
-    std::vector<std::string_view> tokens;
-    std::size_t pos = 0;
-    while ((pos = text.find_first_not_of(' ', pos)) != std::string_view::npos) {
-        std::size_t end = text.find(' ', pos);
-        if (end == std::string_view::npos)
-            end = text.size();
-        tokens.push_back(text.substr(pos, end - pos));
-        pos = end;
-    }
-    return tokens;
-}
-
-std::vector<std::string> split_scopes(const std::string& scopes)
+std::vector<std::string> split_scopes(std::string_view scopes)
 {
     std::vector<std::string> tokens;
-    for (std::string_view token : split_at_spaces(scopes))
-        tokens.emplace_back(token);
+    std::size_t pos = 0;
+    while ((pos = scopes.find_first_not_of(' ', pos)) != std::string_view::npos) {
+        std::size_t end = std::min(scopes.find(' ', pos), scopes.size());
+        tokens.emplace_back(scopes.substr(pos, end - pos));
+        pos = end;
+    }
     return tokens;
 }

@@ -18,9 +18,6 @@ void form_element_name(char (&name)[256], const char* prefix, const char* local)
 // when the element is present; false with value unchanged otherwise.
 bool get_tag_value(const char* message, const char* tag, std::string& value);
 
-// The tokens of a text separated by runs of spaces (code 32 only).
-std::vector<std::string_view> split_at_spaces(std::string_view text);
-
-// The space-separated tokens of a Scopes value; tabs and line breaks stay
-// inside the tokens.
-std::vector<std::string> split_scopes(const std::string& scopes);
+// The tokens of a Scopes value, separated by runs of spaces (code 32 only);
+// tabs and line breaks stay inside the tokens.
+std::vector<std::string> split_scopes(std::string_view scopes);

@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <cstring>
 #include <string_view>
+#include <string>
 #include <vector>
 
 #include "platform/os_calls.h"
@@ -40,14 +41,14 @@ static bool may_start_with(std::string_view line, std::string_view dotted)
 static void arp_table_lookup(FILE* table, const char* dotted, char (&mac)[32])
 {
     char line[1024];
-    copy_text(mac, all_zero_mac);
     if (fgets(line, 1023, table) == nullptr)
         return;  // not even the header
     while (fgets(line, 1023, table) != nullptr) {
         if (!may_start_with(line, dotted))
             continue;
-        // Only spaces separate: a line's newline stays in its last token.
-        std::vector<std::string_view> tokens = split_at_spaces(line);
+        // Only spaces separate, as in a Scopes value: a line's newline stays
+        // in its last token.
+        std::vector<std::string> tokens = split_scopes(line);
         if (tokens.empty() || tokens[0] != dotted)
             continue;
         if (tokens.size() >= 4)
@@ -56,12 +57,10 @@ static void arp_table_lookup(FILE* table, const char* dotted, char (&mac)[32])
     }
 }
 
-// Writes the MAC that /proc/net/arp holds for addr, or the all-zero MAC.
-static void find_remote_mac(char (&mac)[32], uint32_t addr)
+// Writes the MAC that /proc/net/arp holds for dotted, or the all-zero MAC.
+static void find_remote_mac(char (&mac)[32], const char* dotted)
 {
     copy_text(mac, all_zero_mac);
-    char dotted[16];
-    dotted_text(addr, dotted);
     FILE* table = os_fopen("/proc/net/arp", "r");
     if (table == nullptr)
         return;
@@ -76,7 +75,7 @@ void resolve_device_mac(uint32_t addr, char (&mac)[32])
     char empty[1] = "";
     ping(dotted, 3000, empty);
     for (int i = 0; i < arp_tries; ++i) {
-        find_remote_mac(mac, addr);
+        find_remote_mac(mac, dotted);
         if (std::strcmp(mac, all_zero_mac) != 0)
             break;
     }

@@ -6,25 +6,22 @@
 #include <netinet/in.h>
 #include <uuid/uuid.h>
 
+#include <cstdio>
 #include <cstring>
-#include <string>
 
 #include "platform/os_calls.h"
 #include "run/debug_log.h"
 #include "run/lan_interfaces.h"
-#include "run/text_field.h"
 #include "transport/recv_thread.h"
 #include "transport/ws_discovery.h"
 
 // Both Probes share one text; they differ only in the namespace that the
 // Envelope declares and in the type that they probe for.
-static const char probe_head[] = "<?xml version=\"1.0\" encoding=\"utf-8\"?><Envelope ";
-static const char probe_header[] =
-    " xmlns=\"http://www.w3.org/2003/05/soap-envelope\">"
+static const char probe_template[] =
+    "<?xml version=\"1.0\" encoding=\"utf-8\"?>"
+    "<Envelope %s xmlns=\"http://www.w3.org/2003/05/soap-envelope\">"
     "<Header>"
-    "<wsa:MessageID xmlns:wsa=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\">";
-static const char probe_middle[] =
-    "</wsa:MessageID>"
+    "<wsa:MessageID xmlns:wsa=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\">uuid:%s</wsa:MessageID>"
     "<wsa:To xmlns:wsa=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\">"
     "urn:schemas-xmlsoap-org:ws:2005:04:discovery</wsa:To>"
     "<wsa:Action xmlns:wsa=\"http://schemas.xmlsoap.org/ws/2004/08/addressing\">"
@@ -33,34 +30,17 @@ static const char probe_middle[] =
     "<Body><Probe xmlns:xsi=\"http://www.w3.org/2001/XMLSchema-instance\""
     " xmlns:xsd=\"http://www.w3.org/2001/XMLSchema\""
     " xmlns=\"http://schemas.xmlsoap.org/ws/2005/04/discovery\">"
-    "<Types>";
-static const char probe_tail[] = "</Types><Scopes /></Probe></Body></Envelope>";
+    "<Types>%s</Types><Scopes /></Probe></Body></Envelope>";
 
-enum class probe_kind { transmitter, device };
-
-// The Probe text of the kind with message_id in place, zero-filled behind.
-static void format_probe(probe_kind kind, const char* message_id, char (&probe)[2048])
-{
-    bool transmitter = kind == probe_kind::transmitter;
-    std::string text = probe_head;
-    text += transmitter ? "xmlns:dn=\"http://www.onvif.org/ver10/network/wsdl\""
-                        : "xmlns:tds=\"http://www.onvif.org/ver10/device/wsdl\"";
-    text += probe_header;
-    text.append(message_id, strnlen(message_id, 127));
-    text += probe_middle;
-    text += transmitter ? "dn:NetworkVideoTransmitter" : "tds:Device";
-    text += probe_tail;
-    copy_text(probe, text);
-}
-
-// "uuid:" and a fresh UUID, zero-filled behind.
-static void new_message_id(char (&message_id)[128])
+// The Probe for type with a fresh MessageID, zero-filled behind.
+static void format_probe(char (&probe)[2048], const char* namespace_declaration, const char* type)
 {
     unsigned char u[16];
     os_uuid_generate(u);
-    char text[37];
-    uuid_unparse_lower(u, text);
-    copy_text(message_id, std::string("uuid:") + text);
+    char uuid[37];
+    uuid_unparse_lower(u, uuid);
+    std::memset(probe, 0, sizeof probe);
+    snprintf(probe, sizeof probe, probe_template, namespace_declaration, uuid, type);
 }
 
 static bool set_option(int level, int name, const void* value, socklen_t len, const char* label)
@@ -100,11 +80,9 @@ static bool probe_interface(const NIC_INFO& nic)
     to.sin_port = htons(ws_discovery_port);
     to.sin_addr.s_addr = inet_addr(ws_discovery_group);
 
-    char id[128], transmitter[2048], device[2048];
-    new_message_id(id);
-    format_probe(probe_kind::transmitter, id, transmitter);
-    new_message_id(id);
-    format_probe(probe_kind::device, id, device);
+    char transmitter[2048], device[2048];
+    format_probe(transmitter, "xmlns:dn=\"http://www.onvif.org/ver10/network/wsdl\"", "dn:NetworkVideoTransmitter");
+    format_probe(device, "xmlns:tds=\"http://www.onvif.org/ver10/device/wsdl\"", "tds:Device");
     return send_probe(transmitter, to, "transmitter") && send_probe(device, to, "device");
 }
 

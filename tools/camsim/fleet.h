@@ -2,6 +2,7 @@
 #pragma once
 
 #include <nlohmann/json.hpp>
+#include <csignal>
 #include <optional>
 #include <string>
 #include <vector>
@@ -39,3 +40,28 @@ void add_flooders(nlohmann::json& cameras, int k, int rate);
 // Adds k devices on the first LAN whose ARP is off and that answer every
 // Probe at once: the recorder can never learn their MAC addresses.
 void add_silent(nlohmann::json& cameras, int k);
+
+// The camera's ProbeMatches answer to the Probe with that MessageID.
+std::string probe_match_text(const sim_camera& camera, const std::string& relates_to);
+// One unprompted datagram of the kind: hello, empty, not_probe_match, oversized.
+std::string unprompted_text(const sim_camera& camera, const std::string& kind);
+
+struct sim_counts {
+    long probes = 0;
+    long transmitter_probes = 0;
+    long device_probes = 0;
+    long replies = 0;
+    long unprompted = 0;
+    long send_errors = 0;
+    long other_datagrams = 0;
+    long flood = 0;
+    long probes_refused = 0;
+};
+
+// The simulator's network side: one socket on 0.0.0.0:3702 joined to the
+// WS-Discovery group on the given interfaces; replies leave from each
+// camera's own address and device. Answers every Probe for duration_s
+// seconds, or until *stop is set, then returns what happened. Throws
+// std::runtime_error when the socket cannot be set up.
+sim_counts run_responder(const sim_fleet& fleet, const std::vector<std::string>& interfaces,
+                         int duration_s, unsigned seed, const volatile sig_atomic_t* stop);

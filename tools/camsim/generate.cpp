@@ -30,24 +30,24 @@ static std::string common_scopes(const std::string& name)
 static nlohmann::json scopes_for(generator& g, int i)
 {
     int kind = g.pick(100);
-    std::string profile = g.chance(50) ? root + "Profile/Streaming" : root + "Profile/T";
-    std::string name = "cam" + std::to_string(i);
+    std::string profile = " " + root + (g.chance(50) ? "Profile/Streaming" : "Profile/T");
+    std::string scopes = common_scopes("cam" + std::to_string(i));
+    std::string hardware = " " + root + "hardware/";
     if (kind < 55) {
         std::string model = model_table[g.pick(static_cast<int>(model_table_rows))].model_name;
         if (g.chance(30))
             model += "-" + std::to_string(g.pick(900) + 100);
-        return common_scopes(name) + " " + profile + " " + root + "hardware/" + model;
+        return scopes + profile + hardware + model;
     }
     if (kind < 67)
-        return common_scopes(name) + " " + profile + " " + root + "hardware/" +
-               unknown_names[g.pick(std::size(unknown_names))];
+        return scopes + profile + hardware + unknown_names[g.pick(std::size(unknown_names))];
     if (kind < 80)
-        return common_scopes(name) + " " + profile;
+        return scopes + profile;
     if (kind < 85)
-        return common_scopes(name) + " " + root + "hardware/" + (g.chance(50) ? "VRNC-73K" : "VRNC-73JW");
+        return scopes + hardware + (g.chance(50) ? "VRNC-73K" : "VRNC-73JW");
     if (kind < 92) {
         const char* listed[] = {"C1PA08501", "C1FA18002", "MS-C5375-FPD", "MS-C8267-X20PE"};
-        return common_scopes(name) + " " + root + "model/" + listed[g.pick(4)];
+        return scopes + " " + root + "model/" + listed[g.pick(4)];
     }
     return nullptr;
 }
@@ -59,15 +59,16 @@ static nlohmann::json xaddrs_for(generator& g, const std::string& address)
     if (kind < 55)
         return "http://" + address + "/onvif/device_service";
     std::string port = std::to_string(ports[g.pick(std::size(ports))]);
+    std::string v4 = "http://" + address + ":" + port + "/onvif/device_service";
     if (kind < 80)
-        return "http://" + address + ":" + port + "/onvif/device_service";
+        return v4;
     char v6[64];
     snprintf(v6, sizeof v6, "http://[fe80::%x:%x]:%s/onvif/device_service", g.pick(0xffff),
              g.pick(0xffff), port.c_str());
     if (kind < 90)
-        return "http://" + address + ":" + port + "/onvif/device_service " + v6;
+        return v4 + " " + v6;
     if (kind < 96)
-        return std::string(v6) + " http://" + address + ":" + port + "/onvif/device_service";
+        return v6 + (" " + v4);
     return nullptr;
 }
 

@@ -6,13 +6,11 @@
 #include <csignal>
 #include <cstdio>
 #include <cstdlib>
-#include <iostream>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
 #include "fleet.h"
-#include "responder.h"
 
 static const char usage[] =
     "usage: onvif_camsim --fleet FILE --interface DEV [--interface DEV ...] [--duration S] [--seed S]\n"
@@ -114,7 +112,7 @@ int main(int argc, char** argv)
             nlohmann::json cameras = generate_fleet(o.generate, o.seed, o.lans);
             add_flooders(cameras, o.flooders, o.flood_rate);
             add_silent(cameras, o.silent);
-            std::cout << nlohmann::json{{"cameras", cameras}}.dump(2) << "\n";
+            std::puts(nlohmann::json{{"cameras", cameras}}.dump(2).c_str());
             return 0;
         }
         if (o.fleet_path.empty())

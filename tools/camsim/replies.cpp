@@ -1,4 +1,4 @@
-#include "replies.h"
+#include "fleet.h"
 
 #include <uuid/uuid.h>
 
@@ -33,8 +33,7 @@ static std::string element(const sim_camera& c, const std::string& local, const 
 static std::string envelope(const sim_camera& c, const std::string& action, const std::string& relates_to,
                             const std::string& body)
 {
-    std::string ns_decl = c.prefix.empty() ? "xmlns=\"" + discovery_ns + "\""
-                                           : "xmlns:" + c.prefix + "=\"" + discovery_ns + "\"";
+    std::string ns_decl = (c.prefix.empty() ? "xmlns" : "xmlns:" + c.prefix) + "=\"" + discovery_ns + "\"";
     std::string header = plain("wsa:MessageID", "uuid:" + fresh_uuid());
     if (!relates_to.empty())
         header += plain("wsa:RelatesTo", relates_to);

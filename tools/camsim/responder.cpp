@@ -1,4 +1,4 @@
-#include "responder.h"
+#include "fleet.h"
 
 #include <arpa/inet.h>
 #include <net/if.h>
@@ -15,7 +15,6 @@
 #include <stdexcept>
 
 #include "transport/ws_discovery.h"
-#include "replies.h"
 
 using sim_clock = std::chrono::steady_clock;
 

@@ -60,12 +60,10 @@ void log_Debug(const char* format, ...)
     va_start(args, format);
     format_text(text, format, args);
     va_end(args);
+    std::string line = escape_text(text);
 
     open_syslog();
-    syslog(LOG_DEBUG, "%s", escape_text(text).c_str());
-
-    int fd = log_file();
-    if (fd >= 0)
-        write_all(fd, format_utc(utc_now_ms()) + " [" + std::to_string(getpid()) + "] " +
-                          escape_text(text) + "\n");
+    syslog(LOG_DEBUG, "%s", line.c_str());
+    if (int fd = log_file(); fd >= 0)
+        write_all(fd, format_utc(utc_now_ms()) + " [" + std::to_string(getpid()) + "] " + line + "\n");
 }
