@@ -1,10 +1,12 @@
 // The discovery process's confinement against the kernel itself: what it
 // reports and logs as applied must be what holds, seen from inside and
-// from outside.
+// from outside; and the privileged side's removal of unresolved neighbours.
 #include <gtest/gtest.h>
 
+#include <arpa/inet.h>
 #include <fcntl.h>
 #include <poll.h>
+#include <sched.h>
 #include <signal.h>
 #include <sys/socket.h>
 #include <sys/syscall.h>
@@ -17,6 +19,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "host/net/neighbour_removal.h"
 #include "host/process/child_wait.h"
 #include "host/process/confine.h"
 #include "run/text_field.h"
@@ -139,4 +142,36 @@ TEST(confine, the_discovery_process_holds_nothing_and_says_so)
     std::stringstream text;
     text << std::ifstream(log).rdbuf();
     EXPECT_NE(text.str().find(line), std::string::npos) << text.str() << "\nnot found: " << line;
+}
+
+// In a network namespace of its own: a device not of the run is refused,
+// an incomplete or failed entry goes, a resolved one and none are left.
+TEST(neighbour_removal, only_unresolved_entries_on_the_runs_devices_go)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root for a network namespace";
+    std::string report = in_child([] {
+        if (unshare(CLONE_NEWNET) != 0 ||
+            std::system("ip link add v0 type veth peer name v1 && ip link set v0 up && ip link set v1 up &&"
+                        " ip addr add 10.9.0.1/24 dev v0 && ip neigh add 10.9.0.5 dev v0 nud incomplete &&"
+                        " ip neigh add 10.9.0.6 dev v0 lladdr 02:00:00:00:00:06 nud reachable &&"
+                        " ip neigh add 10.9.0.7 dev v0 nud failed && ip neigh add 10.9.0.5 dev v1 nud failed") != 0)
+            return std::string("no namespace");
+        std::vector<NIC_INFO> lan(1);
+        copy_text(lan[0].dev, "v0");
+        std::string out;
+        for (auto [address, device] : {std::pair{"10.9.0.5", "v1"}, {"10.9.0.5", "v0"}, {"10.9.0.6", "v0"},
+                                       {"10.9.0.7", "v0"}, {"10.9.0.8", "v0"}}) {
+            neighbour_removal r{inet_addr(address), {}};
+            copy_text(r.device, device);
+            int n = remove_unresolved_neighbour(r, lan);
+            out += std::to_string(n) + (n < 0 ? std::string(" ") + std::strerror(errno) : "") + ", ";
+        }
+        FILE* left = popen("ip neigh show | cut -d' ' -f1,3 | sort | tr '\\n' ' '", "r");
+        char text[256] = {};
+        (void)!fread(text, 1, sizeof text - 1, left);
+        pclose(left);
+        return out + text;
+    });
+    EXPECT_EQ(report, "-1 Operation not permitted, 1, 0, 1, 0, 10.9.0.5 v1 10.9.0.6 v0 ");
 }
