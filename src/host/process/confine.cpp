@@ -116,8 +116,8 @@ static int filter_calls()
     allow(SCMP_SYS(socket), SCMP_A0(SCMP_CMP_EQ, AF_INET), type(SOCK_DGRAM), SCMP_A2(SCMP_CMP_EQ, IPPROTO_ICMP));
     allow(SCMP_SYS(socket), SCMP_A0(SCMP_CMP_EQ, AF_NETLINK), type(SOCK_RAW), SCMP_A2(SCMP_CMP_EQ, 0));
     allow(SCMP_SYS(openat), SCMP_A2(SCMP_CMP_MASKED_EQ, O_ACCMODE | O_CREAT | O_TRUNC, O_RDONLY));
-    allow(SCMP_SYS(ioctl), SCMP_A1(SCMP_CMP_EQ, SIOCGIFNAME));
-    allow(SCMP_SYS(ioctl), SCMP_A1(SCMP_CMP_EQ, SIOCGARP));
+    for (unsigned long request : {SIOCGIFNAME, SIOCGIFINDEX, SIOCGARP})
+        allow(SCMP_SYS(ioctl), SCMP_A1(SCMP_CMP_EQ, request));
     allow(SCMP_SYS(clone), SCMP_A0(SCMP_CMP_MASKED_EQ, CLONE_THREAD, CLONE_THREAD));
     allow(SCMP_SYS(kill), SCMP_A0(SCMP_CMP_EQ, static_cast<scmp_datum_t>(getpid())));
     allow(SCMP_SYS(tgkill), SCMP_A0(SCMP_CMP_EQ, static_cast<scmp_datum_t>(getpid())));
