@@ -91,45 +91,50 @@ static int drop_privileges()
 // processes; signals only to itself. This also holds where Landlock is
 // older than TCP rules, truncation and scopes, or missing.
 static const char* const plain_calls[] = {
-    "read", "write", "readv", "writev", "close", "fstat", "newfstatat", "statx", "lseek", "pread64",
-    "mmap", "munmap", "mprotect", "mremap", "madvise", "brk", "futex", "set_robust_list", "rseq",
-    "rt_sigaction", "rt_sigprocmask", "rt_sigreturn", "sigaltstack", "restart_syscall",
-    "getpid", "getppid", "gettid", "getuid", "geteuid", "getgid", "getegid", "capget", "getrandom",
-    "clock_gettime", "clock_nanosleep", "nanosleep", "gettimeofday", "sched_yield", "exit", "exit_group",
-    "sendto", "recvfrom", "sendmsg", "recvmsg", "select", "pselect6", "poll", "ppoll", "bind",
-    "getsockname", "getsockopt", "setsockopt", "fcntl", "wait4", "access", "faccessat", "faccessat2"};
+    "read", "write", "close", "fstat", "newfstatat", "statx", "lseek", "mmap", "munmap", "mprotect", "mremap",
+    "madvise", "brk", "futex", "set_robust_list", "rseq", "rt_sigaction", "rt_sigprocmask", "rt_sigreturn",
+    "sigaltstack", "restart_syscall", "getpid", "getppid", "gettid", "getuid", "geteuid", "getgid", "getegid",
+    "capget", "getrandom", "clock_gettime", "clock_nanosleep", "nanosleep", "gettimeofday", "exit", "exit_group",
+    "sendto", "recvfrom", "recvmsg", "select", "pselect6", "poll", "ppoll", "bind", "getsockname", "getsockopt",
+    "setsockopt", "fcntl", "wait4"};
 
 static int filter_calls()
 {
     scmp_filter_ctx f = seccomp_init(SCMP_ACT_ERRNO(EPERM));
     if (f == nullptr)
-        return -1;
+        return errno = ENOMEM, -1;
     int r = 0;
+    auto check = [&](int result) { r = result < 0 ? result : r; };
     for (const char* name : plain_calls)
         if (int call = seccomp_syscall_resolve_name(name); call != __NR_SCMP_ERROR)
-            r |= seccomp_rule_add(f, SCMP_ACT_ALLOW, call, 0);
+            check(seccomp_rule_add(f, SCMP_ACT_ALLOW, call, 0));
     auto allow = [&](int call, scmp_arg_cmp a, scmp_arg_cmp b = {}, scmp_arg_cmp c = {}) {
-        r |= seccomp_rule_add(f, SCMP_ACT_ALLOW, call, c.op ? 3 : b.op ? 2 : 1, a, b, c);
+        check(seccomp_rule_add(f, SCMP_ACT_ALLOW, call, c.op ? 3 : b.op ? 2 : 1, a, b, c));
     };
-    auto type = [](scmp_datum_t t) { return SCMP_A1(SCMP_CMP_MASKED_EQ, 0xf, t); };  // less SOCK_CLOEXEC, SOCK_NONBLOCK
-    allow(SCMP_SYS(socket), SCMP_A0(SCMP_CMP_EQ, AF_INET), type(SOCK_DGRAM), SCMP_A2(SCMP_CMP_EQ, 0));
-    allow(SCMP_SYS(socket), SCMP_A0(SCMP_CMP_EQ, AF_INET), type(SOCK_DGRAM), SCMP_A2(SCMP_CMP_EQ, IPPROTO_ICMP));
-    allow(SCMP_SYS(socket), SCMP_A0(SCMP_CMP_EQ, AF_NETLINK), type(SOCK_RAW), SCMP_A2(SCMP_CMP_EQ, 0));
-    allow(SCMP_SYS(openat), SCMP_A2(SCMP_CMP_MASKED_EQ, O_ACCMODE | O_CREAT | O_TRUNC, O_RDONLY));
+    auto eq = [](unsigned arg, scmp_datum_t value) { return scmp_arg_cmp{arg, SCMP_CMP_EQ, value, 0}; };
+    auto masked = [](unsigned arg, scmp_datum_t mask, scmp_datum_t value) {
+        return scmp_arg_cmp{arg, SCMP_CMP_MASKED_EQ, mask, value};
+    };
+    auto socket = [&](int family, int type, int protocol) {  // the type less SOCK_CLOEXEC and SOCK_NONBLOCK
+        allow(SCMP_SYS(socket), eq(0, family), masked(1, 0xf, type), eq(2, protocol));
+    };
+    socket(AF_INET, SOCK_DGRAM, 0);
+    socket(AF_INET, SOCK_DGRAM, IPPROTO_ICMP);
+    socket(AF_NETLINK, SOCK_RAW, 0);
+    allow(SCMP_SYS(openat), masked(2, O_ACCMODE | O_CREAT | O_TRUNC, O_RDONLY));
     for (unsigned long request : {SIOCGIFNAME, SIOCGIFINDEX, SIOCGARP})
-        allow(SCMP_SYS(ioctl), SCMP_A1(SCMP_CMP_EQ, request));
-    allow(SCMP_SYS(clone), SCMP_A0(SCMP_CMP_MASKED_EQ, CLONE_THREAD, CLONE_THREAD));
-    allow(SCMP_SYS(kill), SCMP_A0(SCMP_CMP_EQ, static_cast<scmp_datum_t>(getpid())));
-    allow(SCMP_SYS(tgkill), SCMP_A0(SCMP_CMP_EQ, static_cast<scmp_datum_t>(getpid())));
-    allow(SCMP_SYS(prctl), SCMP_A0(SCMP_CMP_EQ, PR_SET_NAME));
-    allow(SCMP_SYS(prctl), SCMP_A0(SCMP_CMP_EQ, PR_CAPBSET_READ));
+        allow(SCMP_SYS(ioctl), eq(1, request));
+    allow(SCMP_SYS(clone), masked(0, CLONE_THREAD, CLONE_THREAD));
+    allow(SCMP_SYS(kill), eq(0, static_cast<scmp_datum_t>(getpid())));
+    allow(SCMP_SYS(tgkill), eq(0, static_cast<scmp_datum_t>(getpid())));
+    allow(SCMP_SYS(prctl), eq(0, PR_SET_NAME));
+    allow(SCMP_SYS(prctl), eq(0, PR_CAPBSET_READ));
     // The C library makes threads with clone3 and falls back to clone on ENOSYS.
-    r |= seccomp_rule_add(f, SCMP_ACT_ERRNO(ENOSYS), SCMP_SYS(clone3), 0);
-    r = r != 0 ? r : seccomp_load(f);
+    check(seccomp_rule_add(f, SCMP_ACT_ERRNO(ENOSYS), SCMP_SYS(clone3), 0));
+    if (r == 0)
+        check(seccomp_load(f));
     seccomp_release(f);
-    if (r != 0)
-        errno = -r;
-    return r;
+    return r == 0 ? 0 : (errno = -r, -1);
 }
 
 // A sanitizer opens its report and reads the program's symbols when it
