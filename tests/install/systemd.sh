@@ -71,7 +71,7 @@ check "the journal holds the run's lines" awk -v n="$(value journal-lines)" 'BEG
 check "the run's processes have no root uid" bash -c "! grep -E '^proc Uid: 0 ' '$report' && grep -q '^proc Uid:' '$report'"
 check "no capability but the unit's CAP_NET_ADMIN" bash -c "! grep -oE 'Cap[A-Za-z]+: [0-9a-f]+' '$report' | grep -vE ': 0{16}|: 0{12}1000'"
 # The discovery process is the one with the filter of its own on the unit's.
-check "which the store process holds and the discovery process drops" [ "$(grep '^proc' "$report" | sort -t: -k9n |
+check "which the store process holds and the discovery process drops" [ "$(grep '^proc Uid' "$report" | sort -t: -k9n |
   sed 's/.*CapPrm: \([0-9a-f]*\) CapEff: \([0-9a-f]*\) .*CapAmb: \([0-9a-f]*\).*/\1 \2 \3/' | tr '\n' ' ')" = "$(printf '%016x ' 4096 4096 4096 0 0 0)" ]
 check "and no new privileges" bash -c "! grep -E 'NoNewPrivs: 0' '$report' && grep -q 'NoNewPrivs: 1' '$report'"
 "$build/onvif_camsim" --fleet "$work/fleet.json" --list-devices | awk '{print $3 "," $4}' | sort >"$work/expected.txt"
