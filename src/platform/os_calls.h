@@ -23,6 +23,12 @@ ssize_t os_recvmsg(int fd, msghdr* message, int flags);
 int os_close(int fd);
 int os_poll(pollfd* fds, nfds_t count, int timeout_ms);
 int os_ioctl(int fd, unsigned long request, void* arg);
+// Makes the discovery worker's socket ahead, with its receive queue forced
+// to the size where the process may (CAP_NET_ADMIN), before it gives that
+// up. os_socket(AF_INET, SOCK_DGRAM, 0) hands it out once; a forced size
+// asked for on it then holds, as the worker's own attempt, now refused,
+// would fall back to the host's smaller limit.
+void os_presize_udp_socket(int queue_bytes);
 int os_socketpair(int domain, int type, int protocol, int (&fds)[2]);
 
 int os_daemon(int nochdir, int noclose);

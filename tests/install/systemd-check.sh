@@ -14,7 +14,7 @@ unit=onvif_camscout.service
   echo "processes $(grep -l '^Name:.onvif_camscout' /proc/[0-9]*/status | wc -l)"
   for status in /proc/[0-9]*/status; do
     grep -q '^Name:.onvif_camscout' "$status" &&
-      grep -E '^(Uid|CapInh|CapPrm|CapEff|CapBnd|CapAmb|NoNewPrivs):' "$status" | tr '\t' ' ' | sed 's/^/proc /'
+      echo "proc $(grep -E '^(Uid|CapInh|CapPrm|CapEff|CapBnd|CapAmb|NoNewPrivs|Seccomp_filters):' "$status" | tr -s '\t\n' '  ')"
   done
   systemctl start "$unit"
   for i in $(seq 120); do [ "$(systemctl is-active "$unit")" = active ] || break; sleep 1; done

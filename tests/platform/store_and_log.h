@@ -33,7 +33,7 @@ static std::string read_file(const std::string& path)
 }
 
 // The first column of each row the query gives, read from the store at path.
-static std::vector<std::string> rows(const std::string& path, const char* sql)
+[[maybe_unused]] static std::vector<std::string> rows(const std::string& path, const char* sql)
 {
     sqlite3* db = nullptr;
     sqlite3_stmt* st = nullptr;

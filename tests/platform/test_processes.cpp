@@ -1,11 +1,8 @@
-// The two processes of a run: the discovery process's confinement, the
-// store process's check of what reaches it, the bounded wait for it, and
-// the log they share.
+// The two processes of a run: the store process's check of what reaches
+// it, the bounded wait for it, and the log they share.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <signal.h>
-#include <sys/prctl.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
 #include <sys/wait.h>
@@ -15,46 +12,11 @@
 #include <thread>
 
 #include "host/process/child_wait.h"
-#include "host/process/confine.h"
 #include "host/store/store_message.h"
 #include "host/store/store_process.h"
 #include "platform/platform.h"
 #include "run/text_field.h"
 #include "store_and_log.h"
-
-namespace fs = std::filesystem;
-
-// Forks, confines the child and tries what a parser gone wrong would try.
-TEST(confine, the_discovery_process_reads_its_lookups_and_nothing_else)
-{
-    ASSERT_TRUE(start_afresh()) << "run through CTest, which names the store and log";
-    fs::path credentials = fs::path(store_path).parent_path() / "credentials";
-    fs::create_directories(credentials);
-    std::ofstream((credentials / "pgpass").string()) << "*:*:*:*:secret\n";
-    std::ofstream(store_path, std::ios::app).flush();
-    int out[2];
-    ASSERT_EQ(pipe(out), 0);
-    pid_t child = fork();
-    if (child == 0) {
-        confinement c = confine_discovery_process();
-        std::string report = c.abi > 0 ? "" : "off: " + std::string(c.failed_step) + ": " + std::strerror(c.error);
-        for (std::string path : {std::string(store_path), (credentials / "pgpass").string(), std::string("/etc/passwd"),
-                                 std::string("/proc/net/arp")})
-            report += c.abi == 0 ? "" : open(path.c_str(), O_RDONLY) >= 0 ? "read " : "refused ";
-        if (c.abi > 0 && open((credentials / "new").c_str(), O_WRONLY | O_CREAT, 0600) < 0)
-            report += "no-create nnp=" + std::to_string(prctl(PR_GET_NO_NEW_PRIVS, 0, 0, 0, 0));
-        (void)!write(out[1], report.data(), report.size());
-        _exit(0);
-    }
-    close(out[1]);
-    ASSERT_TRUE(wait_child(child, std::chrono::seconds(10)));
-    char text[512] = {};
-    (void)!read(out[0], text, sizeof text - 1);
-    close(out[0]);
-    if (std::strncmp(text, "off: ", 5) == 0)
-        GTEST_SKIP() << "no Landlock here: " << text;
-    EXPECT_STREQ(text, "refused refused refused read no-create nnp=1");
-}
 
 TEST(child_wait, ends_when_the_child_does_or_at_its_limit)
 {

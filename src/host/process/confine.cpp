@@ -1,27 +1,36 @@
-// Landlock has no C library wrappers; its three calls go through syscall().
-// The rights are asked for by the ABI the kernel reports (best effort), so
-// one build restricts what each kernel can restrict.
+// Each step is taken by the means the kernel has and reported on its own,
+// so a kernel or container without one still gets the others. Landlock has
+// no C library wrappers; its three calls go through syscall().
 #include "host/process/confine.h"
 
+#include <cap-ng.h>
 #include <fcntl.h>
 #include <linux/landlock.h>
+#include <linux/sockios.h>
+#include <netinet/in.h>
+#include <sched.h>
+#include <seccomp.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <string>
 
 #include "host/log/logger.h"
+#include "host/settings/settings.h"
+#include "platform/os_calls.h"
 #include "platform/platform.h"
 
 // The kernel's ruleset attribute as it has grown; a kernel older than a
 // member takes it as long as it is zero. Debian 12's headers stop at ABI 2.
 struct ruleset_attr {
     uint64_t handled_access_fs;
-    uint64_t handled_access_net;  // ABI 4
-    uint64_t scoped;              // ABI 6
+    uint64_t handled_access_net;  // ABI 4: TCP bind and connect
+    uint64_t scoped;              // ABI 6: abstract unix sockets and signals
 };
 
 static uint64_t fs_rights(long abi)
@@ -36,67 +45,132 @@ static uint64_t fs_rights(long abi)
     return rights;
 }
 
-static const uint64_t net_tcp_bind_and_connect = 3;  // ABI 4
-// Not signals: the discovery process stops a store process that outlives its wait.
-static const uint64_t scope_abstract_unix_socket = 1;  // ABI 6
-
-static confinement failed(const char* step)
+static long landlock_abi()
 {
-    return {0, step, errno};
+    long abi = syscall(SYS_landlock_create_ruleset, nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION);
+    int limit = settings().landlock_abi;
+    return limit > 0 && abi > limit ? limit : abi;
 }
 
-// The folder's descriptor stays open for the process's life: procfs makes
-// a new inode for a dentry it has dropped, and the rule holds the inode.
-static confinement restrict_files(long abi, const char* readable)
+// Only reading under the process's own /proc/self/net, where the ARP table
+// is. The folder's descriptor stays open for the process's life: procfs
+// makes a new inode for a dentry it has dropped, and the rule holds the inode.
+static int restrict_files(long abi)
 {
-    ruleset_attr attr{fs_rights(abi), abi >= 4 ? net_tcp_bind_and_connect : 0,
-                      abi >= 6 ? scope_abstract_unix_socket : 0};
+    ruleset_attr attr{fs_rights(abi), abi >= 4 ? 3u : 0u, abi >= 6 ? 3u : 0u};
     int ruleset = static_cast<int>(syscall(SYS_landlock_create_ruleset, &attr, sizeof attr, 0));
-    if (ruleset < 0)
-        return failed("landlock_create_ruleset");
-    int folder = open(readable, O_PATH | O_CLOEXEC);
+    int folder = open("/proc/self/net", O_PATH | O_CLOEXEC);
     landlock_path_beneath_attr rule{LANDLOCK_ACCESS_FS_READ_FILE, folder};
-    if (folder < 0 || syscall(SYS_landlock_add_rule, ruleset, LANDLOCK_RULE_PATH_BENEATH, &rule, 0) != 0 ||
-        syscall(SYS_landlock_restrict_self, ruleset, 0) != 0) {
-        confinement off = failed(folder < 0 ? readable : "landlock_add_rule or landlock_restrict_self");
-        close(ruleset);
-        return off;
-    }
+    int result = ruleset >= 0 && folder >= 0 &&
+                         syscall(SYS_landlock_add_rule, ruleset, LANDLOCK_RULE_PATH_BENEATH, &rule, 0) == 0 &&
+                         syscall(SYS_landlock_restrict_self, ruleset, 0) == 0
+                     ? 0
+                     : -1;
+    int error = errno;
     close(ruleset);
-    return {static_cast<int>(abi), nullptr, 0};
+    errno = error;
+    return result;
+}
+
+// As root outside the unit it becomes nobody and nogroup (Debian's 65534);
+// under the unit it is the dynamic user already. The bounding set goes
+// where the process may change it.
+static int drop_privileges()
+{
+    capng_get_caps_process();
+    bool bounding = capng_have_capability(CAPNG_EFFECTIVE, CAP_SETPCAP);
+    capng_clear(CAPNG_SELECT_ALL);
+    if (geteuid() == 0)
+        return capng_change_id(65534, 65534, capng_flags_t(CAPNG_DROP_SUPP_GRP | CAPNG_CLEAR_BOUNDING));
+    return capng_apply(capng_select_t(CAPNG_SELECT_CAPS | CAPNG_SELECT_AMBIENT | (bounding ? CAPNG_SELECT_BOUNDS : 0)));
+}
+
+// What the worker, its ping, its lookups and the logger call, and nothing
+// else: no new socket but the worker's UDP one, the ping's ICMP or UDP one
+// and a route netlink one; files opened only for reading; threads but no
+// processes; signals only to itself. This also holds where Landlock is
+// older than TCP rules, truncation and scopes, or missing.
+static const char* const plain_calls[] = {
+    "read", "write", "close", "fstat", "newfstatat", "statx", "lseek", "mmap", "munmap", "mprotect", "mremap",
+    "madvise", "brk", "futex", "set_robust_list", "rseq", "rt_sigaction", "rt_sigprocmask", "rt_sigreturn",
+    "sigaltstack", "restart_syscall", "getpid", "getppid", "gettid", "getuid", "geteuid", "getgid", "getegid",
+    "capget", "getrandom", "clock_gettime", "clock_nanosleep", "nanosleep", "gettimeofday", "exit", "exit_group",
+    "sendto", "recvfrom", "recvmsg", "select", "pselect6", "poll", "ppoll", "bind", "getsockname", "getsockopt",
+    "setsockopt", "fcntl", "wait4", "pidfd_open"};
+
+static int filter_calls()
+{
+    scmp_filter_ctx f = seccomp_init(SCMP_ACT_ERRNO(EPERM));
+    if (f == nullptr)
+        return errno = ENOMEM, -1;
+    int r = 0;
+    auto check = [&](int result) { r = result < 0 ? result : r; };
+    for (const char* name : plain_calls)
+        if (int call = seccomp_syscall_resolve_name(name); call != __NR_SCMP_ERROR)
+            check(seccomp_rule_add(f, SCMP_ACT_ALLOW, call, 0));
+    auto allow = [&](int call, scmp_arg_cmp a, scmp_arg_cmp b = {}, scmp_arg_cmp c = {}) {
+        check(seccomp_rule_add(f, SCMP_ACT_ALLOW, call, c.op ? 3 : b.op ? 2 : 1, a, b, c));
+    };
+    auto eq = [](unsigned arg, scmp_datum_t value) { return scmp_arg_cmp{arg, SCMP_CMP_EQ, value, 0}; };
+    auto masked = [](unsigned arg, scmp_datum_t mask, scmp_datum_t value) {
+        return scmp_arg_cmp{arg, SCMP_CMP_MASKED_EQ, mask, value};
+    };
+    auto socket = [&](int family, int type, int protocol) {  // the type less SOCK_CLOEXEC and SOCK_NONBLOCK
+        allow(SCMP_SYS(socket), eq(0, family), masked(1, 0xf, type), eq(2, protocol));
+    };
+    socket(AF_INET, SOCK_DGRAM, 0);
+    socket(AF_INET, SOCK_DGRAM, IPPROTO_ICMP);
+    socket(AF_NETLINK, SOCK_RAW, 0);
+    allow(SCMP_SYS(openat), masked(2, O_ACCMODE | O_CREAT | O_TRUNC, O_RDONLY));
+    for (unsigned long request : {SIOCGIFNAME, SIOCGIFINDEX, SIOCGARP})
+        allow(SCMP_SYS(ioctl), eq(1, request));
+    allow(SCMP_SYS(clone), masked(0, CLONE_THREAD, CLONE_THREAD));
+    allow(SCMP_SYS(kill), eq(0, static_cast<scmp_datum_t>(getpid())));
+    allow(SCMP_SYS(tgkill), eq(0, static_cast<scmp_datum_t>(getpid())));
+    allow(SCMP_SYS(prctl), eq(0, PR_SET_NAME));
+    allow(SCMP_SYS(prctl), eq(0, PR_CAPBSET_READ));
+    // The C library makes threads with clone3 and falls back to clone on ENOSYS.
+    check(seccomp_rule_add(f, SCMP_ACT_ERRNO(ENOSYS), SCMP_SYS(clone3), 0));
+    if (r == 0)
+        check(seccomp_load(f));
+    seccomp_release(f);
+    return r == 0 ? 0 : (errno = -r, -1);
 }
 
 // A sanitizer opens its report and reads the program's symbols when it
-// reports, wherever that happens; such a build keeps its file access.
+// reports, wherever that happens; such a build keeps its files and calls.
 #ifdef __SANITIZE_ADDRESS__
 static const bool sanitized = true;
 #else
 static const bool sanitized = false;
 #endif
 
-static confinement confine_process()
-{
-    if (prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) != 0)
-        return failed("PR_SET_NO_NEW_PRIVS");
-    if (sanitized) {
-        errno = EOPNOTSUPP;
-        return failed("built with the sanitizers");
-    }
-    long abi = syscall(SYS_landlock_create_ruleset, nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION);
-    if (abi < 1)
-        return failed("landlock_create_ruleset");
-    return restrict_files(abi, "/proc/self/net");
-}
+// The 16 MiB the worker asks for, while the process still may force it.
+static const int worker_queue_bytes = 16 << 20;
 
 confinement confine_discovery_process()
 {
     log_open_now();
-    confinement c = confine_process();
-    if (c.abi > 0)
-        log_Debug("[confine] the discovery process is confined: no new privileges, no file but its own"
-                  " /proc/self/net to read (Landlock ABI %d)", c.abi);
-    else
-        log_Debug("[confine] the restriction is off, the discovery process may open files: %s: %s",
-                  c.failed_step, std::strerror(c.error));
+    os_presize_udp_socket(worker_queue_bytes);
+    confinement c{};
+    std::string on, off;
+    auto step = [&](unsigned bit, bool done, const std::string& name) {
+        std::string& text = done ? on : off;
+        text += (text.empty() ? "" : ", ") + name;
+        if (done)
+            c.applied |= bit;
+        else
+            text += std::string(": ") + (sanitized ? "built with the sanitizers" : std::strerror(errno));
+    };
+    step(confined_privileges, drop_privileges() == 0, "no capability");
+    step(confined_no_new_privileges, prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0, "no new privileges");
+    long abi = sanitized ? 0 : landlock_abi();
+    std::string rules = abi >= 6 ? ", TCP, signals and abstract sockets" : abi >= 4 ? ", TCP" : "";
+    step(confined_landlock, abi > 0 && restrict_files(abi) == 0,
+         abi > 0 ? "Landlock ABI " + std::to_string(abi) + " (files" + rules + ")" : "Landlock");
+    c.abi = c.applied & confined_landlock ? static_cast<int>(abi) : 0;
+    step(confined_calls, !sanitized && filter_calls() == 0, "a system-call filter");
+    log_Debug("[confine] the discovery process is confined: uid %d, %s%s%s", static_cast<int>(geteuid()),
+              on.empty() ? "nothing more" : on.c_str(), off.empty() ? "" : "; not applied: ", off.c_str());
     return c;
 }

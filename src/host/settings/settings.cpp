@@ -42,6 +42,7 @@ static const platform_settings loaded = {
     text_setting(std::getenv("CAMSCOUT_CENTRAL"), ""),
     text_setting(std::getenv("CAMSCOUT_RECORDER"), machine_id()),
     days_setting(std::getenv("CAMSCOUT_RETENTION_DAYS"), 90),
+    days_setting(std::getenv("CAMSCOUT_LANDLOCK_ABI"), 0),
 };
 
 const platform_settings& settings()

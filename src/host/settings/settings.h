@@ -12,6 +12,7 @@ struct platform_settings {
     std::string central;     // CAMSCOUT_CENTRAL: libpq connection string; empty: no forwarding
     std::string recorder;    // CAMSCOUT_RECORDER, else /etc/machine-id: this recorder's identity
     int retention_days;      // CAMSCOUT_RETENTION_DAYS: rows of older runs go; 0: kept for ever
+    int landlock_abi;        // CAMSCOUT_LANDLOCK_ABI, for tests: the newest ABI used; 0: the kernel's
 };
 
 const platform_settings& settings();

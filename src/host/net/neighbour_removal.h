@@ -1,0 +1,25 @@
+// The removal of a neighbour entry that never resolved, for the privileged
+// side of a run: a LAN that forges thousands of sources leaves as many
+// incomplete entries, which crowd the cameras' own out of the kernel's
+// table, and only CAP_NET_ADMIN removes them.
+#pragma once
+
+#include <netinet/in.h>
+#include <net/if.h>
+
+#include <vector>
+
+#include "platform/records.h"
+
+// What the discovery process's ping asks: fixed-size, so it is read whole.
+struct neighbour_removal {
+    in_addr_t address;      // IPv4, network byte order
+    char device[IFNAMSIZ];  // zero-terminated
+};
+
+// Removes, by rtnetlink, the entry of the address on the device, only when
+// it is incomplete or failed and the device is one of lan_devices (the
+// run's): 1 when removed, 0 when there is none or it resolved, -1 with
+// errno otherwise (EPERM: not a device of the run). Each answer is waited
+// for at most 100 ms.
+int remove_unresolved_neighbour(const neighbour_removal& request, const std::vector<NIC_INFO>& lan_devices);

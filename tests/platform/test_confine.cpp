@@ -1,0 +1,100 @@
+// The discovery process's confinement against the kernel itself: what it
+// reports and logs as applied must be what holds; and the privileged
+// side's removal of unresolved neighbours.
+#include <gtest/gtest.h>
+
+#include <signal.h>
+
+#include <arpa/inet.h>
+#include <sched.h>
+
+#include <functional>
+
+#include "../e2e/attack.h"
+#include "host/net/neighbour_removal.h"
+#include "host/process/child_wait.h"
+#include "host/process/confine.h"
+#include "run/text_field.h"
+#include "store_and_log.h"
+
+// What body returns, run in a child process.
+static std::string in_child(const std::function<std::string()>& body)
+{
+    int out[2];
+    EXPECT_EQ(pipe(out), 0);
+    pid_t child = fork();
+    if (child == 0) {
+        std::string report = body();
+        (void)!write(out[1], report.data(), report.size());
+        _exit(0);
+    }
+    close(out[1]);
+    if (!wait_child(child, std::chrono::seconds(10)))
+        kill(child, SIGKILL), wait_child(child, std::chrono::seconds(10));
+    char text[1024] = {};
+    (void)!read(out[0], text, sizeof text - 1);
+    close(out[0]);
+    return text;
+}
+
+// Under CAMSCOUT_LANDLOCK_ABI=2 too (a second CTest entry), where the
+// filter must refuse what Landlock then cannot.
+TEST(confine, the_discovery_process_holds_nothing_and_says_so)
+{
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "a sanitized build keeps its files and calls";
+#endif
+    ASSERT_TRUE(start_afresh()) << "run through CTest, which names the store and log";
+    std::ofstream(store_path).flush();
+    long abi = std::max(0L, syscall(SYS_landlock_create_ruleset, nullptr, 0, 1));
+    if (const char* limit = std::getenv("CAMSCOUT_LANDLOCK_ABI"))
+        abi = std::min(abi, std::atol(limit));
+    bool root = geteuid() == 0;
+    std::string uid = root ? "65534" : std::to_string(getuid());
+    std::string inside = in_child([&] {
+        confinement c = confine_discovery_process();
+        return std::to_string(c.applied) + " " + std::to_string(c.abi) + "\n" + attack(-1);
+    });
+    std::string found = read_file(ATTACK_EXPECTED);
+    int bounding = 0;  // as root it empties the set; otherwise it keeps what it was given
+    for (int cap = 0; !root && cap <= CAP_LAST_CAP; ++cap)
+        bounding += prctl(PR_CAPBSET_READ, cap) == 1;
+    found.replace(found.find("bounding 0"), 10, "bounding " + std::to_string(bounding));
+    if (abi == 0)
+        found.replace(found.find("open-store EACCES"), 17, "open-store done");
+    EXPECT_EQ(inside, std::to_string(abi > 0 ? 15 : 14) + " " + std::to_string(abi) + "\n" + found + "write-log done\n");
+    std::string rules = abi >= 6 ? ", TCP, signals and abstract sockets" : abi >= 4 ? ", TCP" : "";
+    std::string line = "[confine] the discovery process is confined: uid " + uid + ", no capability, no new privileges, " +
+                       (abi > 0 ? "Landlock ABI " + std::to_string(abi) + " (files" + rules + "), " : "") +
+                       "a system-call filter" + (abi > 0 ? "\n" : "; not applied: Landlock: ");
+    EXPECT_NE(read_file(log_path).find(line), std::string::npos) << read_file(log_path) << "\nnot found: " << line;
+}
+
+// In a network namespace of its own: a device not of the run is refused,
+// an incomplete or failed entry goes, a resolved one and none are left.
+TEST(neighbour_removal, only_unresolved_entries_on_the_runs_devices_go)
+{
+    if (geteuid() != 0)
+        GTEST_SKIP() << "needs root for a network namespace";
+    std::string report = in_child([] {
+        if (unshare(CLONE_NEWNET) != 0 ||
+            std::system("ip link add v0 type veth peer name v1 && ip link set v0 up && ip link set v1 up &&"
+                        " ip addr add 10.9.0.1/24 dev v0 && ip neigh add 10.9.0.5 dev v0 nud incomplete &&"
+                        " ip neigh add 10.9.0.6 dev v0 lladdr 02:00:00:00:00:06 nud reachable &&"
+                        " ip neigh add 10.9.0.7 dev v0 nud failed && ip neigh add 10.9.0.5 dev v1 nud failed") != 0)
+            return std::string("no namespace");
+        std::vector<NIC_INFO> lan(1);
+        copy_text(lan[0].dev, "v0");
+        std::string out;
+        for (auto [address, device] : {std::pair{"10.9.0.5", "v1"}, {"10.9.0.5", "v0"}, {"10.9.0.6", "v0"},
+                                       {"10.9.0.7", "v0"}, {"10.9.0.8", "v0"}}) {
+            neighbour_removal r{inet_addr(address), {}};
+            copy_text(r.device, device);
+            int n = remove_unresolved_neighbour(r, lan);
+            out += std::to_string(n) + (n < 0 ? std::string(" ") + std::strerror(errno) : "") + ", ";
+        }
+        return out + (std::system("[ \"$(ip neigh show | cut -d' ' -f1,3 | sort | tr '\\n' ' ')\" = '10.9.0.5 v1 10.9.0.6 v0 ' ]")
+                          ? "other entries left" : "the others left");
+    });
+    EXPECT_EQ(report, "-1 Operation not permitted, 1, 0, 1, 0, the others left");
+}
