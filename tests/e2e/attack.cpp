@@ -1,9 +1,11 @@
-// Preloaded into the daemon: at the discovery process's first find it does
+// Preloaded into the daemon: at the discovery process's first find (not
+// the store process's answer) it does
 // what a compromised parser would (attack.h), and writes what it found to
 // CAMSCOUT_ATTACK_REPORT, opened before the run confines itself.
 #include <dlfcn.h>
 
 #include "attack.h"
+#include "host/store/store_message.h"
 
 static auto real_sendto = reinterpret_cast<decltype(&sendto)>(dlsym(RTLD_NEXT, "sendto"));
 static const char* const report_path = std::getenv("CAMSCOUT_ATTACK_REPORT");
@@ -15,7 +17,9 @@ extern "C" ssize_t sendto(int fd, const void* buf, size_t len, int flags, const 
     static bool done = false;
     int type = 0;
     socklen_t type_len = sizeof type;
-    if (!done && report >= 0 && getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &type_len) == 0 && type == SOCK_SEQPACKET) {
+    if (!done && report >= 0 && len == sizeof(found_message) &&
+        static_cast<const found_message*>(buf)->kind == found_message_kind &&
+        getsockopt(fd, SOL_SOCKET, SO_TYPE, &type, &type_len) == 0 && type == SOCK_SEQPACKET) {
         done = true;
         std::string found = attack(report);
         (void)!write(report, found.data(), found.size());

@@ -15,6 +15,7 @@
 #include <set>
 
 #include "host/net/kernel_interfaces.h"
+#include "host/net/neighbour_removal.h"
 #include "host/net/ping_wait.h"
 
 #include "platform/os_calls.h"
@@ -67,14 +68,17 @@ int os_ioctl(int, unsigned long request, void* arg)
     std::string addr = inet_ntoa(reinterpret_cast<sockaddr_in*>(&req->arp_pa)->sin_addr);
     if (req->arp_dev != device)
         return errno = ENODEV, -1;
-    if (request == SIOCDARP)
-        return calls.push_back("remove " + addr), neighbours.erase(addr), 0;
     auto found = neighbours.find(addr);
     return found == neighbours.end() ? (errno = ENXIO, -1) : (req->arp_flags = found->second, 0);
 }
 
 TEST(ping, resolves_what_answers_keeps_its_sockets_and_removes_the_entries_it_left_incomplete)
 {
+    ask_neighbour_removal = [](const neighbour_removal& r) {
+        std::string addr = inet_ntoa(in_addr{r.address});
+        calls.push_back("remove " + addr + (r.device == device ? "" : " elsewhere"));
+        neighbours.erase(addr);
+    };
     auto ping_each = [empty = std::string()](std::vector<const char*> addresses) mutable {
         calls.clear();
         std::string results = "results";

@@ -23,3 +23,8 @@ struct neighbour_removal {
 // errno otherwise (EPERM: not a device of the run). Each answer is waited
 // for at most 100 ms.
 int remove_unresolved_neighbour(const neighbour_removal& request, const std::vector<NIC_INFO>& lan_devices);
+
+// Where the ping hands an address it left unresolved on the link; unset,
+// the entry stays. The discovery process holds no CAP_NET_ADMIN, so it
+// asks the store process, which does.
+extern void (*ask_neighbour_removal)(const neighbour_removal& request);

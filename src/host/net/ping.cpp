@@ -21,6 +21,7 @@
 #include <mutex>
 #include <string>
 
+#include "host/net/neighbour_removal.h"
 #include "host/net/ping_reply.h"
 #include "host/net/ping_wait.h"
 #include "platform/os_calls.h"
@@ -141,6 +142,8 @@ static int neighbour_flags(int fd, const sockaddr_in& addr, int device)
     return -1;
 }
 
+void (*ask_neighbour_removal)(const neighbour_removal& request) = nullptr;
+
 // An entry that did not complete goes again once the kernel has asked:
 // a LAN that forges thousands of sources must not fill the host's
 // neighbour table with entries only these pings made, for every read of
@@ -148,10 +151,12 @@ static int neighbour_flags(int fd, const sockaddr_in& addr, int device)
 static void forget_incomplete(int fd, const sockaddr_in& addr, int device)
 {
     int flags = neighbour_flags(fd, addr, device);
-    if (flags < 0 || (flags & (ATF_COM | ATF_PERM)) != 0)
+    const char* dev = device_name(fd, device);
+    if (flags < 0 || (flags & (ATF_COM | ATF_PERM)) != 0 || dev == nullptr || ask_neighbour_removal == nullptr)
         return;
-    arpreq req = neighbour_request(addr, device_name(fd, device));
-    os_ioctl(fd, SIOCDARP, &req);
+    neighbour_removal request{addr.sin_addr.s_addr, {}};
+    copy_text(request.device, dev);
+    ask_neighbour_removal(request);
 }
 
 struct route_socket {

@@ -1,18 +1,20 @@
 // The messages of a run's two processes. The discovery process sends a
 // found media source for each find, with when and by which run it was
-// found, and the run's end; the store process answers the end once the
-// run's finds are written. Their size is fixed, so that the store process
+// found, a neighbour entry its ping left unresolved, and the run's end;
+// the store process answers the end once the run's finds are written. Their size is fixed, so that the store process
 // takes nothing it has not measured.
 #pragma once
 
 #include <cstdint>
 
+#include "host/net/neighbour_removal.h"
 #include "platform/records.h"
 
 enum store_message_kind : uint32_t {
     found_message_kind = 0x53464d31,  // a found media source
     end_message_kind = 0x53464d32,    // the run has ended: write, then answer
     written_message_kind = 0x53464d33,  // the store process's answer
+    neighbour_message_kind = 0x53464d34,  // remove an entry that never resolved
 };
 
 struct found_message {
@@ -21,7 +23,10 @@ struct found_message {
     int64_t found_at_ms;     // UTC, milliseconds since 1970
     int64_t run_pid;         // the discovery process
     int64_t run_started_ms;  // as found_at_ms; with run_pid, the run's identity
-    TMediaSourceDevInfo info;
+    union {
+        TMediaSourceDevInfo info;     // found
+        neighbour_removal neighbour;  // neighbour
+    };
 };
 static_assert(sizeof(found_message) == 288);
 

@@ -5,6 +5,7 @@
 // run's finds are written.
 #include "host/store/store_process.h"
 
+#include <arpa/inet.h>
 #include <poll.h>
 #include <signal.h>
 #include <sys/prctl.h>
@@ -19,6 +20,7 @@
 #include <vector>
 
 #include "host/log/utc_time.h"
+#include "host/net/kernel_interfaces.h"
 #include "host/process/child_wait.h"
 #include "host/process/confine.h"
 #include "host/settings/settings.h"
@@ -73,14 +75,16 @@ static const char* found_message_refusal(const found_message& message, long size
     const TMediaSourceDevInfo& info = message.info;
     if (size != static_cast<long>(sizeof message))
         return "not the size of a message";
-    if (message.kind != found_message_kind && message.kind != end_message_kind)
+    if (message.kind != found_message_kind && message.kind != end_message_kind &&
+        message.kind != neighbour_message_kind)
         return "not a message the discovery process sends";
     if (message.unused != 0)
         return "padding not zero";
     if (message.run_pid != run_pid || message.run_started_ms != run_started_ms)
         return "not of this run";
-    if (!ends_within(info.model) || !ends_within(info.ip_addr) || !ends_within(info.mac_addr) ||
-        info.port < 0 || info.port > 65535)
+    if (message.kind == neighbour_message_kind ? !ends_within(message.neighbour.device)
+                                               : !ends_within(info.model) || !ends_within(info.ip_addr) ||
+                                                     !ends_within(info.mac_addr) || info.port < 0 || info.port > 65535)
         return "a field past its size";
     return nullptr;
 }
@@ -90,9 +94,41 @@ struct serving {
     int64_t run_pid, run_started_ms;
     std::vector<found_source> unwritten{};  // read, not yet committed
     size_t taken = 0, refused = 0;        // finds of this run; past finds_per_run
+    size_t asked = 0, removed = 0;        // neighbour entries to remove; removed
+    std::vector<NIC_INFO> lan_devices{};  // where they may be removed, read at the first
     bool ended = false, closed = false;   // the run's end came; the pair closed or failed
     bool opened = false, reported = false;  // the store; its trouble has a line already
 };
+
+// The run's LAN devices as the host sees them: up, with an IPv4 address
+// and a broadcast address.
+static std::vector<NIC_INFO> lan_devices()
+{
+    std::vector<NIC_INFO> devices;
+    for (const kernel_interface& k : list_kernel_interfaces())
+        if (k.up && !k.loopback && !k.addr.empty() && k.broadcast != "0.0.0.0")
+            fill_nic_info(k, devices.emplace_back());
+    return devices;
+}
+
+// The removal acts only on an entry that never resolved on a LAN device,
+// so a discovery process gone wrong gains nothing by asking; what it asks
+// past a run's worth is not done.
+static void remove_neighbour(serving& s, const neighbour_removal& request)
+{
+    if (s.asked++ == finds_per_run)
+        log_Debug("[msas] more than %zu neighbour entries asked to be removed; the rest stay", finds_per_run);
+    if (s.asked > finds_per_run)
+        return;
+    if (s.lan_devices.empty())
+        s.lan_devices = lan_devices();
+    int result = remove_unresolved_neighbour(request, s.lan_devices);
+    s.removed += result > 0;
+    if (result < 0 && s.asked - s.removed == 1)
+        log_Debug("[msas] cannot remove the unresolved neighbour entry of %s on %s: %s",
+                  inet_ntoa(in_addr{request.address}), std::string(field_text(request.device)).c_str(),
+                  std::strerror(errno));
+}
 
 static void take(serving& s, const found_message& m, ssize_t n)
 {
@@ -102,6 +138,10 @@ static void take(serving& s, const found_message& m, ssize_t n)
     }
     if (m.kind == end_message_kind) {
         s.ended = true;
+        return;
+    }
+    if (m.kind == neighbour_message_kind) {
+        remove_neighbour(s, m.neighbour);
         return;
     }
     if (s.taken == finds_per_run) {
@@ -179,6 +219,8 @@ static void end_of_run(int fd, serving& s)
                   settings().store_path.c_str());
     if (s.refused > 0)
         log_Debug("[msas] %zu found media sources refused: more than %zu in one run", s.refused, finds_per_run);
+    if (s.removed > 0)
+        log_Debug("[msas] %zu neighbour entries that never resolved removed", s.removed);
     if (s.opened && s.unwritten.empty())
         store_end_run(s.run_pid);
     store_close();
@@ -242,27 +284,38 @@ static int start_store_process()
     return 0;
 }
 
-int msas_init_onvif()
-{
-    if (store_pid > 0)
-        return 0;
-    run_started_ms = utc_now_ms();
-    int result = start_store_process();
-    // After the fork, so that the store process keeps its access.
-    confine_discovery_process();
-    return result;
-}
-
 static void log_not_stored(const TMediaSourceDevInfo& info, const char* why)
 {
     log_Debug("[msas] %s (%s) not stored: %s", std::string(field_text(info.ip_addr)).c_str(),
               std::string(field_text(info.mac_addr)).c_str(), why);
 }
 
-static bool send_message(uint32_t kind, const TMediaSourceDevInfo& info)
+static bool send_message(found_message message)
 {
-    found_message message{kind, 0, utc_now_ms(), getpid(), run_started_ms, info};
+    message.found_at_ms = utc_now_ms();
+    message.run_pid = getpid();
+    message.run_started_ms = run_started_ms;
     return os_sendto(store_socket, &message, sizeof message, MSG_NOSIGNAL, nullptr, 0) == sizeof message;
+}
+
+static void ask_store_process(const neighbour_removal& request)
+{
+    found_message message{neighbour_message_kind, 0, 0, 0, 0, {}};
+    message.neighbour = request;
+    if (store_socket >= 0)
+        send_message(message);
+}
+
+int msas_init_onvif()
+{
+    if (store_pid > 0)
+        return 0;
+    run_started_ms = utc_now_ms();
+    int result = start_store_process();
+    ask_neighbour_removal = ask_store_process;
+    // After the fork, so that the store process keeps its access.
+    confine_discovery_process();
+    return result;
 }
 
 int msas_store_found_media_source_onvif(TMediaSourceDevInfo* info)
@@ -273,7 +326,7 @@ int msas_store_found_media_source_onvif(TMediaSourceDevInfo* info)
         log_not_stored(*info, "the store is not open");
         return -1;
     }
-    if (send_message(found_message_kind, *info))
+    if (send_message({found_message_kind, 0, 0, 0, 0, *info}))
         return 0;
     log_not_stored(*info, ("the store process does not take it: " + std::string(std::strerror(errno))).c_str());
     os_close(store_socket);  // stuck or gone: the finds after this one are only logged
@@ -295,7 +348,7 @@ int msas_uninit_onvif()
 {
     if (store_pid <= 0)
         return 0;
-    bool answered = store_socket >= 0 && send_message(end_message_kind, {}) && written_answer();
+    bool answered = store_socket >= 0 && send_message({end_message_kind, 0, 0, 0, 0, {}}) && written_answer();
     if (store_socket >= 0)
         os_close(store_socket);
     store_socket = -1;
