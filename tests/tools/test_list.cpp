@@ -102,11 +102,17 @@ TEST(list_store, compares_the_runs_in_the_order_they_were_stored_whatever_their_
                                                                          "new,C,10.0.0.3,,M (0/3)\r\ngone,B,10.0.0.2,M (0/3),\r\n");
 }
 
+// Besides: a's port changes, and the two channels of k (one MAC address and address, two model ids)
+// answer in either order.
 TEST(list_changes, against_the_run_before_in_a_first_version_store)
 {
-    EXPECT_EQ(printed(false, "", out_format::csv), "CHANGE,MAC,ADDRESS,BEFORE,NOW\r\nmodel changed,a,10.0.0.1,M (1/3),"
-        "\"'+N,\"\"q\"\" (1/3)\"\r\nback,b,10.0.0.2,,M (1/3)\r\nnew,c,10.0.0.3,,'=C\\xff (1/3)\r\nmoved,e,10.0.0.6,10.0.0.5,10.0.0.6\r\n"
-        "replaced,f,10.0.0.4,d,f\r\ngone,h,10.0.0.4,M (1/3),\r\ngone,i,10.0.0.6,M (1/3),\r\n");
+    std::string channels = "; UPDATE found_media_sources SET port = 8080 WHERE id = 10; INSERT INTO found_media_sources"
+        " (run_pid, found_at, mac_addr, ip_addr, model, model_id, brand_id, port) VALUES (8, '2026-01-02', 'k', '10.0.0.9',"
+        " 'K', 5, 1, 80), (8, '2026-01-02', 'k', '10.0.0.9', 'K', 6, 1, 80), (9, '2026-01-03', 'k', '10.0.0.9', 'K', 6, 1, 80),"
+        " (9, '2026-01-03', 'k', '10.0.0.9', 'K', 5, 1, 80)";
+    EXPECT_EQ(printed(false, "", out_format::csv, channels), "CHANGE,MAC,ADDRESS,BEFORE,NOW\r\nport changed,a,10.0.0.1,80,8080\r\n"
+        "model changed,a,10.0.0.1,M (1/3),\"'+N,\"\"q\"\" (1/3)\"\r\nback,b,10.0.0.2,,M (1/3)\r\nnew,c,10.0.0.3,,'=C\\xff (1/3)\r\n"
+        "moved,e,10.0.0.6,10.0.0.5,10.0.0.6\r\nreplaced,f,10.0.0.4,d,f\r\ngone,h,10.0.0.4,M (1/3),\r\ngone,i,10.0.0.6,M (1/3),\r\n");
 }
 
 // As on read-only media, where SQLite cannot make the -shm file beside a store in WAL mode: as in any folder.
