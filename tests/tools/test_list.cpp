@@ -180,6 +180,44 @@ TEST(list_table, aligns_its_columns_by_what_a_terminal_shows)
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "TEXT  N\n\U0001F680\u2705  1\n\u231A    1\na\u0E31\u302A     1\n");
 }
 
+// A row of realistic width: closed up to one space, then the model cut, but never the address or MAC.
+TEST(list_table, fits_80_columns_by_cutting_the_texts_that_may_be_cut_unless_wide)
+{
+    auto items = [](const item_sink& each) {
+        each({"192.168.100.200", "00:11:22:33:44:55", "8080", "Lumidock \u0E31" + std::string(40, 'M'), "2026-12-06 05:30"},
+             nullptr);
+        return std::string(); };
+    std::vector<std::string> headings = {"ADDRESS", "MAC", "PORT", "MODEL", "LAST SEEN"};
+    testing::internal::CaptureStdout();
+    print_items(out_format::table, headings, items, "", {"MODEL"});
+    print_items(out_format::wide, headings, items, "", {"MODEL"});
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "ADDRESS         MAC               PORT MODEL"
+        + std::string(20, ' ') + "LAST SEEN\n192.168.100.200 00:11:22:33:44:55 8080 Lumidock \u0E31" + std::string(14, 'M') +
+        "\u2026 2026-12-06 05:30\nADDRESS          MAC                PORT  MODEL" + std::string(46, ' ') + "LAST SEEN\n"
+        "192.168.100.200  00:11:22:33:44:55  8080  Lumidock \u0E31" + std::string(40, 'M') + "  2026-12-06 05:30\n");
+}
+
+// As typed: help, options refused together or unknown, and a command line that is right.
+TEST(list_command_line, answers_help_and_refuses_what_is_wrong_with_status_2)
+{
+    auto run = [](const std::string& args) {
+        FILE* out = popen(("timeout 10 " LIST_TOOL " " + args + " 2>&1").c_str(), "r");
+        std::string text(4096, '\0');
+        text.resize(std::fread(text.data(), 1, text.size(), out));
+        return std::pair{WEXITSTATUS(pclose(out)), text};
+    };
+    auto [status, help] = run("-h");
+    EXPECT_EQ(status, 0);
+    for (const char* told : {"--changes", "--wide", "--expire", "CAMSCOUT_CENTRAL", "onvif_camscout_list(1)"})
+        EXPECT_NE(help.find(told), std::string::npos) << told;
+    EXPECT_EQ(run("--json --csv"), std::pair(2, std::string("onvif_camscout_list: --json, --csv and --wide do not go"
+                                                              " together (see --help)\n")));
+    EXPECT_EQ(run("--wide --changes --json").first, 2);
+    EXPECT_EQ(run("--bogus").first, 2);
+    EXPECT_EQ(run("--store /nonexistent/store.db"), std::pair(1, std::string("onvif_camscout_list: cannot read the store"
+                                                                               " /nonexistent/store.db: unable to open database file\n")));
+}
+
 TEST(list_store, names_the_row_and_column_of_a_cell_that_holds_no_integer)
 {
     for (std::string column : {"port", "brand_id", "model_id"})
