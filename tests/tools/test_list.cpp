@@ -16,6 +16,7 @@
 #include "../../tools/list/read_sqlite.h"
 #include "../../tools/list/since.h"
 #include "host/log/utc_time.h"
+#include "host/settings/settings.h"
 #include "host/store/sqlite_query.h"
 #include "host/store/store_schema.h"
 #include "host/store/store_sightings.h"
@@ -237,4 +238,16 @@ TEST(list_since, takes_a_utc_time_to_any_precision_and_nothing_else)
     for (const char* refused : {"2026-13-45", "2027-02-29", "2026-04-31", "2026-12-06T24:00", "2026-12-06 05:30", "2026-12-06T05:3",
                                 "2026-12-06T05:30:00.2500", " 2026-12-06", "", "yesterday"})
         EXPECT_FALSE(parse_since(refused)) << refused;
+}
+
+TEST(settings, name_a_value_they_cannot_take_and_use_its_default)
+{
+    for (auto [days, kept, wrong] : {std::tuple{"abc", 90, "[settings] CAMSCOUT_RETENTION_DAYS=abc is not a whole number of days"
+                                                           " from 0 to 36500; 90 is used"}, {"7", 7, ""}, {"", 90, ""}}) {
+        setenv("CAMSCOUT_RETENTION_DAYS", days, 1);
+        platform_settings taken = settings_from_environment();
+        EXPECT_EQ(taken.retention_days, kept);
+        EXPECT_EQ(taken.wrong, wrong);
+    }
+    unsetenv("CAMSCOUT_RETENTION_DAYS");
 }
