@@ -15,19 +15,19 @@ static std::string source_of(const source_row& r)
     return r.mac + '\n' + std::to_string(r.model_brand) + '/' + std::to_string(r.model_no);
 }
 
-std::vector<source_change> compare_runs(const std::vector<source_row>& earlier, const std::vector<newest_device>& newest)
+void compare_runs(const std::vector<run_source>& earlier, const std::vector<run_source>& newest,
+                  std::vector<source_change>& out)
 {
     std::map<std::string, const source_row*> before;  // a source's last row in the run
-    std::map<std::string, const newest_device*> now;
-    for (const source_row& r : earlier)
-        before[source_of(r)] = &r;
-    for (const newest_device& d : newest)
+    std::map<std::string, const run_source*> now;
+    for (const run_source& d : earlier)
+        before[source_of(d.row)] = &d.row;
+    for (const run_source& d : newest)
         now[source_of(d.row)] = &d;
     std::multimap<std::string, const source_row*> gone_at;  // earlier sources the newest run lacks, by address
     for (const auto& [source, r] : before)
         if (now.count(source) == 0)
             gone_at.insert({r->address, r});
-    std::vector<source_change> out;
     for (const auto& [source, d] : now) {
         const source_row& r = d->row;
         auto was = before.find(source);
@@ -58,5 +58,4 @@ std::vector<source_change> compare_runs(const std::vector<source_row>& earlier, 
     for (const auto& [source, r] : before)
         if (gone.count(r))
             out.push_back({"gone", r->recorder, r->mac, r->address, model_of(*r), ""});
-    return out;
 }

@@ -11,9 +11,8 @@ struct source_change {
     std::string recorder, mac, address, before, now;
 };
 
-// A source of the newest run, and whether a run before the run compared
-// with saw it.
-struct newest_device {
+// A source of a run, and whether a run before the run compared with saw it.
+struct run_source {
     source_row row;
     bool seen_before = false;
 };
@@ -23,4 +22,6 @@ struct newest_device {
 // lacks is reported once: as the one a source new at its address replaced,
 // or as gone. A source that the earlier run lacks is back when a run
 // before that saw it, new otherwise.
-std::vector<source_change> compare_runs(const std::vector<source_row>& earlier, const std::vector<newest_device>& newest);
+// Appended to out.
+void compare_runs(const std::vector<run_source>& earlier, const std::vector<run_source>& newest,
+                  std::vector<source_change>& out);
