@@ -56,17 +56,16 @@ struct options {
     int expire_days = 0;       // --expire: sightings older than this go; 0 when not asked
 };
 
-// Long options only; each is handled in the switch of parse.
-enum option_id { opt_json = 256, opt_csv, opt_wide, opt_all, opt_changes, opt_since, opt_store, opt_central, opt_setup, opt_expire,
-                 opt_version };
+// Long options, and -h; each is handled in the switch of parse.
+enum option_id { opt_json = 256, opt_csv, opt_wide, opt_all, opt_changes, opt_since, opt_store, opt_central, opt_setup,
+                 opt_expire, opt_version };
 static const option long_options[] = {
-    {"json", no_argument, nullptr, opt_json},     {"csv", no_argument, nullptr, opt_csv},
-    {"wide", no_argument, nullptr, opt_wide},
-    {"all", no_argument, nullptr, opt_all},       {"changes", no_argument, nullptr, opt_changes},
-    {"since", required_argument, nullptr, opt_since}, {"store", required_argument, nullptr, opt_store},
-    {"central", no_argument, nullptr, opt_central}, {"setup", no_argument, nullptr, opt_setup},
-    {"expire", required_argument, nullptr, opt_expire},
-    {"help", no_argument, nullptr, 'h'},     {"version", no_argument, nullptr, opt_version},
+    {"json", no_argument, nullptr, opt_json},         {"csv", no_argument, nullptr, opt_csv},
+    {"wide", no_argument, nullptr, opt_wide},         {"all", no_argument, nullptr, opt_all},
+    {"changes", no_argument, nullptr, opt_changes},   {"since", required_argument, nullptr, opt_since},
+    {"store", required_argument, nullptr, opt_store}, {"central", no_argument, nullptr, opt_central},
+    {"setup", no_argument, nullptr, opt_setup},       {"expire", required_argument, nullptr, opt_expire},
+    {"help", no_argument, nullptr, 'h'},              {"version", no_argument, nullptr, opt_version},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -126,7 +125,8 @@ static command_line parse(int argc, char** argv, options& o, std::string& why)
         default: return command_line::wrong;
         }
     }
-    why = optind < argc ? std::string("unexpected argument ") + argv[optind] : wrong_together(o, store_named, since.has_value(), expire.has_value());
+    why = optind < argc ? std::string("unexpected argument ") + argv[optind]
+                        : wrong_together(o, store_named, since.has_value(), expire.has_value());
     std::optional<long long> at = since ? parse_since(*since) : std::nullopt;
     if (why.empty() && since && !at)
         why = "--since: not a UTC time such as 2026-12-06 or 2026-12-06T05:30:00Z: '" + *since + "'";
