@@ -33,6 +33,10 @@ unit=onvif_camscout.service
   echo "journal-lines $(journalctl -b -t onvif_camscout -o cat | wc -l)"
   echo "hand-run-refused $(journalctl -b -t onvif_camscout -o cat | grep -c 'reentried')"
   onvif_camscout_list --store /var/lib/onvif_camscout/media_sources.db --csv | tail -n +2 | cut -d, -f1,2 | sort >/root/stored.txt
+  # An upgrade over a store: the postinst brings it on, or says why not, and the package stays installed.
+  apt-get install --reinstall -y /root/onvif-camscout.deb >/root/reinstall.log 2>&1
+  echo "reinstalled $(dpkg-query -W -f='${Status}' onvif-camscout) $(systemctl is-active onvif_camscout.timer)"
+  grep '^onvif-camscout:' /root/reinstall.log | sed 's/^/postinst /'
   systemctl start "$unit"
   sleep 5
   dpkg --remove onvif-camscout >/dev/null 2>&1

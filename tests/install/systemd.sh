@@ -72,6 +72,8 @@ check "nor any capability" bash -c "! grep -E '^proc Cap(Inh|Prm|Eff|Bnd|Amb): +
 check "and no new privileges" bash -c "! grep -E '^proc NoNewPrivs: +0' '$report' && grep -qE '^proc NoNewPrivs: +1' '$report'"
 "$build/onvif_camsim" --fleet "$work/fleet.json" --list-devices | awk '{print $3 "," $4}' | sort >"$work/expected.txt"
 check "every camera is in the unit's store" diff -u "$work/expected.txt" "$root/root/stored.txt"
+check "a reinstall over the store leaves the package installed, its timer started" \
+  [ "$(value reinstalled)" = "install ok installed active" ]
 check "removing the package during a run stops the run first" [ "$(value processes-after-remove)" = 0 ]
 check "dpkg --purge leaves nothing behind" [ "$(value left)" = 0 ]
 finish
