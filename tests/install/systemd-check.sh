@@ -36,7 +36,7 @@ unit=onvif_camscout.service
   # An upgrade over a store: the postinst brings it on, or says why not, and the package stays installed.
   apt-get install --reinstall -y /root/onvif-camscout.deb >/root/reinstall.log 2>&1
   echo "reinstalled $(dpkg-query -W -f='${Status}' onvif-camscout) $(systemctl is-active onvif_camscout.timer)"
-  grep -E '^onvif(-camscout|_camscout_list):' /root/reinstall.log | sed 's/^/postinst /'
+  grep -E 'onvif(-camscout|_camscout_list):' /root/reinstall.log | sed 's/^/postinst /'
   systemctl start "$unit"
   sleep 5
   dpkg --remove onvif-camscout >/dev/null 2>&1
