@@ -16,6 +16,7 @@
 #include "../../tools/list/read_sqlite.h"
 #include "../../tools/list/since.h"
 #include "host/log/utc_time.h"
+#include "host/settings/settings.h"
 #include "host/store/sqlite_query.h"
 #include "host/store/store_schema.h"
 #include "host/store/store_sightings.h"
@@ -104,11 +105,17 @@ TEST(list_store, compares_the_runs_in_the_order_they_were_stored_whatever_their_
                                                                          "new,C,10.0.0.3,,M (0/3)\r\ngone,B,10.0.0.2,M (0/3),\r\n");
 }
 
+// Besides: a's port changes, and the two channels of k (one MAC address and address, two model ids)
+// answer in either order.
 TEST(list_changes, against_the_run_before_in_a_first_version_store)
 {
-    EXPECT_EQ(printed(false, "", out_format::csv), "CHANGE,MAC,ADDRESS,BEFORE,NOW\r\nmodel changed,a,10.0.0.1,M (1/3),"
-        "\"'+N,\"\"q\"\" (1/3)\"\r\nback,b,10.0.0.2,,M (1/3)\r\nnew,c,10.0.0.3,,'=C\\xff (1/3)\r\nmoved,e,10.0.0.6,10.0.0.5,10.0.0.6\r\n"
-        "replaced,f,10.0.0.4,d,f\r\ngone,h,10.0.0.4,M (1/3),\r\ngone,i,10.0.0.6,M (1/3),\r\n");
+    std::string channels = "; UPDATE found_media_sources SET port = 8080 WHERE id = 10; INSERT INTO found_media_sources"
+        " (run_pid, found_at, mac_addr, ip_addr, model, model_id, brand_id, port) VALUES (8, '2026-01-02', 'k', '10.0.0.9',"
+        " 'K', 5, 1, 80), (8, '2026-01-02', 'k', '10.0.0.9', 'K', 6, 1, 80), (9, '2026-01-03', 'k', '10.0.0.9', 'K', 6, 1, 80),"
+        " (9, '2026-01-03', 'k', '10.0.0.9', 'K', 5, 1, 80)";
+    EXPECT_EQ(printed(false, "", out_format::csv, channels), "CHANGE,MAC,ADDRESS,BEFORE,NOW\r\nport changed,a,10.0.0.1,80,8080\r\n"
+        "model changed,a,10.0.0.1,M (1/3),\"'+N,\"\"q\"\" (1/3)\"\r\nback,b,10.0.0.2,,M (1/3)\r\nnew,c,10.0.0.3,,'=C\\xff (1/3)\r\n"
+        "moved,e,10.0.0.6,10.0.0.5,10.0.0.6\r\nreplaced,f,10.0.0.4,d,f\r\ngone,h,10.0.0.4,M (1/3),\r\ngone,i,10.0.0.6,M (1/3),\r\n");
 }
 
 // As on read-only media, where SQLite cannot make the -shm file beside a store in WAL mode: as in any folder.
@@ -176,6 +183,44 @@ TEST(list_table, aligns_its_columns_by_what_a_terminal_shows)
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "TEXT  N\n\U0001F680\u2705  1\n\u231A    1\na\u0E31\u302A     1\n");
 }
 
+// A row of realistic width: closed up to one space, then the model cut, but never the address or MAC.
+TEST(list_table, fits_80_columns_by_cutting_the_texts_that_may_be_cut_unless_wide)
+{
+    auto items = [](const item_sink& each) {
+        each({"192.168.100.200", "00:11:22:33:44:55", "8080", "Lumidock \u0E31" + std::string(40, 'M'), "2026-12-06 05:30"},
+             nullptr);
+        return std::string(); };
+    std::vector<std::string> headings = {"ADDRESS", "MAC", "PORT", "MODEL", "LAST SEEN"};
+    testing::internal::CaptureStdout();
+    print_items(out_format::table, headings, items, "", {"MODEL"});
+    print_items(out_format::wide, headings, items, "", {"MODEL"});
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "ADDRESS         MAC               PORT MODEL"
+        + std::string(20, ' ') + "LAST SEEN\n192.168.100.200 00:11:22:33:44:55 8080 Lumidock \u0E31" + std::string(14, 'M') +
+        "\u2026 2026-12-06 05:30\nADDRESS          MAC                PORT  MODEL" + std::string(46, ' ') + "LAST SEEN\n"
+        "192.168.100.200  00:11:22:33:44:55  8080  Lumidock \u0E31" + std::string(40, 'M') + "  2026-12-06 05:30\n");
+}
+
+// As typed: help, options refused together or unknown, and a command line that is right.
+TEST(list_command_line, answers_help_and_refuses_what_is_wrong_with_status_2)
+{
+    auto run = [](const std::string& args) {
+        FILE* out = popen(("timeout 10 " LIST_TOOL " " + args + " 2>&1").c_str(), "r");
+        std::string text(4096, '\0');
+        text.resize(std::fread(text.data(), 1, text.size(), out));
+        return std::pair{WEXITSTATUS(pclose(out)), text};
+    };
+    auto [status, help] = run("-h");
+    EXPECT_EQ(status, 0);
+    for (const char* told : {"--changes", "--wide", "--expire", "CAMSCOUT_CENTRAL", "onvif_camscout_list(1)"})
+        EXPECT_NE(help.find(told), std::string::npos) << told;
+    EXPECT_EQ(run("--json --csv"), std::pair(2, std::string("onvif_camscout_list: --json, --csv and --wide do not go"
+                                                              " together (see --help)\n")));
+    EXPECT_EQ(run("--wide --changes --json").first, 2);
+    EXPECT_EQ(run("--bogus").first, 2);
+    EXPECT_EQ(run("--store /nonexistent/store.db"), std::pair(1, std::string("onvif_camscout_list: cannot read the store"
+                                                                               " /nonexistent/store.db: unable to open database file\n")));
+}
+
 TEST(list_store, names_the_row_and_column_of_a_cell_that_holds_no_integer)
 {
     for (std::string column : {"port", "brand_id", "model_id"})
@@ -195,4 +240,16 @@ TEST(list_since, takes_a_utc_time_to_any_precision_and_nothing_else)
     for (const char* refused : {"2026-13-45", "2027-02-29", "2026-04-31", "2026-12-06T24:00", "2026-12-06 05:30", "2026-12-06T05:3",
                                 "2026-12-06T05:30:00.2500", " 2026-12-06", "", "yesterday"})
         EXPECT_FALSE(parse_since(refused)) << refused;
+}
+
+TEST(settings, name_a_value_they_cannot_take_and_use_its_default)
+{
+    for (auto [days, kept, wrong] : {std::tuple{"abc", 90, "[settings] CAMSCOUT_RETENTION_DAYS=abc is not a whole number of days"
+                                                           " from 0 to 36500; 90 is used"}, {"7", 7, ""}, {"", 90, ""}}) {
+        setenv("CAMSCOUT_RETENTION_DAYS", days, 1);
+        platform_settings taken = settings_from_environment();
+        EXPECT_EQ(taken.retention_days, kept);
+        EXPECT_EQ(taken.wrong, wrong);
+    }
+    unsetenv("CAMSCOUT_RETENTION_DAYS");
 }

@@ -7,19 +7,21 @@
 #include "rows.h"
 
 struct source_change {
-    std::string kind;  // new, back, gone, moved, replaced, model changed
+    std::string kind;  // new, back, gone, moved, port changed, replaced, model changed
     std::string recorder, mac, address, before, now;
 };
 
-// A device of the newest run, and whether a run before the run compared
-// with saw its MAC address.
-struct newest_device {
+// A source of a run, and whether a run before the run compared with saw it.
+struct run_source {
     source_row row;
     bool seen_before = false;
 };
 
-// The changes from the earlier run to the newest. Every device of the
-// earlier run that the newest lacks is reported once: as the one a device
-// new at its address replaced, or as gone. A device that the earlier run
-// lacks is back when a run before that saw it, new otherwise.
-std::vector<source_change> compare_runs(const std::vector<source_row>& earlier, const std::vector<newest_device>& newest);
+// The changes from the earlier run to the newest, by media source (MAC
+// address and model id). Every source of the earlier run that the newest
+// lacks is reported once: as the one a source new at its address replaced,
+// or as gone. A source that the earlier run lacks is back when a run
+// before that saw it, new otherwise.
+// Appended to out.
+void compare_runs(const std::vector<run_source>& earlier, const std::vector<run_source>& newest,
+                  std::vector<source_change>& out);

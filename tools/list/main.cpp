@@ -3,6 +3,7 @@
 #include <getopt.h>
 #include <unistd.h>
 
+#include <bit>
 #include <chrono>
 #include <cstdio>
 #include <string>
@@ -22,31 +23,55 @@
 #include "since.h"
 
 static const char usage[] =
-    "usage: onvif_camscout_list [--json | --csv] [--all] [--store PATH | --central]\n"
-    "       onvif_camscout_list --changes [--since TIME] [--json | --csv] [--store PATH | --central]\n"
+    "usage: onvif_camscout_list [--json | --csv | --wide] [--all] [--store PATH | --central]\n"
+    "       onvif_camscout_list --changes [--since TIME] [--json | --csv | --wide] [--store PATH | --central]\n"
     "       onvif_camscout_list --upgrade [--store PATH]\n"
     "       onvif_camscout_list --central --setup\n"
     "       onvif_camscout_list --central --expire DAYS\n"
-    "       onvif_camscout_list --help | --version\n";
+    "       onvif_camscout_list -h | --help | --version\n"
+    "Shows the media sources that onvif_camscout found, the newest row of each, as a table.\n"
+    "  --json, --csv    a JSON array, or CSV with a header line, instead of the table\n"
+    "  --wide           the table with every cell whole (else cut to fit 80 columns)\n"
+    "  --all            every row ever stored, oldest first\n"
+    "  --changes        what changed between the newest run and the run before it\n"
+    "  --since TIME     with --changes: against the last run that started before TIME, UTC\n"
+    "                   (2026-12-06, 2026-12-06T05:30, 2026-12-06T05:30:00Z ...)\n"
+    "  --store PATH     the store to read; default $CAMSCOUT_STORE, else\n"
+    "                   /var/lib/onvif_camscout/media_sources.db\n"
+    "  --central        the central inventory, with every recorder's sources\n"
+    "  --setup          with --central, as the database's owner: make or upgrade its schema\n"
+    "  --expire DAYS    with --central, as the database's owner: remove older sightings\n"
+    "  --upgrade        bring the store of an earlier version up to date (runs wait for it)\n"
+    "  -h, --help       this help\n"
+    "  --version        the version\n"
+    "Environment: CAMSCOUT_STORE; CAMSCOUT_CENTRAL, the central inventory's libpq connection\n"
+    "string (else from /etc/default/onvif_camscout, else libpq's PGHOST, PGSERVICE ...);\n"
+    "its password only in PGPASSFILE or ~/.pgpass.\n"
+    "Exit status: 0 done; 1 failed (--changes: something changed); 2 a wrong command line, a\n"
+    "cell no run writes (--changes: any trouble); 3 --setup or --expire ran out of time, with\n"
+    "the rest left for the next time.\n"
+    "See onvif_camscout_list(1).\n";
 
 struct options {
     out_format format = out_format::table;
     bool all = false, changes = false, central = false, setup = false, upgrade = false;
+    unsigned formats = 0;      // a bit for each of --json, --csv and --wide given
     std::string store, since;  // since: as the store writes times, or empty
     std::string name;          // the store as shown: no secret of a connection string
     int expire_days = 0;       // --expire: sightings older than this go; 0 when not asked
 };
 
-// Long options only; each is handled in the switch of parse.
-enum option_id { opt_json = 256, opt_csv, opt_all, opt_changes, opt_since, opt_store, opt_central, opt_setup, opt_expire,
-                 opt_upgrade, opt_help, opt_version };
+// Long options, and -h; each is handled in the switch of parse.
+enum option_id { opt_json = 256, opt_csv, opt_wide, opt_all, opt_changes, opt_since, opt_store, opt_central, opt_setup,
+                 opt_expire, opt_upgrade, opt_version };
 static const option long_options[] = {
-    {"json", no_argument, nullptr, opt_json},     {"csv", no_argument, nullptr, opt_csv},
-    {"all", no_argument, nullptr, opt_all},       {"changes", no_argument, nullptr, opt_changes},
-    {"since", required_argument, nullptr, opt_since}, {"store", required_argument, nullptr, opt_store},
-    {"central", no_argument, nullptr, opt_central}, {"setup", no_argument, nullptr, opt_setup},
-    {"expire", required_argument, nullptr, opt_expire}, {"upgrade", no_argument, nullptr, opt_upgrade},
-    {"help", no_argument, nullptr, opt_help},     {"version", no_argument, nullptr, opt_version},
+    {"json", no_argument, nullptr, opt_json},         {"csv", no_argument, nullptr, opt_csv},
+    {"wide", no_argument, nullptr, opt_wide},         {"all", no_argument, nullptr, opt_all},
+    {"changes", no_argument, nullptr, opt_changes},   {"since", required_argument, nullptr, opt_since},
+    {"store", required_argument, nullptr, opt_store}, {"central", no_argument, nullptr, opt_central},
+    {"setup", no_argument, nullptr, opt_setup},       {"expire", required_argument, nullptr, opt_expire},
+    {"upgrade", no_argument, nullptr, opt_upgrade},   {"help", no_argument, nullptr, 'h'},
+    {"version", no_argument, nullptr, opt_version},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -57,10 +82,12 @@ enum class command_line { run, answered, wrong };
 // What is wrong with options given together, or "".
 static std::string wrong_together(const options& o, bool store_named, bool since_given, bool expire_given)
 {
+    if (std::popcount(o.formats) > 1)
+        return "--json, --csv and --wide do not go together";
     if ((o.setup || expire_given) &&
         (!o.central || o.all || o.changes || o.format != out_format::table || (o.setup && expire_given)))
         return o.setup ? "--setup goes with --central alone" : "--expire goes with --central alone";
-    if (o.upgrade && (o.central || o.all || o.changes || o.format != out_format::table || since_given))
+    if (o.upgrade && (o.central || o.all || o.changes || o.formats != 0 || since_given))
         return "--upgrade goes with --store alone";
     if (o.central && store_named)
         return "--store and --central name two inventories: give one";
@@ -86,10 +113,14 @@ static command_line parse(int argc, char** argv, options& o, std::string& why)
     o.store = settings().store_path;
     std::optional<std::string> since, expire;
     bool store_named = false;
-    for (int c; (c = getopt_long(argc, argv, "", long_options, nullptr)) != -1;) {
+    for (int c; (c = getopt_long(argc, argv, "h", long_options, nullptr)) != -1;) {
         switch (c) {
-        case opt_json: o.format = out_format::json; break;
-        case opt_csv: o.format = out_format::csv; break;
+        case opt_json:
+        case opt_csv:
+        case opt_wide:
+            o.format = c == opt_json ? out_format::json : c == opt_csv ? out_format::csv : out_format::wide;
+            o.formats |= 1u << (c - opt_json);
+            break;
         case opt_all: o.all = true; break;
         case opt_changes: o.changes = true; break;
         case opt_since: since = optarg; break;
@@ -98,12 +129,13 @@ static command_line parse(int argc, char** argv, options& o, std::string& why)
         case opt_setup: o.setup = true; break;
         case opt_expire: expire = optarg; break;
         case opt_upgrade: o.upgrade = true; break;
-        case opt_help: std::fputs(usage, stdout); return command_line::answered;
+        case 'h': std::fputs(usage, stdout); return command_line::answered;
         case opt_version: std::puts("onvif_camscout_list " CAMSCOUT_VERSION); return command_line::answered;
         default: return command_line::wrong;
         }
     }
-    why = optind < argc ? std::string("unexpected argument ") + argv[optind] : wrong_together(o, store_named, since.has_value(), expire.has_value());
+    why = optind < argc ? std::string("unexpected argument ") + argv[optind]
+                        : wrong_together(o, store_named, since.has_value(), expire.has_value());
     std::optional<long long> at = since ? parse_since(*since) : std::nullopt;
     if (why.empty() && since && !at)
         why = "--since: not a UTC time such as 2026-12-06 or 2026-12-06T05:30:00Z: '" + *since + "'";
@@ -113,6 +145,10 @@ static command_line parse(int argc, char** argv, options& o, std::string& why)
         why = "--expire: not a whole number of days from 1 to 36500: '" + *expire + "'";
     return why.empty() ? command_line::run : command_line::wrong;
 }
+
+// The work was done as far as its time allowed, and the rest goes next
+// time: no failure, but not all either.
+static const int more_next_time = 3;
 
 // As the database's owner: the central schema made or migrated.
 static int set_up(const std::string& conninfo, const std::string& name)
@@ -127,7 +163,7 @@ static int set_up(const std::string& conninfo, const std::string& name)
     if (!done.finished) {
         std::fprintf(stderr, "onvif_camscout_list: %s has the central schema, version %d%s; more are left to move:"
                      " run --setup again\n", name.c_str(), central_schema_version, moved.c_str());
-        return 1;
+        return more_next_time;
     }
     std::printf("onvif_camscout_list: %s has the central schema, version %d%s\n", name.c_str(), central_schema_version,
                 moved.c_str());
@@ -135,7 +171,7 @@ static int set_up(const std::string& conninfo, const std::string& name)
 }
 
 // As the database's owner: the sightings older than days removed, in
-// bounded steps; 1 when the budget ended before the last of them.
+// bounded steps; more_next_time when the budget ended before the last of them.
 static int expire(const std::string& conninfo, const std::string& name, int days)
 {
     auto start = std::chrono::steady_clock::now();
@@ -152,7 +188,7 @@ static int expire(const std::string& conninfo, const std::string& name, int days
     }
     std::printf("onvif_camscout_list: %s: %s in %.1f s%s\n", name.c_str(), trimmed.c_str(), took.count(),
                 done ? "" : "; out of time, the rest goes at the next expiry");
-    return done ? 0 : 1;
+    return done ? 0 : more_next_time;
 }
 
 // The store brought to this version, each step said on a terminal.
@@ -205,7 +241,7 @@ int main(int argc, char** argv)
     int failure = o.changes ? 2 : 1;
     try {
         // The runs' questions see one snapshot of the store, as a table's two passes do.
-        if (why.empty() && (o.changes || o.format == out_format::table))
+        if (why.empty() && (o.changes || o.format == out_format::table || o.format == out_format::wide))
             why = store.query(store.snapshot, {}, [](const result_row&) {});
         if (why.empty())
             why = o.changes ? read_changes(store, o.since, changes) : print_sources(o.format, o.all, store, o.name);

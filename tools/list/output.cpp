@@ -3,7 +3,9 @@
 #include <unistr.h>
 #include <uniwidth.h>
 
+#include <algorithm>
 #include <cstdio>
+#include <numeric>
 
 #include "host/log/text_escape.h"
 
@@ -23,20 +25,37 @@ static std::size_t display_width(const std::string& shown)
     return static_cast<std::size_t>(u8_width(utf8(shown), shown.size(), "UTF-8"));
 }
 
-static std::string table_line(const std::vector<std::string>& cells, const std::vector<std::size_t>& width)
+// The escaped text in at most width columns, its last one a marker when it is cut.
+static std::string cut_to(const std::string& shown, std::size_t width)
+{
+    if (display_width(shown) <= width)
+        return shown;
+    std::size_t used = 1, end = 0;  // the marker's column
+    while (end < shown.size()) {
+        ucs4_t c;
+        int bytes = u8_mbtouc(&c, utf8(shown) + end, shown.size() - end);
+        if ((used += static_cast<std::size_t>(uc_width(c, "UTF-8"))) > width)
+            break;
+        end += static_cast<std::size_t>(bytes);
+    }
+    return shown.substr(0, end) + "\u2026";
+}
+
+static std::string table_line(const std::vector<std::string>& cells, const std::vector<std::size_t>& width,
+                              std::size_t gap)
 {
     std::string line;
     for (std::size_t i = 0; i < cells.size(); ++i) {
-        std::string shown = escape_text(cells[i]);
+        std::string shown = cut_to(escape_text(cells[i]), width[i]);
         line += shown;
         if (i + 1 < cells.size())
-            line.append(width[i] - display_width(shown) + 2, ' ');
+            line.append(width[i] - display_width(shown) + gap, ' ');
     }
     return line + "\n";
 }
 
 static std::string print_table(const std::vector<std::string>& headings, const item_source& items,
-                               const std::string& when_empty)
+                               const std::string& when_empty, const std::vector<std::string>* cut)
 {
     std::vector<std::size_t> width(headings.size());
     std::size_t count = 0;
@@ -53,8 +72,24 @@ static std::string print_table(const std::vector<std::string>& headings, const i
         put_line(why.empty() ? when_empty + "\n" : "");
         return why;
     }
-    put_line(table_line(headings, width));
-    return items([&](const std::vector<std::string>& cells, const nlohmann::json&) { put_line(table_line(cells, width)); });
+    std::size_t gap = 2;
+    auto line_width = [&] { return std::accumulate(width.begin(), width.end(), (width.size() - 1) * gap); };
+    if (cut && line_width() > 80)
+        gap = 1;
+    while (cut && line_width() > 80) {
+        std::size_t* widest = nullptr;
+        for (std::size_t i = 0; i < headings.size(); ++i)
+            if (std::find(cut->begin(), cut->end(), headings[i]) != cut->end() && width[i] > 8 &&
+                (!widest || width[i] > *widest))
+                widest = &width[i];
+        if (!widest)
+            break;
+        --*widest;
+    }
+    put_line(table_line(headings, width, gap));
+    return items([&](const std::vector<std::string>& cells, const nlohmann::json&) {
+        put_line(table_line(cells, width, gap));
+    });
 }
 
 static std::string csv_cell(const std::string& raw)
@@ -94,12 +129,12 @@ static std::string print_json(const item_source& items)
 }
 
 std::string print_items(out_format format, const std::vector<std::string>& headings, const item_source& items,
-                        const std::string& when_empty)
+                        const std::string& when_empty, const std::vector<std::string>& cut)
 {
     if (format == out_format::json)
         return print_json(items);
-    if (format == out_format::table)
-        return print_table(headings, items, when_empty);
+    if (format == out_format::table || format == out_format::wide)
+        return print_table(headings, items, when_empty, format == out_format::table ? &cut : nullptr);
     put_line(csv_line(headings));
     return items([](const std::vector<std::string>& cells, const nlohmann::json&) { put_line(csv_line(cells)); });
 }

@@ -19,8 +19,12 @@ std::string print_sources(out_format format, bool all, const store_reader& store
     auto items = [&](const item_sink& each) {
         return store.query(sql, {}, [&](const result_row& row) {
             source_row r = source_row_of(store, row);
+            // The table gives the time to the minute, as ls -l does, to fit 80 columns.
+            std::string seen = r.found_at;
+            if (format == out_format::table && seen.size() > 16 && seen[10] == 'T')
+                seen = seen.substr(0, 10) + ' ' + seen.substr(11, 5);
             std::vector<std::string> cells = {r.address, r.mac, std::to_string(r.port), std::to_string(r.brand),
-                                              r.model, model_id(r), r.found_at};
+                                              r.model, model_id(r), seen};
             if (store.central)
                 cells.insert(cells.begin(), r.recorder);
             // Only JSON reads the object; a million rows of table or CSV need not build it.
@@ -37,7 +41,7 @@ std::string print_sources(out_format format, bool all, const store_reader& store
         });
     };
     return print_items(format, headings(store, {"ADDRESS", "MAC", "PORT", "BRAND", "MODEL", "MODEL ID", "LAST SEEN"}),
-                       items, "no media sources found yet in " + name);
+                       items, "no media sources found yet in " + name, {"RECORDER", "MODEL"});
 }
 
 void print_changes(out_format format, const store_reader& store, const std::vector<source_change>& changes)
@@ -56,5 +60,6 @@ void print_changes(out_format format, const store_reader& store, const std::vect
         }
         return std::string();
     };
-    print_items(format, headings(store, {"CHANGE", "MAC", "ADDRESS", "BEFORE", "NOW"}), items, "no changes");
+    print_items(format, headings(store, {"CHANGE", "MAC", "ADDRESS", "BEFORE", "NOW"}), items, "no changes",
+                {"RECORDER", "BEFORE", "NOW"});
 }

@@ -23,18 +23,18 @@ static std::string run_before(const store_reader& store, const std::vector<std::
 }
 
 // A run's rows ($2, $3), each with whether a run before another ($4, $5)
-// saw its MAC address: centrally, the first run of any of its facts.
+// saw it: centrally, the first run of any of its facts.
 static std::string rows_of_run(const store_reader& store, const std::vector<std::string>& params,
-                               std::vector<newest_device>& rows)
+                               std::vector<run_source>& rows)
 {
     std::string sql = "SELECT " + store.columns + ", EXISTS (" +
                       (store.central ? "SELECT 1 FROM facts o JOIN recorders s ON s.id = o.source"
-                                       " WHERE s.recorder = $1 AND o.mac_addr = v.mac_addr"
+                                       " WHERE s.recorder = $1 AND o.mac_addr = v.mac_addr AND o.model_id = v.model_id"
                                        " AND (o.first_started, o.first_pid) < ($4, $5)) FROM run_sightings v"
                                        " WHERE v.run IN (SELECT r.id FROM runs r JOIN recorders s ON s.id = r.source"
                                        " WHERE s.recorder = $1 AND r.run_started = $2 AND r.run_pid = $3)"
                                      : "SELECT 1 FROM found_media_sources o WHERE $1 = '' AND o.mac_addr = v.mac_addr"
-                                       " AND (o.run_started, o.run_pid) < ($4, $5)) FROM found_media_sources v"
+                                       " AND o.model_id = v.model_id AND (o.run_started, o.run_pid) < ($4, $5)) FROM found_media_sources v"
                                        " WHERE v.run_started = $2 AND v.run_pid = $3") +
                       " ORDER BY v." + store.id;
     return store.query(sql, params, [&](const result_row& r) {
@@ -51,29 +51,26 @@ static std::string changes_of_recorder(const store_reader& store, const std::str
         why = run_before(store, {recorder, newest[0], newest[1], since.empty() ? "~" : since}, earlier);
     if (!why.empty() || newest.empty())
         return why;
-    std::vector<newest_device> before, now;
+    std::vector<run_source> before, now;
     if (!earlier.empty())
         why = rows_of_run(store, {recorder, earlier[0], earlier[1], "", "0"}, before);
     if (why.empty())
         why = rows_of_run(store, {recorder, newest[0], newest[1], earlier.empty() ? "" : earlier[0],
                                   earlier.empty() ? "0" : earlier[1]}, now);
-    std::vector<source_row> earlier_rows;
-    for (const newest_device& d : before)
-        earlier_rows.push_back(d.row);
-    for (source_change& c : compare_runs(earlier_rows, now))
-        out.push_back(std::move(c));
+    if (why.empty())
+        compare_runs(before, now, out);
     return why;
 }
 
 // A run of a store that numbers its runs ($1), each row with whether a run
-// before another ($2) saw its MAC address.
+// before another ($2) saw it.
 static std::string rows_of_stored_run(const store_reader& store, const std::string& run, const std::string& before,
-                                      std::vector<newest_device>& rows)
+                                      std::vector<run_source>& rows)
 {
     std::string sql = "SELECT " + store.columns + ", EXISTS (SELECT 1 FROM facts o WHERE o.mac_addr = v.mac_addr"
-                      " AND o.first_run < $2) FROM found_media_sources v WHERE v.id IN (SELECT s.id FROM runs r"
-                      " JOIN sightings s ON s.id BETWEEN r.first_sighting AND r.last_sighting WHERE r.id = $1"
-                      " AND s.run = r.id) ORDER BY v.id";
+                      " AND o.model_id = v.model_id AND o.first_run < $2) FROM found_media_sources v"
+                      " WHERE v.id IN (SELECT s.id FROM runs r JOIN sightings s"
+                      " ON s.id BETWEEN r.first_sighting AND r.last_sighting WHERE r.id = $1 AND s.run = r.id) ORDER BY v.id";
     return store.query(sql, {run, before}, [&](const result_row& r) {
         rows.push_back({source_row_of(store, r), r.back() == "1"});
     });
@@ -90,15 +87,13 @@ static std::string changes_in_order(const store_reader& store, const std::string
                           [&](const result_row& r) { earlier = r[0]; });
     if (!why.empty() || newest.empty())
         return why;
-    std::vector<newest_device> before, now;
+    std::vector<run_source> before, now;
     if (!earlier.empty())
         why = rows_of_stored_run(store, earlier, "0", before);
     if (why.empty())
         why = rows_of_stored_run(store, newest, earlier.empty() ? "0" : earlier, now);
-    std::vector<source_row> earlier_rows;
-    for (const newest_device& d : before)
-        earlier_rows.push_back(d.row);
-    out = compare_runs(earlier_rows, now);
+    if (why.empty())
+        compare_runs(before, now, out);
     return why;
 }
 

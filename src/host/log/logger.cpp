@@ -8,6 +8,7 @@
 #include <unistd.h>
 
 #include <cstdarg>
+#include <cstring>
 #include <mutex>
 
 #include "platform/platform.h"
@@ -16,14 +17,19 @@
 #include "host/settings/settings.h"
 #include "run/text_field.h"
 
+static int log_file_error = 0;  // why CAMSCOUT_LOG could not be opened
+
 static int log_file()
 {
     // Opened once, by whichever thread logs first; O_APPEND with one write
     // per line keeps the two threads' lines whole.
-    static const int fd = settings().log_path.empty()
-                              ? -1
-                              : open(settings().log_path.c_str(),
-                                     O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    static const int fd = [] {
+        int opened = settings().log_path.empty()
+                         ? -1
+                         : open(settings().log_path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        log_file_error = opened < 0 ? errno : 0;
+        return opened;
+    }();
     return fd;
 }
 
@@ -53,6 +59,14 @@ void log_open_now()
     log_file();
 }
 
+static void put_line(int priority, const char* text)
+{
+    std::string line = escape_text(text);
+    syslog(priority, "%s", line.c_str());
+    if (int fd = log_file(); fd >= 0)
+        write_all(fd, format_utc(utc_now_ms()) + " [" + std::to_string(getpid()) + "] " + line + "\n");
+}
+
 void log_Debug(const char* format, ...)
 {
     char text[8192];
@@ -60,10 +74,16 @@ void log_Debug(const char* format, ...)
     va_start(args, format);
     format_text(text, format, args);
     va_end(args);
-    std::string line = escape_text(text);
 
     open_syslog();
-    syslog(LOG_DEBUG, "%s", line.c_str());
-    if (int fd = log_file(); fd >= 0)
-        write_all(fd, format_utc(utc_now_ms()) + " [" + std::to_string(getpid()) + "] " + line + "\n");
+    // What the settings did not take is said once, before the first line.
+    static std::once_flag told;
+    std::call_once(told, [] {
+        if (!settings().wrong.empty())
+            put_line(LOG_WARNING, settings().wrong.c_str());
+        if (log_file() < 0 && log_file_error != 0)
+            put_line(LOG_WARNING, ("[log] cannot write to CAMSCOUT_LOG " + settings().log_path + ": " +
+                                   std::strerror(log_file_error) + "; the lines go to syslog only").c_str());
+    });
+    put_line(LOG_DEBUG, text);
 }

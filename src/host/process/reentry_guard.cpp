@@ -19,7 +19,9 @@ int reentried(const char* invocation_name)
     std::error_code ec;
     std::filesystem::create_directories(settings().run_dir, ec);
     std::string path = settings().run_dir + "/" + base + ".lock";
-    int fd = open(path.c_str(), O_RDWR | O_CREAT, 0644);
+    // Read-only, so that whoever made the file (root by hand, the service's
+    // dynamic user) the other can still lock it.
+    int fd = open(path.c_str(), O_RDONLY | O_CREAT, 0644);
     if (fd < 0) {
         log_Debug("[reentry] cannot open %s, running unguarded", path.c_str());
         return 0;

@@ -18,13 +18,37 @@ static std::string text_setting(const char* value, const std::string& fallback)
     return value != nullptr && *value != '\0' ? value : fallback;
 }
 
-// A whole number of days up to 100 years, or the fallback.
-static int days_setting(const char* value, int fallback)
+// A whole number of days up to 100 years, or the fallback, and what was
+// wrong with a value that is neither unset nor that.
+static int days_setting(const char* name, int fallback, std::string& wrong)
 {
+    const char* value = std::getenv(name);
     char* end = nullptr;
     long days = value != nullptr ? std::strtol(value, &end, 10) : -1;
-    bool whole = value != nullptr && *value >= '0' && *value <= '9' && *end == '\0';
-    return whole && days <= 36500 ? static_cast<int>(days) : fallback;
+    if (value != nullptr && *value >= '0' && *value <= '9' && *end == '\0' && days <= 36500)
+        return static_cast<int>(days);
+    if (value != nullptr && *value != '\0')
+        wrong = std::string("[settings] ") + name + "=" + value + " is not a whole number of days from 0 to 36500; " +
+                std::to_string(fallback) + " is used";
+    return fallback;
+}
+
+// Where the environment has no CAMSCOUT_CENTRAL, the service's settings
+// file names it, so that the list tool and a run by hand reach the
+// inventory the service reaches. Its lines are read as systemd reads them.
+static std::string central_setting()
+{
+    if (const char* value = std::getenv("CAMSCOUT_CENTRAL"))
+        return value;
+    std::ifstream file("/etc/default/onvif_camscout");
+    std::string central;
+    for (std::string line; std::getline(file, line);)
+        if (line.rfind("CAMSCOUT_CENTRAL=", 0) == 0) {
+            central = line.substr(17);
+            if (central.size() >= 2 && (central[0] == '"' || central[0] == '\'') && central.back() == central[0])
+                central = central.substr(1, central.size() - 2);
+        }
+    return central;
 }
 
 // A recorder keeps its identity across reinstalls and renames.
@@ -35,15 +59,20 @@ static std::string machine_id()
     return id;
 }
 
-static const platform_settings loaded = {
-    path_setting(std::getenv("CAMSCOUT_STORE"), "/var/lib/onvif_camscout/media_sources.db"),
-    path_setting(std::getenv("CAMSCOUT_LOG"), ""),
-    path_setting(std::getenv("CAMSCOUT_RUNDIR"), "/run"),
-    text_setting(std::getenv("CAMSCOUT_CENTRAL"), ""),
-    text_setting(std::getenv("CAMSCOUT_RECORDER"), machine_id()),
-    days_setting(std::getenv("CAMSCOUT_RETENTION_DAYS"), 90),
-    days_setting(std::getenv("CAMSCOUT_LANDLOCK_ABI"), 0),
-};
+platform_settings settings_from_environment()
+{
+    platform_settings s;
+    s.store_path = path_setting(std::getenv("CAMSCOUT_STORE"), "/var/lib/onvif_camscout/media_sources.db");
+    s.log_path = path_setting(std::getenv("CAMSCOUT_LOG"), "");
+    s.run_dir = path_setting(std::getenv("CAMSCOUT_RUNDIR"), "/run/onvif_camscout");
+    s.central = central_setting();
+    s.recorder = text_setting(std::getenv("CAMSCOUT_RECORDER"), machine_id());
+    s.retention_days = days_setting("CAMSCOUT_RETENTION_DAYS", 90, s.wrong);
+    s.landlock_abi = days_setting("CAMSCOUT_LANDLOCK_ABI", 0, s.wrong);
+    return s;
+}
+
+static const platform_settings loaded = settings_from_environment();
 
 const platform_settings& settings()
 {
