@@ -20,7 +20,8 @@
 
 static std::string outcome(const char* what, long result)
 {
-    return std::string(what) + (result >= 0 ? " done\n" : errno == EPERM ? " EPERM\n" : errno == EACCES ? " EACCES\n" : " other\n");
+    return std::string(what) + (result >= 0 ? " done\n" : errno == EPERM ? " EPERM\n" : errno == EACCES ? " EACCES\n"
+                                : errno == EBADF ? " EBADF\n" : " other\n");
 }
 
 template <typename Address>

@@ -35,8 +35,9 @@ length() {
   b=$(date -d "$(grep 'exit(0)' "$dir/log" | cut -d' ' -f1)" +%s.%N)
   check "the run lasts $1 to $2 s" awk -v a="$a" -v b="$b" -v lo="$1" -v hi="$2" 'BEGIN { exit !(b - a >= lo && b - a <= hi) }'
 }
-# ends A|B|: the log's last lines, the second starts' aside, from the tag on.
-ends() { check "the log ends with $1" [ "$(grep -v reentried "$dir/log" | tail -2 | cut -d' ' -f3- | tr '\n' '|')" = "$1" ]; }
+# ends A|B|: the log's last lines, the second starts' and the host's own
+# (the store process ends the run's work between them) aside, from the tag on.
+ends() { check "the log ends with $1" [ "$(grep -v -e reentried -e '] \[msas\] ' "$dir/log" | tail -2 | cut -d' ' -f3- | tr '\n' '|')" = "$1" ]; }
 # same FILE COMMAND...: the command's output is the file.
 same() { local file=$1; shift; check "$1 shows what $file holds" diff -u "$here/$file" <("$@" 2>&1); }
 # listings: the migrated store's runs and the changes the list tool shows

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <sqlite3.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -30,6 +31,16 @@ static std::string read_file(const std::string& path)
     std::ostringstream text;
     text << std::ifstream(path).rdbuf();
     return text.str();
+}
+
+// The log once it holds text, which another process may still be writing,
+// or as it is after 5 s.
+[[maybe_unused]] static std::string log_with(const std::string& text)
+{
+    std::string log = read_file(log_path);
+    for (int i = 0; i < 100 && log.find(text) == std::string::npos; ++i, log = read_file(log_path))
+        usleep(50 * 1000);
+    return log;
 }
 
 // The first column of each row the query gives, read from the store at path.

@@ -1,5 +1,5 @@
 // The two processes of a run: the store process's check of what reaches
-// it, the bounded wait for it, and the log they share.
+// it, and the log they share.
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -12,25 +12,11 @@
 #include <cstring>
 #include <thread>
 
-#include "host/process/child_wait.h"
 #include "host/store/store_message.h"
 #include "host/store/store_process.h"
 #include "platform/platform.h"
 #include "run/text_field.h"
 #include "store_and_log.h"
-
-TEST(child_wait, ends_when_the_child_does_or_at_its_limit)
-{
-    pid_t child = fork();
-    if (child == 0) {
-        pause();
-        _exit(0);
-    }
-    EXPECT_FALSE(wait_child(child, std::chrono::milliseconds(100)));
-    kill(child, SIGKILL);
-    EXPECT_TRUE(wait_child(child, std::chrono::seconds(10)));
-    EXPECT_TRUE(waitpid(child, nullptr, WNOHANG) < 0 && errno == ECHILD) << "not reaped";
-}
 
 // Every message that is not one of this run is logged and passed over; the
 // finds after them are stored, up to a run's limit, and the pair's end is

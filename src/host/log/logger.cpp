@@ -18,19 +18,20 @@
 #include "run/text_field.h"
 
 static int log_file_error = 0;  // why CAMSCOUT_LOG could not be opened
+static int log_fd = -1;
+static void (*relay)(const char* text) = nullptr;  // where lines go instead of log_fd
 
 static int log_file()
 {
     // Opened once, by whichever thread logs first; O_APPEND with one write
     // per line keeps the two threads' lines whole.
-    static const int fd = [] {
-        int opened = settings().log_path.empty()
-                         ? -1
-                         : open(settings().log_path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
-        log_file_error = opened < 0 ? errno : 0;
-        return opened;
-    }();
-    return fd;
+    static std::once_flag opened;
+    std::call_once(opened, [] {
+        if (!settings().log_path.empty())
+            log_fd = open(settings().log_path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        log_file_error = log_fd < 0 && !settings().log_path.empty() ? errno : 0;
+    });
+    return log_fd;
 }
 
 static void write_all(int fd, const std::string& line)
@@ -59,12 +60,36 @@ void log_open_now()
     log_file();
 }
 
+void log_relay_to(void (*to)(const char* text))
+{
+    relay = to;
+    if (log_file() >= 0 && to != nullptr) {
+        close(log_fd);
+        log_fd = -1;
+    } else if (log_fd < 0 && to == nullptr && !settings().log_path.empty()) {
+        log_fd = open(settings().log_path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    }
+}
+
+static void write_line(int64_t at_ms, int64_t pid, const std::string& escaped)
+{
+    if (int fd = log_file(); fd >= 0)
+        write_all(fd, format_utc(at_ms) + " [" + std::to_string(pid) + "] " + escaped + "\n");
+}
+
+void log_write_relayed(int64_t at_ms, int64_t pid, std::string_view text)
+{
+    write_line(at_ms, pid, escape_text(text));
+}
+
 static void put_line(int priority, const char* text)
 {
     std::string line = escape_text(text);
     syslog(priority, "%s", line.c_str());
-    if (int fd = log_file(); fd >= 0)
-        write_all(fd, format_utc(utc_now_ms()) + " [" + std::to_string(getpid()) + "] " + line + "\n");
+    if (relay)
+        relay(text);
+    else
+        write_line(utc_now_ms(), getpid(), line);
 }
 
 void log_Debug(const char* format, ...)

@@ -96,7 +96,7 @@ static const char* const plain_calls[] = {
     "sigaltstack", "restart_syscall", "getpid", "getppid", "gettid", "getuid", "geteuid", "getgid", "getegid",
     "capget", "getrandom", "clock_gettime", "clock_nanosleep", "nanosleep", "gettimeofday", "exit", "exit_group",
     "sendto", "recvfrom", "recvmsg", "select", "pselect6", "poll", "ppoll", "bind", "getsockname", "getsockopt",
-    "setsockopt", "fcntl", "wait4", "pidfd_open"};
+    "setsockopt", "fcntl"};
 
 static int filter_calls()
 {

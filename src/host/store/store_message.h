@@ -5,6 +5,7 @@
 // takes nothing it has not measured.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 #include "host/net/neighbour_removal.h"
@@ -15,6 +16,7 @@ enum store_message_kind : uint32_t {
     end_message_kind = 0x53464d32,    // the run has ended: write, then answer
     written_message_kind = 0x53464d33,  // the store process's answer
     neighbour_message_kind = 0x53464d34,  // remove an entry that never resolved
+    log_message_kind = 0x53464d35,        // a log line, for the store process to write
 };
 
 struct found_message {
@@ -30,3 +32,7 @@ struct found_message {
 };
 static_assert(sizeof(found_message) == 288);
 
+// A log line of the discovery process goes as a found_message's header
+// (found_at_ms: when it was logged) followed by its text, without a zero.
+constexpr std::size_t message_header_size = offsetof(found_message, info);
+constexpr std::size_t log_text_max = 8191;

@@ -21,7 +21,7 @@
 
 #include "host/log/utc_time.h"
 #include "host/net/kernel_interfaces.h"
-#include "host/process/child_wait.h"
+#include "host/log/logger.h"
 #include "host/process/confine.h"
 #include "host/settings/settings.h"
 #include "host/store/media_source_store.h"
@@ -52,6 +52,9 @@ static const int answer_limit_seconds = 20;
 // Far more than a run finds (5000 cameras answering both Probes): what a
 // flooding or compromised discovery process sends past it is counted, not kept.
 static const size_t finds_per_run = 20000;
+// The discovery process's log lines that the store process writes in a run,
+// far more than a run of 5000 cameras logs; past it they reach syslog only.
+static const size_t lines_per_run = 200000;
 // How long a wake-up's write waits for another writer before its finds
 // wait for the next wake-up, and how long the last write waits.
 static const auto busy_wait = std::chrono::milliseconds(250);
@@ -73,15 +76,18 @@ static const char* found_message_refusal(const found_message& message, long size
                                          int64_t run_started_ms)
 {
     const TMediaSourceDevInfo& info = message.info;
-    if (size != static_cast<long>(sizeof message))
+    bool log = message.kind == log_message_kind;
+    if (log ? size < static_cast<long>(message_header_size) : size != static_cast<long>(sizeof message))
         return "not the size of a message";
-    if (message.kind != found_message_kind && message.kind != end_message_kind &&
+    if (!log && message.kind != found_message_kind && message.kind != end_message_kind &&
         message.kind != neighbour_message_kind)
         return "not a message the discovery process sends";
     if (message.unused != 0)
         return "padding not zero";
     if (message.run_pid != run_pid || message.run_started_ms != run_started_ms)
         return "not of this run";
+    if (log)
+        return nullptr;
     if (message.kind == neighbour_message_kind ? !ends_within(message.neighbour.device)
                                                : !ends_within(info.model) || !ends_within(info.ip_addr) ||
                                                      !ends_within(info.mac_addr) || info.port < 0 || info.port > 65535)
@@ -95,8 +101,10 @@ struct serving {
     std::vector<found_source> unwritten{};  // read, not yet committed
     size_t taken = 0, refused = 0;        // finds of this run; past finds_per_run
     size_t asked = 0, removed = 0;        // neighbour entries to remove; removed
+    size_t lines = 0;                     // log lines written for the discovery process
     std::vector<NIC_INFO> lan_devices{};  // where they may be removed, read at the first
     bool ended = false, closed = false;   // the run's end came; the pair closed or failed
+    bool answered = false;                // the run's end work is done
     bool opened = false, reported = false;  // the store; its trouble has a line already
 };
 
@@ -130,10 +138,20 @@ static void remove_neighbour(serving& s, const neighbour_removal& request)
                   std::strerror(errno));
 }
 
+static int64_t found_time(const serving& s, const found_message& m)
+{
+    int64_t now = utc_now_ms(), at = m.found_at_ms;
+    return at < s.run_started_ms - clock_slack_ms || at > now + clock_slack_ms ? now : at;
+}
+
 static void take(serving& s, const found_message& m, ssize_t n)
 {
     if (const char* why = found_message_refusal(m, n, s.run_pid, s.run_started_ms)) {
         log_Debug("[msas] refused a message of %zd bytes from the discovery process: %s", n, why);
+        return;
+    }
+    if (s.answered && m.kind != log_message_kind) {
+        log_Debug("[msas] refused a message of %zd bytes from the discovery process: after the run's end", n);
         return;
     }
     if (m.kind == end_message_kind) {
@@ -144,23 +162,30 @@ static void take(serving& s, const found_message& m, ssize_t n)
         remove_neighbour(s, m.neighbour);
         return;
     }
+    if (m.kind == log_message_kind) {
+        if (s.lines++ < lines_per_run)
+            log_write_relayed(found_time(s, m), s.run_pid,
+                              {reinterpret_cast<const char*>(&m) + message_header_size,
+                               static_cast<size_t>(n) - message_header_size});
+        return;
+    }
     if (s.taken == finds_per_run) {
         ++s.refused;
         return;
     }
     ++s.taken;
-    int64_t now = utc_now_ms(), at = m.found_at_ms;
-    if (at < s.run_started_ms - clock_slack_ms || at > now + clock_slack_ms)
-        at = now;
-    s.unwritten.push_back({m.info, format_utc(at), s.run_pid, format_utc(s.run_started_ms)});
+    s.unwritten.push_back({m.info, format_utc(found_time(s, m)), s.run_pid, format_utc(s.run_started_ms)});
 }
 
 // Takes every message waiting; a message of 0 bytes is the pair's end.
 static void read_waiting(int fd, serving& s)
 {
-    while (!s.ended && !s.closed) {
-        found_message m{};
-        ssize_t n = os_recvfrom(fd, &m, sizeof m, MSG_TRUNC | MSG_DONTWAIT, nullptr, nullptr);
+    while (!s.closed) {
+        union {
+            found_message m;
+            char bytes[message_header_size + log_text_max];
+        } in{};
+        ssize_t n = os_recvfrom(fd, &in, sizeof in, MSG_TRUNC | MSG_DONTWAIT, nullptr, nullptr);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno == EAGAIN)
@@ -169,8 +194,10 @@ static void read_waiting(int fd, serving& s)
             log_Debug("[msas] the store process stops reading the discovery process: %s", std::strerror(errno));
         if (n <= 0)
             s.closed = true;
+        else if (n > static_cast<ssize_t>(sizeof in))
+            log_Debug("[msas] refused a message of %zd bytes from the discovery process: not the size of a message", n);
         else
-            take(s, m, n);
+            take(s, in.m, n);
     }
 }
 
@@ -227,6 +254,7 @@ static void end_of_run(int fd, serving& s)
     found_message written{written_message_kind, 0, 0, s.run_pid, s.run_started_ms, {}};
     if (s.ended)
         os_sendto(fd, &written, sizeof written, MSG_NOSIGNAL | MSG_DONTWAIT, nullptr, 0);
+    s.answered = true;
 }
 
 void store_process_serve(int fd, int64_t run_pid, int64_t run_started_ms)
@@ -234,11 +262,20 @@ void store_process_serve(int fd, int64_t run_pid, int64_t run_started_ms)
     auto deadline = steady_clock::now() + read_limit;
     serving s{run_pid, run_started_ms};
     write_unwritten(s, busy_wait);  // opens the store, or says why not once
-    while (!s.ended && !s.closed && wait_readable(fd, deadline)) {
+    // After its answer the discovery process still logs its last lines;
+    // the pair's close, at its end, ends this loop.
+    while (!s.closed && wait_readable(fd, deadline)) {
         read_waiting(fd, s);
-        write_unwritten(s, busy_wait);
+        if (s.ended && !s.answered)
+            end_of_run(fd, s);
+        else
+            write_unwritten(s, busy_wait);
     }
-    end_of_run(fd, s);
+    if (!s.answered)
+        end_of_run(fd, s);
+    if (s.lines > lines_per_run)
+        log_Debug("[msas] %zu lines of the discovery process reached syslog only: more than %zu in one run",
+                  s.lines - lines_per_run, lines_per_run);
 }
 
 static int no_store_process(int err)
@@ -248,10 +285,17 @@ static int no_store_process(int err)
     return -1;
 }
 
-// The store process ends with the discovery process, and by its alarm.
+static void wake(int) {}
+
+// The discovery process's end closes the pair, which ends the loop once
+// what it sent is written; its death's signal only wakes the loop for
+// that, and the alarm ends the store process whatever holds it.
 static void bound_store_process(pid_t run_pid)
 {
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    struct sigaction woken{};
+    woken.sa_handler = wake;
+    sigaction(SIGTERM, &woken, nullptr);
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
     if (getppid() != run_pid)
         os_exit(0);
     alarm(store_process_seconds);
@@ -266,6 +310,7 @@ static int start_store_process()
     pid_t pid = os_fork();
     if (pid == 0) {
         os_close(ends[0]);
+        log_relay_to(nullptr);  // a second run in one process may have relayed the first's lines
         bound_store_process(run_pid);
         store_process_serve(ends[1], run_pid, run_started_ms);
         os_exit(0);
@@ -298,6 +343,19 @@ static bool send_message(found_message message)
     return os_sendto(store_socket, &message, sizeof message, MSG_NOSIGNAL, nullptr, 0) == sizeof message;
 }
 
+// A line of this process, for the store process to write; one it does not
+// take reaches syslog only.
+static void relay_line(const char* text)
+{
+    found_message header{log_message_kind, 0, utc_now_ms(), getpid(), run_started_ms, {}};
+    char line[message_header_size + log_text_max];
+    std::size_t n = strnlen(text, log_text_max);
+    std::memcpy(line, &header, message_header_size);
+    std::memcpy(line + message_header_size, text, n);
+    if (store_socket >= 0)
+        os_sendto(store_socket, line, message_header_size + n, MSG_NOSIGNAL, nullptr, 0);
+}
+
 static void ask_store_process(const neighbour_removal& request)
 {
     found_message message{neighbour_message_kind, 0, 0, 0, 0, {}};
@@ -310,9 +368,13 @@ int msas_init_onvif()
 {
     if (store_pid > 0)
         return 0;
+    if (store_socket >= 0)
+        os_close(store_socket);  // an earlier run's, kept for its last lines
     run_started_ms = utc_now_ms();
     int result = start_store_process();
     ask_neighbour_removal = ask_store_process;
+    if (result == 0)
+        log_relay_to(relay_line);
     // After the fork, so that the store process keeps its access.
     confine_discovery_process();
     return result;
@@ -322,7 +384,7 @@ int msas_store_found_media_source_onvif(TMediaSourceDevInfo* info)
 {
     if (info == nullptr)
         return -1;
-    if (store_socket < 0) {
+    if (store_socket < 0 || store_pid < 0) {
         log_not_stored(*info, "the store is not open");
         return -1;
     }
@@ -349,15 +411,10 @@ int msas_uninit_onvif()
     if (store_pid <= 0)
         return 0;
     bool answered = store_socket >= 0 && send_message({end_message_kind, 0, 0, 0, 0, {}}) && written_answer();
-    if (store_socket >= 0)
-        os_close(store_socket);
-    store_socket = -1;
-    pid_t pid = store_pid;
     store_pid = -1;
     if (!answered)
         log_Debug("[msas] the store process did not answer within %d s; what it wrote stays, the rest waits for a"
                   " later run", answer_limit_seconds);
-    // Having answered, it ends at once; otherwise the end of this process ends it.
-    wait_child(pid, std::chrono::seconds(answered ? 2 : 0));
+    // The pair stays open for this process's last lines; its end closes it.
     return answered ? 0 : -1;
 }
