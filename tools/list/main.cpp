@@ -10,6 +10,7 @@
 #include "host/settings/settings.h"
 #include "host/central/central_connection.h"
 #include "host/central/central_schema.h"
+#include "host/log/text_escape.h"
 #include "host/log/utc_time.h"
 #include "output.h"
 #include "print_rows.h"
@@ -107,23 +108,18 @@ static command_line parse(int argc, char** argv, options& o, std::string& why)
     return why.empty() ? command_line::run : command_line::wrong;
 }
 
-// As the database's owner: the central schema made or migrated.
+// As the database's owner: the central schema made, or brought up to date.
 static int set_up(const std::string& conninfo, const std::string& name)
 {
-    set_up_progress done;
-    std::string why = set_up_central(conninfo, central_setup_sql(), done);
-    std::string moved = done.moved ? ", " + std::to_string(done.moved) + " rows of the version before moved into it" : "";
+    int was = 0;
+    std::string why = set_up_central(conninfo, was);
     if (!why.empty()) {
-        std::fprintf(stderr, "onvif_camscout_list: %s cannot be set up: %s%s\n", name.c_str(), why.c_str(), moved.c_str());
+        std::fprintf(stderr, "onvif_camscout_list: %s cannot be set up: %s\n", name.c_str(), escape_text(why).c_str());
         return 1;
     }
-    if (!done.finished) {
-        std::fprintf(stderr, "onvif_camscout_list: %s has the central schema, version %d%s; more are left to move:"
-                     " run --setup again\n", name.c_str(), central_schema_version, moved.c_str());
-        return 1;
-    }
+    std::string from = was > 0 && was < central_schema_version ? ", upgraded from version " + std::to_string(was) : "";
     std::printf("onvif_camscout_list: %s has the central schema, version %d%s\n", name.c_str(), central_schema_version,
-                moved.c_str());
+                from.c_str());
     return 0;
 }
 
@@ -140,7 +136,8 @@ static int expire(const std::string& conninfo, const std::string& name, int days
                           " days removed with their sightings";
     if (!why.empty()) {
         std::string before = runs > 0 ? " (" + trimmed + " before)" : "";
-        std::fprintf(stderr, "onvif_camscout_list: %s cannot be trimmed: %s%s\n", name.c_str(), why.c_str(), before.c_str());
+        std::fprintf(stderr, "onvif_camscout_list: %s cannot be trimmed: %s%s\n", name.c_str(), escape_text(why).c_str(),
+                     before.c_str());
         return 1;
     }
     std::printf("onvif_camscout_list: %s: %s in %.1f s%s\n", name.c_str(), trimmed.c_str(), took.count(),
@@ -165,10 +162,11 @@ int main(int argc, char** argv)
     const std::string& conninfo = settings().central;
     std::string refused = o.central ? central_refusal(conninfo) : "";
     if (!refused.empty()) {
-        std::fprintf(stderr, "onvif_camscout_list: %s\n", refused.c_str());
+        std::fprintf(stderr, "onvif_camscout_list: %s\n", escape_text(refused).c_str());
         return 2;
     }
-    o.name = o.central ? "the central inventory at " + conninfo_for_display(conninfo) : "the store " + o.store;
+    // Whatever a connection string or a server says is shown escaped, as device texts are.
+    o.name = escape_text(o.central ? "the central inventory at " + conninfo_for_display(conninfo) : "the store " + o.store);
     if (o.setup)
         return set_up(conninfo, o.name);
     if (o.expire_days > 0)
@@ -178,8 +176,9 @@ int main(int argc, char** argv)
     std::vector<source_change> changes;
     int failure = o.changes ? 2 : 1;
     try {
-        // The runs' questions see one snapshot of the store, as a table's two passes do.
-        if (why.empty() && (o.changes || o.format == out_format::table))
+        // The runs' questions see one snapshot of the store, as a table's two passes do; the central
+        // inventory's rows come from a cursor, which needs a transaction.
+        if (why.empty() && (o.central || o.changes || o.format == out_format::table))
             why = store.query(store.snapshot, {}, [](const result_row&) {});
         if (why.empty())
             why = o.changes ? read_changes(store, o.since, changes) : print_sources(o.format, o.all, store, o.name);
@@ -188,7 +187,7 @@ int main(int argc, char** argv)
         failure = 2;
     }
     if (!why.empty()) {
-        std::fprintf(stderr, "onvif_camscout_list: cannot read %s: %s\n", o.name.c_str(), why.c_str());
+        std::fprintf(stderr, "onvif_camscout_list: cannot read %s: %s\n", o.name.c_str(), escape_text(why).c_str());
         return failure;
     }
     if (!o.changes)
