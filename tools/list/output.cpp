@@ -30,31 +30,42 @@ static std::string table_line(const std::vector<std::string>& cells, const std::
         std::string shown = escape_text(cells[i]);
         line += shown;
         if (i + 1 < cells.size())
-            line.append(width[i] - display_width(shown) + 2, ' ');
+            line.append(std::max(width[i], display_width(shown)) - display_width(shown) + 2, ' ');
     }
     return line + "\n";
 }
+
+// Aligned by the widest cells of the first rows, so that a long listing
+// begins at once and is read once; a later cell that is wider pushes the
+// rest of its line on.
+static const std::size_t measured_rows = 1000;
 
 static std::string print_table(const std::vector<std::string>& headings, const item_source& items,
                                const std::string& when_empty)
 {
     std::vector<std::size_t> width(headings.size());
-    std::size_t count = 0;
-    auto measure = [&](const std::vector<std::string>& cells) {
-        for (std::size_t i = 0; i < cells.size() && i < width.size(); ++i)
-            width[i] = std::max(width[i], display_width(escape_text(cells[i])));
+    std::vector<std::vector<std::string>> first{headings};
+    bool begun = false;
+    auto begin = [&] {
+        for (const std::vector<std::string>& cells : first)
+            for (std::size_t i = 0; i < cells.size() && i < width.size(); ++i)
+                width[i] = std::max(width[i], display_width(escape_text(cells[i])));
+        for (const std::vector<std::string>& cells : first)
+            put_line(table_line(cells, width));
+        begun = true;
     };
-    measure(headings);
     std::string why = items([&](const std::vector<std::string>& cells, const nlohmann::json&) {
-        measure(cells);
-        ++count;
+        if (begun)
+            return put_line(table_line(cells, width));
+        first.push_back(cells);
+        if (first.size() > measured_rows)
+            begin();
     });
-    if (!why.empty() || count == 0) {
+    if (!begun && why.empty() && first.size() > 1)
+        begin();
+    else if (!begun)
         put_line(why.empty() ? when_empty + "\n" : "");
-        return why;
-    }
-    put_line(table_line(headings, width));
-    return items([&](const std::vector<std::string>& cells, const nlohmann::json&) { put_line(table_line(cells, width)); });
+    return why;
 }
 
 static std::string csv_cell(const std::string& raw)

@@ -12,12 +12,12 @@ enum class out_format { table, json, csv };
 
 // One item: its cells for the table and CSV, its object for JSON.
 using item_sink = std::function<void(const std::vector<std::string>& cells, const nlohmann::json& object)>;
-// Hands every item to the sink in order; asked twice for a table, whose
-// first pass only measures. Returns an empty string, or what failed.
+// Hands every item to the sink in order. Returns an empty string, or what
+// failed.
 using item_source = std::function<std::string(const item_sink&)>;
 
-// Table: aligned by display width, cells escaped as escape_text
-// does. CSV: RFC 4180, the same escapes, and a leading single quote for a
+// Table: aligned by display width (of the first 1000 rows), cells escaped
+// as escape_text does. CSV: RFC 4180, the same escapes, and a leading single quote for a
 // cell that a spreadsheet would take as a formula. JSON: an array, with
 // the characters that cannot be seen as JSON escapes. An empty table is
 // said as when_empty. Returns what failed, after what was printed.
