@@ -206,8 +206,8 @@ BEGIN
       ('recorder', octet_length(in_recorder), 256), ('recorder_name', octet_length(in_name), 256)) f(field, size, most)
     WHERE f.size > f.most LIMIT 1;
   IF FOUND THEN
-    RAISE EXCEPTION 'the row of local id % has a % of % bytes, more than a recorder''s % ', bad.local_id, bad.field,
-      bad.size, bad.most USING ERRCODE = 'string_data_right_truncation';
+    RAISE EXCEPTION 'the row of local id % has a % of % bytes, more than a recorder''s %', bad.local_id, bad.field,
+      bad.size, bad.most USING ERRCODE = 'string_data_right_truncation', DETAIL = bad.local_id;
   END IF;
   RETURN CASE WHEN cardinality(batch) > 0 THEN add_sightings(source_of(in_store, in_recorder, in_name), batch, false)
     ELSE 0 END;

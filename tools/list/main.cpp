@@ -141,7 +141,7 @@ static int expire(const std::string& conninfo, const std::string& name, int days
         return 1;
     }
     std::printf("onvif_camscout_list: %s: %s in %.1f s%s\n", name.c_str(), trimmed.c_str(), took.count(),
-                done ? "" : "; out of time, the rest goes at the next expiry");
+                done ? "" : "; the rest (out of time, or held by a forward) goes at the next expiry");
     return done ? 0 : 1;
 }
 

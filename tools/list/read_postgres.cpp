@@ -189,11 +189,14 @@ std::string expire_central(const std::string& conninfo, int keep_days, long long
     PGconn* pg = central_connect(conninfo, "onvif_camscout_list", step_deadline(), why);
     trimmed = 0;
     done = false;
-    while (pg && why.empty() && !done && std::chrono::steady_clock::now() < end) {
+    // A forward holding each recorder due: back to them in a moment, ten
+    // times, then the next day.
+    for (int busy = 0; pg && why.empty() && !done && busy < 10 && std::chrono::steady_clock::now() < end;) {
         long long n = expire_step(pg, days, why);
         trimmed += n > 0 ? n : 0;
         done = n == 0;
-        if (n == -1)  // a forward holds each recorder due: back to them in a moment
+        busy = n == -1 ? busy + 1 : 0;
+        if (n == -1)
             PQclear(central_exec(pg, {"SELECT pg_sleep(1)", {}, {}, {}}, step_deadline(), why));
     }
     PQfinish(pg);

@@ -18,8 +18,8 @@ extern const char central_sql[], central_from_v1_sql[], central_from_v2_sql[];
 // parameters a row, as camscout.found orders them. Returns the rows that
 // were not there already. A call of more than 1000 rows or 1 MB is refused
 // (SQLSTATE 54000), and so is one with a field longer than a recorder's
-// record holds (22001, its message naming the row's local id); a refused
-// call keeps nothing.
+// record holds (22001, with the row's local id as the error's detail,
+// PG_DIAG_MESSAGE_DETAIL); a refused call keeps nothing.
 constexpr int central_forward_fixed = 3;
 constexpr int central_columns = 11;
 std::string central_forward_sql(std::size_t rows);
