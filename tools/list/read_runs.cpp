@@ -76,12 +76,14 @@ static std::string rows_of_stored_run(const store_reader& store, const std::stri
 static std::string changes_in_order(const store_reader& store, const std::string& recorder, const std::string& since,
                                     std::vector<source_change>& out)
 {
-    std::string runs = store.central ? "SELECT max(r.id) FROM runs r JOIN recorders s ON s.id = r.source WHERE s.recorder = $1"
-                                     : "SELECT max(id) FROM runs r WHERE $1 = ''";
-    std::string newest, earlier;
-    std::string why = store.query(runs, {recorder}, [&](const result_row& r) { newest = r[0]; });
+    // From the end of the index of runs' ids, where the newest runs are.
+    std::string runs = store.central ? "SELECT r.id FROM runs r WHERE r.source = ANY (ARRAY(SELECT id FROM recorders"
+                                       " WHERE recorder = $1))"
+                                     : "SELECT r.id FROM runs r WHERE $1 = ''";
+    std::string newest, earlier, last = " ORDER BY r.id DESC LIMIT 1";
+    std::string why = store.query(runs + last, {recorder}, [&](const result_row& r) { newest = r[0]; });
     if (why.empty() && !newest.empty())
-        why = store.query(runs + " AND r.id < $2 AND ($3 = '' OR r.run_started < $3)", {recorder, newest, since},
+        why = store.query(runs + " AND r.id < $2 AND ($3 = '' OR r.run_started < $3)" + last, {recorder, newest, since},
                           [&](const result_row& r) { earlier = r[0]; });
     if (!why.empty() || newest.empty())
         return why;
