@@ -262,9 +262,8 @@ static std::string forward(const std::string& store, const std::string& batch, c
 }
 static std::string row(int id, const std::string& started, const char* mac, const std::string& record = "NULL")
 {
-    return "(" + std::to_string(id) + ", '" + started + "', 1, 5, NULL, '10.0." + std::to_string(mac[0]) + "." + mac[1] + "', '" +
-           mac + "', 3, 80, " + record +
-           ", '" + started + "')";
+    return "(" + std::to_string(id) + ", '" + started + "', 1, 5, NULL, '10.0." + std::to_string(mac[0]) + "." + mac[1] +
+           "', '" + mac + "', 3, 80, " + record + ", '" + started + "')";
 }
 
 TEST(central_server, a_recorder_role_cannot_grow_stall_or_turn_the_inventory)
@@ -322,7 +321,7 @@ TEST(central_server, a_recorder_role_cannot_grow_stall_or_turn_the_inventory)
     EXPECT_EQ(why, "no answer within 1 s");
     PQfinish(holder);
     // What the server says and the connection string, shown escaped: a value with ESC and U+202E, quoted back.
-    std::string out, line;
+    std::string out;
     FILE* tool = popen(("CAMSCOUT_CENTRAL=\"host=" + dir + " dbname=inventory user=recorder options='-c lock_timeout=\x1b[2J\xe2\x80\xae'\" "
                         LIST_TOOL " --central 2>&1").c_str(), "r");
     for (char buffer[512]; tool && fgets(buffer, sizeof buffer, tool);)
