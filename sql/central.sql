@@ -214,8 +214,9 @@ BEGIN
 END $f$;
 
 -- Retention, a bounded step at a time: the oldest runs past keep_days go
--- with their sightings, found by the index of runs' times, and the facts
--- of which no kept run holds the newest sighting. A recorder whose forward
+-- with their sightings, found by the index of runs' times, and once none
+-- is left, the facts of which no kept run holds the newest sighting (a
+-- device that no kept run saw). A recorder whose forward
 -- is open is passed over, never waited for (so no recorder's row is held
 -- while waiting for another's): -1 when each one due was, for the caller
 -- to come back; else how many runs went, 0 once none older is left.
@@ -230,13 +231,15 @@ BEGIN
     ORDER BY id FOR UPDATE SKIP LOCKED) h;
   SELECT array_agg(id) INTO old FROM runs WHERE id = ANY (due) AND source = ANY (held);
   IF old IS NULL THEN
+    -- Last, the facts whose newest sighting went, of the recorders that no forward holds.
+    DELETE FROM facts f WHERE f.source IN (SELECT id FROM recorders ORDER BY id FOR UPDATE SKIP LOCKED)
+      AND NOT EXISTS (SELECT 1 FROM runs WHERE id = f.last_run);
     RETURN CASE WHEN due IS NULL THEN 0 ELSE -1 END;
   END IF;
   DELETE FROM runs WHERE id = ANY (old);
-  WITH gone AS (DELETE FROM sightings WHERE run = ANY (old) RETURNING source, last_local, facts),
-    marked AS (UPDATE recorders r SET expired_up_to = greatest(r.expired_up_to, m.up_to)
-      FROM (SELECT source, max(last_local) AS up_to FROM gone GROUP BY 1) m WHERE r.id = m.source)
-  DELETE FROM facts f WHERE f.id IN (SELECT unnest(facts) FROM gone) AND NOT EXISTS (SELECT 1 FROM runs WHERE id = f.last_run);
+  WITH gone AS (DELETE FROM sightings WHERE run = ANY (old) RETURNING source, last_local)
+  UPDATE recorders r SET expired_up_to = greatest(r.expired_up_to, m.up_to)
+    FROM (SELECT source, max(last_local) AS up_to FROM gone GROUP BY 1) m WHERE r.id = m.source;
   RETURN cardinality(old);
 END $f$;
 REVOKE ALL ON FUNCTION camscout.forward, camscout.add_sightings, camscout.add_run_sightings, camscout.source_of,
@@ -287,7 +290,5 @@ BEGIN
   END LOOP;
   DROP TABLE camscout.found_media_sources_moving;
 END $$;
--- Facts that an earlier release kept after their runs went.
-DELETE FROM camscout.facts f WHERE NOT EXISTS (SELECT 1 FROM camscout.runs WHERE id = f.last_run);
 DELETE FROM camscout.camscout_schema;
 INSERT INTO camscout.camscout_schema VALUES (3);
