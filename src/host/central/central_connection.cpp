@@ -7,7 +7,6 @@
 #include <cstdlib>
 #include <cstring>
 
-
 static std::string first_line(const char* message)
 {
     std::string text = message ? message : "";
