@@ -280,13 +280,18 @@ TEST(central_server, a_recorder_role_cannot_grow_stall_or_turn_the_inventory)
     // Fields longer than a recorder's record, or a call of a megabyte: refused, and nothing of it kept.
     EXPECT_NE(forward("big", row(1, run, "m1", "'\\x" + std::string(2000000, 'a') + "'"), rec)
                   .find("a call adds at most 1000 rows in 1000000 bytes"), std::string::npos);
-    EXPECT_NE(forward("big", row(1, run, "m1") + "," + row(7, run, "m1", "'\\x" + std::string(600, 'a') + "'"), rec)
-                  .find("the row of local id 7 has a record of 300 bytes, more than a recorder's 256"), std::string::npos);
-    EXPECT_EQ(count(), before);
-    // A lock that set-up once took, held by a recorder: set-up no longer waits for it.
     std::string why;
     central_deadline by{std::chrono::steady_clock::now() + std::chrono::seconds(10), 10};
     PGconn* holder = central_connect(rec, "test", by, why);
+    PGresult* refused = central_exec(holder, {"SELECT camscout.forward('big', 'r', 'h', ARRAY[" + row(1, run, "m1") + "," +
+                                              row(7, run, "m1", "'\\x" + std::string(600, 'a') + "'") +
+                                              "]::camscout.found[])", {}, {}, {}}, by, why);
+    EXPECT_EQ(why, "ERROR:  the row of local id 7 has a record of 300 bytes, more than a recorder's 256");
+    EXPECT_STREQ(PQresultErrorField(refused, PG_DIAG_MESSAGE_DETAIL), "7");  // for the recorder to pass it over
+    PQclear(refused);
+    why.clear();
+    EXPECT_EQ(count(), before);
+    // A lock that set-up once took, held by a recorder: set-up no longer waits for it.
     PQclear(central_exec(holder, {"SELECT pg_advisory_lock(4762013)", {}, {}, {}}, by, why));
     EXPECT_EQ(set_up_central(owner, was), "");
     // Recorder a's forward held open: expiry passes it over and comes back; recorder b forwards meanwhile.
