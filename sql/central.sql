@@ -222,19 +222,23 @@ END $f$;
 -- to come back; else how many runs went, 0 once none older is left.
 CREATE OR REPLACE FUNCTION camscout.expire(keep_days integer, max_runs integer) RETURNS integer
 LANGUAGE plpgsql SET search_path = camscout, pg_temp SET lock_timeout = '10s' AS $f$
-DECLARE due bigint[]; held integer[]; old bigint[];
+DECLARE due bigint[]; held integer[]; old bigint[]; busy integer[] := '{}';
 BEGIN
   LOCK TABLE owner_lock;
-  SELECT array_agg(id) INTO due FROM (SELECT id FROM runs WHERE at < now() - keep_days * interval '1 day'
-    ORDER BY at LIMIT max_runs) o;
-  SELECT array_agg(id) INTO held FROM (SELECT id FROM recorders WHERE id IN (SELECT source FROM runs WHERE id = ANY (due))
-    ORDER BY id FOR UPDATE SKIP LOCKED) h;
-  SELECT array_agg(id) INTO old FROM runs WHERE id = ANY (due) AND source = ANY (held);
+  LOOP
+    SELECT array_agg(id) INTO due FROM (SELECT id FROM runs WHERE at < now() - keep_days * interval '1 day'
+      AND source <> ALL (busy) ORDER BY at LIMIT max_runs) o;
+    SELECT array_agg(id) INTO held FROM (SELECT id FROM recorders WHERE id IN (SELECT source FROM runs WHERE id = ANY (due))
+      ORDER BY id FOR UPDATE SKIP LOCKED) h;
+    SELECT array_agg(id) INTO old FROM runs WHERE id = ANY (due) AND source = ANY (held);
+    EXIT WHEN due IS NULL OR old IS NOT NULL;
+    busy := busy || ARRAY(SELECT DISTINCT source FROM runs WHERE id = ANY (due));
+  END LOOP;
   IF old IS NULL THEN
     -- Last, the facts whose newest sighting went, of the recorders that no forward holds.
     DELETE FROM facts f WHERE f.source IN (SELECT id FROM recorders ORDER BY id FOR UPDATE SKIP LOCKED)
       AND NOT EXISTS (SELECT 1 FROM runs WHERE id = f.last_run);
-    RETURN CASE WHEN due IS NULL THEN 0 ELSE -1 END;
+    RETURN CASE WHEN busy = '{}' THEN 0 ELSE -1 END;
   END IF;
   DELETE FROM runs WHERE id = ANY (old);
   WITH gone AS (DELETE FROM sightings WHERE run = ANY (old) RETURNING source, last_local)

@@ -297,10 +297,12 @@ TEST(central_server, a_recorder_role_cannot_grow_stall_or_turn_the_inventory)
     // Recorder a's forward held open: expiry passes it over and comes back; recorder b forwards meanwhile.
     ASSERT_EQ(forward("a", row(1, run, "a1"), rec), "1;");
     ASSERT_EQ(forward("b", row(1, run, "b1"), rec), "1;");
-    ASSERT_EQ(central("UPDATE runs SET at = now() - interval '31 days' WHERE run_started = '" + run + "'", {}, owner), "");
+    ASSERT_EQ(central("UPDATE runs SET at = now() - interval '31 days' - (source % 2) * interval '1 day' WHERE"
+                      " run_started = '" + run + "'", {}, owner), "");  // a's the oldest
     PQclear(central_exec(holder, {"BEGIN; SELECT camscout.forward('a', 'r-a', 'h', ARRAY[" + row(2, "2026-12-07T00:10:00.000Z", "a1") +
                                   "]::camscout.found[])", {}, {}, {}}, by, why));
-    EXPECT_EQ(central("SELECT camscout.expire(30, 200); SELECT camscout.expire(30, 200)", {}, owner), "-1;");
+    EXPECT_EQ(central("SELECT camscout.expire(30, 1)", {}, owner), "1;");
+    EXPECT_EQ(central("SELECT camscout.expire(30, 1)", {}, owner), "-1;");
     EXPECT_EQ(forward("b", row(2, "2026-12-07T00:10:00.000Z", "b1"), rec), "1;");
     PQclear(central_exec(holder, {"COMMIT", {}, {}, {}}, by, why));
     EXPECT_EQ(why + central("SELECT camscout.expire(30, 200)", {}, owner), "1;");
