@@ -1,5 +1,5 @@
 // The central inventory's parts that need no server: a connection string
-// refused or shown, its hosts as libpq reads them, the store's identity and mark.
+// refused or shown, the store's identity and mark.
 #include <arpa/inet.h>
 #include <gtest/gtest.h>
 #include <libpq-fe.h>
@@ -19,7 +19,6 @@
 #include "host/central/central_inventory.h"
 #include "host/central/central_schema.h"
 #include "host/central/central_connection.h"
-#include "host/central/central_hosts.h"
 #include "host/store/sqlite_query.h"
 #include "host/store/store_identity.h"
 #include "run/text_field.h"
@@ -54,74 +53,6 @@ TEST(central, a_password_is_refused_and_nothing_of_it_shown)
     for (auto [conninfo, text] : shown) {
         EXPECT_EQ(central_refusal(conninfo), "") << conninfo;
         EXPECT_EQ(conninfo_for_display(conninfo), text) << conninfo;
-    }
-}
-
-// What libpq would do with the hosts: verified TLS over TCP unless asked
-// otherwise; the hosts in its order, each with its port where a list gives
-// them, and none where libpq alone knows them or would refuse the string.
-TEST(central, hosts_as_libpq_reads_them)
-{
-    const std::tuple<const char*, libpq_environment, const char*> cases[] = {
-        {"host=db.example", {}, "verify-full|db.example: "},
-        {"hostaddr=10.0.0.1", {}, "verify-full|"},
-        {"host=/run/pg,db.example port=7", {}, "verify-full|/run/pg: db.example: "},
-        {"", {nullptr, "db.example"}, "verify-full|db.example: "},
-        {"host=/run/pg", {}, "|/run/pg: "}, {"", {}, "|"},
-        {"host=db.example sslmode=disable", {}, "|db.example: "},
-        {"host=db.example", {nullptr, nullptr, nullptr, "inventory"}, "|"},
-        {"host=db.example,,/run/pg port=1,2,3", {}, "verify-full|db.example:1 /var/run/postgresql:2 /run/pg:3 "},
-        {"host=a,b port=1,2,3", {}, "verify-full|"},
-    };
-    for (auto [conninfo, env, read] : cases) {
-        central_hosts libpq = hosts_as_libpq_reads(conninfo, env);
-        std::string hosts = libpq.sslmode + "|";
-        for (const central_host& h : libpq.hosts)
-            hosts += h.host + ":" + h.port + " ";
-        EXPECT_EQ(hosts, read) << conninfo;
-    }
-}
-
-// Every address of a name is tried, as libpq and psql do: in namespaces of
-// its own, "multi" is 127.0.0.2 and 127.0.0.1, and a stand-in server that
-// says AuthenticationOk and ReadyForQuery listens on either one.
-TEST(central, every_address_of_a_name_is_tried)
-{
-    if (geteuid() != 0)
-        GTEST_SKIP() << "needs root, for network and mount namespaces of its own";
-    for (const char* listening : {"127.0.0.1", "127.0.0.2"}) {
-        pid_t child = fork();
-        if (child == 0) {
-            alarm(10);  // the child's every wait ends by then
-            ifreq lo{};
-            lo.ifr_flags = IFF_UP;
-            copy_text(lo.ifr_name, "lo");
-            sockaddr_in at{AF_INET, htons(5432), {inet_addr(listening)}, {}};
-            if (unshare(CLONE_NEWNS | CLONE_NEWNET) || mount(nullptr, "/", nullptr, MS_REC | MS_PRIVATE, nullptr) ||
-                mount("tmpfs", "/tmp", "tmpfs", 0, nullptr))
-                _exit(77);
-            std::ofstream("/tmp/hosts") << "127.0.0.2 multi\n127.0.0.1 multi\n";
-            int l = socket(AF_INET, SOCK_STREAM, 0);
-            if (mount("/tmp/hosts", "/etc/hosts", nullptr, MS_BIND, nullptr) || ioctl(l, SIOCSIFFLAGS, &lo) ||
-                bind(l, reinterpret_cast<sockaddr*>(&at), sizeof at) || listen(l, 1))
-                _exit(2);
-            std::thread server([l] {
-                pollfd p{l, POLLIN, 0};
-                if (poll(&p, 1, 3000) == 1)
-                    (void)!write(accept(l, nullptr, nullptr), "R\0\0\0\10\0\0\0\0Z\0\0\0\5I", 15);
-            });
-            std::string why;
-            PGconn* pg = central_connect("host=multi sslmode=disable user=u dbname=d", "test",
-                                         {std::chrono::steady_clock::now() + std::chrono::seconds(3), 3}, why);
-            server.join();
-            std::fprintf(stderr, "%s\n", why.c_str());
-            _exit(pg ? 0 : 1);
-        }
-        int status = 0;
-        ASSERT_EQ(waitpid(child, &status, 0), child);
-        if (WIFEXITED(status) && WEXITSTATUS(status) == 77)
-            GTEST_SKIP() << "cannot make network and mount namespaces here";
-        EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << listening;
     }
 }
 

@@ -150,23 +150,18 @@ static command_line parse(int argc, char** argv, options& o, std::string& why)
 // time: no failure, but not all either.
 static const int more_next_time = 3;
 
-// As the database's owner: the central schema made or migrated.
+// As the database's owner: the central schema made, or brought up to date.
 static int set_up(const std::string& conninfo, const std::string& name)
 {
-    set_up_progress done;
-    std::string why = set_up_central(conninfo, central_setup_sql(), done);
-    std::string moved = done.moved ? ", " + std::to_string(done.moved) + " rows of the version before moved into it" : "";
+    int was = 0;
+    std::string why = set_up_central(conninfo, was);
     if (!why.empty()) {
-        std::fprintf(stderr, "onvif_camscout_list: %s cannot be set up: %s%s\n", name.c_str(), why.c_str(), moved.c_str());
+        std::fprintf(stderr, "onvif_camscout_list: %s cannot be set up: %s\n", name.c_str(), escape_text(why).c_str());
         return 1;
     }
-    if (!done.finished) {
-        std::fprintf(stderr, "onvif_camscout_list: %s has the central schema, version %d%s; more are left to move:"
-                     " run --setup again\n", name.c_str(), central_schema_version, moved.c_str());
-        return more_next_time;
-    }
+    std::string from = was > 0 && was < central_schema_version ? ", upgraded from version " + std::to_string(was) : "";
     std::printf("onvif_camscout_list: %s has the central schema, version %d%s\n", name.c_str(), central_schema_version,
-                moved.c_str());
+                from.c_str());
     return 0;
 }
 
@@ -183,11 +178,12 @@ static int expire(const std::string& conninfo, const std::string& name, int days
                           " days removed with their sightings";
     if (!why.empty()) {
         std::string before = runs > 0 ? " (" + trimmed + " before)" : "";
-        std::fprintf(stderr, "onvif_camscout_list: %s cannot be trimmed: %s%s\n", name.c_str(), why.c_str(), before.c_str());
+        std::fprintf(stderr, "onvif_camscout_list: %s cannot be trimmed: %s%s\n", name.c_str(), escape_text(why).c_str(),
+                     before.c_str());
         return 1;
     }
     std::printf("onvif_camscout_list: %s: %s in %.1f s%s\n", name.c_str(), trimmed.c_str(), took.count(),
-                done ? "" : "; out of time, the rest goes at the next expiry");
+                done ? "" : "; the rest (out of time, or held by a forward) goes at the next expiry");
     return done ? 0 : more_next_time;
 }
 
@@ -197,7 +193,7 @@ static int upgrade(const std::string& path)
     bool terminal = isatty(STDERR_FILENO);
     std::string why = store_upgrade_at(path, [&](const std::string& step) {
         if (terminal)
-            std::fprintf(stderr, "onvif_camscout_list: %s: %s\n", path.c_str(), escape_text(step).c_str());
+            std::fprintf(stderr, "onvif_camscout_list: %s: %s\n", escape_text(path).c_str(), escape_text(step).c_str());
     });
     if (!why.empty()) {
         std::fprintf(stderr, "onvif_camscout_list: the store %s cannot be upgraded: %s\n", escape_text(path).c_str(),
@@ -225,10 +221,11 @@ int main(int argc, char** argv)
     const std::string& conninfo = settings().central;
     std::string refused = o.central ? central_refusal(conninfo) : "";
     if (!refused.empty()) {
-        std::fprintf(stderr, "onvif_camscout_list: %s\n", refused.c_str());
+        std::fprintf(stderr, "onvif_camscout_list: %s\n", escape_text(refused).c_str());
         return 2;
     }
-    o.name = o.central ? "the central inventory at " + conninfo_for_display(conninfo) : "the store " + o.store;
+    // Whatever a connection string or a server says is shown escaped, as device texts are.
+    o.name = escape_text(o.central ? "the central inventory at " + conninfo_for_display(conninfo) : "the store " + o.store);
     if (o.upgrade)
         return upgrade(o.store);
     if (o.setup)
@@ -240,8 +237,9 @@ int main(int argc, char** argv)
     std::vector<source_change> changes;
     int failure = o.changes ? 2 : 1;
     try {
-        // The runs' questions see one snapshot of the store, as a table's two passes do.
-        if (why.empty() && (o.changes || o.format == out_format::table || o.format == out_format::wide))
+        // The runs' questions see one snapshot of the store, as a table's two passes do; the central
+        // inventory's rows come from a cursor, which needs a transaction.
+        if (why.empty() && (o.central || o.changes || o.format == out_format::table || o.format == out_format::wide))
             why = store.query(store.snapshot, {}, [](const result_row&) {});
         if (why.empty())
             why = o.changes ? read_changes(store, o.since, changes) : print_sources(o.format, o.all, store, o.name);
@@ -250,7 +248,7 @@ int main(int argc, char** argv)
         failure = 2;
     }
     if (!why.empty()) {
-        std::fprintf(stderr, "onvif_camscout_list: cannot read %s: %s\n", o.name.c_str(), why.c_str());
+        std::fprintf(stderr, "onvif_camscout_list: cannot read %s: %s\n", o.name.c_str(), escape_text(why).c_str());
         return failure;
     }
     if (!o.changes)

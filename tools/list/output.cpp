@@ -42,54 +42,75 @@ static std::string cut_to(const std::string& shown, std::size_t width)
 }
 
 static std::string table_line(const std::vector<std::string>& cells, const std::vector<std::size_t>& width,
-                              std::size_t gap)
+                              std::size_t gap, bool cutting)
 {
     std::string line;
     for (std::size_t i = 0; i < cells.size(); ++i) {
-        std::string shown = cut_to(escape_text(cells[i]), width[i]);
+        std::string shown = cutting ? cut_to(escape_text(cells[i]), width[i]) : escape_text(cells[i]);
         line += shown;
         if (i + 1 < cells.size())
-            line.append(width[i] - display_width(shown) + gap, ' ');
+            line.append(std::max(width[i], display_width(shown)) - display_width(shown) + gap, ' ');
     }
     return line + "\n";
 }
 
-static std::string print_table(const std::vector<std::string>& headings, const item_source& items,
-                               const std::string& when_empty, const std::vector<std::string>* cut)
+// Aligned by the widest cells of the first rows, so that a long listing
+// begins at once and is read once; a later cell that is wider pushes the
+// rest of its line on.
+static const std::size_t measured_rows = 1000;
+
+// Wider than 80 columns, the columns close up to one space and then the
+// cells of the columns named in cut lose their ends, widest first, down to
+// 8 columns. Returns the gap between columns.
+static std::size_t fit_80(const std::vector<std::string>& headings, std::vector<std::size_t>& width,
+                          const std::vector<std::string>& cut)
 {
-    std::vector<std::size_t> width(headings.size());
-    std::size_t count = 0;
-    auto measure = [&](const std::vector<std::string>& cells) {
-        for (std::size_t i = 0; i < cells.size() && i < width.size(); ++i)
-            width[i] = std::max(width[i], display_width(escape_text(cells[i])));
-    };
-    measure(headings);
-    std::string why = items([&](const std::vector<std::string>& cells, const nlohmann::json&) {
-        measure(cells);
-        ++count;
-    });
-    if (!why.empty() || count == 0) {
-        put_line(why.empty() ? when_empty + "\n" : "");
-        return why;
-    }
     std::size_t gap = 2;
     auto line_width = [&] { return std::accumulate(width.begin(), width.end(), (width.size() - 1) * gap); };
-    if (cut && line_width() > 80)
+    if (line_width() > 80)
         gap = 1;
-    while (cut && line_width() > 80) {
+    while (line_width() > 80) {
         std::size_t* widest = nullptr;
         for (std::size_t i = 0; i < headings.size(); ++i)
-            if (std::find(cut->begin(), cut->end(), headings[i]) != cut->end() && width[i] > 8 &&
+            if (std::find(cut.begin(), cut.end(), headings[i]) != cut.end() && width[i] > 8 &&
                 (!widest || width[i] > *widest))
                 widest = &width[i];
         if (!widest)
             break;
         --*widest;
     }
-    put_line(table_line(headings, width, gap));
-    return items([&](const std::vector<std::string>& cells, const nlohmann::json&) {
-        put_line(table_line(cells, width, gap));
+    return gap;
+}
+
+static std::string print_table(const std::vector<std::string>& headings, const item_source& items,
+                               const std::string& when_empty, const std::vector<std::string>* cut)
+{
+    std::vector<std::size_t> width(headings.size());
+    std::vector<std::vector<std::string>> first{headings};
+    std::size_t gap = 2;
+    bool begun = false;
+    auto begin = [&] {
+        for (const std::vector<std::string>& cells : first)
+            for (std::size_t i = 0; i < cells.size() && i < width.size(); ++i)
+                width[i] = std::max(width[i], display_width(escape_text(cells[i])));
+        if (cut)
+            gap = fit_80(headings, width, *cut);
+        for (const std::vector<std::string>& cells : first)
+            put_line(table_line(cells, width, gap, cut != nullptr));
+        begun = true;
+    };
+    std::string why = items([&](const std::vector<std::string>& cells, const nlohmann::json&) {
+        if (begun)
+            return put_line(table_line(cells, width, gap, cut != nullptr));
+        first.push_back(cells);
+        if (first.size() > measured_rows)
+            begin();
     });
+    if (!begun && why.empty() && first.size() > 1)
+        begin();
+    else if (!begun)
+        put_line(why.empty() ? when_empty + "\n" : "");
+    return why;
 }
 
 static std::string csv_cell(const std::string& raw)

@@ -46,28 +46,41 @@ static void arm_alarm(int seconds, const char* line, int status)
     alarm(alarm_seconds);
 }
 
-// One row at a time, so that memory stays flat however many rows come.
-static std::string run_query(PGconn* pg, const std::string& sql,
-                             const std::vector<std::string>& params, const result_sink& each)
+// One statement; each row of its result, if any, handed to each.
+static std::string exec(PGconn* pg, const central_statement& s, const result_sink& each, int& rows)
 {
     central_deadline by = read_deadline();
     alarm(alarm_seconds);
-    central_statement s{sql, {}, std::vector<int>(params.size(), 0), std::vector<int>(params.size(), 0), {}};
+    std::string why;
+    PGresult* r = central_exec(pg, s, by, why);
+    alarm(0);  // a reader of the output that pauses (a pager) is not the server's silence
+    rows = r && PQresultStatus(r) == PGRES_TUPLES_OK ? PQntuples(r) : 0;
+    result_row row(r ? static_cast<std::size_t>(PQnfields(r)) : 0);
+    for (int i = 0; i < rows; ++i) {
+        for (int c = 0; c < PQnfields(r); ++c)
+            row[static_cast<std::size_t>(c)].assign(PQgetvalue(r, i, c), static_cast<std::size_t>(PQgetlength(r, i, c)));
+        each(row);
+    }
+    PQclear(r);
+    return why;
+}
+
+// In the snapshot, a question's rows from a cursor, a page at a time: the
+// planner then picks a plan that gives the first rows soon (an index's
+// order, not a sort of everything), and memory stays flat however many come.
+static std::string run_query(PGconn* pg, const std::string& sql, const std::vector<std::string>& params,
+                             const result_sink& each)
+{
+    bool paged = sql.rfind("SELECT", 0) == 0 && PQtransactionStatus(pg) == PQTRANS_INTRANS;
+    central_statement s{paged ? "DECLARE page NO SCROLL CURSOR FOR " + sql : sql, {},
+                        std::vector<int>(params.size(), 0), std::vector<int>(params.size(), 0)};
     for (const std::string& p : params)
         s.values.push_back(p.c_str());
-    result_row row;
-    s.each_row = [&](const PGresult* r) {
-        row.resize(static_cast<std::size_t>(PQnfields(r)));
-        for (int c = 0; c < PQnfields(r); ++c)
-            row[static_cast<std::size_t>(c)].assign(PQgetvalue(r, 0, c), static_cast<std::size_t>(PQgetlength(r, 0, c)));
-        alarm(0);  // a reader of the output that pauses (a pager) is not the server's silence
-        each(row);
-        by = read_deadline();
-        alarm(alarm_seconds);
-    };
-    std::string why;
-    PQclear(central_exec(pg, s, by, why));
-    return why;
+    int rows = 0;
+    std::string why = exec(pg, s, each, rows);
+    for (rows = 1000; paged && why.empty() && rows == 1000;)
+        why = exec(pg, {"FETCH 1000 FROM page", {}, {}, {}}, each, rows);
+    return paged && why.empty() ? exec(pg, {"CLOSE page", {}, {}, {}}, each, rows) : why;
 }
 
 std::string open_central_store(const std::string& conninfo, store_reader& store, int failure_status)
@@ -85,19 +98,21 @@ std::string open_central_store(const std::string& conninfo, store_reader& store,
     // A recorder is shown by its host name and the start of its identity.
     store.columns = "recorder_name || ' ' || left(recorder, 8), ip_addr, mac_addr, encode(model, 'hex'), found_at, port,"
                     " brand_id, model_id, local_id";
-    store.order_all = "recorder, found_at, local_id";
+    store.order_all = "run, local_id";  // the order runs reached the inventory, by the index of runs
     store.order_newest = "recorder_name, recorder, ip_addr, found_at";
     store.snapshot = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
     store.id = "local_id";
-    return store.query("SET search_path TO camscout", {}, [](const result_row&) {});
+    // The server gives up on a question when the reader would.
+    return store.query("SET search_path TO camscout; SET statement_timeout = '" + std::to_string(read_budget_seconds) +
+                           "s'", {}, [](const result_row&) {});
 }
 
-// A migration of many rows takes its time.
+// An upgrade moves every row of the version before in one transaction.
 static const int set_up_budget_seconds = 300;
 
-// The count that one step of the set-up or the expiry returns, or -1 with
-// why; a schema without the step's function (undefined_function,
-// invalid_schema_name: set up by an older release, or not at all) says so.
+// The count that one step of the expiry returns, or -1 with why; a schema
+// without the function (undefined_function, invalid_schema_name: set up by
+// an older release, or not at all) says so.
 static long long count_of(PGconn* pg, const char* function, const central_statement& step, const central_deadline& by,
                           std::string& why)
 {
@@ -114,7 +129,14 @@ static long long count_of(PGconn* pg, const char* function, const central_statem
     return n;
 }
 
-std::string set_up_central(const std::string& conninfo, const std::string& sql, set_up_progress& done)
+// The version there, from the catalogue alone: nothing of the schema runs
+// before central.sql has checked what it holds.
+static const char version_there[] =
+    "SELECT CASE WHEN to_regclass('public.camscout_schema') IS NOT NULL THEN 1 WHEN (SELECT relkind FROM pg_class"
+    " WHERE oid = to_regclass('camscout.found_media_sources')) = 'r' THEN 2"
+    " WHEN to_regclass('camscout.camscout_schema') IS NOT NULL THEN 3 ELSE 0 END";
+
+std::string set_up_central(const std::string& conninfo, int& was)
 {
     arm_alarm(set_up_budget_seconds,
               "onvif_camscout_list: no answer from the central inventory within 300 s;"
@@ -124,16 +146,11 @@ std::string set_up_central(const std::string& conninfo, const std::string& sql, 
                         set_up_budget_seconds};
     std::string why;
     PGconn* pg = central_connect(conninfo, "onvif_camscout_list", by, why);
-    PGresult* r = pg ? central_exec(pg, {sql, {}, {}, {}, {}}, by, why) : nullptr;
-    PQclear(r);
-    // Each part is bounded; the budget is checked between parts, so that a
-    // set-up stopped here goes on from where it was at its next start.
-    long long moved = 1;
-    while (pg && why.empty() && moved > 0 && std::chrono::steady_clock::now() < by.at - std::chrono::seconds(30)) {
-        moved = count_of(pg, "camscout.move_step", {central_move_step_sql, {}, {}, {}, {}}, by, why);
-        done.moved += std::max(moved, 0LL);
-    }
-    done.finished = why.empty() && moved == 0;
+    was = pg ? static_cast<int>(count_of(pg, "a version", {version_there, {}, {}, {}}, by, why)) : -1;
+    // Several statements in one query are one transaction.
+    std::string sql = (was == 1 ? central_from_v1_sql : was == 2 ? central_from_v2_sql : "") + std::string(central_sql);
+    if (why.empty())
+        PQclear(central_exec(pg, {sql, {}, {}, {}}, by, why));
     PQfinish(pg);
     return why;
 }
@@ -149,14 +166,16 @@ static central_deadline step_deadline()
     return {std::chrono::steady_clock::now() + std::chrono::seconds(expire_step_seconds), expire_step_seconds};
 }
 
-// The runs one step removed, or -1 with why.
+// The runs one step removed, -1 when every recorder due was forwarding,
+// or -2 with why.
 static long long expire_step(PGconn* pg, const std::string& days, std::string& why)
 {
     alarm(alarm_seconds);
     std::string runs = std::to_string(expire_step_runs);
     central_statement step{"SELECT camscout.expire($1::integer, $2::integer)", {days.c_str(), runs.c_str()}, {0, 0},
-                           {0, 0}, {}};
-    return count_of(pg, "camscout.expire", step, step_deadline(), why);
+                           {0, 0}};
+    long long n = count_of(pg, "camscout.expire", step, step_deadline(), why);
+    return why.empty() ? n : -2;
 }
 
 std::string expire_central(const std::string& conninfo, int keep_days, long long& trimmed, bool& done)
@@ -170,10 +189,15 @@ std::string expire_central(const std::string& conninfo, int keep_days, long long
     PGconn* pg = central_connect(conninfo, "onvif_camscout_list", step_deadline(), why);
     trimmed = 0;
     done = false;
-    while (pg && why.empty() && !done && std::chrono::steady_clock::now() < end) {
+    // A forward holding each recorder due: back to them in a moment, ten
+    // times, then the next day.
+    for (int busy = 0; pg && why.empty() && !done && busy < 10 && std::chrono::steady_clock::now() < end;) {
         long long n = expire_step(pg, days, why);
         trimmed += n > 0 ? n : 0;
-        done = why.empty() && n <= 0;
+        done = n == 0;
+        busy = n == -1 ? busy + 1 : 0;
+        if (n == -1)
+            PQclear(central_exec(pg, {"SELECT pg_sleep(1)", {}, {}, {}}, step_deadline(), why));
     }
     PQfinish(pg);
     return why;

@@ -4,18 +4,14 @@
 #include "rows.h"
 
 // Opens the central inventory at a libpq connection string, its every
-// wait bounded; past one, the process ends with failure_status.
+// wait bounded; past one, the process ends with failure_status. Its
+// questions see one snapshot, and their rows come a page at a time.
 std::string open_central_store(const std::string& conninfo, store_reader& store, int failure_status);
 
-// Makes or migrates the central schema at conninfo (as the database's
-// owner) with sql (central_setup_sql()), then moves an earlier version's
-// rows into it a part at a time while the budget lasts. Returns "", or
-// what failed.
-struct set_up_progress {
-    long long moved = 0;    // rows of an earlier version moved
-    bool finished = false;  // none is left to move
-};
-std::string set_up_central(const std::string& conninfo, const std::string& sql, set_up_progress& done);
+// Makes the central schema at conninfo (as the database's owner), or
+// brings it up to date from the version it found (was: 0 for none), in one
+// transaction. Returns "", or what failed.
+std::string set_up_central(const std::string& conninfo, int& was);
 
 // As its owner: the sightings older than keep_days days removed by
 // camscout.expire, in steps of a bounded number of runs, each its own

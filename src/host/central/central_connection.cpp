@@ -4,14 +4,25 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
-
-#include "host/central/central_hosts.h"
 
 static std::string first_line(const char* message)
 {
     std::string text = message ? message : "";
     return text.substr(0, text.find('\n'));
+}
+
+// libpq's lines for each host it tried, without its hints (indented).
+static std::string hosts_failed(const char* message)
+{
+    std::string text = message ? message : "", lines;
+    for (std::size_t at = 0, end; at < text.size(); at = end + 1) {
+        end = std::min(text.find('\n', at), text.size());
+        if (text[at] != '\t')
+            lines.append(lines.empty() ? "" : "; ").append(text, at, end - at);
+    }
+    return lines;
 }
 
 // Until the socket is ready for events (or fails), or the deadline: false.
@@ -31,9 +42,9 @@ static bool wait_for(PGconn* pg, short events, const central_deadline& by, short
     }
 }
 
-static std::string no_answer(const central_deadline& by, const std::string& host = "")
+static std::string no_answer(const central_deadline& by)
 {
-    return "no answer" + (host.empty() ? "" : " from " + host) + " within " + std::to_string(by.seconds) + " s";
+    return "no answer within " + std::to_string(by.seconds) + " s";
 }
 
 static const char password_refused[] =
@@ -111,40 +122,39 @@ std::string conninfo_for_display(const std::string& conninfo)
     return shown.empty() ? "(libpq's defaults)" : shown;
 }
 
-// One host of the list, by its share of the deadline. A later keyword
-// wins: the string's own sslmode over the default, the one host over the
-// string's list; and a name is given as its addresses, which libpq would
-// otherwise look up blocking, each with the name again, for TLS and the
-// password file. libpq tries them in turn, as it does a name's addresses.
-static PGconn* connect_to(const std::string& conninfo, const char* application, const std::string& sslmode,
-                          const central_host* to, const central_deadline& by, bool one_of_many, std::string& why)
+// libpq's own default, prefer, lets a machine in the middle answer without
+// TLS and ask for the password in clear: verified TLS, unless the user chose
+// (the string, PGSSLMODE, or a service, whose file only libpq reads). libpq
+// uses no TLS over a Unix socket, whatever the mode.
+static bool sslmode_chosen(const std::string& conninfo)
 {
-    std::string hosts = to ? to->host : "", addresses;
-    for (const std::string& a : to && to->tcp ? addresses_of(to->host, by, why) : std::vector<std::string>{}) {
-        if (!addresses.empty())
-            hosts += "," + to->host, addresses += ",";
-        addresses += a;
-    }
+    bool chosen = std::getenv("PGSSLMODE") || std::getenv("PGSERVICE");
+    PQconninfoOption* options = PQconninfoParse(conninfo.c_str(), nullptr);
+    for (PQconninfoOption* o = options; o && o->keyword; ++o)
+        chosen = chosen || (o->val && (std::string(o->keyword) == "sslmode" || std::string(o->keyword) == "service"));
+    PQconninfoFree(options);
+    return chosen;
+}
+
+// libpq tries the hosts of a list, and each address of a name, in turn,
+// each for connect_timeout: half of what is left, so that a silent host
+// leaves the next its time. A later keyword wins: the string's over ours.
+PGconn* central_connect(const std::string& conninfo, const char* application, const central_deadline& by,
+                        std::string& why)
+{
+    why = central_refusal(conninfo);
     if (!why.empty())
         return nullptr;
-    // libpq passes over a keyword whose value is empty; one port serves every address.
-    const char* keys[] = {"sslmode", "dbname", "host", "hostaddr", "port", "application_name", nullptr};
-    const char* values[] = {sslmode.c_str(), conninfo.c_str(), hosts.c_str(), addresses.c_str(),
-                            to ? to->port.c_str() : "", application, nullptr};
-    PGconn* pg = PQconnectStartParams(keys, values, 1);
-    PostgresPollingStatusType state = PQstatus(pg) == CONNECTION_BAD ? PGRES_POLLING_FAILED : PGRES_POLLING_WRITING;
-    short ready = 0;
-    while (state == PGRES_POLLING_READING || state == PGRES_POLLING_WRITING) {
-        if (!wait_for(pg, state == PGRES_POLLING_READING ? POLLIN : POLLOUT, by, ready)) {
-            why = no_answer(by, one_of_many ? to->host : "");
-            PQfinish(pg);
-            return nullptr;
-        }
-        state = PQconnectPoll(pg);
-    }
+    auto left = std::chrono::duration_cast<std::chrono::seconds>(by.at - std::chrono::steady_clock::now()).count();
+    std::string timeout = std::to_string(std::max<long long>(2, left / 2));
+    // libpq passes over a keyword whose value is empty.
+    const char* keys[] = {"sslmode", "connect_timeout", "application_name", "dbname", nullptr};
+    const char* values[] = {sslmode_chosen(conninfo) ? "" : "verify-full", timeout.c_str(), application,
+                            conninfo.c_str(), nullptr};
+    PGconn* pg = PQconnectdbParams(keys, values, 1);
     // Non-blocking from here on, also for the goodbye that PQfinish sends.
-    if (state != PGRES_POLLING_OK || PQsetnonblocking(pg, 1) != 0) {
-        why = pg ? first_line(PQerrorMessage(pg)) : "out of memory";
+    if (PQstatus(pg) != CONNECTION_OK || PQsetnonblocking(pg, 1) != 0) {
+        why = pg ? hosts_failed(PQerrorMessage(pg)) : "out of memory";
         PQfinish(pg);
         return nullptr;
     }
@@ -152,38 +162,11 @@ static PGconn* connect_to(const std::string& conninfo, const char* application, 
     return pg;
 }
 
-// As libpq goes through a host list, the next host is tried when one
-// cannot be looked up, refuses or is silent; a silent one has an even share
-// of what is left, so that the rest still have theirs.
-PGconn* central_connect(const std::string& conninfo, const char* application, const central_deadline& by,
-                        std::string& why)
-{
-    why = central_refusal(conninfo);
-    if (!why.empty())
-        return nullptr;
-    auto [sslmode, hosts] = hosts_as_libpq_reads(conninfo, libpq_environment_now());
-    if (hosts.size() < 2)
-        return connect_to(conninfo, application, sslmode, hosts.empty() ? nullptr : &hosts[0], by, false, why);
-    for (std::size_t i = 0; i < hosts.size(); ++i) {
-        auto now = std::chrono::steady_clock::now();
-        auto share = std::chrono::ceil<std::chrono::seconds>((by.at - now) / static_cast<int>(hosts.size() - i));
-        std::string failed;
-        PGconn* pg = connect_to(conninfo, application, sslmode, &hosts[i],
-                                {std::min(by.at, now + share), static_cast<int>(share.count())}, true, failed);
-        if (pg)
-            return pg;
-        why += (why.empty() ? "" : "; ") + failed;
-    }
-    return nullptr;
-}
-
 static bool send_all(PGconn* pg, const central_statement& s, const central_deadline& by)
 {
     int sent = s.values.empty() ? PQsendQuery(pg, s.sql.c_str())
                                 : PQsendQueryParams(pg, s.sql.c_str(), static_cast<int>(s.values.size()), nullptr,
                                                     s.values.data(), s.lengths.data(), s.formats.data(), 0);
-    if (sent && s.each_row)
-        PQsetSingleRowMode(pg);
     int left = sent ? PQflush(pg) : -1;
     for (short ready = 0; left == 1 && wait_for(pg, POLLIN | POLLOUT, by, ready);)
         left = (ready & POLLIN) && !PQconsumeInput(pg) ? -1 : PQflush(pg);
@@ -205,11 +188,6 @@ PGresult* central_exec(PGconn* pg, const central_statement& statement,
         PGresult* r = sent ? PQgetResult(pg) : nullptr;
         if (r == nullptr)
             break;
-        if (PQresultStatus(r) == PGRES_SINGLE_TUPLE) {
-            statement.each_row(r);
-            PQclear(r);
-            continue;
-        }
         bool failed = kept && PQresultStatus(kept) == PGRES_FATAL_ERROR;
         PQclear(failed ? r : kept);
         kept = failed ? kept : r;

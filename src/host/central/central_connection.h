@@ -1,12 +1,12 @@
-// A PostgreSQL connection whose every wait ends by a deadline on the wall
-// clock, whatever the server or the path does: libpq without blocking,
-// waiting in poll on its socket.
+// A PostgreSQL connection whose every wait ends: connecting by libpq's own
+// connect_timeout for each host, every statement by a deadline on the wall
+// clock, whatever the server does, libpq without blocking and waiting in
+// poll on its socket.
 #pragma once
 
 #include <libpq-fe.h>
 
 #include <chrono>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,9 +24,10 @@ std::string central_refusal(const std::string& conninfo);
 // that are never secret; a refused string shows none of itself.
 std::string conninfo_for_display(const std::string& conninfo);
 
-// Connects as application, requiring verified TLS over TCP unless the
-// connection string says otherwise, trying each host of a list in turn.
-// Null with why (safe to show) on failure or refusal.
+// Connects as application, requiring verified TLS over TCP unless the user
+// chose otherwise, trying each host of a list in turn. Null with why on
+// failure or refusal. A name is looked up by libpq, unbounded: the
+// process's own deadline is the wall for that.
 PGconn* central_connect(const std::string& conninfo, const char* application, const central_deadline& by,
                         std::string& why);
 
@@ -36,8 +37,6 @@ struct central_statement {
     std::string sql;
     std::vector<const char*> values;  // parameters, SQL NULL as null
     std::vector<int> lengths, formats;
-    // Set: rows are handed here one at a time as they come, not kept.
-    std::function<void(const PGresult*)> each_row;
 };
 PGresult* central_exec(PGconn* pg, const central_statement& statement,
                        const central_deadline& by, std::string& why);

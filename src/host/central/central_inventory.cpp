@@ -29,7 +29,7 @@ struct forwarder {
 // order of central_forward_sql's.
 static central_statement forward_statement(const std::vector<forward_row>& batch, const forwarder& who)
 {
-    central_statement s{central_forward_sql(batch.size()), {}, {}, {}, {}};
+    central_statement s{central_forward_sql(batch.size()), {}, {}, {}};
     auto add = [&](const std::optional<std::string>& text, bool bytes) {
         s.values.push_back(text ? text->data() : nullptr);
         s.lengths.push_back(text ? static_cast<int>(text->size()) : 0);
@@ -47,7 +47,7 @@ static central_statement forward_statement(const std::vector<forward_row>& batch
 static std::string check_schema(PGconn* pg, const central_deadline& by)
 {
     std::string why;
-    PGresult* r = central_exec(pg, {"SELECT max(version) FROM camscout.camscout_schema", {}, {}, {}, {}}, by, why);
+    PGresult* r = central_exec(pg, {"SELECT max(version) FROM camscout.camscout_schema", {}, {}, {}}, by, why);
     bool read = r && PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1;
     int version = read ? std::atoi(PQgetvalue(r, 0, 0)) : 0;
     const char* state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;

@@ -1,5 +1,6 @@
-// The central schema: what its owner makes (onvif_camscout_list --central
-// --setup), its version, and the one call a recorder forwards with.
+// The central schema: what its owner runs (onvif_camscout_list --central
+// --setup, or psql on the files in /usr/share/onvif_camscout), its version,
+// and the one call a recorder forwards with.
 #pragma once
 
 #include <cstddef>
@@ -8,19 +9,17 @@
 // The version that this code makes, reads and writes.
 constexpr int central_schema_version = 3;
 
-// Makes the schema, or migrates it from any earlier version, in one
-// transaction; the rows of a version before 3 are then moved by
-// central_move_step_sql, a part at a time.
-std::string central_setup_sql();
-
-// One part of the move, its own transaction: returns the rows moved, 0
-// once they all are.
-constexpr const char* central_move_step_sql = "SELECT camscout.move_step(5000)";
+// sql/central.sql: makes the schema or brings it up to date; from version
+// 1 or 2, that version's file goes ahead of it in the same transaction.
+extern const char central_sql[], central_from_v1_sql[], central_from_v2_sql[];
 
 // The call that forwards rows found media sources: the store's identity,
 // the recorder's and its host name ($1 to $3), then central_columns
 // parameters a row, as camscout.found orders them. Returns the rows that
-// were not there already.
+// were not there already. A call of more than 1000 rows or 1 MB is refused
+// (SQLSTATE 54000), and so is one with a field longer than a recorder's
+// record holds (22001, with the row's local id as the error's detail,
+// PG_DIAG_MESSAGE_DETAIL); a refused call keeps nothing.
 constexpr int central_forward_fixed = 3;
 constexpr int central_columns = 11;
 std::string central_forward_sql(std::size_t rows);
