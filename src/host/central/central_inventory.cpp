@@ -63,6 +63,43 @@ static std::string check_schema(PGconn* pg, const central_deadline& by)
     return read ? "" : why.empty() ? "cannot read the central schema's version" : why;
 }
 
+// Where in the batch the row is that the server refuses as longer than a
+// recorder's record holds, or -1. Such a row can only come of a damaged
+// store; it is logged and passed over, never sent again.
+static long long refused_row(const PGresult* r, const std::vector<forward_row>& batch)
+{
+    const char* state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
+    const char* detail = r ? PQresultErrorField(r, PG_DIAG_MESSAGE_DETAIL) : nullptr;
+    if (!state || std::string(state) != "22001" || !detail)
+        return -1;
+    long long id = std::atoll(detail);
+    for (std::size_t i = 0; i < batch.size(); ++i)
+        if (batch[i].id == id)
+            return static_cast<long long>(i);
+    return -1;
+}
+
+// The batch as one call; a row the server refuses for its size is taken
+// out and the rest sent again. True once the server confirmed it, with the
+// rows it kept that it did not have.
+static bool send_batch(PGconn* pg, std::vector<forward_row>& batch, const forwarder& who, const central_deadline& by,
+                       long long& kept, std::string& why)
+{
+    while (!batch.empty()) {
+        PGresult* r = central_exec(pg, forward_statement(batch, who), by, why);
+        bool confirmed = r && PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1;
+        kept = confirmed ? std::atoll(PQgetvalue(r, 0, 0)) : 0;
+        long long refused = confirmed ? -1 : refused_row(r, batch);
+        PQclear(r);
+        if (refused < 0)
+            return confirmed;
+        log_Debug("[msas] the central inventory refuses the row of local id %lld, which is passed over: %s",
+                  batch[static_cast<std::size_t>(refused)].id, why.c_str());
+        batch.erase(batch.begin() + refused);
+    }
+    return true;
+}
+
 struct forward_counts {
     long long sent = 0, kept = 0;
 };
@@ -85,16 +122,14 @@ static std::string forward_batches(const forward_source& rows, const std::string
         if (begun + last >= by.at)
             return "out of time: less of the " + std::to_string(by.seconds) + " s left than a batch takes";
         std::string why;
-        PGresult* r = central_exec(pg, forward_statement(batch, who), by, why);
+        long long up_to = batch.back().id, kept = 0;
+        bool confirmed = send_batch(pg, batch, who, by, kept, why);
         last = std::chrono::steady_clock::now() - begun;
-        bool confirmed = r && PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1;
-        long long kept = confirmed ? std::atoll(PQgetvalue(r, 0, 0)) : 0;
-        PQclear(r);
         if (!confirmed)
             return why;
         n.sent += static_cast<long long>(batch.size());
         n.kept += kept;
-        why = rows.forwarded_up_to(batch.back().id, by.at);
+        why = rows.forwarded_up_to(up_to, by.at);
         if (!why.empty())
             return "cannot mark what the server has in the local store, it goes again and is kept once: " + why;
     }
