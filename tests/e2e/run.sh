@@ -45,8 +45,8 @@ same() { local file=$1; shift; check "$1 shows what $file holds" diff -u "$here/
 listings() {
   echo "== the first version's runs, upgraded: grouped by process, from their first row"
   sqlite3 "$dir/store.db" "PRAGMA user_version; SELECT DISTINCT run_pid, run_started FROM found_media_sources WHERE run_pid IN (4001, 4002)"
-  echo "== onvif_camscout_list --changes"
-  "$list" --store "$dir/store.db" --changes
+  echo "== onvif_camscout_list --changes --wide"
+  "$list" --store "$dir/store.db" --changes --wide
   echo "exit $?"
 }
 udp() { awk -v name="$2" '$1 == "Udp:" && !h { for (i = 2; i <= NF; i++) c[$i] = i; h = 1; next }

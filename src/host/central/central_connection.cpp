@@ -202,3 +202,31 @@ PGresult* central_exec(PGconn* pg, const central_statement& statement,
         why = first_line(PQresultErrorMessage(kept));
     return kept;
 }
+
+void central_reach(const std::string& conninfo, std::vector<std::string>& files, std::vector<int>& tcp_ports)
+{
+    std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
+    files.insert(files.end(), {home + "/.pgpass", home + "/.postgresql", home + "/.pg_service.conf"});
+    for (const char* name : {"PGPASSFILE", "PGSSLROOTCERT", "PGSSLCERT", "PGSSLKEY", "PGSSLCRL", "PGSERVICEFILE",
+                             "PGSYSCONFDIR"})
+        if (const char* value = std::getenv(name))
+            files.push_back(value);
+    std::string ports = std::getenv("PGPORT") ? std::getenv("PGPORT") : "5432";
+    if (PQconninfoOption* options = PQconninfoParse(conninfo.c_str(), nullptr)) {
+        for (PQconninfoOption* o = options; o->keyword != nullptr; ++o) {
+            std::string keyword = o->keyword;
+            if (o->val != nullptr && keyword == "port")
+                ports = o->val;
+            else if (o->val != nullptr && (keyword == "passfile" || keyword == "sslrootcert" || keyword == "sslcert" ||
+                                           keyword == "sslkey" || keyword == "sslcrl" || keyword == "sslcrldir"))
+                files.push_back(o->val);
+        }
+        PQconninfoFree(options);
+    }
+    tcp_ports = {53};
+    for (std::size_t at = 0; at <= ports.size(); at = ports.find(',', at) + 1) {
+        tcp_ports.push_back(std::atoi(ports.c_str() + at));
+        if (ports.find(',', at) == std::string::npos)
+            break;
+    }
+}

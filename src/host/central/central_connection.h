@@ -24,6 +24,11 @@ std::string central_refusal(const std::string& conninfo);
 // that are never secret; a refused string shows none of itself.
 std::string conninfo_for_display(const std::string& conninfo);
 
+// What libpq may read and reach for conninfo: the files it names or that
+// libpq's variables and defaults name (password file, TLS keys and roots,
+// service files), and the TCP ports of its hosts, DNS's among them.
+void central_reach(const std::string& conninfo, std::vector<std::string>& files, std::vector<int>& tcp_ports);
+
 // Connects as application, requiring verified TLS over TCP unless the user
 // chose otherwise, trying each host of a list in turn. Null with why on
 // failure or refusal. A name is looked up by libpq, unbounded: the

@@ -12,6 +12,7 @@
 #include <seccomp.h>
 #include <sys/prctl.h>
 #include <sys/socket.h>
+#include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -148,29 +149,105 @@ static const bool sanitized = false;
 // The 16 MiB the worker asks for, while the process still may force it.
 static const int worker_queue_bytes = 16 << 20;
 
-confinement confine_discovery_process()
-{
-    log_open_now();
-    os_presize_udp_socket(worker_queue_bytes);
+// What a confinement reports: the steps that held, those that did not and why.
+struct confine_report {
     confinement c{};
     std::string on, off;
-    auto step = [&](unsigned bit, bool done, const std::string& name) {
+
+    void step(unsigned bit, bool done, const std::string& name)
+    {
         std::string& text = done ? on : off;
         text += (text.empty() ? "" : ", ") + name;
         if (done)
             c.applied |= bit;
         else
             text += std::string(": ") + (sanitized ? "built with the sanitizers" : std::strerror(errno));
-    };
-    step(confined_privileges, drop_privileges() == 0, "no capability");
-    step(confined_no_new_privileges, prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0, "no new privileges");
+    }
+    confinement said(const char* process)
+    {
+        log_Debug("[confine] the %s is confined: uid %d, %s%s%s", process, static_cast<int>(geteuid()),
+                  on.empty() ? "nothing more" : on.c_str(), off.empty() ? "" : "; not applied: ", off.c_str());
+        return c;
+    }
+};
+
+confinement confine_discovery_process()
+{
+    log_open_now();
+    os_presize_udp_socket(worker_queue_bytes);
+    confine_report r;
+    r.step(confined_privileges, drop_privileges() == 0, "no capability");
+    r.step(confined_no_new_privileges, prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0, "no new privileges");
     long abi = sanitized ? 0 : landlock_abi();
     std::string rules = abi >= 6 ? ", TCP, signals and abstract sockets" : abi >= 4 ? ", TCP" : "";
-    step(confined_landlock, abi > 0 && restrict_files(abi) == 0,
-         abi > 0 ? "Landlock ABI " + std::to_string(abi) + " (files" + rules + ")" : "Landlock");
-    c.abi = c.applied & confined_landlock ? static_cast<int>(abi) : 0;
-    step(confined_calls, !sanitized && filter_calls() == 0, "a system-call filter");
-    log_Debug("[confine] the discovery process is confined: uid %d, %s%s%s", static_cast<int>(geteuid()),
-              on.empty() ? "nothing more" : on.c_str(), off.empty() ? "" : "; not applied: ", off.c_str());
-    return c;
+    r.step(confined_landlock, abi > 0 && restrict_files(abi) == 0,
+           abi > 0 ? "Landlock ABI " + std::to_string(abi) + " (files" + rules + ")" : "Landlock");
+    r.c.abi = r.c.applied & confined_landlock ? static_cast<int>(abi) : 0;
+    r.step(confined_calls, !sanitized && filter_calls() == 0, "a system-call filter");
+    return r.said("discovery process");
+}
+
+// CAP_NET_ADMIN alone, where the process has it: under the unit the
+// ambient one, as root by hand root's.
+static int keep_net_admin_only()
+{
+    capng_get_caps_process();
+    bool net_admin = capng_have_capability(CAPNG_PERMITTED, CAP_NET_ADMIN);
+    bool bounding = capng_have_capability(CAPNG_EFFECTIVE, CAP_SETPCAP);
+    capng_clear(CAPNG_SELECT_ALL);
+    if (net_admin)
+        capng_update(CAPNG_ADD, capng_type_t(CAPNG_EFFECTIVE | CAPNG_PERMITTED | CAPNG_BOUNDING_SET), CAP_NET_ADMIN);
+    return capng_apply(capng_select_t(CAPNG_SELECT_CAPS | CAPNG_SELECT_AMBIENT | (bounding ? CAPNG_SELECT_BOUNDS : 0)));
+}
+
+// Landlock's port rule (ABI 4), which Debian 12's headers lack.
+struct net_port_rule {
+    uint64_t allowed_access;
+    uint64_t port;
+};
+
+static int restrict_store_process(long abi, const store_reach& reach)
+{
+    ruleset_attr attr{fs_rights(abi), abi >= 4 ? 3u : 0u, 0};
+    int ruleset = static_cast<int>(syscall(SYS_landlock_create_ruleset, &attr, sizeof attr, 0));
+    bool ok = ruleset >= 0;
+    // A file takes only a file's rights; what is not there is not needed.
+    auto beneath = [&](const std::string& path, uint64_t rights) {
+        int fd = open(path.c_str(), O_PATH | O_CLOEXEC);
+        struct stat st{};
+        if (fd >= 0 && fstat(fd, &st) == 0) {
+            uint64_t file_rights = LANDLOCK_ACCESS_FS_EXECUTE | LANDLOCK_ACCESS_FS_WRITE_FILE |
+                                   LANDLOCK_ACCESS_FS_READ_FILE | 3ULL << 14;  // and truncate, ioctl on a device
+            landlock_path_beneath_attr rule{rights & fs_rights(abi) & (S_ISDIR(st.st_mode) ? ~0ULL : file_rights), fd};
+            ok = ok && syscall(SYS_landlock_add_rule, ruleset, LANDLOCK_RULE_PATH_BENEATH, &rule, 0) == 0;
+        }
+        if (fd >= 0)
+            close(fd);
+    };
+    for (const std::string& path : reach.writable)
+        beneath(path, fs_rights(abi));
+    for (const std::string& path : reach.readable)
+        beneath(path, LANDLOCK_ACCESS_FS_EXECUTE | LANDLOCK_ACCESS_FS_READ_FILE | LANDLOCK_ACCESS_FS_READ_DIR);
+    for (int port : abi >= 4 ? reach.tcp_ports : std::vector<int>{}) {
+        net_port_rule rule{1ULL << 1, static_cast<uint64_t>(port)};  // connect
+        ok = ok && syscall(SYS_landlock_add_rule, ruleset, 2 /* a net port */, &rule, 0) == 0;
+    }
+    int result = ok && syscall(SYS_landlock_restrict_self, ruleset, 0) == 0 ? 0 : -1;
+    int error = errno;
+    if (ruleset >= 0)
+        close(ruleset);
+    errno = error;
+    return result;
+}
+
+confinement confine_store_process(const store_reach& reach)
+{
+    confine_report r;
+    r.step(confined_privileges, keep_net_admin_only() == 0, "no capability but CAP_NET_ADMIN");
+    r.step(confined_no_new_privileges, prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0, "no new privileges");
+    long abi = sanitized ? 0 : landlock_abi();
+    r.step(confined_landlock, abi > 0 && restrict_store_process(abi, reach) == 0,
+           abi > 0 ? "Landlock ABI " + std::to_string(abi) + " (files" + (abi >= 4 ? ", TCP)" : ")") : "Landlock");
+    r.c.abi = r.c.applied & confined_landlock ? static_cast<int>(abi) : 0;
+    return r.said("store process");
 }

@@ -8,6 +8,9 @@
 // sized past the host's limit where the process may, are opened before.
 #pragma once
 
+#include <string>
+#include <vector>
+
 enum confine_step : unsigned {
     confined_landlock = 1,
     confined_privileges = 2,  // no capability in any set; not root
@@ -24,3 +27,17 @@ struct confinement {
 // Restricts the calling process for good, before it starts a thread, and
 // logs one "[confine]" line saying what holds and why the rest does not.
 confinement confine_discovery_process();
+
+// What the store process may still reach once it confines itself: files
+// and folders to read (beneath), folders to write, and TCP ports to
+// connect to (none: no TCP at all).
+struct store_reach {
+    std::vector<std::string> readable, writable;
+    std::vector<int> tcp_ports;
+};
+
+// The store process's confinement, once it has the files it keeps open: no
+// new privileges, no capability but CAP_NET_ADMIN where it has it (to
+// remove neighbour entries that never resolved) and, where the kernel has
+// Landlock, nothing beyond reach. Logs one "[confine]" line.
+confinement confine_store_process(const store_reach& reach);

@@ -16,11 +16,13 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
 #include <string>
 #include <vector>
 
 #include "host/log/utc_time.h"
 #include "host/net/kernel_interfaces.h"
+#include "host/central/central_connection.h"
 #include "host/log/logger.h"
 #include "host/process/confine.h"
 #include "host/settings/settings.h"
@@ -301,6 +303,20 @@ static void bound_store_process(pid_t run_pid)
     alarm(store_process_seconds);
 }
 
+// Its store's folder, made first, to write; to read, what SQLite, libpq,
+// TLS and name resolution read; TCP to the central inventory alone.
+static store_reach reach_of_store_process()
+{
+    const platform_settings& s = settings();
+    std::string folder = std::filesystem::path(s.store_path).parent_path();
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);
+    store_reach reach{{"/etc", "/usr", "/run/systemd/resolve"}, {folder}, {}};
+    if (!s.central.empty())
+        central_reach(s.central, reach.readable, reach.tcp_ports);
+    return reach;
+}
+
 static int start_store_process()
 {
     int ends[2];
@@ -312,6 +328,7 @@ static int start_store_process()
         os_close(ends[0]);
         log_relay_to(nullptr);  // a second run in one process may have relayed the first's lines
         bound_store_process(run_pid);
+        confine_store_process(reach_of_store_process());
         store_process_serve(ends[1], run_pid, run_started_ms);
         os_exit(0);
     }
