@@ -29,7 +29,8 @@ unit=onvif_camscout.service
   echo "run-seconds $(($(date +%s) - start))"
   echo "result $(systemctl show -P Result "$unit")"
   echo "runs $(journalctl -b -t onvif_camscout -o cat | grep -c 'start recv thread')"
-  echo "confine $(journalctl -b -t onvif_camscout -o cat | grep -F '[confine]')"
+  echo "confine $(journalctl -b -t onvif_camscout -o cat | grep -F '[confine]' | tr '\n' ' ')"
+  echo "removed $(journalctl -b -t onvif_camscout -o cat | grep -c 'neighbour entries that never resolved removed')"
   echo "journal-lines $(journalctl -b -t onvif_camscout -o cat | wc -l)"
   echo "hand-run-refused $(journalctl -b -t onvif_camscout -o cat | grep -c 'reentried')"
   onvif_camscout_list --store /var/lib/onvif_camscout/media_sources.db --csv | tail -n +2 | cut -d, -f1,2 | sort >/root/stored.txt
