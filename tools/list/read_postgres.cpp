@@ -187,6 +187,12 @@ std::string expire_central(const std::string& conninfo, int keep_days, long long
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(set_up_budget_seconds);
     std::string why, days = std::to_string(keep_days);
     PGconn* pg = central_connect(conninfo, "onvif_camscout_list", step_deadline(), why);
+    // As the schema's owner, whoever connects (the timer's unit connects as
+    // postgres): the owner's functions and triggers never run as more.
+    if (pg)
+        PQclear(central_exec(pg, {"DO $$ BEGIN EXECUTE format('SET ROLE %I', (SELECT r.rolname FROM pg_namespace n"
+                                  " JOIN pg_roles r ON r.oid = n.nspowner WHERE n.nspname = 'camscout')); END $$", {}, {}, {}},
+                             step_deadline(), why));
     trimmed = 0;
     done = false;
     // A forward holding each recorder due: back to them in a moment, ten
