@@ -1,27 +1,14 @@
 // The central inventory's parts that need no server: a connection string
 // refused or shown, the store's identity and mark.
-#include <arpa/inet.h>
 #include <gtest/gtest.h>
-#include <libpq-fe.h>
-#include <net/if.h>
-#include <poll.h>
-#include <sched.h>
 #include <sqlite3.h>
-#include <sys/ioctl.h>
-#include <sys/mount.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
-#include <fstream>
-#include <thread>
 
-#include "host/central/central_inventory.h"
-#include "host/central/central_schema.h"
 #include "host/central/central_connection.h"
 #include "host/store/sqlite_query.h"
 #include "host/store/store_identity.h"
-#include "run/text_field.h"
 
 // A password in the string, in any form libpq reads, and a string that
 // libpq cannot read: one line, and nothing of the string shown anywhere.
