@@ -215,8 +215,10 @@ TEST(list_command_line, answers_help_and_refuses_what_is_wrong_with_status_2)
         EXPECT_NE(help.find(told), std::string::npos) << told;
     EXPECT_EQ(run("--json --csv"), std::pair(2, std::string("onvif_camscout_list: --json, --csv and --wide do not go"
                                                               " together (see --help)\n")));
-    EXPECT_EQ(run("--wide --changes --json").first, 2);
-    EXPECT_EQ(run("--bogus").first, 2);
+    for (const char* wrong : {"--wide --changes --json", "--bogus", "--changes --since yesterday", "--central --store x",
+                              "--central --expire 0", "--central --expire x", "--central --expire 36501", "--expire 5",
+                              "--central --expire 5 --json", "--changes --store /nonexistent/store.db"})
+        EXPECT_EQ(run(wrong).first, 2) << wrong;
     EXPECT_EQ(run("--store /nonexistent/store.db"), std::pair(1, std::string("onvif_camscout_list: cannot read the store"
                                                                                " /nonexistent/store.db: unable to open database file\n")));
 }
