@@ -74,22 +74,19 @@ static words split(const std::string& line, std::size_t n)
     return w;
 }
 
-static const std::string discovery_ns = "http://schemas.xmlsoap.org/ws/2005/04/discovery";
-
 // A ProbeMatches answer from "PREFIX|SCOPES|XADDRS"; an empty scopes or
 // xaddrs leaves the element out.
 static std::string probe_match(const std::string& fields)
 {
     std::size_t bar1 = fields.find('|'), bar2 = fields.find('|', bar1 + 1);
-    std::string prefix = fields.substr(0, bar1), p = prefix + ":", scopes = fields.substr(bar1 + 1, bar2 - bar1 - 1),
-                xaddrs = fields.substr(bar2 + 1);
-    std::string m = "<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\" xmlns:" + prefix + "=\"" +
-                    discovery_ns + "\"><s:Body><" + p + "ProbeMatches><" + p + "ProbeMatch><" + p + "Types>dn:NetworkVideoTransmitter</" + p + "Types>";
-    if (!scopes.empty())
-        m += "<" + p + "Scopes>" + scopes + "</" + p + "Scopes>";
-    if (!xaddrs.empty())
-        m += "<" + p + "XAddrs>" + xaddrs + "</" + p + "XAddrs>";
-    return m + "</" + p + "ProbeMatch></" + p + "ProbeMatches></s:Body></s:Envelope>";
+    std::string p = fields.substr(0, bar1);
+    auto element = [&](const std::string& name, const std::string& text) {
+        return text.empty() ? "" : "<" + p + ":" + name + ">" + text + "</" + p + ":" + name + ">"; };
+    return "<s:Envelope xmlns:s=\"http://www.w3.org/2003/05/soap-envelope\" xmlns:" + p +
+           "=\"http://schemas.xmlsoap.org/ws/2005/04/discovery\"><s:Body>" +
+           element("ProbeMatches", element("ProbeMatch", element("Types", "dn:NetworkVideoTransmitter") +
+                   element("Scopes", fields.substr(bar1 + 1, bar2 - bar1 - 1)) + element("XAddrs", fields.substr(bar2 + 1)))) +
+           "</s:Body></s:Envelope>";
 }
 
 static std::string seen_addrs()
@@ -189,12 +186,10 @@ static const std::map<std::string, std::function<words(const std::string&)>> ver
     {"nic", [](auto& r) { words w = split(r, 4); fake::state.nics[w[0]] = fake::nic(w[0], w[1], w[2], w[3]); return words{}; }},
     {"devname", [](auto& r) {
          words w = split(r, 4);
-         netcom_nic_dev_name_st e{};
+         auto flag = [&](int i) { return static_cast<uint8_t>(std::stoi(w[i])); };
+         netcom_nic_dev_name_st& e = fake::state.dev_names.emplace_back();
          copy_text(e.name, w[0]);
-         e.select_flag_1 = static_cast<uint8_t>(std::stoi(w[1]));
-         e.select_flag_2 = static_cast<uint8_t>(std::stoi(w[2]));
-         e.exclude_flag = static_cast<uint8_t>(std::stoi(w[3]));
-         fake::state.dev_names.push_back(e);
+         std::tie(e.select_flag_1, e.select_flag_2, e.exclude_flag) = std::tuple(flag(1), flag(2), flag(3));
          return words{}; }},
     {"entry", [](auto& r) {
          words w = split(r, 4);
