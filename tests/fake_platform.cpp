@@ -23,10 +23,8 @@ platform_state state;
 std::string hex(const void* bytes, size_t n)
 {
     std::string h;
-    for (size_t i = 0; i < n; ++i) {
-        h += "0123456789abcdef"[static_cast<const unsigned char*>(bytes)[i] >> 4];
-        h += "0123456789abcdef"[static_cast<const unsigned char*>(bytes)[i] & 15];
-    }
+    for (const auto* b = static_cast<const unsigned char*>(bytes); n-- > 0; ++b)
+        h += {"0123456789abcdef"[*b >> 4], "0123456789abcdef"[*b & 15]};
     return h;
 }
 

@@ -1,8 +1,6 @@
-// Doubles of the platform and of the operating-system seam, shared by the
-// unit tests and the fuzz targets. Every call is recorded as one event line
-// with what it was given; results are scripted. Threads run at once on the
-// caller's thread, and the worker's run ends after a set number of receive
-// steps, so nothing waits.
+// Doubles of the platform and the operating-system seam for the unit tests and
+// the fuzz target: each call recorded as an event line, results scripted, threads
+// run at once on the caller's, the worker's run ended at its first wait.
 #pragma once
 
 #include <deque>
