@@ -40,9 +40,11 @@ std::string store_open(const std::string& path)
     if (sqlite3_open(path.c_str(), &store_db) != SQLITE_OK)
         why = store_db ? sqlite3_errmsg(store_db) : "out of memory";
     // A new store gives the space of deleted rows back bit by bit; that
-    // can only be chosen before its first table.
+    // can only be chosen before its first table. A run's sorts are small and
+    // the confined store process may open no temporary file.
     if (why.empty())
-        why = sqlite_run(store_db, "PRAGMA auto_vacuum=INCREMENTAL; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL");
+        why = sqlite_run(store_db, "PRAGMA auto_vacuum=INCREMENTAL; PRAGMA journal_mode=WAL; PRAGMA synchronous=NORMAL;"
+                                   " PRAGMA temp_store=MEMORY");
     sqlite3_busy_timeout(store_db, 1000);
     if (why.empty())
         why = store_create(store_db);
