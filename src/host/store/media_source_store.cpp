@@ -16,6 +16,7 @@
 #include "host/store/store_identity.h"
 #include "host/store/store_schema.h"
 #include "host/store/store_sightings.h"
+#include "host/log/logger.h"
 #include "platform/platform.h"
 #include "run/text_field.h"
 
@@ -136,7 +137,7 @@ static void expire_old_runs(long long run_pid)
     store_expire(store_db, utc_now_ms(), s.retention_days * 86400000LL, !s.central.empty(), run_pid,
                  std::chrono::steady_clock::now() + std::chrono::seconds(2), why);
     if (!why.empty())
-        log_Debug("[msas] cannot delete the runs older than %d days from %s: %s", s.retention_days,
+        log_Warning("[msas] cannot delete the runs older than %d days from %s: %s", s.retention_days,
                   s.store_path.c_str(), why.c_str());
 }
 
@@ -146,7 +147,7 @@ void store_end_run(long long run_pid)
     if (store_db == nullptr)
         return;
     if (version != store_version) {
-        log_Debug("[msas] %s is a store of an earlier version: this run's finds wait in it until"
+        log_Warning("[msas] %s is a store of an earlier version: this run's finds wait in it until"
                   " onvif_camscout_list --store %s --upgrade brings it up to date", s.store_path.c_str(),
                   s.store_path.c_str());
         return;
@@ -156,7 +157,7 @@ void store_end_run(long long run_pid)
     if (why.empty() && store_identity(store_db).empty())
         why = store_identity_set_up(store_db, s.recorder);
     if (!why.empty()) {
-        log_Debug("[msas] the finds are stored in %s and wait there for a later run: %s", s.store_path.c_str(),
+        log_Warning("[msas] the finds are stored in %s and wait there for a later run: %s", s.store_path.c_str(),
                   why.c_str());
         return;
     }

@@ -125,7 +125,7 @@ static std::vector<NIC_INFO> lan_devices()
 static void remove_neighbour(serving& s, const neighbour_removal& request)
 {
     if (s.asked++ == finds_per_run)
-        log_Debug("[msas] more than %zu neighbour entries asked to be removed; the rest stay", finds_per_run);
+        log_Warning("[msas] more than %zu neighbour entries asked to be removed; the rest stay", finds_per_run);
     if (s.asked > finds_per_run)
         return;
     if (s.lan_devices.empty())
@@ -133,7 +133,7 @@ static void remove_neighbour(serving& s, const neighbour_removal& request)
     int result = remove_unresolved_neighbour(request, s.lan_devices);
     s.removed += result > 0;
     if (result < 0 && s.asked - s.removed == 1)
-        log_Debug("[msas] cannot remove the unresolved neighbour entry of %s on %s: %s",
+        log_Warning("[msas] cannot remove the unresolved neighbour entry of %s on %s: %s",
                   inet_ntoa(in_addr{request.address}), std::string(field_text(request.device)).c_str(),
                   std::strerror(errno));
 }
@@ -147,11 +147,11 @@ static int64_t found_time(const serving& s, const found_message& m)
 static void take(serving& s, const found_message& m, ssize_t n)
 {
     if (const char* why = found_message_refusal(m, n, s.run_pid, s.run_started_ms)) {
-        log_Debug("[msas] refused a message of %zd bytes from the discovery process: %s", n, why);
+        log_Warning("[msas] refused a message of %zd bytes from the discovery process: %s", n, why);
         return;
     }
     if (s.answered && m.kind != log_message_kind) {
-        log_Debug("[msas] refused a message of %zd bytes from the discovery process: after the run's end", n);
+        log_Warning("[msas] refused a message of %zd bytes from the discovery process: after the run's end", n);
         return;
     }
     if (m.kind == end_message_kind) {
@@ -191,11 +191,11 @@ static void read_waiting(int fd, serving& s)
         if (n < 0 && errno == EAGAIN)
             return;
         if (n < 0)
-            log_Debug("[msas] the store process stops reading the discovery process: %s", std::strerror(errno));
+            log_Warning("[msas] the store process stops reading the discovery process: %s", std::strerror(errno));
         if (n <= 0)
             s.closed = true;
         else if (n > static_cast<ssize_t>(sizeof in))
-            log_Debug("[msas] refused a message of %zd bytes from the discovery process: not the size of a message", n);
+            log_Warning("[msas] refused a message of %zd bytes from the discovery process: not the size of a message", n);
         else
             take(s, in.m, n);
     }
@@ -214,10 +214,10 @@ static void write_unwritten(serving& s, steady_clock::duration busy)
         s.reported = false;
         s.unwritten.clear();
     } else if (!s.reported && !s.opened) {
-        log_Debug("[msas] %s; retrying when there is something to store", why.c_str());
+        log_Warning("[msas] %s; retrying when there is something to store", why.c_str());
         s.reported = true;
     } else if (!s.reported) {
-        log_Debug("[msas] cannot write to %s yet, retrying: %s", path.c_str(), why.c_str());
+        log_Warning("[msas] cannot write to %s yet, retrying: %s", path.c_str(), why.c_str());
         s.reported = true;
     }
 }
@@ -232,7 +232,7 @@ static bool wait_readable(int fd, steady_clock::time_point deadline)
         if (n < 0 && errno == EINTR)
             continue;
         if (n == 0)
-            log_Debug("[msas] the discovery process still runs after %lld s; the store process writes what it has",
+            log_Warning("[msas] the discovery process still runs after %lld s; the store process writes what it has",
                       static_cast<long long>(read_limit.count()));
         return n > 0;
     }
@@ -242,10 +242,10 @@ static void end_of_run(int fd, serving& s)
 {
     write_unwritten(s, last_busy_wait);
     if (!s.unwritten.empty())
-        log_Debug("[msas] %zu found media sources not stored in %s", s.unwritten.size(),
+        log_Warning("[msas] %zu found media sources not stored in %s", s.unwritten.size(),
                   settings().store_path.c_str());
     if (s.refused > 0)
-        log_Debug("[msas] %zu found media sources refused: more than %zu in one run", s.refused, finds_per_run);
+        log_Warning("[msas] %zu found media sources refused: more than %zu in one run", s.refused, finds_per_run);
     if (s.removed > 0)
         log_Debug("[msas] %zu neighbour entries that never resolved removed", s.removed);
     if (s.opened && s.unwritten.empty())
@@ -274,13 +274,13 @@ void store_process_serve(int fd, int64_t run_pid, int64_t run_started_ms)
     if (!s.answered)
         end_of_run(fd, s);
     if (s.lines > lines_per_run)
-        log_Debug("[msas] %zu lines of the discovery process reached syslog only: more than %zu in one run",
+        log_Warning("[msas] %zu lines of the discovery process reached syslog only: more than %zu in one run",
                   s.lines - lines_per_run, lines_per_run);
 }
 
 static int no_store_process(int err)
 {
-    log_Debug("[msas] cannot start the store process, nothing will be stored in %s: %s",
+    log_Warning("[msas] cannot start the store process, nothing will be stored in %s: %s",
               settings().store_path.c_str(), std::strerror(err));
     return -1;
 }
@@ -331,7 +331,7 @@ static int start_store_process()
 
 static void log_not_stored(const TMediaSourceDevInfo& info, const char* why)
 {
-    log_Debug("[msas] %s (%s) not stored: %s", std::string(field_text(info.ip_addr)).c_str(),
+    log_Warning("[msas] %s (%s) not stored: %s", std::string(field_text(info.ip_addr)).c_str(),
               std::string(field_text(info.mac_addr)).c_str(), why);
 }
 
@@ -413,7 +413,7 @@ int msas_uninit_onvif()
     bool answered = store_socket >= 0 && send_message({end_message_kind, 0, 0, 0, 0, {}}) && written_answer();
     store_pid = -1;
     if (!answered)
-        log_Debug("[msas] the store process did not answer within %d s; what it wrote stays, the rest waits for a"
+        log_Warning("[msas] the store process did not answer within %d s; what it wrote stays, the rest waits for a"
                   " later run", answer_limit_seconds);
     // The pair stays open for this process's last lines; its end closes it.
     return answered ? 0 : -1;
