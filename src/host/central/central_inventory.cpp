@@ -137,7 +137,7 @@ static std::string forward_batches(const forward_source& rows, const std::string
     return "";
 }
 
-void forward_to_central(const forward_source& rows, const std::string& store_id, const std::string& conninfo)
+forward_result forward_to_central(const forward_source& rows, const std::string& store_id, const std::string& conninfo)
 {
     auto started = std::chrono::steady_clock::now();
     central_deadline by{started + std::chrono::seconds(central_forward_budget_seconds),
@@ -159,4 +159,5 @@ void forward_to_central(const forward_source& rows, const std::string& store_id,
     else
         log_Warning("[msas] cannot forward to %s: %s; %s%lld found media sources wait for a later run", shown.c_str(),
                   why.c_str(), n.sent ? (std::to_string(n.sent) + " forwarded, ").c_str() : "", rows.waiting());
+    return {n.sent, why};
 }

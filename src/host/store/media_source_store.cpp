@@ -141,16 +141,16 @@ static void expire_old_runs(long long run_pid)
                   s.store_path.c_str(), why.c_str());
 }
 
-void store_end_run(long long run_pid)
+forward_result store_end_run(long long run_pid)
 {
     const platform_settings& s = settings();
     if (store_db == nullptr)
-        return;
+        return {0, "the store is not open"};
     if (version != store_version) {
         log_Warning("[msas] %s is a store of an earlier version: this run's finds wait in it until"
                   " onvif_camscout_list --store %s --upgrade brings it up to date", s.store_path.c_str(),
                   s.store_path.c_str());
-        return;
+        return {0, "the finds wait for the store's upgrade"};
     }
     sqlite_wait_until(store_db, std::chrono::steady_clock::now() + std::chrono::seconds(3));
     std::string why = store_move_pending(store_db);
@@ -159,20 +159,42 @@ void store_end_run(long long run_pid)
     if (!why.empty()) {
         log_Warning("[msas] the finds are stored in %s and wait there for a later run: %s", s.store_path.c_str(),
                   why.c_str());
-        return;
+        return {0, "the finds wait for a later run: " + why};
     }
     expire_old_runs(run_pid);
     // Everything found is stored locally first; the central copy follows.
-    if (!s.central.empty())
-        store_forward(s.central);
+    forward_result forwarded = s.central.empty() ? forward_result{} : store_forward(s.central);
+    if (!forwarded.why.empty())
+        forwarded.why = "forwarding: " + forwarded.why;
+    return forwarded;
 }
 
-void store_forward(const std::string& conninfo)
+forward_result store_forward(const std::string& conninfo)
 {
-    forward_to_central({unforwarded_batch, forwarded_up_to,
+    return forward_to_central({unforwarded_batch, forwarded_up_to,
                         [] { return sqlite_integer(store_db, "SELECT count(*) FROM sightings WHERE id >"
                                                              " (SELECT up_to FROM forwarding)", 0); }},
                        store_identity(store_db), conninfo);
+}
+
+std::string store_record_outcome(const run_outcome& o)
+{
+    sqlite3_stmt* st = nullptr;
+    std::string why;
+    if (sqlite3_prepare_v2(store_db, "INSERT INTO run_outcomes VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)", -1, &st,
+                           nullptr) != SQLITE_OK)
+        return sqlite3_errmsg(store_db);
+    sqlite3_bind_text(st, 1, o.started.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite3_bind_double(st, 2, o.seconds);
+    long long figures[] = {o.datagrams, o.drops, o.queue_bytes, o.found, o.stored, o.no_mac, o.refused, o.forwarded};
+    for (int i = 0; i < 8; ++i)
+        sqlite3_bind_int64(st, i + 3, figures[i]);
+    sqlite3_bind_text(st, 11, o.cut_short.c_str(), -1, SQLITE_TRANSIENT);
+    sqlite_wait_until(store_db, std::chrono::steady_clock::now() + std::chrono::seconds(1));
+    if (sqlite3_step(st) != SQLITE_DONE)
+        why = sqlite3_errmsg(store_db);
+    sqlite3_finalize(st);
+    return why;
 }
 
 void store_close()

@@ -16,10 +16,13 @@
 #include <cerrno>
 #include <chrono>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "host/log/utc_time.h"
+#include "host/net/receive_figures.h"
 #include "host/net/kernel_interfaces.h"
 #include "host/log/logger.h"
 #include "host/process/confine.h"
@@ -35,6 +38,8 @@ using std::chrono::steady_clock;
 static int store_socket = -1;   // the discovery process's end of the pair, or -1
 static pid_t store_pid = -1;    // the store process until the run's end, or -1
 static int64_t run_started_ms;  // when msas_init_onvif began this run
+static int64_t store_calls;     // msas_store_found_media_source_onvif's, this run
+static receive_figures before;  // the process's figures as this run began
 
 // The store process only writes what it reads, a wake-up at a time, so a
 // find it has not taken within this means it is stuck or gone.
@@ -89,8 +94,9 @@ static const char* found_message_refusal(const found_message& message, long size
     if (log)
         return nullptr;
     if (message.kind == neighbour_message_kind ? !ends_within(message.neighbour.device)
-                                               : !ends_within(info.model) || !ends_within(info.ip_addr) ||
-                                                     !ends_within(info.mac_addr) || info.port < 0 || info.port > 65535)
+                                               : message.kind == found_message_kind &&
+                                                     (!ends_within(info.model) || !ends_within(info.ip_addr) ||
+                                                      !ends_within(info.mac_addr) || info.port < 0 || info.port > 65535))
         return "a field past its size";
     return nullptr;
 }
@@ -100,6 +106,8 @@ struct serving {
     int64_t run_pid, run_started_ms;
     std::vector<found_source> unwritten{};  // read, not yet committed
     size_t taken = 0, refused = 0;        // finds of this run; past finds_per_run
+    size_t malformed = 0;                 // finds refused by found_message_refusal
+    run_figures figures{};                // as the end message gives them
     size_t asked = 0, removed = 0;        // neighbour entries to remove; removed
     size_t lines = 0;                     // log lines written for the discovery process
     std::vector<NIC_INFO> lan_devices{};  // where they may be removed, read at the first
@@ -148,6 +156,7 @@ static void take(serving& s, const found_message& m, ssize_t n)
 {
     if (const char* why = found_message_refusal(m, n, s.run_pid, s.run_started_ms)) {
         log_Warning("[msas] refused a message of %zd bytes from the discovery process: %s", n, why);
+        s.malformed += m.kind == found_message_kind;
         return;
     }
     if (s.answered && m.kind != log_message_kind) {
@@ -156,6 +165,7 @@ static void take(serving& s, const found_message& m, ssize_t n)
     }
     if (m.kind == end_message_kind) {
         s.ended = true;
+        s.figures = m.figures;
         return;
     }
     if (m.kind == neighbour_message_kind) {
@@ -238,6 +248,68 @@ static bool wait_readable(int fd, steady_clock::time_point deadline)
     }
 }
 
+// Prometheus' text format, for node_exporter's textfile collector, which
+// reads the folder at any moment: written aside, then renamed over.
+static void write_metrics(const run_outcome& o, int64_t started_ms)
+{
+    std::string dir = settings().metrics_dir, path = dir + "/onvif_camscout.prom";
+    std::error_code ec;
+    auto store_bytes = std::filesystem::file_size(settings().store_path, ec);
+    auto gauge = [](const char* name, const char* help) {
+        return std::string("# HELP ") + name + " " + help + "\n# TYPE " + name + " gauge\n";
+    };
+    auto cameras = [&](const char* state, long long n) {
+        return "onvif_camscout_run_cameras{state=\"" + std::string(state) + "\"} " + std::to_string(n) + "\n";
+    };
+    std::ofstream out(path + ".tmp");
+    out << gauge("onvif_camscout_run_timestamp_seconds", "When the last run started, since 1970.")
+        << "onvif_camscout_run_timestamp_seconds " << started_ms / 1000 << "\n"
+        << gauge("onvif_camscout_run_duration_seconds", "How long the last run took.")
+        << "onvif_camscout_run_duration_seconds " << o.seconds << "\n"
+        << gauge("onvif_camscout_run_cameras", "The last run's cameras: found, stored, dropped for no MAC address, refused.")
+        << cameras("found", o.found) << cameras("stored", o.stored) << cameras("no_mac", o.no_mac)
+        << cameras("refused", o.refused)
+        << gauge("onvif_camscout_forwarded_rows", "The rows the last run forwarded to the central inventory.")
+        << "onvif_camscout_forwarded_rows " << o.forwarded << "\n"
+        << gauge("onvif_camscout_store_bytes", "The local store's size.")
+        << "onvif_camscout_store_bytes " << (ec ? 0 : store_bytes) << "\n"
+        << gauge("onvif_camscout_receive_drops", "The datagrams the kernel dropped in the last run, its queue full.")
+        << "onvif_camscout_receive_drops " << o.drops << "\n";
+    out.close();
+    if (out)
+        std::filesystem::rename(path + ".tmp", path, ec);
+    if (!out || ec)
+        log_Warning("[msas] cannot write the metrics %s: %s", path.c_str(), out ? ec.message().c_str() : "not written");
+}
+
+// The run's outcome: a row in the store, the metrics, and the summary,
+// the store process's last line before its answer.
+static void report_outcome(const serving& s, const forward_result& end)
+{
+    const receive_figures& seen = s.figures.seen;
+    std::string cut_short = !s.ended ? "the run's end never came"
+                            : !s.opened ? "the store did not open"
+                            : !s.unwritten.empty() ? std::to_string(s.unwritten.size()) + " finds not written"
+                                                   : end.why;
+    run_outcome o{format_utc(s.run_started_ms), std::max<int64_t>(0, utc_now_ms() - s.run_started_ms) / 1000.0,
+                  seen.datagrams, seen.drops, seen.queue_bytes, seen.pings,
+                  static_cast<long long>(s.taken - s.unwritten.size()),
+                  std::max<int64_t>(0, seen.pings - s.figures.store_calls), static_cast<long long>(s.refused + s.malformed),
+                  end.forwarded, cut_short};
+    std::string why = s.opened ? store_record_outcome(o) : "";
+    if (!why.empty())
+        log_Warning("[msas] cannot keep the run's outcome in %s: %s", settings().store_path.c_str(), why.c_str());
+    if (!settings().metrics_dir.empty())
+        write_metrics(o, s.run_started_ms);
+    std::string refused = o.refused ? " (" + std::to_string(s.refused) + " past the run's limit, " +
+                                          std::to_string(s.malformed) + " malformed)" : "";
+    (cut_short.empty() && o.refused == 0 && o.drops == 0 ? log_Debug : log_Warning)(
+        "[msas] run summary: started=%s seconds=%.1f datagrams=%lld drops=%lld queue_bytes=%lld found=%lld"
+        " stored=%lld no_mac=%lld refused=%lld%s forwarded=%lld cut_short=%s", o.started.c_str(), o.seconds,
+        o.datagrams, o.drops, o.queue_bytes, o.found, o.stored, o.no_mac, o.refused, refused.c_str(), o.forwarded,
+        cut_short.empty() ? "no" : cut_short.c_str());
+}
+
 static void end_of_run(int fd, serving& s)
 {
     write_unwritten(s, last_busy_wait);
@@ -248,8 +320,8 @@ static void end_of_run(int fd, serving& s)
         log_Warning("[msas] %zu found media sources refused: more than %zu in one run", s.refused, finds_per_run);
     if (s.removed > 0)
         log_Debug("[msas] %zu neighbour entries that never resolved removed", s.removed);
-    if (s.opened && s.unwritten.empty())
-        store_end_run(s.run_pid);
+    forward_result end = s.opened && s.unwritten.empty() ? store_end_run(s.run_pid) : forward_result{};
+    report_outcome(s, end);
     store_close();
     found_message written{written_message_kind, 0, 0, s.run_pid, s.run_started_ms, {}};
     if (s.ended)
@@ -371,6 +443,8 @@ int msas_init_onvif()
     if (store_socket >= 0)
         os_close(store_socket);  // an earlier run's, kept for its last lines
     run_started_ms = utc_now_ms();
+    store_calls = 0;
+    before = run_receive_figures();
     int result = start_store_process();
     ask_neighbour_removal = ask_store_process;
     if (result == 0)
@@ -384,6 +458,7 @@ int msas_store_found_media_source_onvif(TMediaSourceDevInfo* info)
 {
     if (info == nullptr)
         return -1;
+    ++store_calls;
     if (store_socket < 0 || store_pid < 0) {
         log_not_stored(*info, "the store is not open");
         return -1;
@@ -410,7 +485,11 @@ int msas_uninit_onvif()
 {
     if (store_pid <= 0)
         return 0;
-    bool answered = store_socket >= 0 && send_message({end_message_kind, 0, 0, 0, 0, {}}) && written_answer();
+    found_message end{end_message_kind, 0, 0, 0, 0, {}};
+    end.figures = {run_receive_figures(), store_calls};
+    end.figures.seen.pings -= before.pings;
+    end.figures.seen.datagrams -= before.datagrams;
+    bool answered = store_socket >= 0 && send_message(end) && written_answer();
     store_pid = -1;
     if (!answered)
         log_Warning("[msas] the store process did not answer within %d s; what it wrote stays, the rest waits for a"
