@@ -282,8 +282,8 @@ static void write_metrics(const run_outcome& o, int64_t started_ms)
         log_Warning("[msas] cannot write the metrics %s: %s", path.c_str(), out ? ec.message().c_str() : "not written");
 }
 
-// The run's outcome: a row in the store, the metrics, and the summary,
-// the store process's last line before its answer.
+// The run's outcome: a row in the store, which is then closed, the
+// metrics, and the summary, the store process's last line before its answer.
 static void report_outcome(const serving& s, const forward_result& end)
 {
     const receive_figures& seen = s.figures.seen;
@@ -299,6 +299,7 @@ static void report_outcome(const serving& s, const forward_result& end)
     std::string why = s.opened ? store_record_outcome(o) : "";
     if (!why.empty())
         log_Warning("[msas] cannot keep the run's outcome in %s: %s", settings().store_path.c_str(), why.c_str());
+    store_close();  // its size as it stays
     if (!settings().metrics_dir.empty())
         write_metrics(o, s.run_started_ms);
     std::string refused = o.refused ? " (" + std::to_string(s.refused) + " past the run's limit, " +
@@ -322,7 +323,6 @@ static void end_of_run(int fd, serving& s)
         log_Debug("[msas] %zu neighbour entries that never resolved removed", s.removed);
     forward_result end = s.opened && s.unwritten.empty() ? store_end_run(s.run_pid) : forward_result{};
     report_outcome(s, end);
-    store_close();
     found_message written{written_message_kind, 0, 0, s.run_pid, s.run_started_ms, {}};
     if (s.ended)
         os_sendto(fd, &written, sizeof written, MSG_NOSIGNAL | MSG_DONTWAIT, nullptr, 0);
