@@ -95,7 +95,7 @@ static bool send_batch(PGconn* pg, std::vector<forward_row>& batch, const forwar
         if (refused < 0)
             return confirmed;
         log_Warning("[msas] the central inventory refuses the row of local id %lld, which is passed over: %s",
-                  batch[static_cast<std::size_t>(refused)].id, why.c_str());
+                    batch[static_cast<std::size_t>(refused)].id, why.c_str());
         batch.erase(batch.begin() + refused);
     }
     return true;
@@ -158,6 +158,6 @@ forward_result forward_to_central(const forward_source& rows, const std::string&
                   already.c_str());
     else
         log_Warning("[msas] cannot forward to %s: %s; %s%lld found media sources wait for a later run", shown.c_str(),
-                  why.c_str(), n.sent ? (std::to_string(n.sent) + " forwarded, ").c_str() : "", rows.waiting());
+                    why.c_str(), n.sent ? (std::to_string(n.sent) + " forwarded, ").c_str() : "", rows.waiting());
     return {n.sent, why};
 }

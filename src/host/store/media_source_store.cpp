@@ -138,7 +138,7 @@ static void expire_old_runs(long long run_pid)
                  std::chrono::steady_clock::now() + std::chrono::seconds(2), why);
     if (!why.empty())
         log_Warning("[msas] cannot delete the runs older than %d days from %s: %s", s.retention_days,
-                  s.store_path.c_str(), why.c_str());
+                    s.store_path.c_str(), why.c_str());
 }
 
 forward_result store_end_run(long long run_pid)
@@ -148,8 +148,8 @@ forward_result store_end_run(long long run_pid)
         return {0, "the store is not open"};
     if (version != store_version) {
         log_Warning("[msas] %s is a store of an earlier version: this run's finds wait in it until"
-                  " onvif_camscout_list --store %s --upgrade brings it up to date", s.store_path.c_str(),
-                  s.store_path.c_str());
+                    " onvif_camscout_list --store %s --upgrade brings it up to date", s.store_path.c_str(),
+                    s.store_path.c_str());
         return {0, "the finds wait for the store's upgrade"};
     }
     sqlite_wait_until(store_db, std::chrono::steady_clock::now() + std::chrono::seconds(3));
@@ -158,7 +158,7 @@ forward_result store_end_run(long long run_pid)
         why = store_identity_set_up(store_db, s.recorder);
     if (!why.empty()) {
         log_Warning("[msas] the finds are stored in %s and wait there for a later run: %s", s.store_path.c_str(),
-                  why.c_str());
+                    why.c_str());
         return {0, "the finds wait for a later run: " + why};
     }
     expire_old_runs(run_pid);

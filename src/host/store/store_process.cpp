@@ -142,8 +142,8 @@ static void remove_neighbour(serving& s, const neighbour_removal& request)
     s.removed += result > 0;
     if (result < 0 && s.asked - s.removed == 1)
         log_Warning("[msas] cannot remove the unresolved neighbour entry of %s on %s: %s",
-                  inet_ntoa(in_addr{request.address}), std::string(field_text(request.device)).c_str(),
-                  std::strerror(errno));
+                    inet_ntoa(in_addr{request.address}), std::string(field_text(request.device)).c_str(),
+                    std::strerror(errno));
 }
 
 static int64_t found_time(const serving& s, const found_message& m)
@@ -243,7 +243,7 @@ static bool wait_readable(int fd, steady_clock::time_point deadline)
             continue;
         if (n == 0)
             log_Warning("[msas] the discovery process still runs after %lld s; the store process writes what it has",
-                      static_cast<long long>(read_limit.count()));
+                        static_cast<long long>(read_limit.count()));
         return n > 0;
     }
 }
@@ -266,7 +266,7 @@ static void write_metrics(const run_outcome& o, int64_t started_ms)
         << "onvif_camscout_run_timestamp_seconds " << started_ms / 1000 << "\n"
         << gauge("onvif_camscout_run_duration_seconds", "How long the last run took.")
         << "onvif_camscout_run_duration_seconds " << o.seconds << "\n"
-        << gauge("onvif_camscout_run_cameras", "The last run's cameras: found, stored, dropped for no MAC address, refused.")
+        << gauge("onvif_camscout_run_cameras", "The last run's cameras: found, stored, no MAC address, refused.")
         << cameras("found", o.found) << cameras("stored", o.stored) << cameras("no_mac", o.no_mac)
         << cameras("refused", o.refused)
         << gauge("onvif_camscout_forwarded_rows", "The rows the last run forwarded to the central inventory.")
@@ -294,8 +294,8 @@ static void report_outcome(const serving& s, const forward_result& end)
     run_outcome o{format_utc(s.run_started_ms), std::max<int64_t>(0, utc_now_ms() - s.run_started_ms) / 1000.0,
                   seen.datagrams, seen.drops, seen.queue_bytes, seen.pings,
                   static_cast<long long>(s.taken - s.unwritten.size()),
-                  std::max<int64_t>(0, seen.pings - s.figures.store_calls), static_cast<long long>(s.refused + s.malformed),
-                  end.forwarded, cut_short};
+                  std::max<int64_t>(0, seen.pings - s.figures.store_calls),
+                  static_cast<long long>(s.refused + s.malformed), end.forwarded, cut_short};
     std::string why = s.opened ? store_record_outcome(o) : "";
     if (!why.empty())
         log_Warning("[msas] cannot keep the run's outcome in %s: %s", settings().store_path.c_str(), why.c_str());
@@ -316,7 +316,7 @@ static void end_of_run(int fd, serving& s)
     write_unwritten(s, last_busy_wait);
     if (!s.unwritten.empty())
         log_Warning("[msas] %zu found media sources not stored in %s", s.unwritten.size(),
-                  settings().store_path.c_str());
+                    settings().store_path.c_str());
     if (s.refused > 0)
         log_Warning("[msas] %zu found media sources refused: more than %zu in one run", s.refused, finds_per_run);
     if (s.removed > 0)
@@ -347,13 +347,13 @@ void store_process_serve(int fd, int64_t run_pid, int64_t run_started_ms)
         end_of_run(fd, s);
     if (s.lines > lines_per_run)
         log_Warning("[msas] %zu lines of the discovery process reached syslog only: more than %zu in one run",
-                  s.lines - lines_per_run, lines_per_run);
+                    s.lines - lines_per_run, lines_per_run);
 }
 
 static int no_store_process(int err)
 {
     log_Warning("[msas] cannot start the store process, nothing will be stored in %s: %s",
-              settings().store_path.c_str(), std::strerror(err));
+                settings().store_path.c_str(), std::strerror(err));
     return -1;
 }
 
@@ -404,7 +404,7 @@ static int start_store_process()
 static void log_not_stored(const TMediaSourceDevInfo& info, const char* why)
 {
     log_Warning("[msas] %s (%s) not stored: %s", std::string(field_text(info.ip_addr)).c_str(),
-              std::string(field_text(info.mac_addr)).c_str(), why);
+                std::string(field_text(info.mac_addr)).c_str(), why);
 }
 
 static bool send_message(found_message message)
@@ -493,7 +493,7 @@ int msas_uninit_onvif()
     store_pid = -1;
     if (!answered)
         log_Warning("[msas] the store process did not answer within %d s; what it wrote stays, the rest waits for a"
-                  " later run", answer_limit_seconds);
+                    " later run", answer_limit_seconds);
     // The pair stays open for this process's last lines; its end closes it.
     return answered ? 0 : -1;
 }
