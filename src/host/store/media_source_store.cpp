@@ -179,21 +179,12 @@ forward_result store_forward(const std::string& conninfo)
 
 std::string store_record_outcome(const run_outcome& o)
 {
-    sqlite3_stmt* st = nullptr;
-    std::string why;
-    if (sqlite3_prepare_v2(store_db, "INSERT INTO run_outcomes VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?)", -1, &st,
-                           nullptr) != SQLITE_OK)
-        return sqlite3_errmsg(store_db);
-    sqlite3_bind_text(st, 1, o.started.c_str(), -1, SQLITE_TRANSIENT);
-    sqlite3_bind_double(st, 2, o.seconds);
-    long long figures[] = {o.datagrams, o.drops, o.queue_bytes, o.found, o.stored, o.no_mac, o.refused, o.forwarded};
-    for (int i = 0; i < 8; ++i)
-        sqlite3_bind_int64(st, i + 3, figures[i]);
-    sqlite3_bind_text(st, 11, o.cut_short.c_str(), -1, SQLITE_TRANSIENT);
+    char* sql = sqlite3_mprintf("INSERT INTO run_outcomes VALUES (%Q, %.3f, %lld, %lld, %lld, %lld, %lld, %lld, %lld,"
+                                " %lld, %Q)", o.started.c_str(), o.seconds, o.datagrams, o.drops, o.queue_bytes,
+                                o.found, o.stored, o.no_mac, o.refused, o.forwarded, o.cut_short.c_str());
     sqlite_wait_until(store_db, std::chrono::steady_clock::now() + std::chrono::seconds(1));
-    if (sqlite3_step(st) != SQLITE_DONE)
-        why = sqlite3_errmsg(store_db);
-    sqlite3_finalize(st);
+    std::string why = sql ? sqlite_run(store_db, sql) : "out of memory";
+    sqlite3_free(sql);
     return why;
 }
 
