@@ -40,12 +40,15 @@ struct msas : ::testing::Test {
 
 // A run keeps every store call, the newest per MAC address, the record's
 // very bytes and one start for all its rows, before the first of them,
-// also when another writer holds the store for a while.
+// also when another writer holds the store for a while; then its outcome,
+// in the store and as metrics.
 TEST_F(msas, a_run_keeps_every_find_also_past_a_locked_store)
 {
     sqlite3* other = nullptr;
     sqlite3_open(store_path, &other);
     ASSERT_EQ(msas_init_onvif(), 0);
+    for (int i = 0; i < 4; ++i)  // the responders resolved, one of them with no MAC address
+        ping(nullptr, 0, nullptr);
     sqlite3_busy_timeout(other, 3000);  // while the store process sets up
     ASSERT_EQ(sqlite3_exec(other, "BEGIN EXCLUSIVE", nullptr, nullptr, nullptr), SQLITE_OK);
     for (auto [ip, mac, port] : {std::make_tuple("10.0.0.9", "02:00:00:00:00:09", 8080),
@@ -69,6 +72,13 @@ TEST_F(msas, a_run_keeps_every_find_also_past_a_locked_store)
     EXPECT_EQ(rows(store_path, "SELECT record FROM found_media_sources ORDER BY id LIMIT 1"),
               std::vector<std::string>{std::string(reinterpret_cast<char*>(&want), sizeof want)});
 
+    EXPECT_EQ(rows(store_path, "SELECT found || stored || no_mac || refused || forwarded || '[' || cut_short || '] ' ||"
+                               " (seconds BETWEEN 0.4 AND 9) || (started = (SELECT run_started FROM runs)) FROM run_outcomes"),
+              std::vector<std::string>{"43100[] 11"});
+    std::string metrics = read_file(fs::path(store_path).parent_path() / "onvif_camscout.prom");
+    for (const char* line : {"\n# TYPE onvif_camscout_run_cameras gauge\n", "\nonvif_camscout_run_cameras{state=\"stored\"} 3\n",
+                             "\nonvif_camscout_run_cameras{state=\"no_mac\"} 1\n"})
+        EXPECT_NE(metrics.find(line), std::string::npos) << metrics;
     EXPECT_NE(msas_store_found_media_source_onvif(&info), 0) << "stored after the store was closed";
     EXPECT_NE(log_with("not stored: the store is not open").find("[msas] 10.0.0.9 (02:00:00:00:00:09) not stored: the store is not open"),
               std::string::npos);

@@ -126,7 +126,8 @@ TEST_F(store, expiry_keeps_each_facts_newest_sighting_rows_not_forwarded_and_all
                              " (2, '2026-01-02T00:00:00.000Z', 'a', '1'), (2, '2026-01-02T00:00:00.000Z', 'b', '3'),"
                              " (9, '1970-01-01T00:00:00.000Z', 'c', '9'), (3, '2026-01-03T00:00:00.000Z', 'a', '1'),"
                              " (4, '2026-01-04T00:00:00.000Z', 'a', '1'), (5, '2031-01-01T00:00:00.000Z', 'c', '9');"
-                             "UPDATE found_pending SET found_at = run_started"), "");
+                             "UPDATE found_pending SET found_at = run_started;"
+                             "INSERT INTO run_outcomes (started) SELECT DISTINCT run_started FROM found_pending"), "");
     ASSERT_EQ(store_move_pending(db), "");
     sqlite_run(db, "UPDATE forwarding SET up_to = 2");
     long long day = 86400000, jan4 = 1767484800000, keep = 2 * day;
@@ -143,6 +144,7 @@ TEST_F(store, expiry_keeps_each_facts_newest_sighting_rows_not_forwarded_and_all
         EXPECT_EQ(column("SELECT id FROM sightings ORDER BY id") + why, c.left) << c.now_ms;
     }
     EXPECT_EQ(column("SELECT id FROM runs ORDER BY id"), "1 2 5 6");
+    EXPECT_EQ(column("SELECT started FROM run_outcomes ORDER BY 1"), "2026-01-04T00:00:00.000Z 2031-01-01T00:00:00.000Z");
 }
 
 // Daily runs kept one day, one of them stamped a year ahead: it holds back

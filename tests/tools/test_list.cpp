@@ -255,3 +255,31 @@ TEST(settings, name_a_value_they_cannot_take_and_use_its_default)
     }
     unsetenv("CAMSCOUT_RETENTION_DAYS");
 }
+
+// Each run's outcome as a program reads it, the last stored first whatever its clock said; a question
+// that does not go with it is refused.
+TEST(list_runs, prints_each_outcome_newest_first)
+{
+    std::string path = (std::filesystem::temp_directory_path() / ("camscout-runs-" + std::to_string(getpid()))).string();
+    sqlite3* db = nullptr;
+    sqlite3_open(path.c_str(), &db);
+    ASSERT_EQ(store_create(db), "");
+    ASSERT_EQ(sqlite_run(db, "INSERT INTO run_outcomes VALUES ('2026-12-07T05:00:00.000Z', 62.44, 40, 0, 4096, 5, 5, 0, 0,"
+                             " 5, ''), ('2026-12-06T05:00:00.000Z', 12, 9, 2, 4096, 6, 4, 1, 1, 0, 'forwarding: out of time')"), "");
+    sqlite3_close(db);
+    auto run = [&](const std::string& args) {
+        FILE* out = popen(("timeout 10 " LIST_TOOL " --store " + path + " " + args + " 2>&1").c_str(), "r");
+        std::string text(4096, '\0');
+        text.resize(std::fread(text.data(), 1, text.size(), out));
+        return std::pair{WEXITSTATUS(pclose(out)), text};
+    };
+    auto [status, json] = run("--runs --json");
+    EXPECT_EQ(status, 0);
+    EXPECT_EQ(nlohmann::json::parse(json).dump(),
+              R"([{"cut_short":"forwarding: out of time","datagrams":9,"drops":2,"forwarded":0,"found":6,"no_mac":1,)"
+              R"("refused":1,"seconds":12.0,"started":"2026-12-06T05:00:00.000Z","stored":4},{"cut_short":"","datagrams":40,)"
+              R"("drops":0,"forwarded":5,"found":5,"no_mac":0,"refused":0,"seconds":62.4,"started":"2026-12-07T05:00:00.000Z",)"
+              R"("stored":5}])");
+    EXPECT_EQ(run("--runs --changes").first, 2);
+    std::filesystem::remove(path);
+}

@@ -25,6 +25,7 @@
 static const char usage[] =
     "usage: onvif_camscout_list [--json | --csv | --wide] [--all] [--store PATH | --central]\n"
     "       onvif_camscout_list --changes [--since TIME] [--json | --csv | --wide] [--store PATH | --central]\n"
+    "       onvif_camscout_list --runs [--json | --csv | --wide] [--store PATH]\n"
     "       onvif_camscout_list --upgrade [--store PATH]\n"
     "       onvif_camscout_list --central --setup\n"
     "       onvif_camscout_list --central --expire DAYS\n"
@@ -34,6 +35,9 @@ static const char usage[] =
     "  --wide           the table with every cell whole (else cut to fit 80 columns)\n"
     "  --all            every row ever stored, oldest first\n"
     "  --changes        what changed between the newest run and the run before it\n"
+    "  --runs           each run's outcome, newest first: when it started, how long it\n"
+    "                   took, cameras found, stored, dropped for no MAC, refused, rows\n"
+    "                   forwarded, datagrams taken in and dropped, what was cut short\n"
     "  --since TIME     with --changes: against the last run that started before TIME, UTC\n"
     "                   (2026-12-06, 2026-12-06T05:30, 2026-12-06T05:30:00Z ...)\n"
     "  --store PATH     the store to read; default $CAMSCOUT_STORE, else\n"
@@ -54,7 +58,7 @@ static const char usage[] =
 
 struct options {
     out_format format = out_format::table;
-    bool all = false, changes = false, central = false, setup = false, upgrade = false;
+    bool all = false, changes = false, central = false, setup = false, upgrade = false, runs = false;
     unsigned formats = 0;      // a bit for each of --json, --csv and --wide given
     std::string store, since;  // since: as the store writes times, or empty
     std::string name;          // the store as shown: no secret of a connection string
@@ -63,7 +67,7 @@ struct options {
 
 // Long options, and -h; each is handled in the switch of parse.
 enum option_id { opt_json = 256, opt_csv, opt_wide, opt_all, opt_changes, opt_since, opt_store, opt_central, opt_setup,
-                 opt_expire, opt_upgrade, opt_version };
+                 opt_expire, opt_upgrade, opt_version, opt_runs };
 static const option long_options[] = {
     {"json", no_argument, nullptr, opt_json},         {"csv", no_argument, nullptr, opt_csv},
     {"wide", no_argument, nullptr, opt_wide},         {"all", no_argument, nullptr, opt_all},
@@ -71,7 +75,7 @@ static const option long_options[] = {
     {"store", required_argument, nullptr, opt_store}, {"central", no_argument, nullptr, opt_central},
     {"setup", no_argument, nullptr, opt_setup},       {"expire", required_argument, nullptr, opt_expire},
     {"upgrade", no_argument, nullptr, opt_upgrade},   {"help", no_argument, nullptr, 'h'},
-    {"version", no_argument, nullptr, opt_version},
+    {"version", no_argument, nullptr, opt_version},   {"runs", no_argument, nullptr, opt_runs},
     {nullptr, 0, nullptr, 0},
 };
 
@@ -87,6 +91,8 @@ static std::string wrong_together(const options& o, bool store_named, bool since
     if ((o.setup || expire_given) &&
         (!o.central || o.all || o.changes || o.format != out_format::table || (o.setup && expire_given)))
         return o.setup ? "--setup goes with --central alone" : "--expire goes with --central alone";
+    if (o.runs && (o.central || o.all || o.changes || o.setup || o.upgrade || since_given || expire_given))
+        return "--runs goes with --store and a format alone";
     if (o.upgrade && (o.central || o.all || o.changes || o.formats != 0 || since_given))
         return "--upgrade goes with --store alone";
     if (o.central && store_named)
@@ -129,6 +135,7 @@ static command_line parse(int argc, char** argv, options& o, std::string& why)
         case opt_setup: o.setup = true; break;
         case opt_expire: expire = optarg; break;
         case opt_upgrade: o.upgrade = true; break;
+        case opt_runs: o.runs = true; break;
         case 'h': std::fputs(usage, stdout); return command_line::answered;
         case opt_version: std::puts("onvif_camscout_list " CAMSCOUT_VERSION); return command_line::answered;
         default: return command_line::wrong;
@@ -242,7 +249,9 @@ int main(int argc, char** argv)
         if (why.empty() && (o.central || o.changes || o.format == out_format::table || o.format == out_format::wide))
             why = store.query(store.snapshot, {}, [](const result_row&) {});
         if (why.empty())
-            why = o.changes ? read_changes(store, o.since, changes) : print_sources(o.format, o.all, store, o.name);
+            why = o.changes ? read_changes(store, o.since, changes)
+                  : o.runs  ? print_runs(o.format, store, o.name)
+                            : print_sources(o.format, o.all, store, o.name);
     } catch (const unexpected_cell& cell) {  // the store was read, but holds what no run writes
         why = cell.what();
         failure = 2;

@@ -5,6 +5,14 @@ static std::string model_id(const source_row& r)
     return std::to_string(r.model_brand) + "/" + std::to_string(r.model_no);
 }
 
+// The table gives a time to the minute, as ls -l does, to fit 80 columns.
+static std::string shown_time(out_format format, const std::string& time)
+{
+    if (format == out_format::table && time.size() > 16 && time[10] == 'T')
+        return time.substr(0, 10) + ' ' + time.substr(11, 5);
+    return time;
+}
+
 static std::vector<std::string> headings(const store_reader& store, std::vector<std::string> names)
 {
     if (store.central)
@@ -19,12 +27,8 @@ std::string print_sources(out_format format, bool all, const store_reader& store
     auto items = [&](const item_sink& each) {
         return store.query(sql, {}, [&](const result_row& row) {
             source_row r = source_row_of(store, row);
-            // The table gives the time to the minute, as ls -l does, to fit 80 columns.
-            std::string seen = r.found_at;
-            if (format == out_format::table && seen.size() > 16 && seen[10] == 'T')
-                seen = seen.substr(0, 10) + ' ' + seen.substr(11, 5);
             std::vector<std::string> cells = {r.address, r.mac, std::to_string(r.port), std::to_string(r.brand),
-                                              r.model, model_id(r), seen};
+                                              r.model, model_id(r), shown_time(format, r.found_at)};
             if (store.central)
                 cells.insert(cells.begin(), r.recorder);
             // Only JSON reads the object; a million rows of table or CSV need not build it.
@@ -42,6 +46,32 @@ std::string print_sources(out_format format, bool all, const store_reader& store
     };
     return print_items(format, headings(store, {"ADDRESS", "MAC", "PORT", "BRAND", "MODEL", "MODEL ID", "LAST SEEN"}),
                        items, "no media sources found yet in " + name, {"RECORDER", "MODEL"});
+}
+
+std::string print_runs(out_format format, const store_reader& store, const std::string& name)
+{
+    static const char* const keys[] = {"started", "seconds", "found", "stored", "no_mac", "refused", "forwarded",
+                                       "datagrams", "drops", "cut_short"};
+    bool kept = false;  // a store that no run has used since outcomes were kept has no table for them
+    std::string why = store.query("SELECT 1 FROM sqlite_master WHERE name = 'run_outcomes'", {},
+                                  [&](const result_row&) { kept = true; });
+    auto items = [&](const item_sink& each) {
+        if (!kept)
+            return why;
+        return store.query("SELECT started, printf('%.1f', seconds), found, stored, no_mac, refused, forwarded, datagrams,"
+                           " drops, cut_short FROM run_outcomes ORDER BY rowid DESC", {}, [&](result_row row) {
+            nlohmann::json j;
+            for (std::size_t i = 0; i < row.size(); ++i)
+                if (i == 0 || i + 1 == row.size())
+                    put_text(j, keys[i], row[i]);
+                else
+                    j[keys[i]] = i == 1 ? nlohmann::json(std::stod(row[i])) : nlohmann::json(std::stoll(row[i]));
+            row[0] = shown_time(format, row[0]);
+            each(row, j);
+        });
+    };
+    return print_items(format, {"STARTED", "SECONDS", "FOUND", "STORED", "NO MAC", "REFUSED", "FORWARDED", "DATAGRAMS",
+                                "DROPS", "CUT SHORT"}, items, "no runs recorded yet in " + name, {"CUT SHORT"});
 }
 
 void print_changes(out_format format, const store_reader& store, const std::vector<source_change>& changes)

@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "host/log/logger.h"
 #include "platform/platform.h"
 #include "host/settings/settings.h"
 #include "host/central/central_connection.h"
@@ -98,8 +99,8 @@ static bool send_batch(PGconn* pg, std::vector<forward_row>& batch, const forwar
         PQclear(r);
         if (refused < 0)
             return confirmed;
-        log_Debug("[msas] the central inventory refuses the row of local id %lld, which is passed over: %s",
-                  batch[static_cast<std::size_t>(refused)].id, why.c_str());
+        log_Warning("[msas] the central inventory refuses the row of local id %lld, which is passed over: %s",
+                    batch[static_cast<std::size_t>(refused)].id, why.c_str());
         batch.erase(batch.begin() + refused);
     }
     return true;
@@ -141,7 +142,7 @@ static std::string forward_batches(const forward_source& rows, const std::string
     return "";
 }
 
-void forward_to_central(const forward_source& rows, const std::string& store_id, const std::string& conninfo)
+forward_result forward_to_central(const forward_source& rows, const std::string& store_id, const std::string& conninfo)
 {
     auto started = std::chrono::steady_clock::now();
     central_deadline by{started + std::chrono::seconds(central_forward_budget_seconds),
@@ -161,6 +162,7 @@ void forward_to_central(const forward_source& rows, const std::string& store_id,
         log_Debug("[msas] %lld found media sources forwarded to %s in %.2f s%s", n.sent, shown.c_str(), took.count(),
                   already.c_str());
     else
-        log_Debug("[msas] cannot forward to %s: %s; %s%lld found media sources wait for a later run", shown.c_str(),
-                  why.c_str(), n.sent ? (std::to_string(n.sent) + " forwarded, ").c_str() : "", rows.waiting());
+        log_Warning("[msas] cannot forward to %s: %s; %s%lld found media sources wait for a later run", shown.c_str(),
+                    why.c_str(), n.sent ? (std::to_string(n.sent) + " forwarded, ").c_str() : "", rows.waiting());
+    return {n.sent, why};
 }

@@ -35,9 +35,15 @@ struct forward_source {
     std::function<long long()> waiting;
 };
 
+// The rows the server confirmed, and "" or why the rest wait.
+struct forward_result {
+    long long forwarded;
+    std::string why;
+};
+
 // Sends the rows, each batch in one transaction, under the store's identity
 // store_id; a batch counts as forwarded only once the server has confirmed
 // its commit, so that a lost answer means sending again, never losing. Ends
 // within the budget whatever the server does, and logs one "[msas]" line
 // either way.
-void forward_to_central(const forward_source& rows, const std::string& store_id, const std::string& conninfo);
+forward_result forward_to_central(const forward_source& rows, const std::string& store_id, const std::string& conninfo);

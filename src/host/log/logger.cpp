@@ -92,14 +92,10 @@ static void put_line(int priority, const char* text)
         write_line(utc_now_ms(), getpid(), line);
 }
 
-void log_Debug(const char* format, ...)
+static void put_formatted(int priority, const char* format, va_list args)
 {
     char text[8192];
-    va_list args;
-    va_start(args, format);
     format_text(text, format, args);
-    va_end(args);
-
     open_syslog();
     // What the settings did not take is said once, before the first line.
     static std::once_flag told;
@@ -110,5 +106,21 @@ void log_Debug(const char* format, ...)
             put_line(LOG_WARNING, ("[log] cannot write to CAMSCOUT_LOG " + settings().log_path + ": " +
                                    std::strerror(log_file_error) + "; the lines go to syslog only").c_str());
     });
-    put_line(LOG_DEBUG, text);
+    put_line(priority, text);
+}
+
+void log_Debug(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    put_formatted(LOG_DEBUG, format, args);
+    va_end(args);
+}
+
+void log_Warning(const char* format, ...)
+{
+    va_list args;
+    va_start(args, format);
+    put_formatted(LOG_WARNING, format, args);
+    va_end(args);
 }

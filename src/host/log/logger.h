@@ -4,6 +4,10 @@
 #include <cstdint>
 #include <string_view>
 
+// A line that reports a failure: as log_Debug's, at syslog's warning
+// priority, so that a journal filtered to warnings shows it.
+void log_Warning(const char* format, ...) __attribute__((format(printf, 1, 2)));
+
 // Opens the log file and connects to syslog now, for a process that is
 // about to lose the right to open files.
 void log_open_now();

@@ -1,15 +1,19 @@
 // The socket calls of the discovery worker and the store's socket pair,
 // passed straight to the kernel, the worker's socket made ahead aside.
 #include <fcntl.h>
+#include <linux/sock_diag.h>
 #include <sys/ioctl.h>
 #include <netinet/in.h>
 #include <unistd.h>
 
 #include <utility>
 
+#include "host/net/receive_figures.h"
 #include "platform/os_calls.h"
 
 static int presized = -1, handed_out = -1;
+static int worker = -1;  // the worker's UDP socket
+static receive_figures figures{};
 
 void os_presize_udp_socket(int queue_bytes)
 {
@@ -23,9 +27,11 @@ void os_presize_udp_socket(int queue_bytes)
 
 int os_socket(int domain, int type, int protocol)
 {
-    if (domain == AF_INET && type == SOCK_DGRAM && protocol == 0 && presized >= 0)
-        return handed_out = std::exchange(presized, -1);
-    return socket(domain, type, protocol);
+    if (domain != AF_INET || type != SOCK_DGRAM || protocol != 0)
+        return socket(domain, type, protocol);
+    if (presized >= 0)
+        return worker = handed_out = std::exchange(presized, -1);
+    return worker = socket(domain, type, protocol);
 }
 
 int os_fcntl(int fd, int cmd, int arg)
@@ -54,7 +60,9 @@ int os_select(int nfds, fd_set* readfds, timeval* timeout)
 ssize_t os_recvfrom(int fd, void* buf, size_t len, int flags, sockaddr* from,
                     socklen_t* from_len)
 {
-    return recvfrom(fd, buf, len, flags, from, from_len);
+    ssize_t n = recvfrom(fd, buf, len, flags, from, from_len);
+    figures.datagrams += fd == worker && n >= 0;
+    return n;
 }
 
 ssize_t os_recvmsg(int fd, msghdr* message, int flags)
@@ -62,8 +70,32 @@ ssize_t os_recvmsg(int fd, msghdr* message, int flags)
     return recvmsg(fd, message, flags);
 }
 
+// What the kernel kept of the worker's socket, read before it goes.
+static void sample_worker_socket(int fd)
+{
+    uint32_t meminfo[SK_MEMINFO_VARS] = {};
+    socklen_t len = sizeof meminfo;
+    if (getsockopt(fd, SOL_SOCKET, SO_MEMINFO, meminfo, &len) == 0 && len > SK_MEMINFO_DROPS * sizeof meminfo[0])
+        figures.drops = meminfo[SK_MEMINFO_DROPS];
+    int queue = 0;
+    len = sizeof queue;
+    if (getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &queue, &len) == 0)
+        figures.queue_bytes = queue;
+}
+
+receive_figures run_receive_figures()
+{
+    receive_figures f = figures;
+    f.pings = ping_calls();
+    return f;
+}
+
 int os_close(int fd)
 {
+    if (fd == worker) {
+        sample_worker_socket(fd);
+        worker = -1;
+    }
     if (fd == handed_out)
         handed_out = -1;
     return close(fd);

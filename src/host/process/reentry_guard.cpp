@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "host/log/logger.h"
 #include "platform/platform.h"
 #include "host/settings/settings.h"
 
@@ -23,7 +24,7 @@ int reentried(const char* invocation_name)
     // dynamic user) the other can still lock it.
     int fd = open(path.c_str(), O_RDONLY | O_CREAT, 0644);
     if (fd < 0) {
-        log_Debug("[reentry] cannot open %s, running unguarded", path.c_str());
+        log_Warning("[reentry] cannot open %s, running unguarded", path.c_str());
         return 0;
     }
     if (flock(fd, LOCK_EX | LOCK_NB) == 0)

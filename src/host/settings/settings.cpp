@@ -65,6 +65,7 @@ platform_settings settings_from_environment()
     s.store_path = path_setting(std::getenv("CAMSCOUT_STORE"), "/var/lib/onvif_camscout/media_sources.db");
     s.log_path = path_setting(std::getenv("CAMSCOUT_LOG"), "");
     s.run_dir = path_setting(std::getenv("CAMSCOUT_RUNDIR"), "/run/onvif_camscout");
+    s.metrics_dir = path_setting(std::getenv("CAMSCOUT_METRICS_DIR"), "");
     s.central = central_setting();
     s.recorder = text_setting(std::getenv("CAMSCOUT_RECORDER"), machine_id());
     s.retention_days = days_setting("CAMSCOUT_RETENTION_DAYS", 90, s.wrong);

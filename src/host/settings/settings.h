@@ -9,6 +9,7 @@ struct platform_settings {
     std::string store_path;  // CAMSCOUT_STORE
     std::string log_path;    // CAMSCOUT_LOG, empty: syslog only
     std::string run_dir;     // CAMSCOUT_RUNDIR
+    std::string metrics_dir; // CAMSCOUT_METRICS_DIR, empty: no metrics file
     std::string central;     // CAMSCOUT_CENTRAL: libpq connection string; empty: no forwarding
     std::string recorder;    // CAMSCOUT_RECORDER, else /etc/machine-id: this recorder's identity
     int retention_days;      // CAMSCOUT_RETENTION_DAYS: rows of older runs go; 0: kept for ever

@@ -16,6 +16,7 @@
 #include "host/store/store_identity.h"
 #include "host/store/store_schema.h"
 #include "host/store/store_sightings.h"
+#include "host/log/logger.h"
 #include "platform/platform.h"
 #include "run/text_field.h"
 
@@ -138,42 +139,55 @@ static void expire_old_runs(long long run_pid)
     store_expire(store_db, utc_now_ms(), s.retention_days * 86400000LL, !s.central.empty(), run_pid,
                  std::chrono::steady_clock::now() + std::chrono::seconds(2), why);
     if (!why.empty())
-        log_Debug("[msas] cannot delete the runs older than %d days from %s: %s", s.retention_days,
-                  s.store_path.c_str(), why.c_str());
+        log_Warning("[msas] cannot delete the runs older than %d days from %s: %s", s.retention_days,
+                    s.store_path.c_str(), why.c_str());
 }
 
-void store_end_run(long long run_pid)
+forward_result store_end_run(long long run_pid)
 {
     const platform_settings& s = settings();
     if (store_db == nullptr)
-        return;
+        return {0, "the store is not open"};
     if (version != store_version) {
-        log_Debug("[msas] %s is a store of an earlier version: this run's finds wait in it until"
-                  " onvif_camscout_list --store %s --upgrade brings it up to date", s.store_path.c_str(),
-                  s.store_path.c_str());
-        return;
+        log_Warning("[msas] %s is a store of an earlier version: this run's finds wait in it until"
+                    " onvif_camscout_list --store %s --upgrade brings it up to date", s.store_path.c_str(),
+                    s.store_path.c_str());
+        return {0, "the finds wait for the store's upgrade"};
     }
     sqlite_wait_until(store_db, std::chrono::steady_clock::now() + std::chrono::seconds(3));
     std::string why = store_move_pending(store_db);
     if (why.empty() && store_identity(store_db).empty())
         why = store_identity_set_up(store_db, s.recorder);
     if (!why.empty()) {
-        log_Debug("[msas] the finds are stored in %s and wait there for a later run: %s", s.store_path.c_str(),
-                  why.c_str());
-        return;
+        log_Warning("[msas] the finds are stored in %s and wait there for a later run: %s", s.store_path.c_str(),
+                    why.c_str());
+        return {0, "the finds wait for a later run: " + why};
     }
     expire_old_runs(run_pid);
     // Everything found is stored locally first; the central copy follows.
-    if (!s.central.empty())
-        store_forward(s.central);
+    forward_result forwarded = s.central.empty() ? forward_result{} : store_forward(s.central);
+    if (!forwarded.why.empty())
+        forwarded.why = "forwarding: " + forwarded.why;
+    return forwarded;
 }
 
-void store_forward(const std::string& conninfo)
+forward_result store_forward(const std::string& conninfo)
 {
-    forward_to_central({unforwarded_batch, forwarded_up_to,
+    return forward_to_central({unforwarded_batch, forwarded_up_to,
                         [] { return sqlite_integer(store_db, "SELECT count(*) FROM sightings WHERE id >"
                                                              " (SELECT up_to FROM forwarding)", 0); }},
                        store_identity(store_db), conninfo);
+}
+
+std::string store_record_outcome(const run_outcome& o)
+{
+    char* sql = sqlite3_mprintf("INSERT INTO run_outcomes VALUES (%Q, %.3f, %lld, %lld, %lld, %lld, %lld, %lld, %lld,"
+                                " %lld, %Q)", o.started.c_str(), o.seconds, o.datagrams, o.drops, o.queue_bytes,
+                                o.found, o.stored, o.no_mac, o.refused, o.forwarded, o.cut_short.c_str());
+    sqlite_wait_until(store_db, std::chrono::steady_clock::now() + std::chrono::seconds(1));
+    std::string why = sql ? sqlite_run(store_db, sql) : "out of memory";
+    sqlite3_free(sql);
+    return why;
 }
 
 void store_close()

@@ -23,12 +23,25 @@ std::string store_open(const std::string& path);
 // any version of the store keeps them until the run's end; waits for
 // another writer until the deadline. "" or what failed and why.
 std::string store_write(const std::vector<found_source>& finds, std::chrono::steady_clock::time_point by);
+#include "host/central/central_inventory.h"
+
 // The run's end, on a store at this version: the finds moved in, the runs
 // older than the settings keep deleted, then the rows not forwarded yet
 // sent to the central inventory. On an earlier version nothing of that:
-// one line says how to upgrade it. Each trouble is a log line.
-void store_end_run(long long run_pid);
+// one line says how to upgrade it. Each trouble is a log line. Returns the
+// rows forwarded, and "" or what was cut short.
+forward_result store_end_run(long long run_pid);
 // Forwards the open store's rows that the central inventory at conninfo
 // does not have yet (the last of the end work).
-void store_forward(const std::string& conninfo);
+forward_result store_forward(const std::string& conninfo);
+
+// A run's outcome, as its row keeps it and its summary says it.
+struct run_outcome {
+    std::string started;  // UTC, as found_at
+    double seconds;
+    long long datagrams, drops, queue_bytes, found, stored, no_mac, refused, forwarded;
+    std::string cut_short;  // what was, or empty
+};
+// Keeps the outcome in the open store. "" or why not.
+std::string store_record_outcome(const run_outcome& o);
 void store_close();

@@ -9,14 +9,21 @@
 #include <cstdint>
 
 #include "host/net/neighbour_removal.h"
+#include "host/net/receive_figures.h"
 #include "platform/records.h"
 
 enum store_message_kind : uint32_t {
     found_message_kind = 0x53464d31,  // a found media source
-    end_message_kind = 0x53464d32,    // the run has ended: write, then answer
+    end_message_kind = 0x53464d32,    // the run has ended, with its figures: write, then answer
     written_message_kind = 0x53464d33,  // the store process's answer
     neighbour_message_kind = 0x53464d34,  // remove an entry that never resolved
     log_message_kind = 0x53464d35,        // a log line, for the store process to write
+};
+
+// What the discovery process saw of its run, sent with its end.
+struct run_figures {
+    receive_figures seen;
+    int64_t store_calls;  // msas_store_found_media_source_onvif's
 };
 
 struct found_message {
@@ -28,6 +35,7 @@ struct found_message {
     union {
         TMediaSourceDevInfo info;     // found
         neighbour_removal neighbour;  // neighbour
+        run_figures figures;          // end
     };
 };
 static_assert(sizeof(found_message) == 288);

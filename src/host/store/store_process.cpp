@@ -17,10 +17,12 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
 #include "host/log/utc_time.h"
+#include "host/net/receive_figures.h"
 #include "host/net/kernel_interfaces.h"
 #include "host/central/central_connection.h"
 #include "host/log/logger.h"
@@ -37,6 +39,8 @@ using std::chrono::steady_clock;
 static int store_socket = -1;   // the discovery process's end of the pair, or -1
 static pid_t store_pid = -1;    // the store process until the run's end, or -1
 static int64_t run_started_ms;  // when msas_init_onvif began this run
+static int64_t store_calls;     // msas_store_found_media_source_onvif's, this run
+static receive_figures before;  // the process's figures as this run began
 
 // The store process only writes what it reads, a wake-up at a time, so a
 // find it has not taken within this means it is stuck or gone.
@@ -91,8 +95,9 @@ static const char* found_message_refusal(const found_message& message, long size
     if (log)
         return nullptr;
     if (message.kind == neighbour_message_kind ? !ends_within(message.neighbour.device)
-                                               : !ends_within(info.model) || !ends_within(info.ip_addr) ||
-                                                     !ends_within(info.mac_addr) || info.port < 0 || info.port > 65535)
+                                               : message.kind == found_message_kind &&
+                                                     (!ends_within(info.model) || !ends_within(info.ip_addr) ||
+                                                      !ends_within(info.mac_addr) || info.port < 0 || info.port > 65535))
         return "a field past its size";
     return nullptr;
 }
@@ -102,6 +107,8 @@ struct serving {
     int64_t run_pid, run_started_ms;
     std::vector<found_source> unwritten{};  // read, not yet committed
     size_t taken = 0, refused = 0;        // finds of this run; past finds_per_run
+    size_t malformed = 0;                 // finds refused by found_message_refusal
+    run_figures figures{};                // as the end message gives them
     size_t asked = 0, removed = 0;        // neighbour entries to remove; removed
     size_t lines = 0;                     // log lines written for the discovery process
     std::vector<NIC_INFO> lan_devices{};  // where they may be removed, read at the first
@@ -127,7 +134,7 @@ static std::vector<NIC_INFO> lan_devices()
 static void remove_neighbour(serving& s, const neighbour_removal& request)
 {
     if (s.asked++ == finds_per_run)
-        log_Debug("[msas] more than %zu neighbour entries asked to be removed; the rest stay", finds_per_run);
+        log_Warning("[msas] more than %zu neighbour entries asked to be removed; the rest stay", finds_per_run);
     if (s.asked > finds_per_run)
         return;
     if (s.lan_devices.empty())
@@ -135,9 +142,9 @@ static void remove_neighbour(serving& s, const neighbour_removal& request)
     int result = remove_unresolved_neighbour(request, s.lan_devices);
     s.removed += result > 0;
     if (result < 0 && s.asked - s.removed == 1)
-        log_Debug("[msas] cannot remove the unresolved neighbour entry of %s on %s: %s",
-                  inet_ntoa(in_addr{request.address}), std::string(field_text(request.device)).c_str(),
-                  std::strerror(errno));
+        log_Warning("[msas] cannot remove the unresolved neighbour entry of %s on %s: %s",
+                    inet_ntoa(in_addr{request.address}), std::string(field_text(request.device)).c_str(),
+                    std::strerror(errno));
 }
 
 static int64_t found_time(const serving& s, const found_message& m)
@@ -149,15 +156,17 @@ static int64_t found_time(const serving& s, const found_message& m)
 static void take(serving& s, const found_message& m, ssize_t n)
 {
     if (const char* why = found_message_refusal(m, n, s.run_pid, s.run_started_ms)) {
-        log_Debug("[msas] refused a message of %zd bytes from the discovery process: %s", n, why);
+        log_Warning("[msas] refused a message of %zd bytes from the discovery process: %s", n, why);
+        s.malformed += m.kind == found_message_kind;
         return;
     }
     if (s.answered && m.kind != log_message_kind) {
-        log_Debug("[msas] refused a message of %zd bytes from the discovery process: after the run's end", n);
+        log_Warning("[msas] refused a message of %zd bytes from the discovery process: after the run's end", n);
         return;
     }
     if (m.kind == end_message_kind) {
         s.ended = true;
+        s.figures = m.figures;
         return;
     }
     if (m.kind == neighbour_message_kind) {
@@ -193,11 +202,11 @@ static void read_waiting(int fd, serving& s)
         if (n < 0 && errno == EAGAIN)
             return;
         if (n < 0)
-            log_Debug("[msas] the store process stops reading the discovery process: %s", std::strerror(errno));
+            log_Warning("[msas] the store process stops reading the discovery process: %s", std::strerror(errno));
         if (n <= 0)
             s.closed = true;
         else if (n > static_cast<ssize_t>(sizeof in))
-            log_Debug("[msas] refused a message of %zd bytes from the discovery process: not the size of a message", n);
+            log_Warning("[msas] refused a message of %zd bytes from the discovery process: not the size of a message", n);
         else
             take(s, in.m, n);
     }
@@ -216,10 +225,10 @@ static void write_unwritten(serving& s, steady_clock::duration busy)
         s.reported = false;
         s.unwritten.clear();
     } else if (!s.reported && !s.opened) {
-        log_Debug("[msas] %s; retrying when there is something to store", why.c_str());
+        log_Warning("[msas] %s; retrying when there is something to store", why.c_str());
         s.reported = true;
     } else if (!s.reported) {
-        log_Debug("[msas] cannot write to %s yet, retrying: %s", path.c_str(), why.c_str());
+        log_Warning("[msas] cannot write to %s yet, retrying: %s", path.c_str(), why.c_str());
         s.reported = true;
     }
 }
@@ -234,25 +243,87 @@ static bool wait_readable(int fd, steady_clock::time_point deadline)
         if (n < 0 && errno == EINTR)
             continue;
         if (n == 0)
-            log_Debug("[msas] the discovery process still runs after %lld s; the store process writes what it has",
-                      static_cast<long long>(read_limit.count()));
+            log_Warning("[msas] the discovery process still runs after %lld s; the store process writes what it has",
+                        static_cast<long long>(read_limit.count()));
         return n > 0;
     }
+}
+
+// Prometheus' text format, for node_exporter's textfile collector, which
+// reads the folder at any moment: written aside, then renamed over.
+static void write_metrics(const run_outcome& o, int64_t started_ms)
+{
+    std::string dir = settings().metrics_dir, path = dir + "/onvif_camscout.prom";
+    std::error_code ec;
+    auto store_bytes = std::filesystem::file_size(settings().store_path, ec);
+    auto gauge = [](const char* name, const char* help) {
+        return std::string("# HELP ") + name + " " + help + "\n# TYPE " + name + " gauge\n";
+    };
+    auto cameras = [&](const char* state, long long n) {
+        return "onvif_camscout_run_cameras{state=\"" + std::string(state) + "\"} " + std::to_string(n) + "\n";
+    };
+    std::ofstream out(path + ".tmp");
+    out << gauge("onvif_camscout_run_timestamp_seconds", "When the last run started, since 1970.")
+        << "onvif_camscout_run_timestamp_seconds " << started_ms / 1000 << "\n"
+        << gauge("onvif_camscout_run_duration_seconds", "How long the last run took.")
+        << "onvif_camscout_run_duration_seconds " << o.seconds << "\n"
+        << gauge("onvif_camscout_run_cameras", "The last run's cameras: found, stored, no MAC address, refused.")
+        << cameras("found", o.found) << cameras("stored", o.stored) << cameras("no_mac", o.no_mac)
+        << cameras("refused", o.refused)
+        << gauge("onvif_camscout_forwarded_rows", "The rows the last run forwarded to the central inventory.")
+        << "onvif_camscout_forwarded_rows " << o.forwarded << "\n"
+        << gauge("onvif_camscout_store_bytes", "The local store's size.")
+        << "onvif_camscout_store_bytes " << (ec ? 0 : store_bytes) << "\n"
+        << gauge("onvif_camscout_receive_drops", "The datagrams the kernel dropped in the last run, its queue full.")
+        << "onvif_camscout_receive_drops " << o.drops << "\n";
+    out.close();
+    if (out)
+        std::filesystem::rename(path + ".tmp", path, ec);
+    if (!out || ec)
+        log_Warning("[msas] cannot write the metrics %s: %s", path.c_str(), out ? ec.message().c_str() : "not written");
+}
+
+// The run's outcome: a row in the store, which is then closed, the
+// metrics, and the summary, the store process's last line before its answer.
+static void report_outcome(const serving& s, const forward_result& end)
+{
+    const receive_figures& seen = s.figures.seen;
+    std::string cut_short = !s.ended ? "the run's end never came"
+                            : !s.opened ? "the store did not open"
+                            : !s.unwritten.empty() ? std::to_string(s.unwritten.size()) + " finds not written"
+                                                   : end.why;
+    run_outcome o{format_utc(s.run_started_ms), std::max<int64_t>(0, utc_now_ms() - s.run_started_ms) / 1000.0,
+                  seen.datagrams, seen.drops, seen.queue_bytes, seen.pings,
+                  static_cast<long long>(s.taken - s.unwritten.size()),
+                  std::max<int64_t>(0, seen.pings - s.figures.store_calls),
+                  static_cast<long long>(s.refused + s.malformed), end.forwarded, cut_short};
+    std::string why = s.opened ? store_record_outcome(o) : "";
+    if (!why.empty())
+        log_Warning("[msas] cannot keep the run's outcome in %s: %s", settings().store_path.c_str(), why.c_str());
+    store_close();  // its size as it stays
+    if (!settings().metrics_dir.empty())
+        write_metrics(o, s.run_started_ms);
+    std::string refused = o.refused ? " (" + std::to_string(s.refused) + " past the run's limit, " +
+                                          std::to_string(s.malformed) + " malformed)" : "";
+    (cut_short.empty() && o.refused == 0 && o.drops == 0 ? log_Debug : log_Warning)(
+        "[msas] run summary: started=%s seconds=%.1f datagrams=%lld drops=%lld queue_bytes=%lld found=%lld"
+        " stored=%lld no_mac=%lld refused=%lld%s forwarded=%lld cut_short=%s", o.started.c_str(), o.seconds,
+        o.datagrams, o.drops, o.queue_bytes, o.found, o.stored, o.no_mac, o.refused, refused.c_str(), o.forwarded,
+        cut_short.empty() ? "no" : cut_short.c_str());
 }
 
 static void end_of_run(int fd, serving& s)
 {
     write_unwritten(s, last_busy_wait);
     if (!s.unwritten.empty())
-        log_Debug("[msas] %zu found media sources not stored in %s", s.unwritten.size(),
-                  settings().store_path.c_str());
+        log_Warning("[msas] %zu found media sources not stored in %s", s.unwritten.size(),
+                    settings().store_path.c_str());
     if (s.refused > 0)
-        log_Debug("[msas] %zu found media sources refused: more than %zu in one run", s.refused, finds_per_run);
+        log_Warning("[msas] %zu found media sources refused: more than %zu in one run", s.refused, finds_per_run);
     if (s.removed > 0)
         log_Debug("[msas] %zu neighbour entries that never resolved removed", s.removed);
-    if (s.opened && s.unwritten.empty())
-        store_end_run(s.run_pid);
-    store_close();
+    forward_result end = s.opened && s.unwritten.empty() ? store_end_run(s.run_pid) : forward_result{};
+    report_outcome(s, end);
     found_message written{written_message_kind, 0, 0, s.run_pid, s.run_started_ms, {}};
     if (s.ended)
         os_sendto(fd, &written, sizeof written, MSG_NOSIGNAL | MSG_DONTWAIT, nullptr, 0);
@@ -276,14 +347,14 @@ void store_process_serve(int fd, int64_t run_pid, int64_t run_started_ms)
     if (!s.answered)
         end_of_run(fd, s);
     if (s.lines > lines_per_run)
-        log_Debug("[msas] %zu lines of the discovery process reached syslog only: more than %zu in one run",
-                  s.lines - lines_per_run, lines_per_run);
+        log_Warning("[msas] %zu lines of the discovery process reached syslog only: more than %zu in one run",
+                    s.lines - lines_per_run, lines_per_run);
 }
 
 static int no_store_process(int err)
 {
-    log_Debug("[msas] cannot start the store process, nothing will be stored in %s: %s",
-              settings().store_path.c_str(), std::strerror(err));
+    log_Warning("[msas] cannot start the store process, nothing will be stored in %s: %s",
+                settings().store_path.c_str(), std::strerror(err));
     return -1;
 }
 
@@ -303,7 +374,7 @@ static void bound_store_process(pid_t run_pid)
     alarm(store_process_seconds);
 }
 
-// Its store's folder, made first, to write; to read, what SQLite, libpq,
+// Its store's folder, made first, and the metrics' to write; to read, what SQLite, libpq,
 // TLS and name resolution read; TCP to the central inventory alone.
 static store_reach reach_of_store_process()
 {
@@ -312,6 +383,8 @@ static store_reach reach_of_store_process()
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
     store_reach reach{{"/etc", "/usr", "/run/systemd/resolve"}, {folder}, {}};
+    if (!s.metrics_dir.empty())
+        reach.writable.push_back(s.metrics_dir);
     if (!s.central.empty())
         central_reach(s.central, reach.readable, reach.tcp_ports);
     return reach;
@@ -348,8 +421,8 @@ static int start_store_process()
 
 static void log_not_stored(const TMediaSourceDevInfo& info, const char* why)
 {
-    log_Debug("[msas] %s (%s) not stored: %s", std::string(field_text(info.ip_addr)).c_str(),
-              std::string(field_text(info.mac_addr)).c_str(), why);
+    log_Warning("[msas] %s (%s) not stored: %s", std::string(field_text(info.ip_addr)).c_str(),
+                std::string(field_text(info.mac_addr)).c_str(), why);
 }
 
 static bool send_message(found_message message)
@@ -388,6 +461,8 @@ int msas_init_onvif()
     if (store_socket >= 0)
         os_close(store_socket);  // an earlier run's, kept for its last lines
     run_started_ms = utc_now_ms();
+    store_calls = 0;
+    before = run_receive_figures();
     int result = start_store_process();
     ask_neighbour_removal = ask_store_process;
     if (result == 0)
@@ -401,6 +476,7 @@ int msas_store_found_media_source_onvif(TMediaSourceDevInfo* info)
 {
     if (info == nullptr)
         return -1;
+    ++store_calls;
     if (store_socket < 0 || store_pid < 0) {
         log_not_stored(*info, "the store is not open");
         return -1;
@@ -427,11 +503,15 @@ int msas_uninit_onvif()
 {
     if (store_pid <= 0)
         return 0;
-    bool answered = store_socket >= 0 && send_message({end_message_kind, 0, 0, 0, 0, {}}) && written_answer();
+    found_message end{end_message_kind, 0, 0, 0, 0, {}};
+    end.figures = {run_receive_figures(), store_calls};
+    end.figures.seen.pings -= before.pings;
+    end.figures.seen.datagrams -= before.datagrams;
+    bool answered = store_socket >= 0 && send_message(end) && written_answer();
     store_pid = -1;
     if (!answered)
-        log_Debug("[msas] the store process did not answer within %d s; what it wrote stays, the rest waits for a"
-                  " later run", answer_limit_seconds);
+        log_Warning("[msas] the store process did not answer within %d s; what it wrote stays, the rest waits for a"
+                    " later run", answer_limit_seconds);
     // The pair stays open for this process's last lines; its end closes it.
     return answered ? 0 : -1;
 }

@@ -51,6 +51,12 @@ static const char store_pending_table[] =
     " model_id INTEGER, model TEXT, ip_addr TEXT, mac_addr TEXT, brand_id INTEGER, port INTEGER, record BLOB,"
     " run_started TEXT)";
 
+// Each run's outcome, in any version, so that no upgrade is needed for it.
+static const char outcomes_table[] =
+    ";CREATE TABLE IF NOT EXISTS run_outcomes (started TEXT, seconds REAL, datagrams INTEGER, drops INTEGER,"
+    " queue_bytes INTEGER, found INTEGER, stored INTEGER, no_mac INTEGER, refused INTEGER, forwarded INTEGER,"
+    " cut_short TEXT)";
+
 // A MAC address's runs (its first, its newest row) and the runs in order,
 // for the list tool's copy of a first-version store.
 const char store_run_indexes[] =
@@ -108,8 +114,9 @@ std::string store_create(sqlite3* db)
         return why;
     if (version < 0)
         return sqlite_run(db, std::string("BEGIN IMMEDIATE;") + compact_tables + facts_lookup_index + compact_views + ";" +
-                                  store_pending_table + "; PRAGMA user_version = 4; COMMIT");
-    return sqlite_run(db, std::string(store_pending_table) + ";" + (version == store_version ? facts_lookup_index : ""));
+                                  store_pending_table + outcomes_table + "; PRAGMA user_version = 4; COMMIT");
+    return sqlite_run(db, std::string(store_pending_table) + outcomes_table + ";" +
+                              (version == store_version ? facts_lookup_index : ""));
 }
 
 // Every run in the order stored, how far forwarding went, and each row as
@@ -319,7 +326,8 @@ long long store_expire(sqlite3* db, long long now_ms, long long keep_ms, bool ke
     } while (why.empty() && chunk == 5000 && std::chrono::steady_clock::now() < deadline);
     sqlite3_finalize(st);
     if (why.empty() && chunk < 5000)
-        why = sqlite_run(db, "DELETE FROM runs WHERE id <= " + std::to_string(run) + expire_runs_where);
+        why = sqlite_run(db, "DELETE FROM runs WHERE id <= " + std::to_string(run) + expire_runs_where +
+                                 "; DELETE FROM run_outcomes WHERE started < '" + format_utc(now_ms - keep_ms) + "'");
     if (why.empty() && deleted > 0)
         why = return_free_pages(db);
     return deleted;

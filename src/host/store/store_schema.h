@@ -15,7 +15,8 @@ constexpr int store_version = 4;
 int store_version_of(sqlite3* db, std::string& why);
 
 // Makes this version's tables in a store that has none yet, and in any
-// store the table where finds wait until it is at this version. "" or why.
+// store the table where finds wait until it is at this version and that of
+// the runs' outcomes. "" or why.
 std::string store_create(sqlite3* db);
 
 // Brings a store of an earlier version to this one, one transaction per
@@ -38,7 +39,8 @@ extern const char store_run_indexes[];
 // sightings of the runs stored before the first one stored that started
 // between keep_ms before now_ms and now_ms, except each facts' newest
 // sighting and, with keep_unforwarded, those not yet forwarded; then the
-// runs left empty. Nothing when the newest run stored before this run (the
+// runs left empty and the outcomes of runs started more than keep_ms
+// before now_ms. Nothing when the newest run stored before this run (the
 // newest of this_run_pid, whose finds may be stored already) started after
 // now_ms or more than keep_ms before it: the clock is wrong, or nothing ran
 // for that long. Then returns free pages beyond an eighth of the file to
