@@ -52,7 +52,7 @@ static const char usage[] =
     "string (else from /etc/default/onvif_camscout, else libpq's PGHOST, PGSERVICE ...);\n"
     "its password only in PGPASSFILE or ~/.pgpass.\n"
     "Exit status: 0 done; 1 failed (--changes: something changed); 2 a wrong command line, a\n"
-    "cell no run writes (--changes: any trouble); 3 --setup or --expire ran out of time, with\n"
+    "cell no run writes (--changes: any trouble); 3 --expire ran out of time, with\n"
     "the rest left for the next time.\n"
     "See onvif_camscout_list(1).\n";
 

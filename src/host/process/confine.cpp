@@ -165,7 +165,7 @@ struct confine_report {
     }
     confinement said(const char* process)
     {
-        log_Debug("[confine] the %s is confined: uid %d, %s%s%s", process, static_cast<int>(geteuid()),
+        (off.empty() ? log_Debug : log_Warning)("[confine] the %s is confined: uid %d, %s%s%s", process, static_cast<int>(geteuid()),
                   on.empty() ? "nothing more" : on.c_str(), off.empty() ? "" : "; not applied: ", off.c_str());
         return c;
     }

@@ -13,7 +13,9 @@
 #include <sys/time.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
@@ -60,7 +62,9 @@ static const int answer_limit_seconds = 20;
 static const size_t finds_per_run = 20000;
 // The discovery process's log lines that the store process writes in a run,
 // far more than a run of 5000 cameras logs; past it they reach syslog only.
-static const size_t lines_per_run = 200000;
+static const size_t lines_per_run = 200000, line_bytes_per_run = 32 << 20;
+// Refused messages logged a run, one line each; the rest are counted.
+static const size_t refusals_logged = 100;
 // How long a wake-up's write waits for another writer before its finds
 // wait for the next wake-up, and how long the last write waits.
 static const auto busy_wait = std::chrono::milliseconds(250);
@@ -110,7 +114,8 @@ struct serving {
     size_t malformed = 0;                 // finds refused by found_message_refusal
     run_figures figures{};                // as the end message gives them
     size_t asked = 0, removed = 0;        // neighbour entries to remove; removed
-    size_t lines = 0;                     // log lines written for the discovery process
+    size_t lines = 0, line_bytes = 0;     // log lines of the discovery process, and their bytes
+    size_t lines_dropped = 0, refusals = 0;  // past the bounds; messages refused
     std::vector<NIC_INFO> lan_devices{};  // where they may be removed, read at the first
     bool ended = false, closed = false;   // the run's end came; the pair closed or failed
     bool answered = false;                // the run's end work is done
@@ -153,17 +158,21 @@ static int64_t found_time(const serving& s, const found_message& m)
     return at < s.run_started_ms - clock_slack_ms || at > now + clock_slack_ms ? now : at;
 }
 
+static void refuse(serving& s, ssize_t n, const char* why)
+{
+    if (s.refusals++ < refusals_logged)
+        log_Warning("[msas] refused a message of %zd bytes from the discovery process: %s", n, why);
+}
+
 static void take(serving& s, const found_message& m, ssize_t n)
 {
     if (const char* why = found_message_refusal(m, n, s.run_pid, s.run_started_ms)) {
-        log_Warning("[msas] refused a message of %zd bytes from the discovery process: %s", n, why);
+        refuse(s, n, why);
         s.malformed += m.kind == found_message_kind;
         return;
     }
-    if (s.answered && m.kind != log_message_kind) {
-        log_Warning("[msas] refused a message of %zd bytes from the discovery process: after the run's end", n);
-        return;
-    }
+    if (s.answered && m.kind != log_message_kind)
+        return refuse(s, n, "after the run's end");
     if (m.kind == end_message_kind) {
         s.ended = true;
         s.figures = m.figures;
@@ -174,10 +183,11 @@ static void take(serving& s, const found_message& m, ssize_t n)
         return;
     }
     if (m.kind == log_message_kind) {
-        if (s.lines++ < lines_per_run)
-            log_write_relayed(found_time(s, m), s.run_pid,
-                              {reinterpret_cast<const char*>(&m) + message_header_size,
-                               static_cast<size_t>(n) - message_header_size});
+        std::size_t bytes = static_cast<size_t>(n) - message_header_size;
+        if (++s.lines <= lines_per_run && (s.line_bytes += bytes) <= line_bytes_per_run)
+            log_write_relayed(found_time(s, m), s.run_pid, {reinterpret_cast<const char*>(&m) + message_header_size, bytes});
+        else
+            ++s.lines_dropped;
         return;
     }
     if (s.taken == finds_per_run) {
@@ -206,7 +216,7 @@ static void read_waiting(int fd, serving& s)
         if (n <= 0)
             s.closed = true;
         else if (n > static_cast<ssize_t>(sizeof in))
-            log_Warning("[msas] refused a message of %zd bytes from the discovery process: not the size of a message", n);
+            refuse(s, n, "not the size of a message");
         else
             take(s, in.m, n);
     }
@@ -287,15 +297,19 @@ static void write_metrics(const run_outcome& o, int64_t started_ms)
 // metrics, and the summary, the store process's last line before its answer.
 static void report_outcome(const serving& s, const forward_result& end)
 {
-    const receive_figures& seen = s.figures.seen;
+    // The discovery process's figures are its word: kept within what the
+    // store process saw itself, never negative.
+    receive_figures seen = s.figures.seen;
+    auto sane = [](int64_t v) { return std::clamp<int64_t>(v, 0, INT32_MAX); };
+    int64_t stored = static_cast<int64_t>(s.taken - s.unwritten.size());
+    seen = {std::max(sane(seen.pings), stored), sane(seen.datagrams), sane(seen.drops), sane(seen.queue_bytes)};
     std::string cut_short = !s.ended ? "the run's end never came"
                             : !s.opened ? "the store did not open"
                             : !s.unwritten.empty() ? std::to_string(s.unwritten.size()) + " finds not written"
                                                    : end.why;
     run_outcome o{format_utc(s.run_started_ms), std::max<int64_t>(0, utc_now_ms() - s.run_started_ms) / 1000.0,
                   seen.datagrams, seen.drops, seen.queue_bytes, seen.pings,
-                  static_cast<long long>(s.taken - s.unwritten.size()),
-                  std::max<int64_t>(0, seen.pings - s.figures.store_calls),
+                  static_cast<long long>(stored), seen.pings - std::clamp<int64_t>(s.figures.store_calls, 0, seen.pings),
                   static_cast<long long>(s.refused + s.malformed), end.forwarded, cut_short};
     std::string why = s.opened ? store_record_outcome(o) : "";
     if (!why.empty())
@@ -346,9 +360,11 @@ void store_process_serve(int fd, int64_t run_pid, int64_t run_started_ms)
     }
     if (!s.answered)
         end_of_run(fd, s);
-    if (s.lines > lines_per_run)
-        log_Warning("[msas] %zu lines of the discovery process reached syslog only: more than %zu in one run",
-                    s.lines - lines_per_run, lines_per_run);
+    if (s.lines_dropped > 0)
+        log_Warning("[msas] %zu lines of the discovery process reached syslog only: more than %zu lines or %zu bytes"
+                    " in one run", s.lines_dropped, lines_per_run, line_bytes_per_run);
+    if (s.refusals > refusals_logged)
+        log_Warning("[msas] %zu more messages of the discovery process refused", s.refusals - refusals_logged);
 }
 
 static int no_store_process(int err)
@@ -382,7 +398,9 @@ static store_reach reach_of_store_process()
     std::string folder = std::filesystem::path(s.store_path).parent_path();
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);
-    store_reach reach{{"/etc", "/usr", "/run/systemd/resolve"}, {folder}, {}};
+    store_reach reach{{"/etc", "/usr"}, {folder}, {}};
+    // /etc/resolv.conf often links to a folder under /run of its manager's.
+    reach.readable.push_back(std::filesystem::path(std::filesystem::canonical("/etc/resolv.conf", ec)).parent_path());
     if (!s.metrics_dir.empty())
         reach.writable.push_back(s.metrics_dir);
     if (!s.central.empty())
