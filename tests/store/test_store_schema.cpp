@@ -49,7 +49,7 @@ TEST_F(store, first_version_rows_become_runs_of_one_process_and_one_run_length_a
                              "INSERT INTO found_media_sources (found_at, run_pid) VALUES ('2026-01-01T00:00:00.100Z', 812),"
                              " ('2026-01-01T00:00:59.000Z', 812), ('2026-01-01T00:00:10.000Z', 813),"
                              " ('2026-01-05T00:00:00.500Z', 812), ('2026-01-05T00:01:02.000Z', 812),"
-                             " ('2026-01-05T00:00:01', 812), ('2026-01-05T00:01:20.000Z', 812);"
+                             " ('2026-01-05T00:00:01', 812), ('2026-01-05T00:02:20.000Z', 812);"
                              "CREATE TABLE runs (in_the_way)"), "");
     EXPECT_EQ(upgrade(db), "table runs already exists");
     std::string why;
@@ -58,7 +58,7 @@ TEST_F(store, first_version_rows_become_runs_of_one_process_and_one_run_length_a
     ASSERT_EQ(upgrade(db), "");
     EXPECT_EQ(column("SELECT id || substr(run_started, 9, 11) || substr(found_at, 12) FROM found_media_sources ORDER BY id"),
               "101T00:00:0000:00:00.100Z 201T00:00:0000:00:59.000Z 301T00:00:1000:00:10.000Z 405T00:00:0000:00:00.500Z "
-              "505T00:00:0000:01:02.000Z 605T00:00:0000:00:01 705T00:01:2000:01:20.000Z");
+              "505T00:00:0000:01:02.000Z 605T00:00:0000:00:01 705T00:02:2000:02:20.000Z");
     // A time keeps only its tail past what it shares with its run's start.
     EXPECT_EQ(column("SELECT coalesce(at, '-') FROM sightings ORDER BY id"), "59.000Z   1:02.000Z - ");
     EXPECT_EQ(column("SELECT run_pid FROM runs ORDER BY id"), "812 813 812 812");

@@ -4,7 +4,6 @@
 
 #include <algorithm>
 #include <limits>
-#include <optional>
 
 #include "host/store/sqlite_query.h"
 #include "host/log/utc_time.h"
@@ -190,68 +189,22 @@ std::string store_upgrade(sqlite3* db, const std::function<void(const std::strin
     }
 }
 
-// First-version rows, in order of run_pid and found_at, as runs.
-struct first_version_run {
-    bool any = false;
-    long long pid = 0, first_ms = 0;
-    std::string started;
-
-    const std::string& started_of(long long row_pid, const std::string& found_at)
-    {
-        std::optional<long long> at = parse_utc(found_at);
-        if (!any || row_pid != pid || (at && *at - first_ms > first_version_run_ms)) {
-            any = true;
-            pid = row_pid;
-            first_ms = at.value_or(first_ms);
-            started = found_at;
-        }
-        return started;
-    }
-};
-
-// One pass in order of run_pid and found_at finds the runs' starts, a few
-// per process, into runs (run_pid, started, the id of the run's first row).
-static std::string find_run_starts(sqlite3* db, const std::string& runs)
-{
-    sqlite3_stmt *rows = nullptr, *add = nullptr;
-    std::string why, insert = "INSERT OR IGNORE INTO " + runs + " VALUES (?1, ?2, ?3)";
-    if (sqlite3_prepare_v2(db, "SELECT run_pid, coalesce(found_at, ''), id FROM found_media_sources ORDER BY 1, 2", -1,
-                           &rows, nullptr) != SQLITE_OK ||
-        sqlite3_prepare_v2(db, insert.c_str(), -1, &add, nullptr) != SQLITE_OK)
-        why = sqlite3_errmsg(db);
-    first_version_run run;
-    int rc = SQLITE_DONE;
-    while (why.empty() && (rc = sqlite3_step(rows)) == SQLITE_ROW) {
-        std::string found_at(reinterpret_cast<const char*>(sqlite3_column_text(rows, 1)));
-        const std::string& started = run.started_of(sqlite3_column_int64(rows, 0), found_at);
-        if (started != found_at)
-            continue;
-        sqlite3_bind_int64(add, 1, run.pid);
-        sqlite3_bind_text(add, 2, started.data(), static_cast<int>(started.size()), SQLITE_TRANSIENT);
-        sqlite3_bind_int64(add, 3, sqlite3_column_int64(rows, 2));
-        if (sqlite3_step(add) != SQLITE_DONE)
-            why = sqlite3_errmsg(db);
-        sqlite3_reset(add);
-    }
-    if (why.empty() && rc != SQLITE_DONE)
-        why = sqlite3_errmsg(db);
-    sqlite3_finalize(rows);
-    sqlite3_finalize(add);
-    return why;
-}
-
+// A run's rows share its process id and follow each other by less than a
+// run's length; each row takes the time of its run's first row as the
+// run's start. A row whose time is not one (NULL, say) joins the rows of its
+// process that are no time either.
 std::string group_first_version_runs(sqlite3* db)
 {
-    std::string why = sqlite_run(db, "ALTER TABLE found_media_sources ADD COLUMN run_started TEXT;"
-                                     "CREATE TEMP TABLE first_version_runs (run_pid INTEGER, started TEXT, first_id INTEGER,"
-                                     " PRIMARY KEY (run_pid, started)) WITHOUT ROWID");
+    std::string why = sqlite_run(db, "ALTER TABLE found_media_sources ADD COLUMN run_started TEXT");
     if (why.empty())
-        why = find_run_starts(db, "temp.first_version_runs");
-    if (why.empty())
-        why = sqlite_run(db, "UPDATE found_media_sources SET run_started = (SELECT max(r.started) FROM"
-                             " temp.first_version_runs r WHERE r.run_pid = found_media_sources.run_pid AND"
-                             " r.started <= coalesce(found_media_sources.found_at, ''))");
-    return why.empty() ? sqlite_run(db, "DROP TABLE temp.first_version_runs") : why;
+        why = sqlite_run(db,
+            "UPDATE found_media_sources SET run_started = g.started FROM (SELECT id, first_value(at) OVER"
+            " (PARTITION BY run ORDER BY at, id) AS started FROM (SELECT id, at, sum(new) OVER (ORDER BY run_pid, at, id)"
+            " AS run FROM (SELECT id, at, run_pid, lag(run_pid) OVER w IS NOT run_pid OR (lag(ms) OVER w IS NULL) != (ms IS"
+            " NULL) OR ms - lag(ms) OVER w > " + std::to_string(first_version_run_ms) + " AS new FROM (SELECT id, run_pid,"
+            " coalesce(found_at, '') AS at, julianday(found_at) * 86400000 AS ms FROM found_media_sources)"
+            " WINDOW w AS (ORDER BY run_pid, at, id)))) g WHERE found_media_sources.id = g.id");
+    return why;
 }
 
 // The sightings of the runs stored up to ?1 (every one below ?2), but not

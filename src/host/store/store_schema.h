@@ -26,9 +26,8 @@ std::string store_create(sqlite3* db);
 std::string store_upgrade(sqlite3* db, const std::function<void(const std::string&)>& say);
 
 // Gives each first-version row (no run_started yet) its run's start: the
-// rows of one run_pid, in order of found_at, from a run's first row to one
-// run's length after it; a later row of the same run_pid starts a new run,
-// since process ids come back. One pass, in the caller's transaction.
+// rows of one run_pid that follow each other by less than a run's length
+// are a run, since process ids come back. In the caller's transaction.
 std::string group_first_version_runs(sqlite3* db);
 
 // The indexes that the list tool's questions need, on whatever
