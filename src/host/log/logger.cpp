@@ -7,6 +7,8 @@
 #include <syslog.h>
 #include <unistd.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdarg>
 #include <cstring>
 #include <mutex>
@@ -71,8 +73,13 @@ void log_relay_to(void (*to)(const char* text))
     }
 }
 
+// A file's times never go back, whoever's lines it holds: one process's
+// lines come here in the order they are written.
 static void write_line(int64_t at_ms, int64_t pid, const std::string& escaped)
 {
+    static std::atomic<int64_t> last_ms{0};
+    at_ms = std::max(at_ms, last_ms.load());
+    last_ms = at_ms;
     if (int fd = log_file(); fd >= 0)
         write_all(fd, format_utc(at_ms) + " [" + std::to_string(pid) + "] " + escaped + "\n");
 }
