@@ -154,14 +154,14 @@ struct confine_report {
     confinement c{};
     std::string on, off;
 
-    void step(unsigned bit, bool done, const std::string& name)
+    void step(unsigned bit, bool done, const std::string& name, const char* why = nullptr)
     {
         std::string& text = done ? on : off;
         text += (text.empty() ? "" : ", ") + name;
         if (done)
             c.applied |= bit;
         else
-            text += std::string(": ") + (sanitized ? "built with the sanitizers" : std::strerror(errno));
+            text += std::string(": ") + (why ? why : sanitized ? "built with the sanitizers" : std::strerror(errno));
     }
     confinement said(const char* process)
     {
@@ -189,10 +189,10 @@ confinement confine_discovery_process()
 
 // CAP_NET_ADMIN alone, where the process has it: under the unit the
 // ambient one, as root by hand root's.
-static int keep_net_admin_only()
+static int keep_net_admin_only(bool& net_admin)
 {
     capng_get_caps_process();
-    bool net_admin = capng_have_capability(CAPNG_PERMITTED, CAP_NET_ADMIN);
+    net_admin = capng_have_capability(CAPNG_PERMITTED, CAP_NET_ADMIN);
     bool bounding = capng_have_capability(CAPNG_EFFECTIVE, CAP_SETPCAP);
     capng_clear(CAPNG_SELECT_ALL);
     if (net_admin)
@@ -243,11 +243,15 @@ static int restrict_store_process(long abi, const store_reach& reach)
 confinement confine_store_process(const store_reach& reach)
 {
     confine_report r;
-    r.step(confined_privileges, keep_net_admin_only() == 0, "no capability but CAP_NET_ADMIN");
+    bool net_admin = false;
+    bool kept = keep_net_admin_only(net_admin) == 0;
+    r.step(confined_privileges, kept, net_admin ? "no capability but CAP_NET_ADMIN" : "no capability");
     r.step(confined_no_new_privileges, prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0, "no new privileges");
     long abi = sanitized ? 0 : landlock_abi();
     r.step(confined_landlock, abi > 0 && restrict_store_process(abi, reach) == 0,
            abi > 0 ? "Landlock ABI " + std::to_string(abi) + " (files" + (abi >= 4 ? ", TCP)" : ")") : "Landlock");
     r.c.abi = r.c.applied & confined_landlock ? static_cast<int>(abi) : 0;
+    if (r.c.abi > 0 && r.c.abi < 4)
+        r.step(0, false, "TCP to the central inventory alone", "Landlock before ABI 4 has no network rules");
     return r.said("store process");
 }
