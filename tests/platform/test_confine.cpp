@@ -15,6 +15,7 @@
 #include "../e2e/attack.h"
 #include "host/net/neighbour_removal.h"
 #include "host/process/confine.h"
+#include "host/store/media_source_store.h"
 #include "run/text_field.h"
 #include "store_and_log.h"
 
@@ -72,6 +73,28 @@ TEST(confine, the_discovery_process_holds_nothing_and_says_so)
                        (abi > 0 ? "Landlock ABI " + std::to_string(abi) + " (files" + rules + "), " : "") +
                        "a system-call filter" + (abi > 0 ? "\n" : "; not applied: Landlock: ");
     EXPECT_NE(read_file(log_path).find(line), std::string::npos) << read_file(log_path) << "\nnot found: " << line;
+}
+
+// Confined to its store's folder, the store process still keeps a large
+// run: SQLite may open no file of its own anywhere else.
+TEST(confine, the_store_process_keeps_a_large_run_within_its_folder)
+{
+#ifdef __SANITIZE_ADDRESS__
+    GTEST_SKIP() << "a sanitized build keeps its files and calls";
+#endif
+    ASSERT_TRUE(start_afresh()) << "run through CTest, which names the store and log";
+    std::string folder = std::filesystem::path(store_path).parent_path();
+    std::string report = in_child([&] {
+        confinement c = confine_store_process({{"/usr", "/etc"}, {folder}, {}});
+        std::vector<found_source> finds(3000, {{}, "2026-01-01T00:00:00.000Z", 1, "2026-01-01T00:00:00.000Z"});
+        for (std::size_t i = 0; i < finds.size(); ++i)
+            copy_text(finds[i].info.mac_addr, std::to_string(i).c_str());
+        std::string why = store_open(store_path);
+        why = why.empty() ? store_write(finds, std::chrono::steady_clock::now() + std::chrono::seconds(5)) : why;
+        return std::to_string(c.abi > 0) + " " + (why.empty() ? store_end_run(1).why : why);
+    });
+    EXPECT_EQ(report, "1 ");
+    EXPECT_EQ(rows(store_path, "SELECT count(*) FROM media_sources"), std::vector<std::string>{"3000"});
 }
 
 // In a network namespace of its own: a device not of the run is refused,
