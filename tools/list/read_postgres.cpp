@@ -101,7 +101,12 @@ std::string open_central_store(const std::string& conninfo, store_reader& store,
     store.order_all = "run, local_id";  // the order runs reached the inventory, by the index of runs
     store.order_newest = "recorder_name, recorder, ip_addr, found_at";
     store.snapshot = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
-    store.id = "local_id";
+    store.runs = "SELECT r.id FROM runs r WHERE r.source = ANY (ARRAY(SELECT id FROM recorders WHERE recorder = $1))";
+    // Whether a run saw a source before: by the run of the facts' first sighting, found by its start.
+    store.run_rows = "SELECT " + store.columns + ", EXISTS (SELECT 1 FROM facts o JOIN recorders s ON s.id = o.source"
+                     " WHERE s.recorder = $3 AND o.mac_addr = v.mac_addr AND o.model_id = v.model_id AND coalesce((SELECT"
+                     " f.id FROM runs f WHERE f.source = o.source AND f.run_started = o.first_started AND f.run_pid ="
+                     " o.first_pid), 0) < $2) FROM found_media_sources v WHERE v.run = $1 ORDER BY v.local_id";
     // The server gives up on a question when the reader would.
     return store.query("SET search_path TO camscout; SET statement_timeout = '" + std::to_string(read_budget_seconds) +
                            "s'", {}, [](const result_row&) {});
