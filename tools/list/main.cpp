@@ -6,7 +6,6 @@
 #include <bit>
 #include <chrono>
 #include <cstdio>
-#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -33,13 +32,11 @@ static const char usage[] =
     "  --wide           the table with every cell whole (else cut to fit 80 columns)\n"
     "  --all            every row ever stored, oldest first\n"
     "  --changes        what changed between the newest run and the run before it\n"
-    "  --runs           each run's outcome, newest first: when it started, how long it\n"
-    "                   took, cameras found, stored, dropped for no MAC, refused, rows\n"
-    "                   forwarded, datagrams taken in and dropped, what was cut short\n"
+    "  --runs           each run's outcome, newest first: its start, seconds, cameras found,\n"
+    "                   stored, refused, forwarded, datagrams, what was cut short ...\n"
     "  --since TIME     with --changes: against the last run that started before TIME, UTC\n"
     "                   (2026-12-06, 2026-12-06T05:30, 2026-12-06T05:30:00Z ...)\n"
-    "  --store PATH     the store to read; default $CAMSCOUT_STORE, else\n"
-    "                   /var/lib/onvif_camscout/media_sources.db\n"
+    "  --store PATH     the store, else $CAMSCOUT_STORE, else /var/lib/onvif_camscout/media_sources.db\n"
     "  --central        the central inventory, with every recorder's sources\n"
     "  --setup          with --central, as the database's owner: make or upgrade its schema\n"
     "  --expire DAYS    with --central, as the database's owner: remove older sightings\n"
@@ -50,8 +47,7 @@ static const char usage[] =
     "string (else from /etc/default/onvif_camscout, else libpq's PGHOST, PGSERVICE ...);\n"
     "its password only in PGPASSFILE or ~/.pgpass.\n"
     "Exit status: 0 done; 1 failed (--changes: something changed); 2 a wrong command line, a\n"
-    "cell no run writes (--changes: any trouble); 3 --expire ran out of time, with\n"
-    "the rest left for the next time.\n"
+    "store to --upgrade, a cell no run writes (--changes: any trouble); 3 --expire left work.\n"
     "See onvif_camscout_list(1).\n";
 
 // Each option, with the others it goes with and those it needs; -h, --help
@@ -118,18 +114,16 @@ static std::string wrong_together(unsigned given)
 // 2026-12-06, 2026-12-06T05, ...T05:30, ...T05:30:00 or ...T05:30:00.250,
 // each with or without a trailing Z, in UTC, as the store writes times; ""
 // for anything else (2026-13-45 and an empty text included).
-static std::string parse_since(std::string_view text)
+static std::string parse_since(std::string text)
 {
     if (!text.empty() && text.back() == 'Z')
-        text.remove_suffix(1);
-    // Each form cut short, by its length, is completed to the store's form,
-    // which alone is checked whole.
-    static const std::map<std::size_t, std::string> rest = {
-        {10, "T00:00:00.000"}, {13, ":00:00.000"}, {16, ":00.000"}, {19, ".000"}, {21, "00"}, {22, "0"}, {23, ""}};
-    auto completion = rest.find(text.size());
-    std::optional<long long> at;
-    if (completion != rest.end())
-        at = parse_utc(std::string(text) + completion->second + "Z");
+        text.pop_back();
+    // A form cut short at a separator, or in its milliseconds, is completed
+    // to the store's form, which alone is checked whole.
+    static const std::string whole = "2000-01-01T00:00:00.000";
+    std::size_t n = text.size();
+    bool cut_short = n >= 10 && (n > 20 ? n <= 23 : std::string("T:.").find(whole[n]) != std::string::npos);
+    std::optional<long long> at = cut_short ? parse_utc(text + whole.substr(n) + "Z") : std::nullopt;
     return at ? format_utc(*at) : "";
 }
 
@@ -176,19 +170,15 @@ static command_line parse(int argc, char** argv, options& o, std::string& why)
 // time: no failure, but not all either.
 static const int more_next_time = 3;
 
-// As the database's owner: the central schema made, or brought up to date.
-static int set_up(const std::string& conninfo, const std::string& name)
+// One line: what failed, on stderr with status 1, or what was done.
+static int said(const std::string& why, const std::string& failed, const std::string& done, int status = 0)
 {
-    int was = 0;
-    std::string why = set_up_central(conninfo, was);
     if (!why.empty()) {
-        std::fprintf(stderr, "onvif_camscout_list: %s cannot be set up: %s\n", name.c_str(), escape_text(why).c_str());
+        std::fprintf(stderr, "onvif_camscout_list: %s: %s\n", failed.c_str(), escape_text(why).c_str());
         return 1;
     }
-    std::string from = was > 0 && was < central_schema_version ? ", upgraded from version " + std::to_string(was) : "";
-    std::printf("onvif_camscout_list: %s has the central schema, version %d%s\n", name.c_str(), central_schema_version,
-                from.c_str());
-    return 0;
+    std::printf("onvif_camscout_list: %s\n", done.c_str());
+    return status;
 }
 
 // As the database's owner: the sightings older than days removed, in
@@ -202,32 +192,12 @@ static int expire(const std::string& conninfo, const std::string& name, int days
     std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
     std::string trimmed = std::to_string(runs) + (runs == 1 ? " run" : " runs") + " older than " + std::to_string(days) +
                           (days == 1 ? " day" : " days") + " removed with their sightings";
-    if (!why.empty()) {
-        std::string before = runs > 0 ? " (" + trimmed + " before)" : "";
-        std::fprintf(stderr, "onvif_camscout_list: %s cannot be trimmed: %s%s\n", name.c_str(), escape_text(why).c_str(),
-                     before.c_str());
-        return 1;
-    }
-    std::printf("onvif_camscout_list: %s: %s in %.1f s%s\n", name.c_str(), trimmed.c_str(), took.count(),
-                done ? "" : "; the rest (out of time, or held by a forward) goes at the next expiry");
-    return done ? 0 : more_next_time;
-}
-
-// The store brought to this version, each step said on a terminal.
-static int upgrade(const std::string& path)
-{
-    bool terminal = isatty(STDERR_FILENO);
-    std::string why = store_upgrade_at(path, [&](const std::string& step) {
-        if (terminal)
-            std::fprintf(stderr, "onvif_camscout_list: %s: %s\n", escape_text(path).c_str(), escape_text(step).c_str());
-    });
-    if (!why.empty()) {
-        std::fprintf(stderr, "onvif_camscout_list: the store %s cannot be upgraded: %s\n", escape_text(path).c_str(),
-                     escape_text(why).c_str());
-        return 1;
-    }
-    std::printf("onvif_camscout_list: the store %s is up to date\n", escape_text(path).c_str());
-    return 0;
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, " in %.1f s", took.count());
+    return said(why, name + " cannot be trimmed" + (runs > 0 ? " (" + trimmed + " before)" : ""),
+                name + ": " + trimmed + seconds +
+                    (done ? "" : "; the rest (out of time, or held by a forward) goes at the next expiry"),
+                done ? 0 : more_next_time);
 }
 
 int main(int argc, char** argv)
@@ -251,10 +221,21 @@ int main(int argc, char** argv)
     std::string path = o.has(o_store) ? o.value[o_store] : settings().store_path;
     // Whatever a connection string or a server says is shown escaped, as device texts are.
     std::string name = escape_text(central ? "the central inventory at " + conninfo_for_display(conninfo) : "the store " + path);
-    if (o.has(o_upgrade))
-        return upgrade(path);
-    if (o.has(o_setup))
-        return set_up(conninfo, name);
+    if (o.has(o_upgrade)) {  // each step said on a terminal
+        bool terminal = isatty(STDERR_FILENO);
+        std::string why = store_upgrade_at(path, [&](const std::string& step) {
+            if (terminal)
+                std::fprintf(stderr, "onvif_camscout_list: %s: %s\n", name.c_str(), escape_text(step).c_str());
+        });
+        return said(why, name + " cannot be upgraded", name + " is up to date");
+    }
+    if (o.has(o_setup)) {  // as the database's owner
+        int was = 0;
+        std::string why = set_up_central(conninfo, was);
+        std::string from = was > 0 && was < central_schema_version ? ", upgraded from version " + std::to_string(was) : "";
+        return said(why, name + " cannot be set up",
+                    name + " has the central schema, version " + std::to_string(central_schema_version) + from);
+    }
     if (o.has(o_expire))
         return expire(conninfo, name, o.expire_days);
     store_reader store;
@@ -265,7 +246,7 @@ int main(int argc, char** argv)
         why = central ? open_central_store(conninfo, store, failure) : open_sqlite_store(path, store);
         // The runs' questions see one snapshot of the store, as a table's two passes do; the central
         // inventory's rows come from a cursor, which needs a transaction.
-        if (why.empty() && (central || changes || o.format == out_format::table || o.format == out_format::wide))
+        if (why.empty())
             why = store.query(store.snapshot, {}, [](const result_row&) {});
         if (why.empty())
             why = changes          ? read_changes(store, o.since, found)
