@@ -6,6 +6,7 @@
 #include <bit>
 #include <chrono>
 #include <cstdio>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,11 +17,7 @@
 #include "host/log/utc_time.h"
 #include "host/store/store_reading.h"
 #include "output.h"
-#include "print_rows.h"
 #include "read_postgres.h"
-#include "read_runs.h"
-#include "read_sqlite.h"
-#include "since.h"
 
 static const char usage[] =
     "usage: onvif_camscout_list [--json | --csv | --wide] [--all] [--store PATH | --central]\n"
@@ -35,13 +32,11 @@ static const char usage[] =
     "  --wide           the table with every cell whole (else cut to fit 80 columns)\n"
     "  --all            every row ever stored, oldest first\n"
     "  --changes        what changed between the newest run and the run before it\n"
-    "  --runs           each run's outcome, newest first: when it started, how long it\n"
-    "                   took, cameras found, stored, dropped for no MAC, refused, rows\n"
-    "                   forwarded, datagrams taken in and dropped, what was cut short\n"
+    "  --runs           each run's outcome, newest first: its start, seconds, cameras found,\n"
+    "                   stored, refused, forwarded, datagrams, what was cut short ...\n"
     "  --since TIME     with --changes: against the last run that started before TIME, UTC\n"
     "                   (2026-12-06, 2026-12-06T05:30, 2026-12-06T05:30:00Z ...)\n"
-    "  --store PATH     the store to read; default $CAMSCOUT_STORE, else\n"
-    "                   /var/lib/onvif_camscout/media_sources.db\n"
+    "  --store PATH     the store, else $CAMSCOUT_STORE, else /var/lib/onvif_camscout/media_sources.db\n"
     "  --central        the central inventory, with every recorder's sources\n"
     "  --setup          with --central, as the database's owner: make or upgrade its schema\n"
     "  --expire DAYS    with --central, as the database's owner: remove older sightings\n"
@@ -52,56 +47,84 @@ static const char usage[] =
     "string (else from /etc/default/onvif_camscout, else libpq's PGHOST, PGSERVICE ...);\n"
     "its password only in PGPASSFILE or ~/.pgpass.\n"
     "Exit status: 0 done; 1 failed (--changes: something changed); 2 a wrong command line, a\n"
-    "cell no run writes (--changes: any trouble); 3 --expire ran out of time, with\n"
-    "the rest left for the next time.\n"
+    "store to --upgrade, a cell no run writes (--changes: any trouble); 3 --expire left work.\n"
     "See onvif_camscout_list(1).\n";
 
-struct options {
-    out_format format = out_format::table;
-    bool all = false, changes = false, central = false, setup = false, upgrade = false, runs = false;
-    unsigned formats = 0;      // a bit for each of --json, --csv and --wide given
-    std::string store, since;  // since: as the store writes times, or empty
-    std::string name;          // the store as shown: no secret of a connection string
-    int expire_days = 0;       // --expire: sightings older than this go; 0 when not asked
+// Each option, with the others it goes with and those it needs; -h, --help
+// and --version answer whatever else is given.
+enum option_id { o_json, o_csv, o_wide, o_all, o_changes, o_since, o_store, o_central, o_setup, o_expire, o_upgrade,
+                 o_runs, o_help, o_version, option_count };
+constexpr unsigned bit(option_id id)
+{
+    return 1u << id;
+}
+constexpr unsigned formats = bit(o_json) | bit(o_csv) | bit(o_wide);
+constexpr unsigned with_format = bit(o_all) | bit(o_changes) | bit(o_since) | bit(o_store) | bit(o_central) | bit(o_runs);
+struct option_rule {
+    const char* name;
+    bool value;
+    unsigned goes_with, needs;
+};
+static const option_rule rules[option_count] = {
+    {"json", false, with_format, 0},
+    {"csv", false, with_format, 0},
+    {"wide", false, with_format, 0},
+    {"all", false, formats | bit(o_store) | bit(o_central), 0},
+    {"changes", false, formats | bit(o_since) | bit(o_store) | bit(o_central), 0},
+    {"since", true, formats | bit(o_changes) | bit(o_store) | bit(o_central), bit(o_changes)},
+    {"store", true, formats | bit(o_all) | bit(o_changes) | bit(o_since) | bit(o_runs) | bit(o_upgrade), 0},
+    {"central", false, formats | bit(o_all) | bit(o_changes) | bit(o_since) | bit(o_setup) | bit(o_expire), 0},
+    {"setup", false, bit(o_central), bit(o_central)},
+    {"expire", true, bit(o_central), bit(o_central)},
+    {"upgrade", false, bit(o_store), 0},
+    {"runs", false, formats | bit(o_store), 0},
+    {"help", false, 0, 0},
+    {"version", false, 0, 0},
 };
 
-// Long options, and -h; each is handled in the switch of parse.
-enum option_id { opt_json = 256, opt_csv, opt_wide, opt_all, opt_changes, opt_since, opt_store, opt_central, opt_setup,
-                 opt_expire, opt_upgrade, opt_version, opt_runs };
-static const option long_options[] = {
-    {"json", no_argument, nullptr, opt_json},         {"csv", no_argument, nullptr, opt_csv},
-    {"wide", no_argument, nullptr, opt_wide},         {"all", no_argument, nullptr, opt_all},
-    {"changes", no_argument, nullptr, opt_changes},   {"since", required_argument, nullptr, opt_since},
-    {"store", required_argument, nullptr, opt_store}, {"central", no_argument, nullptr, opt_central},
-    {"setup", no_argument, nullptr, opt_setup},       {"expire", required_argument, nullptr, opt_expire},
-    {"upgrade", no_argument, nullptr, opt_upgrade},   {"help", no_argument, nullptr, 'h'},
-    {"version", no_argument, nullptr, opt_version},   {"runs", no_argument, nullptr, opt_runs},
-    {nullptr, 0, nullptr, 0},
+struct options {
+    unsigned given = 0;                  // a bit for each option given
+    std::string value[option_count];     // what was given with it
+    bool has(option_id id) const { return (given & bit(id)) != 0; }
+    out_format format = out_format::table;
+    std::string since;  // as the store writes times, or empty
+    int expire_days = 0;
 };
 
 // What the command line asks: a run with the options read, an answer that
 // has been printed (--help, --version), or nothing for being wrong.
 enum class command_line { run, answered, wrong };
 
-// What is wrong with options given together, or "".
-static std::string wrong_together(const options& o, bool store_named, bool since_given, bool expire_given)
+// What is wrong with the options given together, or "".
+static std::string wrong_together(unsigned given)
 {
-    if (std::popcount(o.formats) > 1)
-        return "--json, --csv and --wide do not go together";
-    if ((o.setup || expire_given) &&
-        (!o.central || o.all || o.changes || o.format != out_format::table || (o.setup && expire_given)))
-        return o.setup ? "--setup goes with --central alone" : "--expire goes with --central alone";
-    if (o.runs && (o.central || o.all || o.changes || o.setup || o.upgrade || since_given || expire_given))
-        return "--runs goes with --store and a format alone";
-    if (o.upgrade && (o.central || o.all || o.changes || o.formats != 0 || since_given))
-        return "--upgrade goes with --store alone";
-    if (o.central && store_named)
-        return "--store and --central name two inventories: give one";
-    if (o.all && o.changes)
-        return "--all and --changes do not go together";
-    if (since_given && !o.changes)
-        return "--since goes with --changes";
+    for (int i = 0; i < option_count; ++i) {
+        const option_rule& r = rules[i];
+        unsigned clash = given & ~bit(option_id(i)) & ~r.goes_with;
+        if (!(given & bit(option_id(i))))
+            continue;
+        if (clash)
+            return std::string("--") + r.name + " and --" + rules[std::countr_zero(clash)].name + " do not go together";
+        if ((given & r.needs) != r.needs)
+            return std::string("--") + r.name + " goes with --" + rules[std::countr_zero(r.needs)].name;
+    }
     return "";
+}
+
+// 2026-12-06, 2026-12-06T05, ...T05:30, ...T05:30:00 or ...T05:30:00.250,
+// each with or without a trailing Z, in UTC, as the store writes times; ""
+// for anything else (2026-13-45 and an empty text included).
+static std::string parse_since(std::string text)
+{
+    if (!text.empty() && text.back() == 'Z')
+        text.pop_back();
+    // A form cut short at a separator, or in its milliseconds, is completed
+    // to the store's form, which alone is checked whole.
+    static const std::string whole = "2000-01-01T00:00:00.000";
+    std::size_t n = text.size();
+    bool cut_short = n >= 10 && (n > 20 ? n <= 23 : std::string("T:.").find(whole[n]) != std::string::npos);
+    std::optional<long long> at = cut_short ? parse_utc(text + whole.substr(n) + "Z") : std::nullopt;
+    return at ? format_utc(*at) : "";
 }
 
 // A whole number of days up to a century, or 0.
@@ -116,40 +139,30 @@ static int parse_days(const std::string& text)
 // has said it already.
 static command_line parse(int argc, char** argv, options& o, std::string& why)
 {
-    o.store = settings().store_path;
-    std::optional<std::string> since, expire;
-    bool store_named = false;
+    option long_options[option_count + 1] = {};
+    for (int i = 0; i < option_count; ++i)
+        long_options[i] = {rules[i].name, rules[i].value ? required_argument : no_argument, nullptr, 256 + i};
     for (int c; (c = getopt_long(argc, argv, "h", long_options, nullptr)) != -1;) {
-        switch (c) {
-        case opt_json:
-        case opt_csv:
-        case opt_wide:
-            o.format = c == opt_json ? out_format::json : c == opt_csv ? out_format::csv : out_format::wide;
-            o.formats |= 1u << (c - opt_json);
-            break;
-        case opt_all: o.all = true; break;
-        case opt_changes: o.changes = true; break;
-        case opt_since: since = optarg; break;
-        case opt_store: o.store = optarg; store_named = true; break;
-        case opt_central: o.central = true; break;
-        case opt_setup: o.setup = true; break;
-        case opt_expire: expire = optarg; break;
-        case opt_upgrade: o.upgrade = true; break;
-        case opt_runs: o.runs = true; break;
-        case 'h': std::fputs(usage, stdout); return command_line::answered;
-        case opt_version: std::puts("onvif_camscout_list " CAMSCOUT_VERSION); return command_line::answered;
-        default: return command_line::wrong;
-        }
+        int id = c == 'h' ? o_help : c - 256;
+        if (id < 0 || id >= option_count)
+            return command_line::wrong;
+        o.given |= bit(option_id(id));
+        o.value[id] = optarg ? optarg : "";
+        if (id == o_help)
+            std::fputs(usage, stdout);
+        if (id == o_version)
+            std::puts("onvif_camscout_list " CAMSCOUT_VERSION);
+        if (id == o_help || id == o_version)
+            return command_line::answered;
     }
-    why = optind < argc ? std::string("unexpected argument ") + argv[optind]
-                        : wrong_together(o, store_named, since.has_value(), expire.has_value());
-    std::optional<long long> at = since ? parse_since(*since) : std::nullopt;
-    if (why.empty() && since && !at)
-        why = "--since: not a UTC time such as 2026-12-06 or 2026-12-06T05:30:00Z: '" + *since + "'";
-    o.since = at ? format_utc(*at) : "";
-    o.expire_days = expire ? parse_days(*expire) : 0;
-    if (why.empty() && expire && o.expire_days == 0)
-        why = "--expire: not a whole number of days from 1 to 36500: '" + *expire + "'";
+    o.format = o.has(o_json) ? out_format::json : o.has(o_csv) ? out_format::csv : o.has(o_wide) ? out_format::wide : out_format::table;
+    o.since = parse_since(o.value[o_since]);
+    o.expire_days = parse_days(o.value[o_expire]);
+    why = optind < argc ? std::string("unexpected argument ") + argv[optind] : wrong_together(o.given);
+    if (why.empty() && o.has(o_since) && o.since.empty())
+        why = "--since: not a UTC time such as 2026-12-06 or 2026-12-06T05:30:00Z: '" + o.value[o_since] + "'";
+    if (why.empty() && o.has(o_expire) && o.expire_days == 0)
+        why = "--expire: not a whole number of days from 1 to 36500: '" + o.value[o_expire] + "'";
     return why.empty() ? command_line::run : command_line::wrong;
 }
 
@@ -157,19 +170,15 @@ static command_line parse(int argc, char** argv, options& o, std::string& why)
 // time: no failure, but not all either.
 static const int more_next_time = 3;
 
-// As the database's owner: the central schema made, or brought up to date.
-static int set_up(const std::string& conninfo, const std::string& name)
+// One line: what failed, on stderr with status 1, or what was done.
+static int said(const std::string& why, const std::string& failed, const std::string& done, int status = 0)
 {
-    int was = 0;
-    std::string why = set_up_central(conninfo, was);
     if (!why.empty()) {
-        std::fprintf(stderr, "onvif_camscout_list: %s cannot be set up: %s\n", name.c_str(), escape_text(why).c_str());
+        std::fprintf(stderr, "onvif_camscout_list: %s: %s\n", failed.c_str(), escape_text(why).c_str());
         return 1;
     }
-    std::string from = was > 0 && was < central_schema_version ? ", upgraded from version " + std::to_string(was) : "";
-    std::printf("onvif_camscout_list: %s has the central schema, version %d%s\n", name.c_str(), central_schema_version,
-                from.c_str());
-    return 0;
+    std::printf("onvif_camscout_list: %s\n", done.c_str());
+    return status;
 }
 
 // As the database's owner: the sightings older than days removed, in
@@ -182,33 +191,13 @@ static int expire(const std::string& conninfo, const std::string& name, int days
     std::string why = expire_central(conninfo, days, runs, done);
     std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
     std::string trimmed = std::to_string(runs) + (runs == 1 ? " run" : " runs") + " older than " + std::to_string(days) +
-                          " days removed with their sightings";
-    if (!why.empty()) {
-        std::string before = runs > 0 ? " (" + trimmed + " before)" : "";
-        std::fprintf(stderr, "onvif_camscout_list: %s cannot be trimmed: %s%s\n", name.c_str(), escape_text(why).c_str(),
-                     before.c_str());
-        return 1;
-    }
-    std::printf("onvif_camscout_list: %s: %s in %.1f s%s\n", name.c_str(), trimmed.c_str(), took.count(),
-                done ? "" : "; the rest (out of time, or held by a forward) goes at the next expiry");
-    return done ? 0 : more_next_time;
-}
-
-// The store brought to this version, each step said on a terminal.
-static int upgrade(const std::string& path)
-{
-    bool terminal = isatty(STDERR_FILENO);
-    std::string why = store_upgrade_at(path, [&](const std::string& step) {
-        if (terminal)
-            std::fprintf(stderr, "onvif_camscout_list: %s: %s\n", escape_text(path).c_str(), escape_text(step).c_str());
-    });
-    if (!why.empty()) {
-        std::fprintf(stderr, "onvif_camscout_list: the store %s cannot be upgraded: %s\n", escape_text(path).c_str(),
-                     escape_text(why).c_str());
-        return 1;
-    }
-    std::printf("onvif_camscout_list: the store %s is up to date\n", escape_text(path).c_str());
-    return 0;
+                          (days == 1 ? " day" : " days") + " removed with their sightings";
+    char seconds[32];
+    std::snprintf(seconds, sizeof seconds, " in %.1f s", took.count());
+    return said(why, name + " cannot be trimmed" + (runs > 0 ? " (" + trimmed + " before)" : ""),
+                name + ": " + trimmed + seconds +
+                    (done ? "" : "; the rest (out of time, or held by a forward) goes at the next expiry"),
+                done ? 0 : more_next_time);
 }
 
 int main(int argc, char** argv)
@@ -216,53 +205,64 @@ int main(int argc, char** argv)
     options o;
     std::string wrong;
     command_line asked = parse(argc, argv, o, wrong);
-    if (asked == command_line::answered)
-        return 0;
-    if (asked == command_line::wrong) {  // one line, as getopt_long says it too
-        if (!wrong.empty())
-            std::fprintf(stderr, "onvif_camscout_list: %s (see --help)\n", wrong.c_str());
-        return 2;
-    }
+    if (asked == command_line::wrong && !wrong.empty())  // one line, as getopt_long says it too
+        std::fprintf(stderr, "onvif_camscout_list: %s (see --help)\n", wrong.c_str());
+    if (asked != command_line::run)
+        return asked == command_line::answered ? 0 : 2;
     // The central inventory is named by CAMSCOUT_CENTRAL (or libpq's own
     // variables), never on the command line, where every local user sees it.
     const std::string& conninfo = settings().central;
-    std::string refused = o.central ? central_refusal(conninfo) : "";
+    bool central = o.has(o_central), changes = o.has(o_changes);
+    std::string refused = central ? central_refusal(conninfo) : "";
     if (!refused.empty()) {
         std::fprintf(stderr, "onvif_camscout_list: %s\n", escape_text(refused).c_str());
         return 2;
     }
+    std::string path = o.has(o_store) ? o.value[o_store] : settings().store_path;
     // Whatever a connection string or a server says is shown escaped, as device texts are.
-    o.name = escape_text(o.central ? "the central inventory at " + conninfo_for_display(conninfo) : "the store " + o.store);
-    if (o.upgrade)
-        return upgrade(o.store);
-    if (o.setup)
-        return set_up(conninfo, o.name);
-    if (o.expire_days > 0)
-        return expire(conninfo, o.name, o.expire_days);
+    std::string name = escape_text(central ? "the central inventory at " + conninfo_for_display(conninfo) : "the store " + path);
+    if (o.has(o_upgrade)) {  // each step said on a terminal
+        bool terminal = isatty(STDERR_FILENO);
+        std::string why = store_upgrade_at(path, [&](const std::string& step) {
+            if (terminal)
+                std::fprintf(stderr, "onvif_camscout_list: %s: %s\n", name.c_str(), escape_text(step).c_str());
+        });
+        return said(why, name + " cannot be upgraded", name + " is up to date");
+    }
+    if (o.has(o_setup)) {  // as the database's owner
+        int was = 0;
+        std::string why = set_up_central(conninfo, was);
+        std::string from = was > 0 && was < central_schema_version ? ", upgraded from version " + std::to_string(was) : "";
+        return said(why, name + " cannot be set up",
+                    name + " has the central schema, version " + std::to_string(central_schema_version) + from);
+    }
+    if (o.has(o_expire))
+        return expire(conninfo, name, o.expire_days);
     store_reader store;
-    std::string why = o.central ? open_central_store(conninfo, store, o.changes ? 2 : 1) : open_sqlite_store(o.store, o.changes, store);
-    std::vector<source_change> changes;
-    int failure = o.changes ? 2 : 1;
+    std::vector<source_change> found;
+    int failure = changes ? 2 : 1;
+    std::string why;
     try {
+        why = central ? open_central_store(conninfo, store, failure) : open_sqlite_store(path, store);
         // The runs' questions see one snapshot of the store, as a table's two passes do; the central
         // inventory's rows come from a cursor, which needs a transaction.
-        if (why.empty() && (o.central || o.changes || o.format == out_format::table || o.format == out_format::wide))
+        if (why.empty())
             why = store.query(store.snapshot, {}, [](const result_row&) {});
         if (why.empty())
-            why = o.changes ? read_changes(store, o.since, changes)
-                  : o.runs  ? print_runs(o.format, store, o.name)
-                            : print_sources(o.format, o.all, store, o.name);
-    } catch (const unexpected_cell& cell) {  // the store was read, but holds what no run writes
-        why = cell.what();
+            why = changes          ? read_changes(store, o.since, found)
+                  : o.has(o_runs) ? print_runs(o.format, store, name)
+                                  : print_sources(o.format, o.has(o_all), store, name);
+    } catch (const unreadable_store& unreadable) {  // the store was read, but holds what cannot be shown
+        why = unreadable.what();
         failure = 2;
     }
     if (!why.empty()) {
-        std::fprintf(stderr, "onvif_camscout_list: cannot read %s: %s\n", o.name.c_str(), escape_text(why).c_str());
+        std::fprintf(stderr, "onvif_camscout_list: cannot read %s: %s\n", name.c_str(), escape_text(why).c_str());
         return failure;
     }
-    if (!o.changes)
+    if (!changes)
         return 0;
     // As diff: 0 when nothing changed, 1 when something did.
-    print_changes(o.format, store, changes);
-    return changes.empty() ? 0 : 1;
+    print_changes(o.format, store, found);
+    return found.empty() ? 0 : 1;
 }

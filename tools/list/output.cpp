@@ -4,7 +4,9 @@
 #include <uniwidth.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
+#include <nlohmann/json.hpp>
 #include <numeric>
 
 #include "host/log/text_escape.h"
@@ -82,26 +84,25 @@ static std::size_t fit_80(const std::vector<std::string>& headings, std::vector<
     return gap;
 }
 
-static std::string print_table(const std::vector<std::string>& headings, const item_source& items,
-                               const std::string& when_empty, const std::vector<std::string>* cut)
+static std::string print_table(const listing& what, const item_source& items, bool cutting)
 {
-    std::vector<std::size_t> width(headings.size());
-    std::vector<std::vector<std::string>> first{headings};
+    std::vector<std::size_t> width(what.headings.size());
+    std::vector<std::vector<std::string>> first{what.headings};
     std::size_t gap = 2;
     bool begun = false;
     auto begin = [&] {
         for (const std::vector<std::string>& cells : first)
             for (std::size_t i = 0; i < cells.size() && i < width.size(); ++i)
                 width[i] = std::max(width[i], display_width(escape_text(cells[i])));
-        if (cut)
-            gap = fit_80(headings, width, *cut);
+        if (cutting)
+            gap = fit_80(what.headings, width, what.cut);
         for (const std::vector<std::string>& cells : first)
-            put_line(table_line(cells, width, gap, cut != nullptr));
+            put_line(table_line(cells, width, gap, cutting));
         begun = true;
     };
-    std::string why = items([&](const std::vector<std::string>& cells, const nlohmann::json&) {
+    std::string why = items([&](const std::vector<std::string>& cells) {
         if (begun)
-            return put_line(table_line(cells, width, gap, cut != nullptr));
+            return put_line(table_line(cells, width, gap, cutting));
         first.push_back(cells);
         if (first.size() > measured_rows)
             begin();
@@ -109,7 +110,7 @@ static std::string print_table(const std::vector<std::string>& headings, const i
     if (!begun && why.empty() && first.size() > 1)
         begin();
     else if (!begun)
-        put_line(why.empty() ? when_empty + "\n" : "");
+        put_line(why.empty() ? what.when_empty + "\n" : "");
     return why;
 }
 
@@ -134,12 +135,46 @@ static std::string csv_line(const std::vector<std::string>& cells)
     return line + "\r\n";
 }
 
+// Sets key to text; text that is not valid UTF-8 comes out with U+FFFD in
+// its place and its exact bytes, in hexadecimal, under key + "_hex".
+static void put_text(nlohmann::json& object, const std::string& key, const std::string& text)
+{
+    object[key] = text;
+    if (u8_check(utf8(text), text.size()) == nullptr)
+        return;
+    std::string hex;
+    for (unsigned char c : text)
+        hex += std::string(1, "0123456789abcdef"[c >> 4]) + "0123456789abcdef"[c & 15];
+    object[key + "_hex"] = hex;
+}
+
+static nlohmann::json object_of(const listing& what, const std::vector<std::string>& cells)
+{
+    nlohmann::json object = nlohmann::json::object();
+    for (std::size_t i = 0; i < cells.size(); ++i) {
+        std::string key = what.headings[i];
+        for (char& c : key)
+            c = c == ' ' ? '_' : static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        nlohmann::json number;
+        if (std::ranges::count(what.numbers, what.headings[i]))
+            number = nlohmann::json::parse(cells[i], nullptr, false);
+        if (key == "model_id")  // brand/model
+            object[key] = {{"brand", std::stoll(cells[i])}, {"model", std::stoll(cells[i].substr(cells[i].find('/') + 1))}};
+        else if (number.is_number())
+            object[key] = number;
+        else
+            put_text(object, key, cells[i]);
+    }
+    return object;
+}
+
 // An array of objects indented by two, as dump(2) would print it whole.
-static std::string print_json(const item_source& items)
+static std::string print_json(const listing& what, const item_source& items)
 {
     bool first = true;
-    std::string why = items([&](const std::vector<std::string>&, const nlohmann::json& object) {
-        std::string text = object.dump(2, ' ', false, nlohmann::json::error_handler_t::replace), indented;
+    std::string why = items([&](const std::vector<std::string>& cells) {
+        std::string text = object_of(what, cells).dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+        std::string indented;
         for (char c : text)
             indented += c == '\n' ? std::string("\n  ") : std::string(1, c);
         put_line((first ? "[\n  " : ",\n  ") + escape_text(indented, text_form::json));
@@ -149,24 +184,12 @@ static std::string print_json(const item_source& items)
     return why;
 }
 
-std::string print_items(out_format format, const std::vector<std::string>& headings, const item_source& items,
-                        const std::string& when_empty, const std::vector<std::string>& cut)
+std::string print_items(out_format format, const listing& what, const item_source& items)
 {
     if (format == out_format::json)
-        return print_json(items);
+        return print_json(what, items);
     if (format == out_format::table || format == out_format::wide)
-        return print_table(headings, items, when_empty, format == out_format::table ? &cut : nullptr);
-    put_line(csv_line(headings));
-    return items([](const std::vector<std::string>& cells, const nlohmann::json&) { put_line(csv_line(cells)); });
-}
-
-void put_text(nlohmann::json& object, const std::string& key, const std::string& text)
-{
-    object[key] = text;
-    if (u8_check(utf8(text), text.size()) == nullptr)
-        return;
-    std::string hex;
-    for (unsigned char c : text)
-        hex += std::string(1, "0123456789abcdef"[c >> 4]) + "0123456789abcdef"[c & 15];
-    object[key + "_hex"] = hex;
+        return print_table(what, items, format == out_format::table);
+    put_line(csv_line(what.headings));
+    return items([](const std::vector<std::string>& cells) { put_line(csv_line(cells)); });
 }

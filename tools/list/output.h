@@ -4,29 +4,41 @@
 #pragma once
 
 #include <functional>
-#include <nlohmann/json.hpp>
 #include <string>
 #include <vector>
 
+#include "read_runs.h"
+
 enum class out_format { table, wide, json, csv };  // wide: the table with no cell cut
 
-// One item: its cells for the table and CSV, its object for JSON.
-using item_sink = std::function<void(const std::vector<std::string>& cells, const nlohmann::json& object)>;
-// Hands every item to the sink in order. Returns an empty string, or what
-// failed.
+// Hands every item's cells to the sink in order. Returns an empty string,
+// or what failed.
+using item_sink = std::function<void(const std::vector<std::string>& cells)>;
 using item_source = std::function<std::string(const item_sink&)>;
+
+// What a listing's items are: one cell under each heading.
+struct listing {
+    std::vector<std::string> headings;
+    std::vector<std::string> cut;      // the columns whose cells the table may cut
+    std::vector<std::string> numbers;  // the columns whose cells JSON gives as numbers
+    std::string when_empty;            // what the table says for no item
+};
 
 // Table: aligned by display width (of the first 1000 rows), cells escaped
 // as escape_text does; wider than 80 columns, its columns close up to one
 // space and then the cells of the columns named in cut lose their ends to
 // a marker, widest first, down to 8 columns. CSV: RFC 4180, the same
 // escapes, and a leading single quote for a cell that a spreadsheet would
-// take as a formula. JSON: an array, with the characters that cannot be
-// seen as JSON escapes. An empty table is said as when_empty. Returns what
-// failed, after what was printed.
-std::string print_items(out_format format, const std::vector<std::string>& headings, const item_source& items,
-                        const std::string& when_empty, const std::vector<std::string>& cut = {});
+// take as a formula. JSON: an array of objects, each heading in lower case
+// with _ for a space their key; the characters that cannot be seen as JSON
+// escapes, and a text that is not valid UTF-8 with U+FFFD in its place and
+// its exact bytes, in hexadecimal, under key + "_hex". Returns what failed,
+// after what was printed.
+std::string print_items(out_format format, const listing& what, const item_source& items);
 
-// Sets key to text; text that is not valid UTF-8 comes out with U+FFFD in
-// its place and its exact bytes, in hexadecimal, under key + "_hex".
-void put_text(nlohmann::json& object, const std::string& key, const std::string& text);
+// The found media sources: every row with all, else each MAC address's newest.
+// An empty store is said with its name. Returns what failed.
+std::string print_sources(out_format format, bool all, const store_reader& store, const std::string& name);
+// Each run's outcome, newest first. Returns what failed.
+std::string print_runs(out_format format, const store_reader& store, const std::string& name);
+void print_changes(out_format format, const store_reader& store, const std::vector<source_change>& changes);

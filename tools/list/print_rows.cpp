@@ -1,9 +1,5 @@
-#include "print_rows.h"
-
-static std::string model_id(const source_row& r)
-{
-    return std::to_string(r.model_brand) + "/" + std::to_string(r.model_no);
-}
+// The store's rows, its runs' outcomes and the changes between runs, as the list tool prints them.
+#include "output.h"
 
 // The table gives a time to the minute, as ls -l does, to fit 80 columns.
 static std::string shown_time(out_format format, const std::string& time)
@@ -13,83 +9,60 @@ static std::string shown_time(out_format format, const std::string& time)
     return time;
 }
 
-static std::vector<std::string> headings(const store_reader& store, std::vector<std::string> names)
+// Items whose first cell is their recorder: shown in a column of its own
+// from the central inventory, left out of a recorder's own store.
+static std::string print_rows(out_format format, const store_reader& store, listing what, const item_source& items)
 {
-    if (store.central)
-        names.insert(names.begin(), "RECORDER");  // the central inventory's rows come with their recorder
-    return names;
+    if (store.central) {
+        what.headings.insert(what.headings.begin(), "RECORDER");
+        what.cut.push_back("RECORDER");
+        return print_items(format, what, items);
+    }
+    return print_items(format, what, [&](const item_sink& each) {
+        return items([&](const std::vector<std::string>& cells) { each({cells.begin() + 1, cells.end()}); });
+    });
 }
 
 std::string print_sources(out_format format, bool all, const store_reader& store, const std::string& name)
 {
     std::string sql = "SELECT " + store.columns + " FROM " +
                       (all ? "found_media_sources ORDER BY " + store.order_all : "media_sources ORDER BY " + store.order_newest);
-    auto items = [&](const item_sink& each) {
+    listing what{{"ADDRESS", "MAC", "PORT", "BRAND", "MODEL", "MODEL ID", "LAST SEEN"}, {"MODEL"}, {"PORT", "BRAND"},
+                 "no media sources found yet in " + name};
+    return print_rows(format, store, what, [&](const item_sink& each) {
         return store.query(sql, {}, [&](const result_row& row) {
             source_row r = source_row_of(store, row);
-            std::vector<std::string> cells = {r.address, r.mac, std::to_string(r.port), std::to_string(r.brand),
-                                              r.model, model_id(r), shown_time(format, r.found_at)};
-            if (store.central)
-                cells.insert(cells.begin(), r.recorder);
-            // Only JSON reads the object; a million rows of table or CSV need not build it.
-            nlohmann::json j;
-            if (format == out_format::json) {
-                j = {{"port", r.port}, {"brand", r.brand}, {"last_seen", r.found_at},
-                     {"model_id", {{"brand", r.model_brand}, {"model", r.model_no}}}};
-                for (auto [key, text] : {std::pair{"address", &r.address}, {"mac", &r.mac}, {"model", &r.model}})
-                    put_text(j, key, *text);
-                if (store.central)
-                    put_text(j, "recorder", r.recorder);
-            }
-            each(cells, j);
+            each({r.recorder, r.address, r.mac, std::to_string(r.port), std::to_string(r.brand), r.model,
+                  std::to_string(r.model_brand) + "/" + std::to_string(r.model_no), shown_time(format, r.found_at)});
         });
-    };
-    return print_items(format, headings(store, {"ADDRESS", "MAC", "PORT", "BRAND", "MODEL", "MODEL ID", "LAST SEEN"}),
-                       items, "no media sources found yet in " + name, {"RECORDER", "MODEL"});
+    });
 }
 
 std::string print_runs(out_format format, const store_reader& store, const std::string& name)
 {
-    static const char* const keys[] = {"started", "seconds", "found", "stored", "no_mac", "refused", "forwarded",
-                                       "datagrams", "drops", "cut_short"};
+    listing what{{"STARTED", "SECONDS", "FOUND", "STORED", "NO MAC", "REFUSED", "FORWARDED", "DATAGRAMS", "DROPS",
+                  "CUT SHORT"}, {"CUT SHORT"}, {}, "no runs recorded yet in " + name};
+    what.numbers.assign(what.headings.begin() + 1, what.headings.end() - 1);
     bool kept = false;  // a store that no run has used since outcomes were kept has no table for them
     std::string why = store.query("SELECT 1 FROM sqlite_master WHERE name = 'run_outcomes'", {},
                                   [&](const result_row&) { kept = true; });
-    auto items = [&](const item_sink& each) {
+    return print_items(format, what, [&](const item_sink& each) {
         if (!kept)
             return why;
         return store.query("SELECT started, printf('%.1f', seconds), found, stored, no_mac, refused, forwarded, datagrams,"
                            " drops, cut_short FROM run_outcomes ORDER BY rowid DESC", {}, [&](result_row row) {
-            nlohmann::json j;
-            for (std::size_t i = 0; i < row.size(); ++i)
-                if (i == 0 || i + 1 == row.size())
-                    put_text(j, keys[i], row[i]);
-                else
-                    j[keys[i]] = i == 1 ? nlohmann::json(std::stod(row[i])) : nlohmann::json(std::stoll(row[i]));
             row[0] = shown_time(format, row[0]);
-            each(row, j);
+            each(row);
         });
-    };
-    return print_items(format, {"STARTED", "SECONDS", "FOUND", "STORED", "NO MAC", "REFUSED", "FORWARDED", "DATAGRAMS",
-                                "DROPS", "CUT SHORT"}, items, "no runs recorded yet in " + name, {"CUT SHORT"});
+    });
 }
 
 void print_changes(out_format format, const store_reader& store, const std::vector<source_change>& changes)
 {
-    auto items = [&](const item_sink& each) {
-        for (const source_change& c : changes) {
-            std::vector<std::string> cells = {c.kind, c.mac, c.address, c.before, c.now};
-            if (store.central)
-                cells.insert(cells.begin(), c.recorder);
-            nlohmann::json j = {{"change", c.kind}};
-            for (auto [key, text] : {std::pair{"mac", &c.mac}, {"address", &c.address}, {"before", &c.before},
-                                     {"now", &c.now}, {"recorder", &c.recorder}})
-                if (!text->empty() || key != std::string("recorder"))
-                    put_text(j, key, *text);
-            each(cells, j);
-        }
+    listing what{{"CHANGE", "MAC", "ADDRESS", "BEFORE", "NOW"}, {"BEFORE", "NOW"}, {}, "no changes"};
+    print_rows(format, store, what, [&](const item_sink& each) {
+        for (const source_change& c : changes)
+            each({c.recorder, c.kind, c.mac, c.address, c.before, c.now});
         return std::string();
-    };
-    print_items(format, headings(store, {"CHANGE", "MAC", "ADDRESS", "BEFORE", "NOW"}), items, "no changes",
-                {"RECORDER", "BEFORE", "NOW"});
+    });
 }

@@ -2,7 +2,6 @@
 #include <signal.h>
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -16,43 +15,47 @@
 // silence, not by its length.
 static const int read_budget_seconds = 30;
 
-static central_deadline read_deadline()
+static central_deadline within(int seconds)
 {
-    return {std::chrono::steady_clock::now() + std::chrono::seconds(read_budget_seconds), read_budget_seconds};
+    return {std::chrono::steady_clock::now() + std::chrono::seconds(seconds), seconds};
 }
 
 // Some of libpq's waits are beyond any deadline of ours: a service file's
 // host name looked up, a password hash with as many rounds as the server
 // asks. The alarm, moved on as the deadline is, is the last wall.
-static const char* alarm_line = "";
+static std::string alarm_line;
 static int alarm_status = 1;
 static unsigned alarm_seconds = 0;  // a second after the deadline, which speaks first when it can
 
 static void on_alarm(int)
 {
-    ssize_t written = write(STDERR_FILENO, alarm_line, std::strlen(alarm_line));
+    ssize_t written = write(STDERR_FILENO, alarm_line.data(), alarm_line.size());
     (void)written;
     _exit(alarm_status);
 }
 
-static void arm_alarm(int seconds, const char* line, int status)
+// Connects with the alarm armed for the waits of by's length; when it rings, the process ends
+// with status and a line that adds more.
+static PGconn* connect(const std::string& conninfo, const central_deadline& by, const char* more, int status,
+                       std::string& why)
 {
-    alarm_line = line;
+    alarm_line = "onvif_camscout_list: no answer from the central inventory within " + std::to_string(by.seconds) +
+                 " s" + more + "\n";
     alarm_status = status;
-    alarm_seconds = static_cast<unsigned>(seconds) + 1;
+    alarm_seconds = static_cast<unsigned>(by.seconds) + 1;
     struct sigaction on{};
     on.sa_handler = on_alarm;
     sigaction(SIGALRM, &on, nullptr);
     alarm(alarm_seconds);
+    return central_connect(conninfo, "onvif_camscout_list", by, why);
 }
 
 // One statement; each row of its result, if any, handed to each.
 static std::string exec(PGconn* pg, const central_statement& s, const result_sink& each, int& rows)
 {
-    central_deadline by = read_deadline();
     alarm(alarm_seconds);
     std::string why;
-    PGresult* r = central_exec(pg, s, by, why);
+    PGresult* r = central_exec(pg, s, within(read_budget_seconds), why);
     alarm(0);  // a reader of the output that pauses (a pager) is not the server's silence
     rows = r && PQresultStatus(r) == PGRES_TUPLES_OK ? PQntuples(r) : 0;
     result_row row(r ? static_cast<std::size_t>(PQnfields(r)) : 0);
@@ -85,10 +88,8 @@ static std::string run_query(PGconn* pg, const std::string& sql, const std::vect
 
 std::string open_central_store(const std::string& conninfo, store_reader& store, int failure_status)
 {
-    arm_alarm(read_budget_seconds, "onvif_camscout_list: no answer from the central inventory within 30 s\n",
-              failure_status);
     std::string why;
-    std::shared_ptr<PGconn> pg(central_connect(conninfo, "onvif_camscout_list", read_deadline(), why), PQfinish);
+    std::shared_ptr<PGconn> pg(connect(conninfo, within(read_budget_seconds), "", failure_status, why), PQfinish);
     if (!pg)
         return why;
     store.query = [pg](const std::string& sql, const std::vector<std::string>& params, const result_sink& each) {
@@ -101,7 +102,12 @@ std::string open_central_store(const std::string& conninfo, store_reader& store,
     store.order_all = "run, local_id";  // the order runs reached the inventory, by the index of runs
     store.order_newest = "recorder_name, recorder, ip_addr, found_at";
     store.snapshot = "BEGIN ISOLATION LEVEL REPEATABLE READ READ ONLY";
-    store.id = "local_id";
+    store.runs = "SELECT r.id FROM runs r WHERE r.source = ANY (ARRAY(SELECT id FROM recorders WHERE recorder = $1))";
+    // Whether a run saw a source before: by the run of the facts' first sighting, found by its start.
+    store.run_rows = "SELECT " + store.columns + ", EXISTS (SELECT 1 FROM facts o JOIN recorders s ON s.id = o.source"
+                     " WHERE s.recorder = $3 AND o.mac_addr = v.mac_addr AND o.model_id = v.model_id AND coalesce((SELECT"
+                     " f.id FROM runs f WHERE f.source = o.source AND f.run_started = o.first_started AND f.run_pid ="
+                     " o.first_pid), 0) < $2) FROM found_media_sources v WHERE v.run = $1 ORDER BY v.local_id";
     // The server gives up on a question when the reader would.
     return store.query("SET search_path TO camscout; SET statement_timeout = '" + std::to_string(read_budget_seconds) +
                            "s'", {}, [](const result_row&) {});
@@ -138,14 +144,9 @@ static const char version_there[] =
 
 std::string set_up_central(const std::string& conninfo, int& was)
 {
-    arm_alarm(set_up_budget_seconds,
-              "onvif_camscout_list: no answer from the central inventory within 300 s;"
-              " the server may still be working on the set-up\n",
-              1);
-    central_deadline by{std::chrono::steady_clock::now() + std::chrono::seconds(set_up_budget_seconds),
-                        set_up_budget_seconds};
+    central_deadline by = within(set_up_budget_seconds);
     std::string why;
-    PGconn* pg = central_connect(conninfo, "onvif_camscout_list", by, why);
+    PGconn* pg = connect(conninfo, by, "; the server may still be working on the set-up", 1, why);
     was = pg ? static_cast<int>(count_of(pg, "a version", {version_there, {}, {}, {}}, by, why)) : -1;
     // Several statements in one query are one transaction.
     std::string sql = (was == 1 ? central_from_v1_sql : was == 2 ? central_from_v2_sql : "") + std::string(central_sql);
@@ -161,11 +162,6 @@ std::string set_up_central(const std::string& conninfo, int& was)
 static const int expire_step_runs = 200;
 static const int expire_step_seconds = 120;
 
-static central_deadline step_deadline()
-{
-    return {std::chrono::steady_clock::now() + std::chrono::seconds(expire_step_seconds), expire_step_seconds};
-}
-
 // The runs one step removed, -1 when every recorder due was forwarding,
 // or -2 with why.
 static long long expire_step(PGconn* pg, const std::string& days, std::string& why)
@@ -174,25 +170,22 @@ static long long expire_step(PGconn* pg, const std::string& days, std::string& w
     std::string runs = std::to_string(expire_step_runs);
     central_statement step{"SELECT camscout.expire($1::integer, $2::integer)", {days.c_str(), runs.c_str()}, {0, 0},
                            {0, 0}};
-    long long n = count_of(pg, "camscout.expire", step, step_deadline(), why);
+    long long n = count_of(pg, "camscout.expire", step, within(expire_step_seconds), why);
     return why.empty() ? n : -2;
 }
 
 std::string expire_central(const std::string& conninfo, int keep_days, long long& trimmed, bool& done)
 {
-    arm_alarm(expire_step_seconds,
-              "onvif_camscout_list: no answer from the central inventory within 120 s;"
-              " the server may still be working on a step of the expiry\n",
-              1);
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(set_up_budget_seconds);
     std::string why, days = std::to_string(keep_days);
-    PGconn* pg = central_connect(conninfo, "onvif_camscout_list", step_deadline(), why);
+    PGconn* pg = connect(conninfo, within(expire_step_seconds), "; the server may still be working on a step of the expiry",
+                         1, why);
     // As the schema's owner, whoever connects (the timer's unit connects as
     // postgres): the owner's functions and triggers never run as more.
     if (pg)
         PQclear(central_exec(pg, {"DO $$ BEGIN EXECUTE format('SET ROLE %I', (SELECT r.rolname FROM pg_namespace n"
                                   " JOIN pg_roles r ON r.oid = n.nspowner WHERE n.nspname = 'camscout')); END $$", {}, {}, {}},
-                             step_deadline(), why));
+                             within(expire_step_seconds), why));
     trimmed = 0;
     done = false;
     // A forward holding each recorder due: back to them in a moment, ten
@@ -203,7 +196,7 @@ std::string expire_central(const std::string& conninfo, int keep_days, long long
         done = n == 0;
         busy = n == -1 ? busy + 1 : 0;
         if (n == -1)
-            PQclear(central_exec(pg, {"SELECT pg_sleep(1)", {}, {}, {}}, step_deadline(), why));
+            PQclear(central_exec(pg, {"SELECT pg_sleep(1)", {}, {}, {}}, within(expire_step_seconds), why));
     }
     PQfinish(pg);
     return why;

@@ -1,96 +1,94 @@
 // The two runs that --changes compares, asked of the store with the
-// indexes of runs and of each MAC address's runs, so that the rest of the
-// store is never read.
+// indexes of runs and of their sightings, so that the rest of the store is
+// never read.
 #include "read_runs.h"
 
-using run_key = std::vector<std::string>;  // run_started, run_pid; empty when there is none
+#include <map>
+#include <set>
 
-// The last run before the run given ($1, $2) and before since ($3).
-static std::string run_before(const store_reader& store, const std::vector<std::string>& params, run_key& run)
+// A source of a run, and whether a run before the run compared with saw it.
+struct run_source {
+    source_row row;
+    bool seen_before = false;
+};
+
+static std::string model_of(const source_row& r)
 {
-    run.clear();
-    return store.query("SELECT run_started, run_pid FROM found_media_sources WHERE run_started IS NOT NULL"
-                       " AND (run_started, run_pid) < ($1, $2) AND run_started < $3"
-                       " ORDER BY run_started DESC, run_pid DESC LIMIT 1", params, [&](const result_row& r) { run = r; });
+    return r.model + " (" + std::to_string(r.model_brand) + "/" + std::to_string(r.model_no) + ")";
 }
 
-// A run's rows ($1, $2), each with whether a run before another ($3, $4)
-// saw its MAC address and model id.
-static std::string rows_of_run(const store_reader& store, const std::vector<std::string>& params,
-                               std::vector<run_source>& rows)
+// A media source: the channels of one device share its MAC address, its
+// address and its port, and differ in model id.
+static std::string source_of(const source_row& r)
 {
-    return store.query("SELECT " + store.columns + ", EXISTS (SELECT 1 FROM found_media_sources o"
-                       " WHERE o.mac_addr = v.mac_addr AND o.model_id = v.model_id"
-                       " AND (o.run_started, o.run_pid) < ($3, $4)) FROM found_media_sources v"
-                       " WHERE v.run_started = $1 AND v.run_pid = $2 ORDER BY v." + store.id, params,
-                       [&](const result_row& r) { rows.push_back({source_row_of(store, r), r.back() == "1"}); });
+    return r.mac + '\n' + std::to_string(r.model_brand) + '/' + std::to_string(r.model_no);
 }
 
-static std::string changes_of_recorder(const store_reader& store, const std::string& since, std::vector<source_change>& out)
+static void compare_runs(const std::vector<run_source>& earlier, const std::vector<run_source>& newest,
+                         std::vector<source_change>& out)
 {
-    run_key newest, earlier;
-    std::string why = run_before(store, {"~", "0", "~"}, newest);  // "~" sorts after any time
+    std::map<std::string, const source_row*> before;  // a source's last row in the run
+    std::map<std::string, const run_source*> now;
+    for (const run_source& d : earlier)
+        before[source_of(d.row)] = &d.row;
+    for (const run_source& d : newest)
+        now[source_of(d.row)] = &d;
+    std::multimap<std::string, const source_row*> gone_at;  // earlier sources the newest run lacks, by address
+    for (const auto& [source, r] : before)
+        if (now.count(source) == 0)
+            gone_at.insert({r->address, r});
+    for (const auto& [source, d] : now) {
+        const source_row& r = d->row;
+        auto was = before.find(source);
+        if (was != before.end()) {
+            const source_row& b = *was->second;
+            if (b.address != r.address)
+                out.push_back({"moved", r.recorder, r.mac, r.address, b.address, r.address});
+            if (b.port != r.port)
+                out.push_back({"port changed", r.recorder, r.mac, r.address, std::to_string(b.port),
+                               std::to_string(r.port)});
+            if (b.model != r.model)
+                out.push_back({"model changed", r.recorder, r.mac, r.address, model_of(b), model_of(r)});
+        } else if (auto old = gone_at.find(r.address); old != gone_at.end()) {
+            // The same device at its address with another model id has changed its model.
+            const source_row& b = *old->second;
+            if (b.mac == r.mac)
+                out.push_back({"model changed", r.recorder, r.mac, r.address, model_of(b), model_of(r)});
+            else
+                out.push_back({"replaced", r.recorder, r.mac, r.address, b.mac, r.mac});
+            gone_at.erase(old);
+        } else {
+            out.push_back({d->seen_before ? "back" : "new", r.recorder, r.mac, r.address, "", model_of(r)});
+        }
+    }
+    std::set<const source_row*> gone;
+    for (const auto& [address, r] : gone_at)
+        gone.insert(r);
+    for (const auto& [source, r] : before)
+        if (gone.count(r))
+            out.push_back({"gone", r->recorder, r->mac, r->address, model_of(*r), ""});
+}
+
+// The runs are taken in the order stored (centrally: in the order the
+// inventory numbered them as they came), whatever their clock said.
+static std::string changes_of(const store_reader& store, const std::string& recorder, const std::string& since,
+                              std::vector<source_change>& out)
+{
+    std::string newest, earlier, last = " ORDER BY r.id DESC LIMIT 1";  // from the end of the index of runs
+    std::string why = store.query(store.runs + last, {recorder}, [&](const result_row& r) { newest = r[0]; });
     if (why.empty() && !newest.empty())
-        why = run_before(store, {newest[0], newest[1], since.empty() ? "~" : since}, earlier);
-    if (!why.empty() || newest.empty())
-        return why;
+        why = store.query(store.runs + " AND r.id < $2 AND ($3 = '' OR r.run_started < $3)" + last,
+                          {recorder, newest, since}, [&](const result_row& r) { earlier = r[0]; });
     std::vector<run_source> before, now;
-    if (!earlier.empty())
-        why = rows_of_run(store, {earlier[0], earlier[1], "", "0"}, before);
+    auto rows_of = [&](const std::string& run, const std::string& stored_before, std::vector<run_source>& rows) {
+        return run.empty() ? "" : store.query(store.run_rows, {run, stored_before, recorder}, [&](const result_row& r) {
+            rows.push_back({source_row_of(store, r), r.back() == "1" || r.back() == "t"});
+        });
+    };
     if (why.empty())
-        why = rows_of_run(store, {newest[0], newest[1], earlier.empty() ? "" : earlier[0],
-                                  earlier.empty() ? "0" : earlier[1]}, now);
+        why = rows_of(earlier, "0", before);
     if (why.empty())
-        compare_runs(before, now, out);
-    return why;
-}
-
-// A run of a store that numbers its runs ($1), each row with whether a run
-// before another ($2) saw its MAC address and model id; centrally, a run of
-// recorder $3, whose facts' first runs are found by their start.
-static std::string rows_of_stored_run(const store_reader& store, const std::string& recorder, const std::string& run,
-                                      const std::string& before, std::vector<run_source>& rows)
-{
-    std::string sql = "SELECT " + store.columns + ", EXISTS (" +
-                      (store.central ? "SELECT 1 FROM facts o JOIN recorders s ON s.id = o.source WHERE s.recorder = $3"
-                                       " AND o.mac_addr = v.mac_addr AND o.model_id = v.model_id AND coalesce((SELECT f.id FROM runs f WHERE f.source"
-                                       " = o.source AND f.run_started = o.first_started AND f.run_pid = o.first_pid), 0)"
-                                       " < $2) FROM found_media_sources v WHERE v.run = $1 ORDER BY v.local_id"
-                                     : "SELECT 1 FROM facts o WHERE o.mac_addr = v.mac_addr AND o.model_id = v.model_id"
-                                       " AND o.first_run < $2)"
-                                       " FROM found_media_sources v WHERE v.id IN (SELECT s.id FROM runs r JOIN sightings s"
-                                       " ON s.id BETWEEN r.first_sighting AND r.last_sighting WHERE r.id = $1"
-                                       " AND s.run = r.id) ORDER BY v.id");
-    std::vector<std::string> params = {run, before};
-    if (store.central)
-        params.push_back(recorder);
-    return store.query(sql, params, [&](const result_row& r) {
-        rows.push_back({source_row_of(store, r), r.back() == "1" || r.back() == "t"});
-    });
-}
-
-// The newest run stored (centrally: of the recorder, in the order the
-// inventory numbered them as they came) against the one stored before it,
-// or the last one stored that started before since.
-static std::string changes_in_order(const store_reader& store, const std::string& recorder, const std::string& since,
-                                    std::vector<source_change>& out)
-{
-    // From the end of the index of runs' ids, where the newest runs are.
-    std::string runs = store.central ? "SELECT r.id FROM runs r WHERE r.source = ANY (ARRAY(SELECT id FROM recorders"
-                                       " WHERE recorder = $1))"
-                                     : "SELECT r.id FROM runs r WHERE $1 = ''";
-    std::string newest, earlier, last = " ORDER BY r.id DESC LIMIT 1";
-    std::string why = store.query(runs + last, {recorder}, [&](const result_row& r) { newest = r[0]; });
-    if (why.empty() && !newest.empty())
-        why = store.query(runs + " AND r.id < $2 AND ($3 = '' OR r.run_started < $3)" + last, {recorder, newest, since},
-                          [&](const result_row& r) { earlier = r[0]; });
-    if (!why.empty() || newest.empty())
-        return why;
-    std::vector<run_source> before, now;
-    if (!earlier.empty())
-        why = rows_of_stored_run(store, recorder, earlier, "0", before);
-    if (why.empty())
-        why = rows_of_stored_run(store, recorder, newest, earlier.empty() ? "0" : earlier, now);
+        why = rows_of(newest, earlier.empty() ? "0" : earlier, now);
     if (why.empty())
         compare_runs(before, now, out);
     return why;
@@ -99,11 +97,11 @@ static std::string changes_in_order(const store_reader& store, const std::string
 std::string read_changes(const store_reader& store, const std::string& since, std::vector<source_change>& out)
 {
     if (!store.central)
-        return store.runs_in_order ? changes_in_order(store, "", since, out) : changes_of_recorder(store, since, out);
+        return changes_of(store, "", since, out);
     std::vector<std::string> recorders;
     std::string why = store.query("SELECT DISTINCT recorder FROM recorders ORDER BY 1", {},
                                   [&](const result_row& r) { recorders.push_back(r[0]); });
     for (std::size_t i = 0; why.empty() && i < recorders.size(); ++i)
-        why = changes_in_order(store, recorders[i], since, out);
+        why = changes_of(store, recorders[i], since, out);
     return why;
 }

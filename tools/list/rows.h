@@ -1,6 +1,6 @@
-// What the store reader works with: found media sources as rows, read from
-// a recorder's SQLite store or from the central inventory with the same
-// questions, each row handed on as it is read.
+// What the list tool reads: found media sources as rows, from a recorder's
+// SQLite store or from the central inventory with the same questions, each
+// row handed on as it is read.
 #pragma once
 
 #include <functional>
@@ -28,15 +28,22 @@ struct store_reader {
     std::string columns;   // a source_row's columns from found_media_sources, in its order, then the row's id
     std::string order_all, order_newest;  // every row oldest first; the newest row per MAC address
     std::string snapshot;  // begins a transaction that sees the same rows for every question
-    std::string id;        // the column that orders a recorder's rows
-    bool runs_in_order = false;  // runs numbered in the order stored, whatever their clock said
+    // The ids of a recorder's runs ($1; "" for a recorder's own store), as r.id of runs r, in the
+    // order stored; and a run's rows ($1), each with whether a run stored before run $2 saw its
+    // MAC address and model id, as its last column.
+    std::string runs, run_rows;
 };
 
-// A cell that the store never writes: a text, a real or NULL where an
-// integer belongs. Its text names the row and the column.
-struct unexpected_cell : std::runtime_error {
+// What the store holds cannot be shown: a cell that no run writes (a
+// text, a real or NULL where an integer belongs, its row and column named),
+// or a store of an earlier version.
+struct unreadable_store : std::runtime_error {
     using std::runtime_error::runtime_error;
 };
 
-// A row of store.columns; throws unexpected_cell.
+// A row of store.columns; throws unreadable_store.
 source_row source_row_of(const store_reader& store, const result_row& r);
+
+// Opens a recorder's SQLite store, read-only; one of an earlier version
+// throws unreadable_store, which names the command that upgrades it.
+std::string open_sqlite_store(const std::string& path, store_reader& store);
