@@ -68,7 +68,7 @@ static std::string run_query(sqlite3* db, const std::string& sql, const std::vec
 std::string open_sqlite_store(const std::string& path, store_reader& store)
 {
     std::string why;
-    std::shared_ptr<sqlite3> db(store_open_for_reading(path, false, why), sqlite3_close);
+    std::shared_ptr<sqlite3> db(store_open_for_reading(path, why), sqlite3_close);
     if (db && store_version_of(db.get(), why) < store_version && why.empty())
         throw unreadable_store("it is of an earlier version: bring it up to date with onvif_camscout_list --store " +
                                path + " --upgrade");

@@ -7,19 +7,6 @@
 #include "host/store/sqlite_query.h"
 #include "host/store/store_schema.h"
 
-// The reader never writes, so it groups a copy of its own.
-static std::string first_version_copy(sqlite3* db)
-{
-    if (sqlite_integer(db, "SELECT count(*) FROM pragma_table_info('found_media_sources') WHERE name = 'run_started'", 1))
-        return "";
-    std::string why = sqlite_run(db, "BEGIN; CREATE TEMP TABLE found_media_sources AS SELECT * FROM main.found_media_sources");
-    if (why.empty())
-        why = group_first_version_runs(db);
-    if (why.empty())
-        why = sqlite_run(db, std::string(store_run_indexes) + "COMMIT");
-    return why;
-}
-
 // The store read-only, and why its table cannot be read if it cannot.
 static sqlite3* open_store(const std::string& name, int flags, std::string& why)
 {
@@ -66,7 +53,7 @@ static std::string immutable_uri(const std::string& path)
     return uri + "?immutable=1";
 }
 
-sqlite3* store_open_for_reading(const std::string& path, bool runs, std::string& why)
+sqlite3* store_open_for_reading(const std::string& path, std::string& why)
 {
     sqlite3* db = open_store(path, 0, why);
     int failed = db && !why.empty() ? sqlite3_errcode(db) : SQLITE_OK;
@@ -80,8 +67,6 @@ sqlite3* store_open_for_reading(const std::string& path, bool runs, std::string&
             db = open_store(immutable_uri(path), SQLITE_OPEN_URI, why);
         }
     }
-    if (why.empty() && runs)
-        why = first_version_copy(db);
     if (why.empty())
         return db;
     sqlite3_close(db);

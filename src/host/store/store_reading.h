@@ -7,11 +7,9 @@
 struct sqlite3;
 
 // Opens the store at path read-only, with a short wait for a writer; in a
-// folder that cannot be written, as the file alone when no log holds writes. With
-// runs, a first-version store (no run_started yet, as no run has migrated
-// it) is grouped into runs in a temporary copy that hides its table under
-// the same name. Null with why on failure; the caller closes it.
-sqlite3* store_open_for_reading(const std::string& path, bool runs, std::string& why);
+// folder that cannot be written, as the file alone when no log holds
+// writes. Null with why on failure; the caller closes it.
+sqlite3* store_open_for_reading(const std::string& path, std::string& why);
 
 // Opens the store at path for writing, never making one, and brings it to
 // this version a step at a time, each step told to say as it begins.

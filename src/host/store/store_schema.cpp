@@ -56,12 +56,6 @@ static const char outcomes_table[] =
     " queue_bytes INTEGER, found INTEGER, stored INTEGER, no_mac INTEGER, refused INTEGER, forwarded INTEGER,"
     " cut_short TEXT)";
 
-// A MAC address's runs (its first, its newest row) and the runs in order,
-// for the list tool's copy of a first-version store.
-const char store_run_indexes[] =
-    "CREATE INDEX IF NOT EXISTS found_media_sources_by_mac ON found_media_sources (mac_addr, run_started, run_pid);"
-    "CREATE INDEX IF NOT EXISTS found_media_sources_runs ON found_media_sources (run_started, run_pid);";
-
 // A first-version run lasts about 62 s: the worker's 60, its last receive
 // wait and the pause. A process id comes back only much later.
 static const long long first_version_run_ms = 70 * 1000;
@@ -147,6 +141,24 @@ static std::string finish_earlier_parts(sqlite3* db)
                           " DROP TABLE compact_next");
 }
 
+// A run's rows share its process id and follow each other by less than a
+// run's length; each row takes the time of its run's first row as the
+// run's start. A row whose time is not one (NULL, say) joins the rows of its
+// process that are no time either.
+static std::string group_first_version_runs(sqlite3* db)
+{
+    std::string why = sqlite_run(db, "ALTER TABLE found_media_sources ADD COLUMN run_started TEXT");
+    if (why.empty())
+        why = sqlite_run(db,
+            "UPDATE found_media_sources SET run_started = g.started FROM (SELECT id, first_value(at) OVER"
+            " (PARTITION BY run ORDER BY at, id) AS started FROM (SELECT id, at, sum(new) OVER (ORDER BY run_pid, at, id)"
+            " AS run FROM (SELECT id, at, run_pid, lag(run_pid) OVER w IS NOT run_pid OR (lag(ms) OVER w IS NULL) != (ms IS"
+            " NULL) OR ms - lag(ms) OVER w > " + std::to_string(first_version_run_ms) + " AS new FROM (SELECT id, run_pid,"
+            " coalesce(found_at, '') AS at, julianday(found_at) * 86400000 AS ms FROM found_media_sources)"
+            " WINDOW w AS (ORDER BY run_pid, at, id)))) g WHERE found_media_sources.id = g.id");
+    return why;
+}
+
 static std::string upgrade_step(sqlite3* db, int version, const std::function<void(const std::string&)>& say)
 {
     if (exists(db, "compact_next")) {
@@ -187,24 +199,6 @@ std::string store_upgrade(sqlite3* db, const std::function<void(const std::strin
             return why;
         }
     }
-}
-
-// A run's rows share its process id and follow each other by less than a
-// run's length; each row takes the time of its run's first row as the
-// run's start. A row whose time is not one (NULL, say) joins the rows of its
-// process that are no time either.
-std::string group_first_version_runs(sqlite3* db)
-{
-    std::string why = sqlite_run(db, "ALTER TABLE found_media_sources ADD COLUMN run_started TEXT");
-    if (why.empty())
-        why = sqlite_run(db,
-            "UPDATE found_media_sources SET run_started = g.started FROM (SELECT id, first_value(at) OVER"
-            " (PARTITION BY run ORDER BY at, id) AS started FROM (SELECT id, at, sum(new) OVER (ORDER BY run_pid, at, id)"
-            " AS run FROM (SELECT id, at, run_pid, lag(run_pid) OVER w IS NOT run_pid OR (lag(ms) OVER w IS NULL) != (ms IS"
-            " NULL) OR ms - lag(ms) OVER w > " + std::to_string(first_version_run_ms) + " AS new FROM (SELECT id, run_pid,"
-            " coalesce(found_at, '') AS at, julianday(found_at) * 86400000 AS ms FROM found_media_sources)"
-            " WINDOW w AS (ORDER BY run_pid, at, id)))) g WHERE found_media_sources.id = g.id");
-    return why;
 }
 
 // The sightings of the runs stored up to ?1 (every one below ?2), but not

@@ -25,15 +25,6 @@ std::string store_create(sqlite3* db);
 // wait into it. say is told each step as it begins. "" or why.
 std::string store_upgrade(sqlite3* db, const std::function<void(const std::string&)>& say);
 
-// Gives each first-version row (no run_started yet) its run's start: the
-// rows of one run_pid that follow each other by less than a run's length
-// are a run, since process ids come back. In the caller's transaction.
-std::string group_first_version_runs(sqlite3* db);
-
-// The indexes that the list tool's questions need, on whatever
-// found_media_sources names (the list tool's own copy of a first-version store).
-extern const char store_run_indexes[];
-
 // Deletes, in short transactions until the deadline (or a busy store), the
 // sightings of the runs stored before the first one stored that started
 // between keep_ms before now_ms and now_ms, except each facts' newest
