@@ -20,7 +20,8 @@ namespace fake {
 
 platform_state state;
 
-std::string hex(const void* bytes, size_t n)
+// Lower-case hexadecimal of n bytes.
+static std::string hex(const void* bytes, size_t n)
 {
     std::string h;
     for (const auto* b = static_cast<const unsigned char*>(bytes); n-- > 0; ++b)
@@ -112,10 +113,8 @@ int ping(const char* address, int timeout_ms, char* out) { return event("ping", 
 
 int msas_store_found_media_source_onvif(TMediaSourceDevInfo* i)
 {
-    event("msas_store", i->ip_addr, i->mac_addr, i->port, i->brand_id, i->model_id >> 32, i->model_id & 0xffffffff,
-          std::string(i->model, strnlen(i->model, sizeof i->model)));
     state.stored.push_back(*i);
-    return 0;
+    return event("msas_store"), 0;
 }
 
 void log_Debug(const char* format, ...)

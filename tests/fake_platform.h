@@ -42,8 +42,6 @@ extern platform_state state;
 
 // Fresh doubles and every process-wide variable back at its start value.
 void reset();
-// Lower-case hexadecimal of n bytes.
-std::string hex(const void* bytes, size_t n);
 NIC_INFO nic(const std::string& dev, const std::string& mac, const std::string& addr,
              const std::string& b_addr = "10.0.0.255");
 
