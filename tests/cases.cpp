@@ -14,19 +14,10 @@
 #include "host/net/ping_reply.h"
 #include "host/net/ping_wait.h"
 #include "host/settings/settings.h"
-#include "response/dedup.h"
-#include "response/dev_info.h"
-#include "response/endpoint.h"
-#include "response/extraction.h"
-#include "response/identification.h"
-#include "response/mac_resolution.h"
-#include "response/receive.h"
-#include "run/debug_log.h"
-#include "run/lan_interfaces.h"
-#include "run/run_sequence.h"
+#include "response/response.h"
+#include "run/run.h"
 #include "run/text_field.h"
-#include "transport/probe.h"
-#include "transport/recv_thread.h"
+#include "transport/transport.h"
 
 using namespace std::string_literals;
 using words = std::vector<std::string>;

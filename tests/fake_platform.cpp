@@ -9,9 +9,9 @@
 #include <sstream>
 #include <utility>
 
-#include "response/dedup.h"
-#include "run/lan_interfaces.h"
-#include "transport/recv_thread.h"
+#include "response/response.h"
+#include "run/run.h"
+#include "transport/transport.h"
 #include "platform/os_calls.h"
 #include "platform/platform.h"
 #include "run/text_field.h"

@@ -1,9 +1,7 @@
-#include "response/dedup.h"
+#include "response/response.h"
 
 #include <algorithm>
 
-#include "response/extraction.h"
-#include "response/identification.h"
 
 std::vector<uint64_t> seen_responder_addrs;
 std::vector<std::string> seen_channel_keys;

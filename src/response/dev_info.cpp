@@ -1,11 +1,10 @@
-#include "response/dev_info.h"
+#include "response/response.h"
 
 #include <algorithm>
 #include <iterator>
 
 #include "platform/platform.h"
-#include "response/mac_resolution.h"
-#include "run/debug_log.h"
+#include "run/run.h"
 #include "run/text_field.h"
 
 dev_info_ptr create_dev_info(uint32_t source_addr, const char* mac)

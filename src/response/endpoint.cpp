@@ -1,10 +1,9 @@
-#include "response/endpoint.h"
+#include "response/response.h"
 
 #include <cstdlib>
 #include <cstring>
-#include <string_view>
 
-#include "run/debug_log.h"
+#include "run/run.h"
 
 static const int default_port = 80;
 

@@ -1,4 +1,4 @@
-#include "response/extraction.h"
+#include "response/response.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,14 +1,12 @@
-#include "response/identification.h"
+#include "response/response.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "catalogue/model_table.h"
 #include "platform/platform.h"
-#include "response/extraction.h"
-#include "run/debug_log.h"
+#include "run/run.h"
 #include "run/text_field.h"
 
 static const int default_brand = 44;

@@ -1,18 +1,14 @@
-#include "response/mac_resolution.h"
+#include "response/response.h"
 
 #include <arpa/inet.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <string_view>
-#include <string>
-#include <vector>
 
 #include "platform/os_calls.h"
 #include "platform/platform.h"
-#include "response/extraction.h"
-#include "run/debug_log.h"
+#include "run/run.h"
 #include "run/text_field.h"
 
 // The kernel may still be resolving when ping returns; the table is read

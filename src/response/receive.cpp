@@ -1,20 +1,13 @@
-#include "response/receive.h"
+#include "response/response.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
 
 #include <cstring>
-#include <string>
 
 #include "platform/os_calls.h"
-#include "response/dedup.h"
-#include "response/dev_info.h"
-#include "response/endpoint.h"
-#include "response/extraction.h"
-#include "response/identification.h"
-#include "response/mac_resolution.h"
-#include "run/debug_log.h"
-#include "transport/recv_thread.h"
+#include "run/run.h"
+#include "transport/transport.h"
 #include "transport/ws_discovery.h"
 
 static const int receive_wait_seconds = 5;

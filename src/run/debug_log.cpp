@@ -1,4 +1,4 @@
-#include "run/debug_log.h"
+#include "run/run.h"
 
 #include <cstdarg>
 

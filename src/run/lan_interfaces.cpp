@@ -1,9 +1,8 @@
-#include "run/lan_interfaces.h"
+#include "run/run.h"
 
 #include <string_view>
 
 #include "platform/platform.h"
-#include "run/debug_log.h"
 #include "run/text_field.h"
 
 std::vector<NIC_INFO> in_lan_list;

@@ -1,10 +1,8 @@
-#include "run/run_sequence.h"
+#include "run/run.h"
 
 #include "platform/os_calls.h"
 #include "platform/platform.h"
-#include "run/debug_log.h"
-#include "run/lan_interfaces.h"
-#include "transport/recv_thread.h"
+#include "transport/transport.h"
 
 static void run_discovery()
 {

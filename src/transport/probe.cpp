@@ -1,6 +1,6 @@
 // WS-Discovery (April 2005) Probes in SOAP 1.2 envelopes with WS-Addressing
 // (August 2004) headers, sent by multicast to 239.255.255.250:3702.
-#include "transport/probe.h"
+#include "transport/transport.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -10,9 +10,7 @@
 #include <cstring>
 
 #include "platform/os_calls.h"
-#include "run/debug_log.h"
-#include "run/lan_interfaces.h"
-#include "transport/recv_thread.h"
+#include "run/run.h"
 #include "transport/ws_discovery.h"
 
 // Both Probes share one text; they differ only in the namespace that the

@@ -1,4 +1,4 @@
-#include "transport/recv_thread.h"
+#include "transport/transport.h"
 
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -6,10 +6,9 @@
 
 #include "platform/os_calls.h"
 #include "platform/platform.h"
-#include "response/receive.h"
-#include "run/debug_log.h"
+#include "response/response.h"
+#include "run/run.h"
 #include "run/text_field.h"
-#include "transport/probe.h"
 
 std::atomic<bool> recv_thread_running{false};
 pthread_t recv_thread_handle;

@@ -23,3 +23,8 @@ extern int max_fd;
 void start_recv_thread();
 // Clears the running flag, waits for the worker to end, then pauses 2 s.
 void stop_recv_thread();
+
+// Sends the NetworkVideoTransmitter and Device Probes, each with a fresh
+// MessageID, out of every interface of in_lan_list. On the first failure
+// it logs, closes onvif_socket, sets it to -1 and sends nothing more.
+void send_onvif_probe();
