@@ -2,7 +2,6 @@
 
 #include <algorithm>
 
-
 std::vector<uint64_t> seen_responder_addrs;
 std::vector<std::string> seen_channel_keys;
 

@@ -52,8 +52,7 @@ static void percent_decode(std::string& text)
     }
 }
 
-static void take_scope_token(const std::string& token, TMediaSourceDevInfo& info,
-                             identification& id)
+static void take_scope_token(const std::string& token, TMediaSourceDevInfo& info, identification& id)
 {
     if (token == profile_t_scope) {
         info.model_id = make_long_long(default_brand, 23);
@@ -97,31 +96,27 @@ static void look_up_model_table(TMediaSourceDevInfo& info, identification& id)
     percent_decode(id.text);
 }
 
+// The name of a device that named no hardware, by its identifier.
 static const char* default_model_name(long long model_id)
 {
-    if (model_id == make_long_long(default_brand, 10))
-        return "Bosch ONVIF-compatible";
-    if (model_id == make_long_long(default_brand, 23))
-        return "ONVIF ProfileT Cameras";
-    if (model_id == make_long_long(default_brand, 11))
-        return "ONVIF ProfileS Cameras";
-    if (model_id == make_long_long(default_brand, 6))
-        return "ONVIF Cameras (Fixed Settings)";
+    static const std::pair<int, const char*> names[] = {{10, "Bosch ONVIF-compatible"}, {23, "ONVIF ProfileT Cameras"},
+                                                        {11, "ONVIF ProfileS Cameras"}, {6, "ONVIF Cameras (Fixed Settings)"}};
+    for (auto [model_no, name] : names)
+        if (model_id == make_long_long(default_brand, model_no))
+            return name;
     return nullptr;
 }
 
 static void name_model(TMediaSourceDevInfo& info, const identification& id)
 {
-    if (id.hardware_seen) {
-        // Decoding may have made a zero byte: the name ends there.
+    const char* default_name = default_model_name(info.model_id);
+    if (!id.hardware_seen && default_name != nullptr)
+        copy_text(info.model, default_name);
+    else if (id.hardware_seen || !id.text.empty())
+        // Up to a zero byte that decoding may have made. A listed model scope
+        // without a hardware scope names the model too: better than no name
+        // in the recorder's list.
         copy_text(info.model, std::string_view(id.text.c_str()));
-    } else if (const char* name = default_model_name(info.model_id)) {
-        copy_text(info.model, name);
-    } else if (!id.text.empty()) {
-        // A listed model scope without a hardware scope: its name is the
-        // best one the device gave, better than none in the recorder's list.
-        copy_text(info.model, std::string_view(id.text.c_str()));
-    }
 }
 
 void identify_device(TMediaSourceDevInfo& info, const char* scopes)

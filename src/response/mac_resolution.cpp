@@ -22,10 +22,10 @@ void dotted_text(uint32_t addr, char (&text)[16])
     inet_ntop(AF_INET, &a, text, sizeof text);
 }
 
-// True when the line's first space-separated token may be the address: a
-// cheap look that spares the lines of other addresses the split below, so
-// that a lookup in a site's large table splits one line, not every line.
-static bool may_start_with(std::string_view line, std::string_view dotted)
+// True when the line's first space-separated token is the address: a cheap
+// look that spares the lines of other addresses the split below, so that a
+// lookup in a site's large table splits one line, not every line.
+static bool starts_with_token(std::string_view line, std::string_view dotted)
 {
     line.remove_prefix(std::min(line.find_first_not_of(' '), line.size()));
     return line.substr(0, dotted.size()) == dotted &&
@@ -40,13 +40,11 @@ static void arp_table_lookup(FILE* table, const char* dotted, char (&mac)[32])
     if (fgets(line, 1023, table) == nullptr)
         return;  // not even the header
     while (fgets(line, 1023, table) != nullptr) {
-        if (!may_start_with(line, dotted))
+        if (!starts_with_token(line, dotted))
             continue;
         // Only spaces separate, as in a Scopes value: a line's newline stays
         // in its last token.
         std::vector<std::string> tokens = split_scopes(line);
-        if (tokens.empty() || tokens[0] != dotted)
-            continue;
         if (tokens.size() >= 4)
             copy_text(mac, tokens[3]);
         return;  // the first matching line decides, complete or not

@@ -30,23 +30,6 @@ static bool wait_readable()
     return FD_ISSET(onvif_socket, &readable);
 }
 
-struct element_names {
-    char prefix[256];
-    char xaddrs[256];
-    char scopes[256];
-    char probe_match[256];
-};
-
-static void form_element_names(const char* text, element_names& names)
-{
-    names = element_names{};
-    if (get_ns_prefix(text, names.prefix) != 0)
-        return;
-    form_element_name(names.xaddrs, names.prefix, "XAddrs");
-    form_element_name(names.scopes, names.prefix, "Scopes");
-    form_element_name(names.probe_match, names.prefix, "ProbeMatch");
-}
-
 static void process_probe_match(uint32_t source_addr, const char* text)
 {
     // The bare line marks where one device's lines begin in the log, and the
@@ -60,16 +43,21 @@ static void process_probe_match(uint32_t source_addr, const char* text)
     if (std::strcmp(info->mac_addr, all_zero_mac) == 0)
         get_local_mac_addr(*info);
 
-    element_names names;
-    form_element_names(text, names);
+    // Without a prefix the names stay empty and are looked for all the same.
+    char prefix[256] = {}, probe_match[256] = {}, xaddrs[256] = {}, scopes[256] = {};
+    if (get_ns_prefix(text, prefix) == 0) {
+        form_element_name(probe_match, prefix, "ProbeMatch");
+        form_element_name(xaddrs, prefix, "XAddrs");
+        form_element_name(scopes, prefix, "Scopes");
+    }
     std::string value;
-    if (!get_tag_value(text, names.probe_match, value)) {
+    if (!get_tag_value(text, probe_match, value)) {
         discard_dev_info(std::move(info));
         return;
     }
-    bool has_xaddrs = get_tag_value(text, names.xaddrs, value);
+    bool has_xaddrs = get_tag_value(text, xaddrs, value);
     parse_service_port(*info, has_xaddrs ? value.c_str() : nullptr);
-    bool has_scopes = get_tag_value(text, names.scopes, value);
+    bool has_scopes = get_tag_value(text, scopes, value);
     identify_device(*info, has_scopes ? value.c_str() : nullptr);
     store_dev_info(std::move(info));
 }
