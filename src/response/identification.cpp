@@ -89,8 +89,7 @@ static void look_up_model_table(TMediaSourceDevInfo& info, identification& id)
             continue;
         debug_log("[onvif camscout] Find %s", row.model_name);
         info.model_id = row.catalogue_id;
-        if (row.record_brand != -1)
-            info.brand_id = row.record_brand;
+        info.brand_id = row.record_brand;
         break;
     }
     percent_decode(id.text);

@@ -28,8 +28,7 @@ void dotted_text(uint32_t addr, char (&text)[16])
 static bool starts_with_token(std::string_view line, std::string_view dotted)
 {
     line.remove_prefix(std::min(line.find_first_not_of(' '), line.size()));
-    return line.substr(0, dotted.size()) == dotted &&
-           (line.size() == dotted.size() || line[dotted.size()] == ' ');
+    return line.substr(0, dotted.size()) == dotted && (line.size() == dotted.size() || line[dotted.size()] == ' ');
 }
 
 // The HW address column of the first line whose IP address column is
@@ -76,11 +75,6 @@ void resolve_device_mac(uint32_t addr, char (&mac)[32])
     debug_log("[onvif camscout] pch_IP %s, FindRemoteMAC = %s", dotted, mac);
 }
 
-static bool considered(const netcom_nic_dev_name_st& e)
-{
-    return e.select_flag_1 != 0 && e.select_flag_2 != 0 && e.exclude_flag == 0;
-}
-
 void get_local_mac_addr(TMediaSourceDevInfo& info)
 {
     netcom_nic_dev_name_st* head = nullptr;
@@ -88,7 +82,9 @@ void get_local_mac_addr(TMediaSourceDevInfo& info)
         return;
     for (netcom_nic_dev_name_st* e = head; e != nullptr; e = e->next) {
         NIC_INFO nic{};
-        if (!considered(*e) || netcom_NIC_Get_Info(e->name, &nic) != 0)
+        // Up, with an IPv4 address, not the loopback.
+        bool considered = e->select_flag_1 != 0 && e->select_flag_2 != 0 && e->exclude_flag == 0;
+        if (!considered || netcom_NIC_Get_Info(e->name, &nic) != 0)
             continue;
         if (field_text(info.ip_addr) != field_text(nic.addr))
             continue;

@@ -84,11 +84,9 @@ void recv_onvif_response()
     char buffer[receive_room + 1] = {};
     sockaddr_in source{};
     socklen_t source_len = sizeof source;
-    ssize_t n = os_recvfrom(onvif_socket, buffer, receive_room, 0,
-                            reinterpret_cast<sockaddr*>(&source), &source_len);
+    ssize_t n = os_recvfrom(onvif_socket, buffer, receive_room, 0, reinterpret_cast<sockaddr*>(&source), &source_len);
     if (n < 0) {
-        debug_log("[onvif camscout] onvif_socket(%d) Reading datagram message error %d",
-                  onvif_socket, static_cast<int>(n));
+        debug_log("[onvif camscout] onvif_socket(%d) Reading datagram message error %d", onvif_socket, static_cast<int>(n));
         return;
     }
     handle_datagram(source.sin_addr.s_addr, buffer);

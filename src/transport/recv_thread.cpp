@@ -25,10 +25,8 @@ static const int receive_buffer_bytes = 16 << 20;
 static void enlarge_receive_buffer()
 {
     // As root the host's rmem_max does not cap it; otherwise take what it allows.
-    if (os_setsockopt(onvif_socket, SOL_SOCKET, SO_RCVBUFFORCE, &receive_buffer_bytes,
-                      sizeof receive_buffer_bytes) != 0)
-        os_setsockopt(onvif_socket, SOL_SOCKET, SO_RCVBUF, &receive_buffer_bytes,
-                      sizeof receive_buffer_bytes);
+    if (os_setsockopt(onvif_socket, SOL_SOCKET, SO_RCVBUFFORCE, &receive_buffer_bytes, sizeof receive_buffer_bytes) != 0)
+        os_setsockopt(onvif_socket, SOL_SOCKET, SO_RCVBUF, &receive_buffer_bytes, sizeof receive_buffer_bytes);
 }
 
 static void open_onvif_socket()
