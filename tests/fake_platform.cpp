@@ -111,11 +111,7 @@ int nvr_sys_state_create_thread(char* name, long long arg) { return event("nvr_s
 int nvr_sys_state_destroy_thread() { return event("nvr_sys_state_destroy_thread"), 0; }
 int ping(const char* address, int timeout_ms, char* out) { return event("ping", address, timeout_ms, out), 0; }
 
-int msas_store_found_media_source_onvif(TMediaSourceDevInfo* i)
-{
-    state.stored.push_back(*i);
-    return event("msas_store"), 0;
-}
+int msas_store_found_media_source_onvif(TMediaSourceDevInfo* i) { return state.stored.push_back(*i), 0; }
 
 void log_Debug(const char* format, ...)
 {
@@ -145,9 +141,7 @@ void os_uuid_generate(unsigned char (&out)[16])
 // Handle 7 is the one thread there is.
 int os_thread_create(pthread_t* thread, void* (*entry)(void*), void* arg)
 {
-    event("thread_create", state.thread);
-    if (state.thread != 0)
-        return state.thread;
+    event("thread_create");
     *thread = 7;
     if (state.defer != 0)
         state.deferred = entry;  // the one thread there is takes no argument

@@ -21,7 +21,6 @@ struct platform_state {
     std::vector<std::string> events;  // "name:detail:detail..."; log lines as "log:text"
     int auth = 0, net_list_result = 0, dev_name_list = 0;  // results
     pid_t fork = 1;
-    int thread = 0;   // non-zero: thread creation fails with it
     int defer = 0;    // non-zero: a thread runs when it is joined, not when made
     void* (*deferred)(void*) = nullptr;
     int socket = 7;

@@ -37,21 +37,16 @@ int get_ns_prefix(const char* message, char (&prefix)[256])
     return 0;
 }
 
-void form_element_name(char (&name)[256], const char* prefix, const char* local)
+bool get_tag_value(const char* message, const std::string& tag, std::string& value)
 {
-    copy_text(name, std::string(prefix) + ":" + local);
-}
-
-bool get_tag_value(const char* message, const char* tag, std::string& value)
-{
-    std::string start_pattern = std::string("<") + tag;
+    std::string start_pattern = "<" + tag;
     const char* p1 = std::strstr(message, start_pattern.c_str());
     if (p1 == nullptr)
         return false;
     const char* close = std::strchr(p1, '>');
     if (close == nullptr)
         return false;
-    std::string end_pattern = std::string("</") + tag + ">";
+    std::string end_pattern = "</" + tag + ">";
     const char* p2 = std::strstr(message, end_pattern.c_str());
     if (p2 == nullptr)
         return false;

@@ -43,21 +43,18 @@ static void process_probe_match(uint32_t source_addr, const char* text)
     if (std::strcmp(info->mac_addr, all_zero_mac) == 0)
         get_local_mac_addr(*info);
 
-    // Without a prefix the names stay empty and are looked for all the same.
-    char prefix[256] = {}, probe_match[256] = {}, xaddrs[256] = {}, scopes[256] = {};
-    if (get_ns_prefix(text, prefix) == 0) {
-        form_element_name(probe_match, prefix, "ProbeMatch");
-        form_element_name(xaddrs, prefix, "XAddrs");
-        form_element_name(scopes, prefix, "Scopes");
-    }
+    char prefix[256] = {};
+    bool prefixed = get_ns_prefix(text, prefix) == 0;
+    // Without a prefix the names are empty, and are looked for all the same.
+    auto name = [&](const char* local) { return prefixed ? prefix + std::string(":") + local : std::string(); };
     std::string value;
-    if (!get_tag_value(text, probe_match, value)) {
+    if (!get_tag_value(text, name("ProbeMatch"), value)) {
         discard_dev_info(std::move(info));
         return;
     }
-    bool has_xaddrs = get_tag_value(text, xaddrs, value);
+    bool has_xaddrs = get_tag_value(text, name("XAddrs"), value);
     parse_service_port(*info, has_xaddrs ? value.c_str() : nullptr);
-    bool has_scopes = get_tag_value(text, scopes, value);
+    bool has_scopes = get_tag_value(text, name("Scopes"), value);
     identify_device(*info, has_scopes ? value.c_str() : nullptr);
     store_dev_info(std::move(info));
 }
