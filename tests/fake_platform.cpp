@@ -46,8 +46,7 @@ void reset()
     seen_responder_addrs.clear();
     seen_channel_keys.clear();
     onvif_socket = max_fd = 0;
-    recv_thread_running = recv_thread_held = false;
-    recv_thread_handle = 0;
+    recv_thread_running = false;
 }
 
 NIC_INFO nic(const std::string& dev, const std::string& mac, const std::string& addr, const std::string& b_addr)

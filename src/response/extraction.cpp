@@ -7,9 +7,6 @@
 
 static const char discovery_namespace[] = "http://schemas.xmlsoap.org/ws/2005/04/discovery";
 
-// A prefix is gathered in a 128-byte area, terminating zero included.
-static const std::size_t max_prefix_length = 127;
-
 int get_ns_prefix(const char* message, char (&prefix)[256])
 {
     if (message == nullptr)
@@ -31,7 +28,7 @@ int get_ns_prefix(const char* message, char (&prefix)[256])
     if (*colon != ':')
         return -1;
     std::size_t length = static_cast<std::size_t>(equals - colon - 1);
-    if (length > max_prefix_length)
+    if (length > 127)  // what a 128-byte area holds
         return -1;
     copy_text(prefix, std::string_view(colon + 1, length));
     return 0;

@@ -20,8 +20,7 @@ static const std::string model_scope = onvif_scope_root + "model/";
 
 // Model scopes are trusted only for these names; other devices put
 // marketing text there.
-static const char* const listed_model_names[] = {
-    "C1PA08501", "C1FA18002", "MS-C5375-FPD", "MS-C8267-X20PE"};
+static const char* const listed_model_names[] = {"C1PA08501", "C1FA18002", "MS-C5375-FPD", "MS-C8267-X20PE"};
 
 struct identification {
     std::string text;      // percent-decoded once the lookup has seen it

@@ -10,6 +10,10 @@
 #include "run/run.h"
 #include "run/text_field.h"
 
+// The recorder's drivers for these brands speak only to port 80; their
+// cameras' XAddrs often name a web port that the drivers cannot use.
+static const int forced_port_brands[] = {1, 3, 31, 53, 71, 130, 145};
+
 dev_info_ptr create_dev_info(uint32_t source_addr, const char* mac)
 {
     auto info = std::make_unique<TMediaSourceDevInfo>();

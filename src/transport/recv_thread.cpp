@@ -11,8 +11,9 @@
 #include "run/text_field.h"
 
 std::atomic<bool> recv_thread_running{false};
-pthread_t recv_thread_handle;
-std::atomic<bool> recv_thread_held{false};
+// The running worker, valid while recv_thread_held is set.
+static pthread_t recv_thread_handle;
+static std::atomic<bool> recv_thread_held{false};
 int onvif_socket = 0;
 int max_fd = 0;
 

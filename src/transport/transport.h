@@ -3,15 +3,10 @@
 // descriptors; there are no locks.
 #pragma once
 
-#include <pthread.h>
-
 #include <atomic>
 
 // Set while the worker is to go on receiving; cleared by the stop step.
 extern std::atomic<bool> recv_thread_running;
-// The running worker, valid while recv_thread_held is set.
-extern pthread_t recv_thread_handle;
-extern std::atomic<bool> recv_thread_held;
 
 // The WS-Discovery socket: 0 before the run and after the teardown, -1 when
 // it could not be created or was closed on a send error.
