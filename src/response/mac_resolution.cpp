@@ -31,14 +31,17 @@ static bool starts_with_token(std::string_view line, std::string_view dotted)
     return line.substr(0, dotted.size()) == dotted && (line.size() == dotted.size() || line[dotted.size()] == ' ');
 }
 
-// The HW address column of the first line whose IP address column is
-// exactly dotted, or the all-zero MAC.
-static void arp_table_lookup(FILE* table, const char* dotted, char (&mac)[32])
+// Writes the HW address column of the first line of /proc/net/arp whose IP
+// address column is exactly dotted, or the all-zero MAC.
+static void find_remote_mac(char (&mac)[32], const char* dotted)
 {
+    copy_text(mac, all_zero_mac);
+    FILE* table = os_fopen("/proc/net/arp", "r");
+    if (table == nullptr)
+        return;
     char line[1024];
-    if (fgets(line, 1023, table) == nullptr)
-        return;  // not even the header
-    while (fgets(line, 1023, table) != nullptr) {
+    bool header_read = fgets(line, 1023, table) != nullptr;
+    while (header_read && fgets(line, 1023, table) != nullptr) {
         if (!starts_with_token(line, dotted))
             continue;
         // Only spaces separate, as in a Scopes value: a line's newline stays
@@ -46,18 +49,8 @@ static void arp_table_lookup(FILE* table, const char* dotted, char (&mac)[32])
         std::vector<std::string> tokens = split_scopes(line);
         if (tokens.size() >= 4)
             copy_text(mac, tokens[3]);
-        return;  // the first matching line decides, complete or not
+        break;  // the first matching line decides, complete or not
     }
-}
-
-// Writes the MAC that /proc/net/arp holds for dotted, or the all-zero MAC.
-static void find_remote_mac(char (&mac)[32], const char* dotted)
-{
-    copy_text(mac, all_zero_mac);
-    FILE* table = os_fopen("/proc/net/arp", "r");
-    if (table == nullptr)
-        return;
-    arp_table_lookup(table, dotted, mac);
     os_fclose(table);
 }
 

@@ -1,7 +1,6 @@
 #include "response/response.h"
 
 #include <arpa/inet.h>
-#include <netinet/in.h>
 
 #include <cstring>
 

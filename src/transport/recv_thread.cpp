@@ -1,7 +1,6 @@
 #include "transport/transport.h"
 
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 
 #include "platform/os_calls.h"
@@ -23,13 +22,6 @@ int max_fd = 0;
 // 16 MiB (the kernel doubles it) holds the answers of some 4000 cameras.
 static const int receive_buffer_bytes = 16 << 20;
 
-static void enlarge_receive_buffer()
-{
-    // As root the host's rmem_max does not cap it; otherwise take what it allows.
-    if (os_setsockopt(onvif_socket, SOL_SOCKET, SO_RCVBUFFORCE, &receive_buffer_bytes, sizeof receive_buffer_bytes) != 0)
-        os_setsockopt(onvif_socket, SOL_SOCKET, SO_RCVBUF, &receive_buffer_bytes, sizeof receive_buffer_bytes);
-}
-
 static void open_onvif_socket()
 {
     onvif_socket = os_socket(AF_INET, SOCK_DGRAM, 0);
@@ -38,7 +30,9 @@ static void open_onvif_socket()
     } else {
         debug_log("[onvif camscout] onvif_socket(%d) create succ", onvif_socket);
         max_fd = onvif_socket;
-        enlarge_receive_buffer();
+        // As root the host's rmem_max does not cap it; otherwise take what it allows.
+        if (os_setsockopt(onvif_socket, SOL_SOCKET, SO_RCVBUFFORCE, &receive_buffer_bytes, sizeof receive_buffer_bytes) != 0)
+            os_setsockopt(onvif_socket, SOL_SOCKET, SO_RCVBUF, &receive_buffer_bytes, sizeof receive_buffer_bytes);
     }
     int flags = os_fcntl(onvif_socket, F_GETFL, 0);
     os_fcntl(onvif_socket, F_SETFL, flags | O_NONBLOCK);
