@@ -10,8 +10,8 @@
 
 #include "../tests/fake_platform.h"
 #include "catalogue/model_table.h"
-#include "response/receive.h"
-#include "transport/recv_thread.h"
+#include "response/response.h"
+#include "transport/transport.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {

@@ -9,9 +9,9 @@
 #include <sstream>
 #include <utility>
 
-#include "response/dedup.h"
-#include "run/lan_interfaces.h"
-#include "transport/recv_thread.h"
+#include "response/response.h"
+#include "run/run.h"
+#include "transport/transport.h"
 #include "platform/os_calls.h"
 #include "platform/platform.h"
 #include "run/text_field.h"
@@ -20,7 +20,8 @@ namespace fake {
 
 platform_state state;
 
-std::string hex(const void* bytes, size_t n)
+// Lower-case hexadecimal of n bytes.
+static std::string hex(const void* bytes, size_t n)
 {
     std::string h;
     for (const auto* b = static_cast<const unsigned char*>(bytes); n-- > 0; ++b)
@@ -45,8 +46,7 @@ void reset()
     seen_responder_addrs.clear();
     seen_channel_keys.clear();
     onvif_socket = max_fd = 0;
-    recv_thread_running = recv_thread_held = false;
-    recv_thread_handle = 0;
+    recv_thread_running = false;
 }
 
 NIC_INFO nic(const std::string& dev, const std::string& mac, const std::string& addr, const std::string& b_addr)
@@ -110,13 +110,7 @@ int nvr_sys_state_create_thread(char* name, long long arg) { return event("nvr_s
 int nvr_sys_state_destroy_thread() { return event("nvr_sys_state_destroy_thread"), 0; }
 int ping(const char* address, int timeout_ms, char* out) { return event("ping", address, timeout_ms, out), 0; }
 
-int msas_store_found_media_source_onvif(TMediaSourceDevInfo* i)
-{
-    event("msas_store", i->ip_addr, i->mac_addr, i->port, i->brand_id, i->model_id >> 32, i->model_id & 0xffffffff,
-          std::string(i->model, strnlen(i->model, sizeof i->model)));
-    state.stored.push_back(*i);
-    return 0;
-}
+int msas_store_found_media_source_onvif(TMediaSourceDevInfo* i) { return state.stored.push_back(*i), 0; }
 
 void log_Debug(const char* format, ...)
 {
@@ -146,9 +140,7 @@ void os_uuid_generate(unsigned char (&out)[16])
 // Handle 7 is the one thread there is.
 int os_thread_create(pthread_t* thread, void* (*entry)(void*), void* arg)
 {
-    event("thread_create", state.thread);
-    if (state.thread != 0)
-        return state.thread;
+    event("thread_create");
     *thread = 7;
     if (state.defer != 0)
         state.deferred = entry;  // the one thread there is takes no argument

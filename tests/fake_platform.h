@@ -21,7 +21,6 @@ struct platform_state {
     std::vector<std::string> events;  // "name:detail:detail..."; log lines as "log:text"
     int auth = 0, net_list_result = 0, dev_name_list = 0;  // results
     pid_t fork = 1;
-    int thread = 0;   // non-zero: thread creation fails with it
     int defer = 0;    // non-zero: a thread runs when it is joined, not when made
     void* (*deferred)(void*) = nullptr;
     int socket = 7;
@@ -42,8 +41,6 @@ extern platform_state state;
 
 // Fresh doubles and every process-wide variable back at its start value.
 void reset();
-// Lower-case hexadecimal of n bytes.
-std::string hex(const void* bytes, size_t n);
 NIC_INFO nic(const std::string& dev, const std::string& mac, const std::string& addr,
              const std::string& b_addr = "10.0.0.255");
 

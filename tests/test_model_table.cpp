@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "catalogue/model_table.h"
-#include "response/identification.h"
+#include "response/response.h"
 
 // The look-up takes the first row whose name the text contains, so a row
 // behind a row whose name it contains could never be found.

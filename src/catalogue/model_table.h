@@ -9,7 +9,7 @@
 struct model_row {
     const char* model_name;   // looked for, letter case ignored, in a reported model text
     long long catalogue_id;   // make_long_long(brand_no, model_no), filled at start-up
-    int32_t record_brand;     // written to the record's brand_id; -1 leaves it
+    int32_t record_brand;     // written to the record's brand_id
     int32_t brand_no;
     int32_t model_no;
 };

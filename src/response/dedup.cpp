@@ -1,9 +1,6 @@
-#include "response/dedup.h"
+#include "response/response.h"
 
 #include <algorithm>
-
-#include "response/extraction.h"
-#include "response/identification.h"
 
 std::vector<uint64_t> seen_responder_addrs;
 std::vector<std::string> seen_channel_keys;
@@ -22,10 +19,8 @@ static unsigned scope_channel(const char* message)
     char prefix[256] = {};
     if (get_ns_prefix(message, prefix) != 0)
         return 0;
-    char scopes_tag[256];
-    form_element_name(scopes_tag, prefix, "Scopes");
     std::string scopes;
-    if (!get_tag_value(message, scopes_tag, scopes))
+    if (!get_tag_value(message, prefix + std::string(":Scopes"), scopes))
         return 0;
     for (const std::string& token : split_scopes(scopes)) {
         if (!contains_nocase(token, vendor_word))

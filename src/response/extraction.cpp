@@ -1,4 +1,4 @@
-#include "response/extraction.h"
+#include "response/response.h"
 
 #include <algorithm>
 #include <cstring>
@@ -6,9 +6,6 @@
 #include "run/text_field.h"
 
 static const char discovery_namespace[] = "http://schemas.xmlsoap.org/ws/2005/04/discovery";
-
-// A prefix is gathered in a 128-byte area, terminating zero included.
-static const std::size_t max_prefix_length = 127;
 
 int get_ns_prefix(const char* message, char (&prefix)[256])
 {
@@ -31,27 +28,22 @@ int get_ns_prefix(const char* message, char (&prefix)[256])
     if (*colon != ':')
         return -1;
     std::size_t length = static_cast<std::size_t>(equals - colon - 1);
-    if (length > max_prefix_length)
+    if (length > 127)  // what a 128-byte area holds
         return -1;
     copy_text(prefix, std::string_view(colon + 1, length));
     return 0;
 }
 
-void form_element_name(char (&name)[256], const char* prefix, const char* local)
+bool get_tag_value(const char* message, const std::string& tag, std::string& value)
 {
-    copy_text(name, std::string(prefix) + ":" + local);
-}
-
-bool get_tag_value(const char* message, const char* tag, std::string& value)
-{
-    std::string start_pattern = std::string("<") + tag;
+    std::string start_pattern = "<" + tag;
     const char* p1 = std::strstr(message, start_pattern.c_str());
     if (p1 == nullptr)
         return false;
     const char* close = std::strchr(p1, '>');
     if (close == nullptr)
         return false;
-    std::string end_pattern = std::string("</") + tag + ">";
+    std::string end_pattern = "</" + tag + ">";
     const char* p2 = std::strstr(message, end_pattern.c_str());
     if (p2 == nullptr)
         return false;

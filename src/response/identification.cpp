@@ -1,14 +1,12 @@
-#include "response/identification.h"
+#include "response/response.h"
 
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 #include "catalogue/model_table.h"
 #include "platform/platform.h"
-#include "response/extraction.h"
-#include "run/debug_log.h"
+#include "run/run.h"
 #include "run/text_field.h"
 
 static const int default_brand = 44;
@@ -22,8 +20,7 @@ static const std::string model_scope = onvif_scope_root + "model/";
 
 // Model scopes are trusted only for these names; other devices put
 // marketing text there.
-static const char* const listed_model_names[] = {
-    "C1PA08501", "C1FA18002", "MS-C5375-FPD", "MS-C8267-X20PE"};
+static const char* const listed_model_names[] = {"C1PA08501", "C1FA18002", "MS-C5375-FPD", "MS-C8267-X20PE"};
 
 struct identification {
     std::string text;      // percent-decoded once the lookup has seen it
@@ -54,8 +51,7 @@ static void percent_decode(std::string& text)
     }
 }
 
-static void take_scope_token(const std::string& token, TMediaSourceDevInfo& info,
-                             identification& id)
+static void take_scope_token(const std::string& token, TMediaSourceDevInfo& info, identification& id)
 {
     if (token == profile_t_scope) {
         info.model_id = make_long_long(default_brand, 23);
@@ -92,38 +88,33 @@ static void look_up_model_table(TMediaSourceDevInfo& info, identification& id)
             continue;
         debug_log("[onvif camscout] Find %s", row.model_name);
         info.model_id = row.catalogue_id;
-        if (row.record_brand != -1)
-            info.brand_id = row.record_brand;
+        info.brand_id = row.record_brand;
         break;
     }
     percent_decode(id.text);
 }
 
+// The name of a device that named no hardware, by its identifier.
 static const char* default_model_name(long long model_id)
 {
-    if (model_id == make_long_long(default_brand, 10))
-        return "Bosch ONVIF-compatible";
-    if (model_id == make_long_long(default_brand, 23))
-        return "ONVIF ProfileT Cameras";
-    if (model_id == make_long_long(default_brand, 11))
-        return "ONVIF ProfileS Cameras";
-    if (model_id == make_long_long(default_brand, 6))
-        return "ONVIF Cameras (Fixed Settings)";
+    static const std::pair<int, const char*> names[] = {{10, "Bosch ONVIF-compatible"}, {23, "ONVIF ProfileT Cameras"},
+                                                        {11, "ONVIF ProfileS Cameras"}, {6, "ONVIF Cameras (Fixed Settings)"}};
+    for (auto [model_no, name] : names)
+        if (model_id == make_long_long(default_brand, model_no))
+            return name;
     return nullptr;
 }
 
 static void name_model(TMediaSourceDevInfo& info, const identification& id)
 {
-    if (id.hardware_seen) {
-        // Decoding may have made a zero byte: the name ends there.
+    const char* default_name = default_model_name(info.model_id);
+    if (!id.hardware_seen && default_name != nullptr)
+        copy_text(info.model, default_name);
+    else if (id.hardware_seen || !id.text.empty())
+        // Up to a zero byte that decoding may have made. A listed model scope
+        // without a hardware scope names the model too: better than no name
+        // in the recorder's list.
         copy_text(info.model, std::string_view(id.text.c_str()));
-    } else if (const char* name = default_model_name(info.model_id)) {
-        copy_text(info.model, name);
-    } else if (!id.text.empty()) {
-        // A listed model scope without a hardware scope: its name is the
-        // best one the device gave, better than none in the recorder's list.
-        copy_text(info.model, std::string_view(id.text.c_str()));
-    }
 }
 
 void identify_device(TMediaSourceDevInfo& info, const char* scopes)

@@ -1,18 +1,14 @@
-#include "response/mac_resolution.h"
+#include "response/response.h"
 
 #include <arpa/inet.h>
 
 #include <algorithm>
 #include <cstdio>
 #include <cstring>
-#include <string_view>
-#include <string>
-#include <vector>
 
 #include "platform/os_calls.h"
 #include "platform/platform.h"
-#include "response/extraction.h"
-#include "run/debug_log.h"
+#include "run/run.h"
 #include "run/text_field.h"
 
 // The kernel may still be resolving when ping returns; the table is read
@@ -26,45 +22,35 @@ void dotted_text(uint32_t addr, char (&text)[16])
     inet_ntop(AF_INET, &a, text, sizeof text);
 }
 
-// True when the line's first space-separated token may be the address: a
-// cheap look that spares the lines of other addresses the split below, so
-// that a lookup in a site's large table splits one line, not every line.
-static bool may_start_with(std::string_view line, std::string_view dotted)
+// True when the line's first space-separated token is the address: a cheap
+// look that spares the lines of other addresses the split below, so that a
+// lookup in a site's large table splits one line, not every line.
+static bool starts_with_token(std::string_view line, std::string_view dotted)
 {
     line.remove_prefix(std::min(line.find_first_not_of(' '), line.size()));
-    return line.substr(0, dotted.size()) == dotted &&
-           (line.size() == dotted.size() || line[dotted.size()] == ' ');
+    return line.substr(0, dotted.size()) == dotted && (line.size() == dotted.size() || line[dotted.size()] == ' ');
 }
 
-// The HW address column of the first line whose IP address column is
-// exactly dotted, or the all-zero MAC.
-static void arp_table_lookup(FILE* table, const char* dotted, char (&mac)[32])
-{
-    char line[1024];
-    if (fgets(line, 1023, table) == nullptr)
-        return;  // not even the header
-    while (fgets(line, 1023, table) != nullptr) {
-        if (!may_start_with(line, dotted))
-            continue;
-        // Only spaces separate, as in a Scopes value: a line's newline stays
-        // in its last token.
-        std::vector<std::string> tokens = split_scopes(line);
-        if (tokens.empty() || tokens[0] != dotted)
-            continue;
-        if (tokens.size() >= 4)
-            copy_text(mac, tokens[3]);
-        return;  // the first matching line decides, complete or not
-    }
-}
-
-// Writes the MAC that /proc/net/arp holds for dotted, or the all-zero MAC.
+// Writes the HW address column of the first line of /proc/net/arp whose IP
+// address column is exactly dotted, or the all-zero MAC.
 static void find_remote_mac(char (&mac)[32], const char* dotted)
 {
     copy_text(mac, all_zero_mac);
     FILE* table = os_fopen("/proc/net/arp", "r");
     if (table == nullptr)
         return;
-    arp_table_lookup(table, dotted, mac);
+    char line[1024];
+    bool header_read = fgets(line, 1023, table) != nullptr;
+    while (header_read && fgets(line, 1023, table) != nullptr) {
+        if (!starts_with_token(line, dotted))
+            continue;
+        // Only spaces separate, as in a Scopes value: a line's newline stays
+        // in its last token.
+        std::vector<std::string> tokens = split_scopes(line);
+        if (tokens.size() >= 4)
+            copy_text(mac, tokens[3]);
+        break;  // the first matching line decides, complete or not
+    }
     os_fclose(table);
 }
 
@@ -82,11 +68,6 @@ void resolve_device_mac(uint32_t addr, char (&mac)[32])
     debug_log("[onvif camscout] pch_IP %s, FindRemoteMAC = %s", dotted, mac);
 }
 
-static bool considered(const netcom_nic_dev_name_st& e)
-{
-    return e.select_flag_1 != 0 && e.select_flag_2 != 0 && e.exclude_flag == 0;
-}
-
 void get_local_mac_addr(TMediaSourceDevInfo& info)
 {
     netcom_nic_dev_name_st* head = nullptr;
@@ -94,7 +75,9 @@ void get_local_mac_addr(TMediaSourceDevInfo& info)
         return;
     for (netcom_nic_dev_name_st* e = head; e != nullptr; e = e->next) {
         NIC_INFO nic{};
-        if (!considered(*e) || netcom_NIC_Get_Info(e->name, &nic) != 0)
+        // Up, with an IPv4 address, not the loopback.
+        bool considered = e->select_flag_1 != 0 && e->select_flag_2 != 0 && e->exclude_flag == 0;
+        if (!considered || netcom_NIC_Get_Info(e->name, &nic) != 0)
             continue;
         if (field_text(info.ip_addr) != field_text(nic.addr))
             continue;

@@ -1,20 +1,12 @@
-#include "response/receive.h"
+#include "response/response.h"
 
 #include <arpa/inet.h>
-#include <netinet/in.h>
 
 #include <cstring>
-#include <string>
 
 #include "platform/os_calls.h"
-#include "response/dedup.h"
-#include "response/dev_info.h"
-#include "response/endpoint.h"
-#include "response/extraction.h"
-#include "response/identification.h"
-#include "response/mac_resolution.h"
-#include "run/debug_log.h"
-#include "transport/recv_thread.h"
+#include "run/run.h"
+#include "transport/transport.h"
 #include "transport/ws_discovery.h"
 
 static const int receive_wait_seconds = 5;
@@ -37,23 +29,6 @@ static bool wait_readable()
     return FD_ISSET(onvif_socket, &readable);
 }
 
-struct element_names {
-    char prefix[256];
-    char xaddrs[256];
-    char scopes[256];
-    char probe_match[256];
-};
-
-static void form_element_names(const char* text, element_names& names)
-{
-    names = element_names{};
-    if (get_ns_prefix(text, names.prefix) != 0)
-        return;
-    form_element_name(names.xaddrs, names.prefix, "XAddrs");
-    form_element_name(names.scopes, names.prefix, "Scopes");
-    form_element_name(names.probe_match, names.prefix, "ProbeMatch");
-}
-
 static void process_probe_match(uint32_t source_addr, const char* text)
 {
     // The bare line marks where one device's lines begin in the log, and the
@@ -67,16 +42,18 @@ static void process_probe_match(uint32_t source_addr, const char* text)
     if (std::strcmp(info->mac_addr, all_zero_mac) == 0)
         get_local_mac_addr(*info);
 
-    element_names names;
-    form_element_names(text, names);
+    char prefix[256] = {};
+    bool prefixed = get_ns_prefix(text, prefix) == 0;
+    // Without a prefix the names are empty, and are looked for all the same.
+    auto name = [&](const char* local) { return prefixed ? prefix + std::string(":") + local : std::string(); };
     std::string value;
-    if (!get_tag_value(text, names.probe_match, value)) {
+    if (!get_tag_value(text, name("ProbeMatch"), value)) {
         discard_dev_info(std::move(info));
         return;
     }
-    bool has_xaddrs = get_tag_value(text, names.xaddrs, value);
+    bool has_xaddrs = get_tag_value(text, name("XAddrs"), value);
     parse_service_port(*info, has_xaddrs ? value.c_str() : nullptr);
-    bool has_scopes = get_tag_value(text, names.scopes, value);
+    bool has_scopes = get_tag_value(text, name("Scopes"), value);
     identify_device(*info, has_scopes ? value.c_str() : nullptr);
     store_dev_info(std::move(info));
 }
@@ -103,11 +80,9 @@ void recv_onvif_response()
     char buffer[receive_room + 1] = {};
     sockaddr_in source{};
     socklen_t source_len = sizeof source;
-    ssize_t n = os_recvfrom(onvif_socket, buffer, receive_room, 0,
-                            reinterpret_cast<sockaddr*>(&source), &source_len);
+    ssize_t n = os_recvfrom(onvif_socket, buffer, receive_room, 0, reinterpret_cast<sockaddr*>(&source), &source_len);
     if (n < 0) {
-        debug_log("[onvif camscout] onvif_socket(%d) Reading datagram message error %d",
-                  onvif_socket, static_cast<int>(n));
+        debug_log("[onvif camscout] onvif_socket(%d) Reading datagram message error %d", onvif_socket, static_cast<int>(n));
         return;
     }
     handle_datagram(source.sin_addr.s_addr, buffer);

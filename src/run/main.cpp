@@ -1,6 +1,6 @@
 // onvif_camscout: one WS-Discovery run for ONVIF cameras, then exit 0.
 #include "catalogue/model_table.h"
-#include "run/run_sequence.h"
+#include "run/run.h"
 
 int main(int argc, char** argv)
 {

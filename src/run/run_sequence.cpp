@@ -1,16 +1,20 @@
-#include "run/run_sequence.h"
+#include "run/run.h"
 
 #include "platform/os_calls.h"
 #include "platform/platform.h"
-#include "run/debug_log.h"
-#include "run/lan_interfaces.h"
-#include "transport/recv_thread.h"
+#include "transport/transport.h"
+
+// The length of a run. A test-only build may shorten it; the product
+// binary keeps 60 seconds.
+#ifndef CAMSCOUT_RUN_SECONDS
+#define CAMSCOUT_RUN_SECONDS 60
+#endif
 
 static void run_discovery()
 {
     msas_init_onvif();
     start_recv_thread();
-    os_sleep(run_seconds);
+    os_sleep(CAMSCOUT_RUN_SECONDS);
     stop_recv_thread();
     msas_uninit_onvif();
     debug_log("[onvif camscout] onvif_camscout exit(0)");

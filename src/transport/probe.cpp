@@ -1,6 +1,6 @@
 // WS-Discovery (April 2005) Probes in SOAP 1.2 envelopes with WS-Addressing
 // (August 2004) headers, sent by multicast to 239.255.255.250:3702.
-#include "transport/probe.h"
+#include "transport/transport.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -10,9 +10,7 @@
 #include <cstring>
 
 #include "platform/os_calls.h"
-#include "run/debug_log.h"
-#include "run/lan_interfaces.h"
-#include "transport/recv_thread.h"
+#include "run/run.h"
 #include "transport/ws_discovery.h"
 
 // Both Probes share one text; they differ only in the namespace that the
@@ -32,14 +30,13 @@ static const char probe_template[] =
     " xmlns=\"http://schemas.xmlsoap.org/ws/2005/04/discovery\">"
     "<Types>%s</Types><Scopes /></Probe></Body></Envelope>";
 
-// The Probe for type with a fresh MessageID, zero-filled behind.
+// The Probe for type with a fresh MessageID.
 static void format_probe(char (&probe)[2048], const char* namespace_declaration, const char* type)
 {
     unsigned char u[16];
     os_uuid_generate(u);
     char uuid[37];
     uuid_unparse_lower(u, uuid);
-    std::memset(probe, 0, sizeof probe);
     snprintf(probe, sizeof probe, probe_template, namespace_declaration, uuid, type);
 }
 
@@ -53,13 +50,11 @@ static bool set_option(int level, int name, const void* value, socklen_t len, co
 
 static bool send_probe(const char* text, const sockaddr_in& to, const char* label)
 {
-    if (os_sendto(onvif_socket, text, std::strlen(text), 0, reinterpret_cast<const sockaddr*>(&to),
-                  sizeof to) < 0) {
+    if (os_sendto(onvif_socket, text, std::strlen(text), 0, reinterpret_cast<const sockaddr*>(&to), sizeof to) < 0) {
         debug_log("[onvif camscout] onvif_socket(%d) Sending datagram message error", onvif_socket);
         return false;
     }
-    debug_log("[onvif camscout] onvif_socket(%d) Sending onvif soap ws-discovery %s ...OK",
-              onvif_socket, label);
+    debug_log("[onvif camscout] onvif_socket(%d) Sending onvif soap ws-discovery %s ...OK", onvif_socket, label);
     return true;
 }
 
@@ -68,17 +63,13 @@ static bool probe_interface(const NIC_INFO& nic)
 {
     unsigned char loop = 1;
     int reuse = 1;
-    in_addr interface_addr;
-    interface_addr.s_addr = inet_addr(nic.addr);
+    in_addr interface_addr{inet_addr(nic.addr)};
     if (!set_option(IPPROTO_IP, IP_MULTICAST_LOOP, &loop, 1, "IP_MULTICAST_LOOP") ||
         !set_option(SOL_SOCKET, SO_REUSEADDR, &reuse, 4, "SO_REUSEADDR") ||
         !set_option(IPPROTO_IP, IP_MULTICAST_IF, &interface_addr, 4, "IP_MULTICAST_IF"))
         return false;
 
-    sockaddr_in to{};
-    to.sin_family = AF_INET;
-    to.sin_port = htons(ws_discovery_port);
-    to.sin_addr.s_addr = inet_addr(ws_discovery_group);
+    sockaddr_in to{AF_INET, htons(ws_discovery_port), {inet_addr(ws_discovery_group)}, {}};
 
     char transmitter[2048], device[2048];
     format_probe(transmitter, "xmlns:dn=\"http://www.onvif.org/ver10/network/wsdl\"", "dn:NetworkVideoTransmitter");

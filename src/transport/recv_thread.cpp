@@ -1,19 +1,18 @@
-#include "transport/recv_thread.h"
+#include "transport/transport.h"
 
 #include <fcntl.h>
-#include <netinet/in.h>
 #include <sys/socket.h>
 
 #include "platform/os_calls.h"
 #include "platform/platform.h"
-#include "response/receive.h"
-#include "run/debug_log.h"
+#include "response/response.h"
+#include "run/run.h"
 #include "run/text_field.h"
-#include "transport/probe.h"
 
 std::atomic<bool> recv_thread_running{false};
-pthread_t recv_thread_handle;
-std::atomic<bool> recv_thread_held{false};
+// The running worker, valid while recv_thread_held is set.
+static pthread_t recv_thread_handle;
+static std::atomic<bool> recv_thread_held{false};
 int onvif_socket = 0;
 int max_fd = 0;
 
@@ -23,15 +22,6 @@ int max_fd = 0;
 // 16 MiB (the kernel doubles it) holds the answers of some 4000 cameras.
 static const int receive_buffer_bytes = 16 << 20;
 
-static void enlarge_receive_buffer()
-{
-    // As root the host's rmem_max does not cap it; otherwise take what it allows.
-    if (os_setsockopt(onvif_socket, SOL_SOCKET, SO_RCVBUFFORCE, &receive_buffer_bytes,
-                      sizeof receive_buffer_bytes) != 0)
-        os_setsockopt(onvif_socket, SOL_SOCKET, SO_RCVBUF, &receive_buffer_bytes,
-                      sizeof receive_buffer_bytes);
-}
-
 static void open_onvif_socket()
 {
     onvif_socket = os_socket(AF_INET, SOCK_DGRAM, 0);
@@ -40,7 +30,9 @@ static void open_onvif_socket()
     } else {
         debug_log("[onvif camscout] onvif_socket(%d) create succ", onvif_socket);
         max_fd = onvif_socket;
-        enlarge_receive_buffer();
+        // As root the host's rmem_max does not cap it; otherwise take what it allows.
+        if (os_setsockopt(onvif_socket, SOL_SOCKET, SO_RCVBUFFORCE, &receive_buffer_bytes, sizeof receive_buffer_bytes) != 0)
+            os_setsockopt(onvif_socket, SOL_SOCKET, SO_RCVBUF, &receive_buffer_bytes, sizeof receive_buffer_bytes);
     }
     int flags = os_fcntl(onvif_socket, F_GETFL, 0);
     os_fcntl(onvif_socket, F_SETFL, flags | O_NONBLOCK);

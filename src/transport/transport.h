@@ -3,15 +3,10 @@
 // descriptors; there are no locks.
 #pragma once
 
-#include <pthread.h>
-
 #include <atomic>
 
 // Set while the worker is to go on receiving; cleared by the stop step.
 extern std::atomic<bool> recv_thread_running;
-// The running worker, valid while recv_thread_held is set.
-extern pthread_t recv_thread_handle;
-extern std::atomic<bool> recv_thread_held;
 
 // The WS-Discovery socket: 0 before the run and after the teardown, -1 when
 // it could not be created or was closed on a send error.
@@ -23,3 +18,8 @@ extern int max_fd;
 void start_recv_thread();
 // Clears the running flag, waits for the worker to end, then pauses 2 s.
 void stop_recv_thread();
+
+// Sends the NetworkVideoTransmitter and Device Probes, each with a fresh
+// MessageID, out of every interface of in_lan_list. On the first failure
+// it logs, closes onvif_socket, sets it to -1 and sends nothing more.
+void send_onvif_probe();

@@ -1,12 +1,24 @@
-#include "run/lan_interfaces.h"
+#include "run/run.h"
 
+#include <cstdarg>
 #include <string_view>
 
 #include "platform/platform.h"
-#include "run/debug_log.h"
 #include "run/text_field.h"
 
 std::vector<NIC_INFO> in_lan_list;
+
+int debug_log(const char* format, ...)
+{
+    char buffer[4096];
+    va_list args;
+    va_start(args, format);
+    format_text(buffer, format, args);
+    va_end(args);
+    // Through "%s", so that a '%' in a device's text is not read as a directive.
+    log_Debug("%s", buffer);
+    return 0;
+}
 
 static void consider(netmgr_text& dev_name, const netmgr_text& state,
                      std::string_view wanted_state, const netmgr_text& required)
@@ -18,8 +30,7 @@ static void consider(netmgr_text& dev_name, const netmgr_text& state,
         return;
     if (field_text(info.addr) == "0.0.0.0" || field_text(info.b_addr) == "0.0.0.0")
         return;
-    debug_log("[onvif camscout] main() dev=[%s], addr=[%s], b_addr=[%s]", info.dev, info.addr,
-              info.b_addr);
+    debug_log("[onvif camscout] main() dev=[%s], addr=[%s], b_addr=[%s]", info.dev, info.addr, info.b_addr);
     in_lan_list.push_back(info);
 }
 
