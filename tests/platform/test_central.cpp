@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "host/central/central_connection.h"
 #include "host/store/sqlite_query.h"
@@ -41,6 +42,24 @@ TEST(central, a_password_is_refused_and_nothing_of_it_shown)
         EXPECT_EQ(central_refusal(conninfo), "") << conninfo;
         EXPECT_EQ(conninfo_for_display(conninfo), text) << conninfo;
     }
+}
+
+// Landlock lets the store process reach what libpq may: every port of a
+// list, an empty entry as the default, and those of a service file.
+TEST(central, reach_is_every_port_libpq_may_connect_to)
+{
+    auto file = std::filesystem::temp_directory_path() / ("camscout-service-" + std::to_string(getpid()));
+    std::ofstream(file) << "[inv]\nport=6543\nsslrootcert=/ca.crt\n";
+    setenv("PGSERVICEFILE", file.c_str(), 1);
+    std::vector<std::string> files;
+    std::vector<int> ports;
+    central_reach("service=inv", files, ports);
+    EXPECT_EQ(ports, (std::vector<int>{53, 6543}));
+    EXPECT_EQ(std::count(files.begin(), files.end(), "/ca.crt"), 1);
+    central_reach("host=a,b,c port=5433,,", files, ports);
+    EXPECT_EQ(ports, (std::vector<int>{53, 5433, 5432, 5432}));
+    unsetenv("PGSERVICEFILE");
+    std::filesystem::remove(file);
 }
 
 // A store's identity is made once and kept; a store that forwarded under

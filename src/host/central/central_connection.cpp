@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 
 static std::string first_line(const char* message)
 {
@@ -203,30 +204,34 @@ PGresult* central_exec(PGconn* pg, const central_statement& statement,
     return kept;
 }
 
+// libpq's own reading of the string with its service file, variables and
+// defaults: a connection begun with an sslmode that libpq refuses stops
+// there, before any lookup or connect, and tells what it would have used.
 void central_reach(const std::string& conninfo, std::vector<std::string>& files, std::vector<int>& tcp_ports)
 {
     std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
-    files.insert(files.end(), {home + "/.pgpass", home + "/.postgresql", home + "/.pg_service.conf"});
-    for (const char* name : {"PGPASSFILE", "PGSSLROOTCERT", "PGSSLCERT", "PGSSLKEY", "PGSSLCRL", "PGSERVICEFILE",
-                             "PGSYSCONFDIR"})
+    files.insert(files.end(), {home + "/.postgresql", home + "/.pg_service.conf"});
+    for (const char* name : {"PGSERVICEFILE", "PGSYSCONFDIR"})
         if (const char* value = std::getenv(name))
             files.push_back(value);
-    std::string ports = std::getenv("PGPORT") ? std::getenv("PGPORT") : "5432";
-    if (PQconninfoOption* options = PQconninfoParse(conninfo.c_str(), nullptr)) {
-        for (PQconninfoOption* o = options; o->keyword != nullptr; ++o) {
-            std::string keyword = o->keyword;
-            if (o->val != nullptr && keyword == "port")
-                ports = o->val;
-            else if (o->val != nullptr && (keyword == "passfile" || keyword == "sslrootcert" || keyword == "sslcert" ||
-                                           keyword == "sslkey" || keyword == "sslcrl" || keyword == "sslcrldir"))
-                files.push_back(o->val);
-        }
-        PQconninfoFree(options);
+    const char* keys[] = {"dbname", "sslmode", nullptr};
+    const char* values[] = {conninfo.c_str(), "refused", nullptr};
+    PGconn* pg = PQconnectStartParams(keys, values, 1);
+    PQconninfoOption* options = PQconninfo(pg);
+    std::string ports;
+    for (PQconninfoOption* o = options; o && o->keyword; ++o) {
+        std::string keyword = o->keyword;
+        if (o->val && keyword == "port")
+            ports = o->val;
+        else if (o->val && (keyword == "passfile" || keyword == "sslrootcert" || keyword == "sslcert" ||
+                            keyword == "sslkey" || keyword == "sslcrl" || keyword == "sslcrldir"))
+            files.push_back(o->val);
     }
+    PQconninfoFree(options);
+    PQfinish(pg);
+    // An empty entry of a list is libpq's default port.
     tcp_ports = {53};
-    for (std::size_t at = 0; at <= ports.size(); at = ports.find(',', at) + 1) {
-        tcp_ports.push_back(std::atoi(ports.c_str() + at));
-        if (ports.find(',', at) == std::string::npos)
-            break;
-    }
+    std::stringstream list(ports + ",");
+    for (std::string port; std::getline(list, port, ',');)
+        tcp_ports.push_back(port.empty() ? 5432 : std::atoi(port.c_str()));
 }
