@@ -43,11 +43,6 @@ static bool wait_for(PGconn* pg, short events, const central_deadline& by, short
     }
 }
 
-static std::string no_answer(const central_deadline& by)
-{
-    return "no answer within " + std::to_string(by.seconds) + " s";
-}
-
 static const char password_refused[] =
     "CAMSCOUT_CENTRAL holds a password, which is refused: libpq reads it from a password file"
     " (PGPASSFILE, ~/.pgpass; the service's is its credential /etc/onvif_camscout/pgpass)";
@@ -89,13 +84,12 @@ static bool holds_password(const std::string& conninfo, PQconninfoOption* option
 
 std::string central_refusal(const std::string& conninfo)
 {
-    if (uri_has_password(conninfo))
-        return password_refused + std::string(uri_hint);
     char* error = nullptr;
     PQconninfoOption* options = PQconninfoParse(conninfo.c_str(), &error);
-    std::string why = options == nullptr || !holds_password(conninfo, options) ? ""
-                      : password_refused + std::string(is_uri(conninfo) ? uri_hint : "");
-    if (options == nullptr) {
+    std::string why;
+    if (uri_has_password(conninfo) || (options && holds_password(conninfo, options))) {
+        why = password_refused + std::string(is_uri(conninfo) ? uri_hint : "");
+    } else if (options == nullptr) {
         // libpq quotes pieces of a string it cannot read, and they may be
         // anything: a password among them.
         why = error ? error : "out of memory";
@@ -196,7 +190,7 @@ PGresult* central_exec(PGconn* pg, const central_statement& statement,
     if (!sent || kept == nullptr) {
         PQclear(kept);
         bool lost = PQstatus(pg) == CONNECTION_BAD || std::chrono::steady_clock::now() < by.at;
-        why = lost ? first_line(PQerrorMessage(pg)) : no_answer(by);
+        why = lost ? first_line(PQerrorMessage(pg)) : "no answer within " + std::to_string(by.seconds) + " s";
         return nullptr;
     }
     if (PQresultStatus(kept) == PGRES_FATAL_ERROR)
