@@ -111,14 +111,18 @@ END $f$;
 
 -- The recorder and store that a batch comes from, made on first sight and
 -- locked until the call commits: one store's batches one at a time, as the
--- same sighting twice at once would otherwise pass both checks.
+-- same sighting twice at once would otherwise pass both checks. Made
+-- again when expiry removed it meanwhile (a store with no run left).
 CREATE OR REPLACE FUNCTION camscout.source_of(in_store text, in_recorder text, in_name text) RETURNS integer
 LANGUAGE plpgsql SET search_path = camscout, pg_temp AS $f$
 DECLARE s integer;
 BEGIN
-  INSERT INTO recorders (store_id, recorder, recorder_name) VALUES (in_store, in_recorder, in_name) ON CONFLICT DO NOTHING;
-  SELECT id INTO s FROM recorders WHERE store_id = in_store AND recorder = in_recorder AND recorder_name = in_name
-    FOR UPDATE;
+  LOOP
+    INSERT INTO recorders (store_id, recorder, recorder_name) VALUES (in_store, in_recorder, in_name) ON CONFLICT DO NOTHING;
+    SELECT id INTO s FROM recorders WHERE store_id = in_store AND recorder = in_recorder AND recorder_name = in_name
+      FOR UPDATE;
+    EXIT WHEN FOUND;
+  END LOOP;
   RETURN s;
 END $f$;
 

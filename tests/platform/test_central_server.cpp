@@ -313,6 +313,15 @@ TEST(central_server, a_recorder_role_cannot_grow_stall_or_turn_the_inventory)
     PQclear(central_exec(holder, {"COMMIT", {}, {}, {}}, by, why));
     PQfinish(namer);
     EXPECT_EQ(why + central("SELECT camscout.expire(30, 200)", {}, owner), "1;");
+    // A store that expiry removes while its forward waits for it: made again, and the forward kept.
+    by = {std::chrono::steady_clock::now() + std::chrono::seconds(10), 10};
+    PGconn* expiry = central_connect(owner, "test", by, why);
+    PQclear(central_exec(expiry, {"BEGIN; SELECT FROM camscout.recorders WHERE store_id = 'b' FOR UPDATE", {}, {}, {}}, by, why));
+    std::thread waiting([&] { EXPECT_EQ(forward("b", row(3, "2026-12-07T00:20:00.000Z", "b1"), rec), "1;"); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    PQclear(central_exec(expiry, {"DELETE FROM camscout.recorders WHERE store_id = 'b'; COMMIT", {}, {}, {}}, by, why));
+    waiting.join();
+    PQfinish(expiry);
     // A run stamped ahead: the changes follow the order runs came in, not their stamps.
     const std::string c1 = row(1, "2026-12-07T00:00:00.000Z", "c1"), c2 = row(2, "2027-06-01T00:00:00.000Z", "c1"),
                       c3 = row(3, "2026-12-07T00:20:00.000Z", "c1") + "," + row(4, "2026-12-07T00:20:00.000Z", "c2");
