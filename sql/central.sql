@@ -12,10 +12,12 @@
 -- whole text (odd_at) where the two differ in length.
 SET LOCAL lock_timeout = '10s';
 CREATE SCHEMA IF NOT EXISTS camscout;
--- Set-up and expiry one at a time, on a table that no role is granted, so
--- that only the owner can lock it.
-CREATE TABLE IF NOT EXISTS camscout.owner_lock ();
-LOCK TABLE camscout.owner_lock;
+-- Set-up and expiry one at a time, on a table in a schema of the owner's
+-- that no role is granted: PostgreSQL locks what a statement names before
+-- it checks the grants, so a recorder must not be able to name it.
+CREATE SCHEMA IF NOT EXISTS camscout_owner;
+CREATE TABLE IF NOT EXISTS camscout_owner.owner_lock ();
+LOCK TABLE camscout_owner.owner_lock;
 DROP FUNCTION IF EXISTS camscout.move_step, camscout.make_views,
   camscout.add_sightings(integer, text, camscout.found[], boolean);
 
@@ -27,7 +29,7 @@ DECLARE foreign_objects text;
 BEGIN
   SELECT string_agg(pg_describe_object(class, id, 0) || coalesce(' belongs to ' || quote_ident(pg_get_userbyid(owner))
       || ' and not to ' || quote_ident(current_user), ', which set-up did not make'), '; ' ORDER BY 1) INTO foreign_objects
-  FROM (SELECT 'pg_namespace'::regclass, oid, nspowner FROM pg_namespace WHERE nspname = 'camscout'
+  FROM (SELECT 'pg_namespace'::regclass, oid, nspowner FROM pg_namespace WHERE nspname IN ('camscout', 'camscout_owner')
         UNION ALL SELECT 'pg_class'::regclass, oid, relowner FROM pg_class WHERE relnamespace = 'camscout'::regnamespace
         UNION ALL SELECT 'pg_proc'::regclass, oid, CASE WHEN proname IN ('forward', 'source_of', 'add_sightings',
             'add_run_sightings', 'time_tail', 'time_text', 'run_time', 'expire') THEN proowner END
@@ -109,14 +111,18 @@ END $f$;
 
 -- The recorder and store that a batch comes from, made on first sight and
 -- locked until the call commits: one store's batches one at a time, as the
--- same sighting twice at once would otherwise pass both checks.
+-- same sighting twice at once would otherwise pass both checks. Made
+-- again when expiry removed it meanwhile (a store with no run left).
 CREATE OR REPLACE FUNCTION camscout.source_of(in_store text, in_recorder text, in_name text) RETURNS integer
 LANGUAGE plpgsql SET search_path = camscout, pg_temp AS $f$
 DECLARE s integer;
 BEGIN
-  INSERT INTO recorders (store_id, recorder, recorder_name) VALUES (in_store, in_recorder, in_name) ON CONFLICT DO NOTHING;
-  SELECT id INTO s FROM recorders WHERE store_id = in_store AND recorder = in_recorder AND recorder_name = in_name
-    FOR UPDATE;
+  LOOP
+    INSERT INTO recorders (store_id, recorder, recorder_name) VALUES (in_store, in_recorder, in_name) ON CONFLICT DO NOTHING;
+    SELECT id INTO s FROM recorders WHERE store_id = in_store AND recorder = in_recorder AND recorder_name = in_name
+      FOR UPDATE;
+    EXIT WHEN FOUND;
+  END LOOP;
   RETURN s;
 END $f$;
 
@@ -188,8 +194,8 @@ BEGIN
 END $f$;
 
 -- What a recorder may call: the one way in, which only adds, and no more
--- than a recorder sends: 500 rows a call, each no longer than its record
--- holds. A refused call keeps nothing. A store held by another session
+-- than a recorder sends: 1000 rows and 1 MB a call, each no longer than its
+-- record holds. A refused call keeps nothing. A store held by another session
 -- makes it fail in seconds, not wait.
 CREATE OR REPLACE FUNCTION camscout.forward(in_store text, in_recorder text, in_name text, batch camscout.found[])
 RETURNS bigint LANGUAGE plpgsql SECURITY DEFINER SET search_path = camscout, pg_temp SET lock_timeout = '3s' AS $f$
@@ -216,15 +222,15 @@ END $f$;
 -- Retention, a bounded step at a time: the oldest runs past keep_days go
 -- with their sightings, found by the index of runs' times, and once none
 -- is left, the facts of which no kept run holds the newest sighting (a
--- device that no kept run saw). A recorder whose forward
--- is open is passed over, never waited for (so no recorder's row is held
+-- device that no kept run saw) and the stores with no run left. A
+-- recorder whose forward is open is passed over, never waited for (so no recorder's row is held
 -- while waiting for another's): -1 when each one due was, for the caller
 -- to come back; else how many runs went, 0 once none older is left.
 CREATE OR REPLACE FUNCTION camscout.expire(keep_days integer, max_runs integer) RETURNS integer
 LANGUAGE plpgsql SET search_path = camscout, pg_temp SET lock_timeout = '10s' AS $f$
 DECLARE due bigint[]; held integer[]; old bigint[]; busy integer[] := '{}';
 BEGIN
-  LOCK TABLE owner_lock;
+  LOCK TABLE camscout_owner.owner_lock;
   LOOP
     SELECT array_agg(id) INTO due FROM (SELECT id FROM runs WHERE at < now() - keep_days * interval '1 day'
       AND source <> ALL (busy) ORDER BY at LIMIT max_runs) o;
@@ -235,9 +241,13 @@ BEGIN
     busy := busy || ARRAY(SELECT DISTINCT source FROM runs WHERE id = ANY (due));
   END LOOP;
   IF old IS NULL THEN
-    -- Last, the facts whose newest sighting went, of the recorders that no forward holds.
-    DELETE FROM facts f WHERE f.source IN (SELECT id FROM recorders ORDER BY id FOR UPDATE SKIP LOCKED)
-      AND NOT EXISTS (SELECT 1 FROM runs WHERE id = f.last_run);
+    -- Last, of the recorders that no forward holds, the facts whose newest
+    -- sighting went, and the stores with no run left. Locked in a statement
+    -- before, so that the deletes see each one's last forward whole.
+    SELECT array_agg(id) INTO held FROM (SELECT id FROM recorders ORDER BY id FOR UPDATE SKIP LOCKED) h;
+    DELETE FROM facts f WHERE f.source = ANY (held) AND NOT EXISTS (SELECT 1 FROM runs WHERE id = f.last_run);
+    DELETE FROM recorders r WHERE r.id = ANY (held) AND NOT EXISTS (SELECT 1 FROM runs WHERE source = r.id)
+      AND NOT EXISTS (SELECT 1 FROM facts WHERE source = r.id);
     RETURN CASE WHEN busy = '{}' THEN 0 ELSE -1 END;
   END IF;
   DELETE FROM runs WHERE id = ANY (old);
@@ -249,27 +259,35 @@ END $f$;
 REVOKE ALL ON FUNCTION camscout.forward, camscout.add_sightings, camscout.add_run_sightings, camscout.source_of,
   camscout.run_time, camscout.expire FROM PUBLIC;
 
--- The views keep the columns of every version before. Each set of facts
--- with its newest sighting:
-CREATE OR REPLACE VIEW camscout.last_sightings AS SELECT r.recorder, r.recorder_name, r.store_id,
-  f.last_local AS local_id, f.last_found_at AS found_at, f.last_pid AS run_pid, f.model_id, f.model, f.ip_addr,
-  f.mac_addr, f.brand_id, f.port, f.record, f.last_started AS run_started, f.last_run
-  FROM camscout.facts f JOIN camscout.recorders r ON r.id = f.source;
--- Every sighting, and run: the order in which its run reached the inventory.
-CREATE OR REPLACE VIEW camscout.found_media_sources AS SELECT r.recorder, r.recorder_name, r.store_id, u.local_id,
-  camscout.time_text(run.run_started, u.at, s.odd_at[u.i]) AS found_at, run.run_pid, f.model_id, f.model, f.ip_addr,
-  f.mac_addr, f.brand_id, f.port, f.record, run.run_started, s.run
-  FROM camscout.sightings s CROSS JOIN LATERAL unnest(s.local_ids, s.facts, s.at) WITH ORDINALITY AS u(local_id, facts, at, i)
-  JOIN camscout.facts f ON f.id = u.facts JOIN camscout.runs run ON run.id = s.run
-  JOIN camscout.recorders r ON r.id = s.source;
-DROP VIEW IF EXISTS camscout.run_sightings;
--- The newest per recorder and MAC address, and per MAC address.
-CREATE OR REPLACE VIEW camscout.media_sources AS SELECT DISTINCT ON (recorder, mac_addr) recorder, recorder_name,
-  store_id, local_id, found_at, run_pid, model_id, model, ip_addr, mac_addr, brand_id, port, record, run_started
-  FROM camscout.last_sightings ORDER BY recorder, mac_addr, found_at DESC, local_id DESC;
-CREATE OR REPLACE VIEW camscout.media_sources_by_mac AS SELECT DISTINCT ON (mac_addr) recorder, recorder_name,
-  store_id, local_id, found_at, run_pid, model_id, model, ip_addr, mac_addr, brand_id, port, record, run_started
-  FROM camscout.last_sightings ORDER BY mac_addr, found_at DESC, local_id DESC;
+-- The views keep the columns of every version before. Made once (or
+-- remade from a release that read them through run_sightings): a recorder
+-- can hold a lock on them, and replacing them would wait for it.
+DO $$
+BEGIN
+  IF to_regclass('camscout.media_sources_by_mac') IS NOT NULL AND to_regclass('camscout.run_sightings') IS NULL THEN
+    RETURN;
+  END IF;
+  -- Each set of facts with its newest sighting:
+  CREATE OR REPLACE VIEW camscout.last_sightings AS SELECT r.recorder, r.recorder_name, r.store_id,
+    f.last_local AS local_id, f.last_found_at AS found_at, f.last_pid AS run_pid, f.model_id, f.model, f.ip_addr,
+    f.mac_addr, f.brand_id, f.port, f.record, f.last_started AS run_started, f.last_run
+    FROM camscout.facts f JOIN camscout.recorders r ON r.id = f.source;
+  -- Every sighting, and run: the order in which its run reached the inventory.
+  CREATE OR REPLACE VIEW camscout.found_media_sources AS SELECT r.recorder, r.recorder_name, r.store_id, u.local_id,
+    camscout.time_text(run.run_started, u.at, s.odd_at[u.i]) AS found_at, run.run_pid, f.model_id, f.model, f.ip_addr,
+    f.mac_addr, f.brand_id, f.port, f.record, run.run_started, s.run
+    FROM camscout.sightings s CROSS JOIN LATERAL unnest(s.local_ids, s.facts, s.at) WITH ORDINALITY AS u(local_id, facts, at, i)
+    JOIN camscout.facts f ON f.id = u.facts JOIN camscout.runs run ON run.id = s.run
+    JOIN camscout.recorders r ON r.id = s.source;
+  -- The newest per recorder and MAC address, and per MAC address.
+  CREATE OR REPLACE VIEW camscout.media_sources AS SELECT DISTINCT ON (recorder, mac_addr) recorder, recorder_name,
+    store_id, local_id, found_at, run_pid, model_id, model, ip_addr, mac_addr, brand_id, port, record, run_started
+    FROM camscout.last_sightings ORDER BY recorder, mac_addr, found_at DESC, local_id DESC;
+  CREATE OR REPLACE VIEW camscout.media_sources_by_mac AS SELECT DISTINCT ON (mac_addr) recorder, recorder_name,
+    store_id, local_id, found_at, run_pid, model_id, model, ip_addr, mac_addr, brand_id, port, record, run_started
+    FROM camscout.last_sightings ORDER BY mac_addr, found_at DESC, local_id DESC;
+  DROP VIEW IF EXISTS camscout.run_sightings;
+END $$;
 
 -- The rows of an earlier version, set aside by its central_from_vN.sql,
 -- moved in run by run. The roles that could add them forward now, with

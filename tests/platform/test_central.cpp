@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 
 #include "host/central/central_connection.h"
 #include "host/store/sqlite_query.h"
@@ -34,13 +35,28 @@ TEST(central, a_password_is_refused_and_nothing_of_it_shown)
         {"password secret host", "missing \"...\" in connection info string"}};
     for (auto [conninfo, why] : unreadable)
         EXPECT_EQ(central_refusal(conninfo), "CAMSCOUT_CENTRAL cannot be read: " + std::string(why)) << conninfo;
-    const std::pair<const char*, const char*> shown[] = {
-        {"postgresql://u@db.example:6432/inv?sslmode=require", "user=u dbname=inv host=db.example port=6432 sslmode=require"},
-        {"host=/run/pg sslkey=/k connect_timeout=3", "connect_timeout=3 host=/run/pg sslkey=/k"}, {"", "(libpq's defaults)"}};
-    for (auto [conninfo, text] : shown) {
-        EXPECT_EQ(central_refusal(conninfo), "") << conninfo;
-        EXPECT_EQ(conninfo_for_display(conninfo), text) << conninfo;
-    }
+    // A URI's keywords, as a log line shows them.
+    EXPECT_EQ(central_refusal("postgresql://u@db.example:6432/inv?sslmode=require") + conninfo_for_display(""),
+              "(libpq's defaults)");
+    EXPECT_EQ(conninfo_for_display("postgresql://u@db.example:6432/inv"), "user=u dbname=inv host=db.example port=6432");
+}
+
+// Landlock lets the store process reach what libpq may: every port of a
+// list, an empty entry as the default, and those of a service file.
+TEST(central, reach_is_every_port_libpq_may_connect_to)
+{
+    auto file = std::filesystem::temp_directory_path() / ("camscout-service-" + std::to_string(getpid()));
+    std::ofstream(file) << "[inv]\nport=6543\nsslrootcert=/ca.crt\n";
+    setenv("PGSERVICEFILE", file.c_str(), 1);
+    std::vector<std::string> files;
+    std::vector<int> ports;
+    central_reach("service=inv", files, ports);
+    EXPECT_EQ(ports, (std::vector<int>{53, 6543}));
+    EXPECT_EQ(std::count(files.begin(), files.end(), "/ca.crt"), 1);
+    central_reach("host=a,b,c port=5433,,", files, ports);
+    EXPECT_EQ(ports, (std::vector<int>{53, 5433, 5432, 5432}));
+    unsetenv("PGSERVICEFILE");
+    std::filesystem::remove(file);
 }
 
 // A store's identity is made once and kept; a store that forwarded under

@@ -108,7 +108,7 @@ TEST(central_server, forwards_every_row_once_to_its_schema_only_and_within_the_b
         EXPECT_EQ(write(c, "R\0\0\0\10\0\0\0\0Z\0\0\0\5I", 15), 15);
     });
     const std::string at = "host=" + dir, rec = at + " dbname=inventory user=recorder", to = " to user=recorder dbname=",
-                      fail = "cannot forward" + to + "inventory " + at, wait = "; 1 found media sources wait for a later run; 502;1",
+                      fail = "cannot forward" + to + "inventory " + at, wait = "; 1 found media sources wait for a later run; 503;1",
                       unknown = std::string(70, 'u') + ".invalid",
                       version = ", this recorder writes version 3 (its owner sets it up with onvif_camscout_list --central --setup)" + wait;
     const std::tuple<const char*, const char*, std::string, std::string> steps[] = {
@@ -116,6 +116,9 @@ TEST(central_server, forwards_every_row_once_to_its_schema_only_and_within_the_b
         {"", "", rec, "502 found media sources forwarded" + to + "inventory " + at + "; 502;0"},
         {"", "UPDATE forwarding SET up_to = 499", rec,
          "3 found media sources forwarded" + to + "inventory " + at + ", 3 of them there already; 502;0"},
+        // A row longer than a recorder's record, as only a damaged store holds: passed over, never sent again.
+        {"", "INSERT INTO found_pending (found_at, record) VALUES ('long', zeroblob(300)), ('fine', NULL)", rec,
+         "1 found media sources forwarded" + to + "inventory " + at + "; 503;0"},
         {"UPDATE camscout_schema SET version = 4", "INSERT INTO found_pending (found_at) VALUES ('new')", rec,
          fail + ": the central schema is version 4, this recorder writes version 3 (a release of this program that"
          " writes it forwards there)" + wait},
@@ -130,10 +133,10 @@ TEST(central_server, forwards_every_row_once_to_its_schema_only_and_within_the_b
         {"", "", rec + " host=" + dir + "/stall", fail + "/stall: no answer within 5 s" + wait},
         // And past a silent host, within the budget.
         {"", "", rec + " host=" + unknown + "," + dir + "/none," + dir + "/silent," + dir, "1 found media sources forwarded"
-         + to + "inventory host=" + unknown + "," + dir + "/none," + dir + "/silent," + dir + "; 503;0"},
+         + to + "inventory host=" + unknown + "," + dir + "/none," + dir + "/silent," + dir + "; 504;0"},
         // The store made anew under the same recorder name: the same ids and times are other rows.
         {"", "UPDATE store_identity SET id = 'new'; UPDATE forwarding SET up_to = 0", rec,
-         "503 found media sources forwarded" + to + "inventory " + at + "; 1006;0"},
+         "504 found media sources forwarded" + to + "inventory " + at + "; 1008;0"},
     };
     for (auto& [owner_sql, local_sql, conninfo, line] : steps) {
         EXPECT_EQ(central(owner_sql), "");
@@ -233,11 +236,12 @@ TEST(central_server, upgrades_from_each_version_before_keep_each_row_once_and_ex
         ASSERT_EQ(changes.size(), 1u);
         EXPECT_EQ(changes[0].kind + " " + changes[0].before + " " + changes[0].now, "moved 10.0.0.0 10.0.0.9");
         // Expiry by run: the sightings of runs older than the days kept go, and the facts that no kept run saw last.
-        const std::string left = "SELECT count(*), (SELECT count(*) FROM facts), (SELECT count(*) FROM runs) FROM found_media_sources";
+        const std::string left = "SELECT count(*), (SELECT count(*) FROM facts), (SELECT count(*) FROM runs),"
+                                 " (SELECT count(*) FROM recorders) FROM found_media_sources";
         const std::tuple<const char*, const char*, const char*, const char*> expiries[] = {
-            {"run_started < '2026-12-06T10:02'", "2;", "12|5|3;", "17 10.0.0.1,18 10.0.0.2,19 10.0.0.3,20 10.0.0.9;"},
-            {"run_started < '2026-12-06T10:04'", "2;", "4|4|1;", "17 10.0.0.1,18 10.0.0.2,19 10.0.0.3,20 10.0.0.9;"},
-            {"true", "1;", "0|0|0;", ";"}};
+            {"run_started < '2026-12-06T10:02'", "2;", "12|5|3|1;", "17 10.0.0.1,18 10.0.0.2,19 10.0.0.3,20 10.0.0.9;"},
+            {"run_started < '2026-12-06T10:04'", "2;", "4|4|1|1;", "17 10.0.0.1,18 10.0.0.2,19 10.0.0.3,20 10.0.0.9;"},
+            {"true", "1;", "0|0|0|0;", ";"}};
         for (auto [runs, trimmed, after, listed] : expiries) {
             long long n = -1;  // as the owner's tool does it, in steps
             bool done = false;
@@ -245,11 +249,12 @@ TEST(central_server, upgrades_from_each_version_before_keep_each_row_once_and_ex
             ASSERT_EQ(expire_central(earlier, 30, n, done), "");
             EXPECT_EQ(std::to_string(n) + (done ? ";" : " left;"), trimmed);
             EXPECT_EQ(central(left, {}, earlier) + central(newest, {}, earlier), after + std::string(listed));
+            // Sent again (a store restored from a copy): nothing expired comes back while the store has a run
+            // kept; once it has none, it has gone too, and what it sends is new.
+            ASSERT_EQ(sqlite_run(db, "UPDATE forwarding SET up_to = 0"), "");
+            store_forward(rec);
+            EXPECT_EQ(central(left, {}, earlier), *runs == 't' ? "20|5|5|1;" : after);
         }
-        // Sent again once expired (a store restored from a copy): nothing comes back.
-        ASSERT_EQ(sqlite_run(db, "UPDATE forwarding SET up_to = 0"), "");
-        store_forward(rec);
-        EXPECT_EQ(central(left, {}, earlier), "0|0|0;");
         sqlite3_close(db);
     }
 }
@@ -278,34 +283,45 @@ TEST(central_server, a_recorder_role_cannot_grow_stall_or_turn_the_inventory)
     auto count = [&] { return central("SELECT (SELECT count(*) FROM recorders), (SELECT count(*) FROM facts)", {}, owner); };
     const std::string before = count();
     // Fields longer than a recorder's record, or a call of a megabyte: refused, and nothing of it kept.
+    EXPECT_EQ(forward("big", row(1, run, "m1") + "," + row(7, run, "m1", "'\\x" + std::string(600, 'a') + "'"), rec),
+              "ERROR:  the row of local id 7 has a record of 300 bytes, more than a recorder's 256");
     EXPECT_NE(forward("big", row(1, run, "m1", "'\\x" + std::string(2000000, 'a') + "'"), rec)
                   .find("a call adds at most 1000 rows in 1000000 bytes"), std::string::npos);
     std::string why;
     central_deadline by{std::chrono::steady_clock::now() + std::chrono::seconds(10), 10};
     PGconn* holder = central_connect(rec, "test", by, why);
-    PGresult* refused = central_exec(holder, {"SELECT camscout.forward('big', 'r', 'h', ARRAY[" + row(1, run, "m1") + "," +
-                                              row(7, run, "m1", "'\\x" + std::string(600, 'a') + "'") +
-                                              "]::camscout.found[])", {}, {}, {}}, by, why);
-    EXPECT_EQ(why, "ERROR:  the row of local id 7 has a record of 300 bytes, more than a recorder's 256");
-    EXPECT_STREQ(PQresultErrorField(refused, PG_DIAG_MESSAGE_DETAIL), "7");  // for the recorder to pass it over
-    PQclear(refused);
-    why.clear();
     EXPECT_EQ(count(), before);
-    // A lock that set-up once took, held by a recorder: set-up no longer waits for it.
-    PQclear(central_exec(holder, {"SELECT pg_advisory_lock(4762013)", {}, {}, {}}, by, why));
-    EXPECT_EQ(set_up_central(owner, was), "");
-    // Recorder a's forward held open: expiry passes it over and comes back; recorder b forwards meanwhile.
+    // Recorder a's forward held open, in a transaction that took the lock set-up once took and named the views and
+    // the table that set-up and expiry lock: set-up goes on; expiry passes a over and comes back; b forwards meanwhile.
     ASSERT_EQ(forward("a", row(1, run, "a1"), rec), "1;");
     ASSERT_EQ(forward("b", row(1, run, "b1"), rec), "1;");
     ASSERT_EQ(central("UPDATE runs SET at = now() - interval '31 days' - (source % 2) * interval '1 day' WHERE"
                       " run_started = '" + run + "'", {}, owner), "");  // a's the oldest
-    PQclear(central_exec(holder, {"BEGIN; SELECT camscout.forward('a', 'r-a', 'h', ARRAY[" + row(2, "2026-12-07T00:10:00.000Z", "a1") +
-                                  "]::camscout.found[])", {}, {}, {}}, by, why));
+    PQclear(central_exec(holder, {"BEGIN; SELECT pg_advisory_lock(4762013); SELECT camscout.forward('a', 'r-a', 'h', ARRAY[" +
+                                  row(2, "2026-12-07T00:10:00.000Z", "a1") + "]::camscout.found[]); PREPARE p AS SELECT FROM"
+                                  " camscout.media_sources, camscout.media_sources_by_mac, camscout.found_media_sources",
+                                  {}, {}, {}}, by, why));
+    std::string lock = central("SELECT relnamespace::regnamespace || '.owner_lock' FROM pg_class WHERE relname = 'owner_lock'", {}, owner);
+    PGconn* namer = central_connect(rec, "test", by, why);
+    PQclear(central_exec(namer, {"BEGIN; PREPARE p AS SELECT FROM " + lock.substr(0, lock.size() - 1), {}, {}, {}}, by, why));
+    EXPECT_EQ(why, "ERROR:  permission denied for schema camscout_owner");
+    EXPECT_EQ(set_up_central(owner, was), "");
     EXPECT_EQ(central("SELECT camscout.expire(30, 1)", {}, owner), "1;");
     EXPECT_EQ(central("SELECT camscout.expire(30, 1)", {}, owner), "-1;");
     EXPECT_EQ(forward("b", row(2, "2026-12-07T00:10:00.000Z", "b1"), rec), "1;");
+    why.clear();
     PQclear(central_exec(holder, {"COMMIT", {}, {}, {}}, by, why));
+    PQfinish(namer);
     EXPECT_EQ(why + central("SELECT camscout.expire(30, 200)", {}, owner), "1;");
+    // A store that expiry removes while its forward waits for it: made again, and the forward kept.
+    by = {std::chrono::steady_clock::now() + std::chrono::seconds(10), 10};
+    PGconn* expiry = central_connect(owner, "test", by, why);
+    PQclear(central_exec(expiry, {"BEGIN; SELECT FROM camscout.recorders WHERE store_id = 'b' FOR UPDATE", {}, {}, {}}, by, why));
+    std::thread waiting([&] { EXPECT_EQ(forward("b", row(3, "2026-12-07T00:20:00.000Z", "b1"), rec), "1;"); });
+    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    PQclear(central_exec(expiry, {"DELETE FROM camscout.recorders WHERE store_id = 'b'; COMMIT", {}, {}, {}}, by, why));
+    waiting.join();
+    PQfinish(expiry);
     // A run stamped ahead: the changes follow the order runs came in, not their stamps.
     const std::string c1 = row(1, "2026-12-07T00:00:00.000Z", "c1"), c2 = row(2, "2027-06-01T00:00:00.000Z", "c1"),
                       c3 = row(3, "2026-12-07T00:20:00.000Z", "c1") + "," + row(4, "2026-12-07T00:20:00.000Z", "c2");
@@ -336,4 +352,10 @@ TEST(central_server, a_recorder_role_cannot_grow_stall_or_turn_the_inventory)
     EXPECT_EQ(tool ? pclose(tool) : -1, 256);
     EXPECT_NE(out.find("invalid value for parameter \"lock_timeout\": \"\\x1b[2J\\u202E\""), std::string::npos) << out;
     EXPECT_EQ(out.find_first_of("\x1b\xe2"), std::string::npos) << out;
+    // --expire as a superuser runs as the schema's owner: what the owner may not call, it does not.
+    ASSERT_EQ(central("REVOKE EXECUTE ON FUNCTION expire FROM \"Inventory Owner\"", {}, owner), "");
+    long long n = 0;
+    bool done = false;
+    EXPECT_EQ(expire_central("host=" + dir + " dbname=turn user=postgres", 30, n, done),
+              "ERROR:  permission denied for function expire");
 }

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 
 static std::string first_line(const char* message)
 {
@@ -40,11 +41,6 @@ static bool wait_for(PGconn* pg, short events, const central_deadline& by, short
             return true;
         }
     }
-}
-
-static std::string no_answer(const central_deadline& by)
-{
-    return "no answer within " + std::to_string(by.seconds) + " s";
 }
 
 static const char password_refused[] =
@@ -88,13 +84,12 @@ static bool holds_password(const std::string& conninfo, PQconninfoOption* option
 
 std::string central_refusal(const std::string& conninfo)
 {
-    if (uri_has_password(conninfo))
-        return password_refused + std::string(uri_hint);
     char* error = nullptr;
     PQconninfoOption* options = PQconninfoParse(conninfo.c_str(), &error);
-    std::string why = options == nullptr || !holds_password(conninfo, options) ? ""
-                      : password_refused + std::string(is_uri(conninfo) ? uri_hint : "");
-    if (options == nullptr) {
+    std::string why;
+    if (uri_has_password(conninfo) || (options && holds_password(conninfo, options))) {
+        why = password_refused + std::string(is_uri(conninfo) ? uri_hint : "");
+    } else if (options == nullptr) {
         // libpq quotes pieces of a string it cannot read, and they may be
         // anything: a password among them.
         why = error ? error : "out of memory";
@@ -195,7 +190,7 @@ PGresult* central_exec(PGconn* pg, const central_statement& statement,
     if (!sent || kept == nullptr) {
         PQclear(kept);
         bool lost = PQstatus(pg) == CONNECTION_BAD || std::chrono::steady_clock::now() < by.at;
-        why = lost ? first_line(PQerrorMessage(pg)) : no_answer(by);
+        why = lost ? first_line(PQerrorMessage(pg)) : "no answer within " + std::to_string(by.seconds) + " s";
         return nullptr;
     }
     if (PQresultStatus(kept) == PGRES_FATAL_ERROR)
@@ -203,30 +198,34 @@ PGresult* central_exec(PGconn* pg, const central_statement& statement,
     return kept;
 }
 
+// libpq's own reading of the string with its service file, variables and
+// defaults: a connection begun with an sslmode that libpq refuses stops
+// there, before any lookup or connect, and tells what it would have used.
 void central_reach(const std::string& conninfo, std::vector<std::string>& files, std::vector<int>& tcp_ports)
 {
     std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";
-    files.insert(files.end(), {home + "/.pgpass", home + "/.postgresql", home + "/.pg_service.conf"});
-    for (const char* name : {"PGPASSFILE", "PGSSLROOTCERT", "PGSSLCERT", "PGSSLKEY", "PGSSLCRL", "PGSERVICEFILE",
-                             "PGSYSCONFDIR"})
+    files.insert(files.end(), {home + "/.postgresql", home + "/.pg_service.conf"});
+    for (const char* name : {"PGSERVICEFILE", "PGSYSCONFDIR"})
         if (const char* value = std::getenv(name))
             files.push_back(value);
-    std::string ports = std::getenv("PGPORT") ? std::getenv("PGPORT") : "5432";
-    if (PQconninfoOption* options = PQconninfoParse(conninfo.c_str(), nullptr)) {
-        for (PQconninfoOption* o = options; o->keyword != nullptr; ++o) {
-            std::string keyword = o->keyword;
-            if (o->val != nullptr && keyword == "port")
-                ports = o->val;
-            else if (o->val != nullptr && (keyword == "passfile" || keyword == "sslrootcert" || keyword == "sslcert" ||
-                                           keyword == "sslkey" || keyword == "sslcrl" || keyword == "sslcrldir"))
-                files.push_back(o->val);
-        }
-        PQconninfoFree(options);
+    const char* keys[] = {"dbname", "sslmode", nullptr};
+    const char* values[] = {conninfo.c_str(), "refused", nullptr};
+    PGconn* pg = PQconnectStartParams(keys, values, 1);
+    PQconninfoOption* options = PQconninfo(pg);
+    std::string ports;
+    for (PQconninfoOption* o = options; o && o->keyword; ++o) {
+        std::string keyword = o->keyword;
+        if (o->val && keyword == "port")
+            ports = o->val;
+        else if (o->val && (keyword == "passfile" || keyword == "sslrootcert" || keyword == "sslcert" ||
+                            keyword == "sslkey" || keyword == "sslcrl" || keyword == "sslcrldir"))
+            files.push_back(o->val);
     }
+    PQconninfoFree(options);
+    PQfinish(pg);
+    // An empty entry of a list is libpq's default port.
     tcp_ports = {53};
-    for (std::size_t at = 0; at <= ports.size(); at = ports.find(',', at) + 1) {
-        tcp_ports.push_back(std::atoi(ports.c_str() + at));
-        if (ports.find(',', at) == std::string::npos)
-            break;
-    }
+    std::stringstream list(ports + ",");
+    for (std::string port; std::getline(list, port, ',');)
+        tcp_ports.push_back(port.empty() ? 5432 : std::atoi(port.c_str()));
 }

@@ -49,19 +49,18 @@ static std::string check_schema(PGconn* pg, const central_deadline& by)
 {
     std::string why;
     PGresult* r = central_exec(pg, {"SELECT max(version) FROM camscout.camscout_schema", {}, {}, {}}, by, why);
-    bool read = r && PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1;
-    int version = read ? std::atoi(PQgetvalue(r, 0, 0)) : 0;
     const char* state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
+    bool read = r && PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1;
     bool missing = state && std::string(state) == "42P01";  // undefined_table
+    int version = read ? std::atoi(PQgetvalue(r, 0, 0)) : 0;
     PQclear(r);
+    if (!missing && (!read || version == central_schema_version))
+        return read ? "" : why.empty() ? "cannot read the central schema's version" : why;
     // Older: its owner sets it up; newer: this recorder is the one behind.
-    std::string advice = read && version > central_schema_version
-                             ? " (a release of this program that writes it forwards there)"
-                             : " (its owner sets it up with onvif_camscout_list --central --setup)";
-    if (missing || (read && version != central_schema_version))
-        return "the central schema is " + (missing ? std::string("missing") : "version " + std::to_string(version)) +
-               ", this recorder writes version " + std::to_string(central_schema_version) + advice;
-    return read ? "" : why.empty() ? "cannot read the central schema's version" : why;
+    return "the central schema is " + (missing ? std::string("missing") : "version " + std::to_string(version)) +
+           ", this recorder writes version " + std::to_string(central_schema_version) +
+           (version > central_schema_version ? " (a release of this program that writes it forwards there)"
+                                             : " (its owner sets it up with onvif_camscout_list --central --setup)");
 }
 
 // Where in the batch the row is that the server refuses as longer than a
