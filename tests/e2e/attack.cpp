@@ -1,7 +1,7 @@
-// Preloaded into the daemon: at the discovery process's first find (not
-// the store process's answer) it does
-// what a compromised parser would (attack.h), and writes what it found to
-// CAMSCOUT_ATTACK_REPORT, opened before the run confines itself.
+// Preloaded into the daemon: at the discovery process's first find (not the
+// store process's answer) it does what a compromised parser would (attack.h),
+// and writes what it found to CAMSCOUT_ATTACK_REPORT, opened before the run
+// confines itself.
 #include <dlfcn.h>
 
 #include "attack.h"

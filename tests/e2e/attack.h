@@ -16,12 +16,12 @@
 #include <unistd.h>
 
 #include <csignal>
+#include <cstring>
 #include <string>
 
 static std::string outcome(const char* what, long result)
 {
-    return std::string(what) + (result >= 0 ? " done\n" : errno == EPERM ? " EPERM\n" : errno == EACCES ? " EACCES\n"
-                                : errno == EBADF ? " EBADF\n" : " other\n");
+    return std::string(what) + " " + (result >= 0 ? "done" : strerrorname_np(errno)) + "\n";
 }
 
 template <typename Address>

@@ -25,9 +25,8 @@ stored() {
     <("$build/onvif_camsim" --fleet "$fleet" --list-devices | awk "${1:-1} {print \$3 \"|\" \$4}" | sort) \
     <(sqlite3 -separator '|' "$dir/store.db" "SELECT ip_addr, mac_addr FROM found_media_sources ${2:-}" | sort)
 }
-# log N TEXT: the log holds TEXT on exactly N lines; log-max: at most N.
+# log N TEXT: the log holds TEXT on exactly N lines.
 log() { check "$2 logged $1 times" [ "$(grep -c -F -- "$2" "$dir/log")" = "$1" ]; }
-log-max() { check "$2 logged at most $1 times" [ "$(grep -c -F -- "$2" "$dir/log")" -le "$1" ]; }
 # length MIN MAX: seconds from the count line to the exit line.
 length() {
   local a b
@@ -35,15 +34,10 @@ length() {
   b=$(date -d "$(grep 'exit(0)' "$dir/log" | cut -d' ' -f1)" +%s.%N)
   check "the run lasts $1 to $2 s" awk -v a="$a" -v b="$b" -v lo="$1" -v hi="$2" 'BEGIN { exit !(b - a >= lo && b - a <= hi) }'
 }
-# ends A|B|: the log's last lines, the second starts' and the host's own
-# (the store process ends the run's work between them) aside, from the tag on.
-ends() { check "the log ends with $1" [ "$(grep -v -e reentried -e '] \[msas\] ' "$dir/log" | tail -2 | cut -d' ' -f3- | tr '\n' '|')" = "$1" ]; }
 # same FILE COMMAND...: the command's output is the file.
 same() { local file=$1; shift; check "$1 shows what $file holds" diff -u "$here/$file" <("$@" 2>&1); }
 # listings: the changes the list tool shows of the changes test's store, and its exit status.
 listings() { "$list" --store "$dir/store.db" --changes --wide; echo "exit $?"; }
-# flood MAX_KB: peak memory bounded.
-flood() { local peak; read -r _ _ peak <"$dir/daemon-stats.txt"; check "memory stays bounded (peak $((peak / 1024)) MB)" [ "$peak" -lt "$1" ]; }
 
 grep -q "^$1 " "$here/lab_tests.txt" || { echo "no test $1"; exit 1; }
 while read -r -u 3 _ line; do eval "$line"; done 3< <(grep "^$1 " "$here/lab_tests.txt")

@@ -89,6 +89,14 @@ TEST(list_changes, compares_the_runs_in_the_order_they_were_stored_whatever_thei
     for (const char* since : {"", "--since 2026-12-06T08:10"})
         EXPECT_EQ(store("--changes --csv " + std::string(since)).second,
                   "CHANGE,MAC,ADDRESS,BEFORE,NOW\r\nnew,C,10.0.0.67,,M (0/3)\r\ngone,B,10.0.0.66,M (0/3),\r\n");
+    sqlite3* db = nullptr;  // a fourth run that sees what the third did
+    sqlite3_open(store.path.c_str(), &db);
+    EXPECT_EQ(sqlite3_exec(db, "INSERT INTO found_pending (run_pid, run_started, found_at, mac_addr, ip_addr, model, model_id,"
+        " port, brand_id) SELECT 4, '2026-12-06T08:30:00.000Z', found_at, mac_addr, ip_addr, model, model_id, port, brand_id"
+        " FROM found_media_sources WHERE run_pid = 3", nullptr, nullptr, nullptr), SQLITE_OK);
+    sqlite3_close(db);
+    EXPECT_EQ(store("--upgrade").first, 0);
+    EXPECT_EQ(store("--changes"), std::pair(0, std::string("no changes\n")));
 }
 
 TEST(list_sources, the_newest_row_of_each_mac_address_a_first_version_store_refused)

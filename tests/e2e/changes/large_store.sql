@@ -1,8 +1,4 @@
--- A first-version store of 300 runs of the same 1000 cameras, ten minutes apart.
-CREATE TABLE found_media_sources (id INTEGER PRIMARY KEY, found_at TEXT, run_pid INTEGER, model_id INTEGER,
-  model TEXT, ip_addr TEXT, mac_addr TEXT, brand_id INTEGER, port INTEGER, record BLOB);
-CREATE VIEW media_sources AS SELECT * FROM found_media_sources
-  WHERE id IN (SELECT MAX(id) FROM found_media_sources GROUP BY mac_addr);
+-- 300 runs of the same 1000 cameras, ten minutes apart, for old_store.sql's tables.
 WITH RECURSIVE r(run) AS (SELECT 0 UNION ALL SELECT run + 1 FROM r WHERE run < 299),
   c(cam) AS (SELECT 0 UNION ALL SELECT cam + 1 FROM c WHERE cam < 999)
 INSERT INTO found_media_sources (found_at, run_pid, model_id, model, ip_addr, mac_addr, brand_id, port, record)
