@@ -266,26 +266,20 @@ static void write_metrics(const run_outcome& o, int64_t started_ms)
     std::string dir = settings().metrics_dir, path = dir + "/onvif_camscout.prom";
     std::error_code ec;
     auto store_bytes = std::filesystem::file_size(settings().store_path, ec);
-    auto gauge = [](const char* name, const char* help) {
-        return std::string("# HELP ") + name + " " + help + "\n# TYPE " + name + " gauge\n";
-    };
-    auto cameras = [&](const char* state, long long n) {
-        return "onvif_camscout_run_cameras{state=\"" + std::string(state) + "\"} " + std::to_string(n) + "\n";
-    };
     std::ofstream out(path + ".tmp");
-    out << gauge("onvif_camscout_run_timestamp_seconds", "When the last run started, since 1970.")
-        << "onvif_camscout_run_timestamp_seconds " << started_ms / 1000 << "\n"
-        << gauge("onvif_camscout_run_duration_seconds", "How long the last run took.")
-        << "onvif_camscout_run_duration_seconds " << o.seconds << "\n"
-        << gauge("onvif_camscout_run_cameras", "The last run's cameras: found, stored, no MAC address, refused.")
-        << cameras("found", o.found) << cameras("stored", o.stored) << cameras("no_mac", o.no_mac)
-        << cameras("refused", o.refused)
-        << gauge("onvif_camscout_forwarded_rows", "The rows the last run forwarded to the central inventory.")
-        << "onvif_camscout_forwarded_rows " << o.forwarded << "\n"
-        << gauge("onvif_camscout_store_bytes", "The local store's size.")
-        << "onvif_camscout_store_bytes " << (ec ? 0 : store_bytes) << "\n"
-        << gauge("onvif_camscout_receive_drops", "The datagrams the kernel dropped in the last run, its queue full.")
-        << "onvif_camscout_receive_drops " << o.drops << "\n";
+    auto gauge = [&](const char* name, const char* help, auto... samples) {
+        out << "# HELP onvif_camscout_" << name << " " << help << "\n# TYPE onvif_camscout_" << name << " gauge\n";
+        ((out << "onvif_camscout_" << name << samples.first << " " << samples.second << "\n"), ...);
+    };
+    auto sample = [](const char* labels, auto value) { return std::pair(labels, value); };
+    gauge("run_timestamp_seconds", "When the last run started, since 1970.", sample("", started_ms / 1000));
+    gauge("run_duration_seconds", "How long the last run took.", sample("", o.seconds));
+    gauge("run_cameras", "The last run's cameras: found, stored, no MAC address, refused.",
+          sample("{state=\"found\"}", o.found), sample("{state=\"stored\"}", o.stored),
+          sample("{state=\"no_mac\"}", o.no_mac), sample("{state=\"refused\"}", o.refused));
+    gauge("forwarded_rows", "The rows the last run forwarded to the central inventory.", sample("", o.forwarded));
+    gauge("store_bytes", "The local store's size.", sample("", ec ? 0 : store_bytes));
+    gauge("receive_drops", "The datagrams the kernel dropped in the last run, its queue full.", sample("", o.drops));
     out.close();
     if (out)
         std::filesystem::rename(path + ".tmp", path, ec);
