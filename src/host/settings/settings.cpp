@@ -18,8 +18,8 @@ static std::string text_setting(const char* value, const std::string& fallback)
     return value != nullptr && *value != '\0' ? value : fallback;
 }
 
-// A whole number of days up to 100 years, or the fallback, and what was
-// wrong with a value that is neither unset nor that.
+// A whole number of days up to 100 years, or the fallback; what is wrong
+// with a value that is neither unset nor that is added to wrong.
 static int days_setting(const char* name, int fallback, std::string& wrong)
 {
     const char* value = std::getenv(name);
@@ -28,7 +28,7 @@ static int days_setting(const char* name, int fallback, std::string& wrong)
     if (value != nullptr && *value >= '0' && *value <= '9' && *end == '\0' && days <= 36500)
         return static_cast<int>(days);
     if (value != nullptr && *value != '\0')
-        wrong = std::string("[settings] ") + name + "=" + value + " is not a whole number of days from 0 to 36500; " +
+        wrong += (wrong.empty() ? "[settings] " : "; ") + std::string(name) + "=" + value + " is not a whole number of days from 0 to 36500; " +
                 std::to_string(fallback) + " is used";
     return fallback;
 }
