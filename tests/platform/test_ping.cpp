@@ -5,95 +5,67 @@
 #include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <linux/if_packet.h>
-#include <net/if.h>
-#include <net/if_arp.h>
+#include <linux/neighbour.h>
+#include <linux/rtnetlink.h>
 #include <sys/ioctl.h>
 
-#include <cerrno>
 #include <list>
 #include <map>
-#include <set>
 
 #include "host/net/kernel_interfaces.h"
 #include "host/net/neighbour_removal.h"
-#include "host/net/ping_wait.h"
-
 #include "platform/os_calls.h"
 #include "platform/platform.h"
 #include "run/text_field.h"
 
-static const int icmp_fd = 5, route_fd = 6;
-static std::vector<std::string> calls;         // sockets opened, device names asked, entries removed
-static std::map<std::string, int> neighbours;  // address: ATF_ flags
-static std::set<std::string> live;             // hosts that answer the kernel's ARP question
-static std::string device = "lan0";            // the name of device 2
-static in_addr_t echoed = 0;                   // where the last echo went
-static bool route_asked = false;               // the last route question was well formed, about it
-static uint32_t route_seq = 0;
+static std::map<in_addr_t, uint16_t> neighbours;  // the kernel's entries on device 2: NUD_ state by address
+static in_addr_t live, routed;                    // a host that answers ARP, one behind a gateway
+static int sockets = 0;
+static struct {
+    nlmsghdr h;
+    union {
+        struct { rtmsg r; rtattr oif; int index; rtattr gateway; in_addr_t via; } route;
+        ndmsg entry;
+        nlmsgerr error;
+    };
+} answer;  // the route socket's, to its last question
 
-int os_socket(int domain, int, int) { return calls.push_back("socket"), domain == AF_NETLINK ? route_fd : icmp_fd; }
+int os_socket(int domain, int, int) { return ++sockets, domain == AF_NETLINK ? 6 : 5; }
 int os_setsockopt(int, int, int, const void*, socklen_t) { return 0; }
+int os_close(int) { return 0; }
 int os_poll(pollfd*, nfds_t, int) { return 0; }
-// Sending the echo makes the kernel ask for the address: a live host's
-// entry completes, another's stays incomplete.
+int os_ioctl(int, unsigned long, void* arg) { return copy_text(static_cast<ifreq*>(arg)->ifr_name, "lan" + std::to_string(static_cast<ifreq*>(arg)->ifr_ifindex)), 0; }
+ssize_t os_recvfrom(int, void* buf, size_t, int, sockaddr*, socklen_t*) { return std::memcpy(buf, &answer, answer.h.nlmsg_len), answer.h.nlmsg_len; }
+// The datagram makes the kernel ask for the address; a question about it
+// gets the route, on the link out of device 2, or the entry there.
 ssize_t os_sendto(int fd, const void* buf, size_t len, int, const sockaddr* to, socklen_t)
 {
-    if (fd == route_fd) {
-        const route_request* q = static_cast<const route_request*>(buf);
-        route_seq = q->h.nlmsg_seq;
-        route_asked = len == sizeof *q && q->h.nlmsg_len == len && q->h.nlmsg_type == RTM_GETROUTE &&
-                      (q->h.nlmsg_flags & NLM_F_REQUEST) && q->r.rtm_family == AF_INET && q->r.rtm_dst_len == 32 &&
-                      q->a.rta_type == RTA_DST && q->a.rta_len == RTA_LENGTH(4) && q->dst == echoed;
-        return static_cast<ssize_t>(len);
-    }
-    echoed = reinterpret_cast<const sockaddr_in*>(to)->sin_addr.s_addr;
-    std::string addr = inet_ntoa(reinterpret_cast<const sockaddr_in*>(to)->sin_addr);
-    neighbours.emplace(addr, live.count(addr) != 0 ? ATF_COM : 0);
+    in_addr_t a = fd == 5 ? reinterpret_cast<const sockaddr_in*>(to)->sin_addr.s_addr : 0;
+    if (fd == 5)
+        return neighbours.emplace(a, a == live ? NUD_REACHABLE : NUD_INCOMPLETE), 0;
+    std::memcpy(&a, static_cast<const char*>(buf) + len - sizeof a, sizeof a);  // each question ends with it
+    const auto* q = static_cast<const nlmsghdr*>(buf);
+    answer.h = {NLMSG_LENGTH(sizeof answer.route), RTM_NEWROUTE, 0, q->nlmsg_seq, 0};
+    answer.route = {{AF_INET, 32, 0, 0, 0, 0, 0, RTN_UNICAST, 0}, {8, RTA_OIF}, 2, {8, a == routed ? RTA_GATEWAY : RTA_UNSPEC}, a};
+    bool known = neighbours.count(a) && static_cast<const ndmsg*>(NLMSG_DATA(q))->ndm_ifindex == 2;
+    if (q->nlmsg_type == RTM_GETNEIGH && known)
+        answer.h.nlmsg_type = RTM_NEWNEIGH, answer.entry = {AF_INET, 0, 0, 2, neighbours[a], 0, 0};
+    else if (q->nlmsg_type != RTM_GETROUTE)
+        answer.h.nlmsg_type = NLMSG_ERROR, answer.error = {-ENOENT, *q};
     return static_cast<ssize_t>(len);
 }
-// The route socket answers a well-formed question: on the link, out of
-// device 2; anything else gets an error.
-ssize_t os_recvfrom(int fd, void* buf, size_t, int, sockaddr*, socklen_t*)
-{
-    struct { nlmsghdr h; rtmsg r; rtattr a; int oif; } answer{
-        {sizeof answer, RTM_NEWROUTE, 0, route_seq, 0}, {AF_INET, 32, 0, 0, 0, 0, 0, RTN_UNICAST, 0}, {8, RTA_OIF}, 2};
-    answer.h.nlmsg_type = route_asked ? RTM_NEWROUTE : NLMSG_ERROR;
-    return fd != route_fd ? (errno = EAGAIN, -1) : (std::memcpy(buf, &answer, sizeof answer), sizeof answer);
-}
-int os_ioctl(int, unsigned long request, void* arg)
-{
-    if (request == SIOCGIFNAME)
-        return calls.push_back("name"), copy_text(static_cast<ifreq*>(arg)->ifr_name, device), 0;
-    arpreq* req = static_cast<arpreq*>(arg);
-    std::string addr = inet_ntoa(reinterpret_cast<sockaddr_in*>(&req->arp_pa)->sin_addr);
-    if (req->arp_dev != device)
-        return errno = ENODEV, -1;
-    auto found = neighbours.find(addr);
-    return found == neighbours.end() ? (errno = ENXIO, -1) : (req->arp_flags = found->second, 0);
-}
 
-TEST(ping, resolves_what_answers_keeps_its_sockets_and_removes_the_entries_it_left_incomplete)
+TEST(ping, resolves_what_answers_and_asks_to_remove_the_entries_it_left_unresolved)
 {
-    ask_neighbour_removal = [](const neighbour_removal& r) {
-        std::string addr = inet_ntoa(in_addr{r.address});
-        calls.push_back("remove " + addr + (r.device == device ? "" : " elsewhere"));
-        neighbours.erase(addr);
-    };
-    auto ping_each = [empty = std::string()](std::vector<const char*> addresses) mutable {
-        calls.clear();
-        std::string results = "results";
-        for (const char* a : addresses)
-            results += " " + std::to_string(ping(a, 0, empty.data()));
-        calls.push_back(results);
-        return calls;
-    };
-    neighbours = {{"10.0.0.2", ATF_COM}, {"10.0.0.3", 0}, {"10.0.0.5", ATF_PERM}};
-    live = {"10.0.0.6"};
-    EXPECT_EQ(ping_each({"10.0.0.2", "10.0.0.3", "10.0.0.4", "10.0.0.5", "10.0.0.6"}),
-              (std::vector<std::string>{"socket", "socket", "name", "remove 10.0.0.3", "remove 10.0.0.4",
-                                        "results 0 -1 -1 -1 0"}));
-    device = "lan1";  // renamed: the name is asked again, once
-    EXPECT_EQ(ping_each({"10.0.0.2", "10.0.0.2"}), (std::vector<std::string>{"name", "results -1 0"}));
+    static std::string removed;
+    ask_neighbour_removal = [](const neighbour_removal& r) { removed += inet_ntoa({r.address}) + std::string(" on ") + r.device + ", "; };
+    neighbours = {{inet_addr("10.0.0.2"), NUD_STALE}, {inet_addr("10.0.0.3"), NUD_FAILED}};
+    live = inet_addr("10.0.0.6"), routed = inet_addr("10.0.0.7");
+    std::string results;
+    for (const char* a : {"10.0.0.2", "10.0.0.3", "10.0.0.4", "10.0.0.6", "10.0.0.7", "10.0.0.x"})
+        results += std::to_string(ping(a, 0, nullptr)) + " ";
+    EXPECT_EQ(results + removed, "0 -1 -1 0 -1 -1 10.0.0.3 on lan2, 10.0.0.4 on lan2, ");
+    EXPECT_EQ(sockets, 2);  // kept for the run
 }
 
 // The records an interface fills, from its first IPv4 address (a second

@@ -10,38 +10,56 @@
 #include "platform/os_calls.h"
 #include "run/text_field.h"
 
-struct neighbour_message {
-    nlmsghdr h;
-    ndmsg n;
-    rtattr dst;
-    in_addr_t address;
-};
-
-// One request and its one answer: the entry's state (RTM_GETNEIGH) or the
-// acknowledgement (RTM_DELNEIGH). 0, or -1 with errno.
-static int ask(int fd, uint16_t type, int index, in_addr_t address, int& state)
+int open_route_socket()
 {
-    neighbour_message m{};
-    uint16_t flags = NLM_F_REQUEST | (type == RTM_DELNEIGH ? NLM_F_ACK : 0);
-    m.h = {sizeof m, type, flags, 1, 0};
-    m.n.ndm_family = AF_INET;
-    m.n.ndm_ifindex = index;
-    m.dst = {RTA_LENGTH(sizeof address), NDA_DST};
-    m.address = address;
-    alignas(nlmsghdr) char reply[1024];
-    if (os_sendto(fd, &m, sizeof m, 0, nullptr, 0) != sizeof m)
+    int fd = os_socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
+    timeval limit{0, 100000};
+    if (fd >= 0 && os_setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) != 0) {
+        os_close(fd);
         return -1;
-    ssize_t n = os_recvfrom(fd, reply, sizeof reply, 0, nullptr, nullptr);
-    const auto* h = reinterpret_cast<const nlmsghdr*>(reply);
+    }
+    return fd;
+}
+
+ssize_t ask_kernel(int fd, nlmsghdr& question, void* answer, size_t size)
+{
+    static uint32_t seq = 0;
+    question.nlmsg_seq = ++seq;
+    if (os_sendto(fd, &question, question.nlmsg_len, 0, nullptr, 0) != static_cast<ssize_t>(question.nlmsg_len))
+        return -1;
+    // An answer to an earlier question that timed out may come first.
+    for (int i = 0; i < 4; ++i) {
+        ssize_t n = os_recvfrom(fd, answer, size, 0, nullptr, nullptr);
+        if (n < static_cast<ssize_t>(sizeof(nlmsghdr)))
+            return errno = n < 0 ? errno : EPROTO, -1;
+        if (static_cast<const nlmsghdr*>(answer)->nlmsg_seq == seq)
+            return n;
+    }
+    return errno = EPROTO, -1;
+}
+
+int ask_neighbour(int fd, uint16_t type, int index, in_addr_t address)
+{
+    struct {
+        nlmsghdr h;
+        ndmsg n;
+        rtattr dst;
+        in_addr_t address;
+    } q{};
+    q.h = {sizeof q, type, static_cast<uint16_t>(NLM_F_REQUEST | (type == RTM_DELNEIGH ? NLM_F_ACK : 0)), 0, 0};
+    q.n.ndm_family = AF_INET;
+    q.n.ndm_ifindex = index;
+    q.dst = {RTA_LENGTH(sizeof address), NDA_DST};
+    q.address = address;
+    alignas(nlmsghdr) char answer[1024];
+    ssize_t n = ask_kernel(fd, q.h, answer, sizeof answer);
+    const auto* h = reinterpret_cast<const nlmsghdr*>(answer);
     if (n >= static_cast<ssize_t>(NLMSG_LENGTH(sizeof(nlmsgerr))) && h->nlmsg_type == NLMSG_ERROR) {
-        int error = -static_cast<const nlmsgerr*>(NLMSG_DATA(h))->error;
-        errno = error;
-        return error == 0 ? 0 : -1;
+        errno = -static_cast<const nlmsgerr*>(NLMSG_DATA(h))->error;
+        return errno == 0 ? 0 : -1;
     }
-    if (n >= static_cast<ssize_t>(NLMSG_LENGTH(sizeof(ndmsg))) && h->nlmsg_type == RTM_NEWNEIGH) {
-        state = static_cast<const ndmsg*>(NLMSG_DATA(h))->ndm_state;
-        return 0;
-    }
+    if (n >= static_cast<ssize_t>(NLMSG_LENGTH(sizeof(ndmsg))) && h->nlmsg_type == RTM_NEWNEIGH)
+        return static_cast<const ndmsg*>(NLMSG_DATA(h))->ndm_state;
     errno = n < 0 ? errno : EPROTO;
     return -1;
 }
@@ -54,20 +72,15 @@ int remove_unresolved_neighbour(const neighbour_removal& request, const std::vec
     if (device.empty() || std::none_of(lan_devices.begin(), lan_devices.end(),
                                        [&](const NIC_INFO& nic) { return field_text(nic.dev) == device; }))
         return errno = EPERM, -1;
-    int fd = os_socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
+    int fd = open_route_socket();
     if (fd < 0)
         return -1;
-    timeval limit{0, 100000};
     ifreq req{};
     copy_text(req.ifr_name, device);
-    int state = 0, result = -1;
-    if (os_setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) == 0 &&
-        os_ioctl(fd, SIOCGIFINDEX, &req) == 0 &&
-        ask(fd, RTM_GETNEIGH, req.ifr_ifindex, request.address, state) == 0)
-        result = (state & (NUD_INCOMPLETE | NUD_FAILED)) == 0 ? 0
-                 : ask(fd, RTM_DELNEIGH, req.ifr_ifindex, request.address, state) == 0 ? 1 : -1;
-    else if (errno == ENOENT)
-        result = 0;
+    int state = os_ioctl(fd, SIOCGIFINDEX, &req) == 0 ? ask_neighbour(fd, RTM_GETNEIGH, req.ifr_ifindex, request.address) : -1;
+    int result = state < 0 ? (errno == ENOENT ? 0 : -1)
+                 : (state & (NUD_INCOMPLETE | NUD_FAILED)) == 0 ? 0
+                 : ask_neighbour(fd, RTM_DELNEIGH, req.ifr_ifindex, request.address) == 0 ? 1 : -1;
     int error = errno;
     os_close(fd);
     errno = error;

@@ -1,9 +1,11 @@
-// The removal of a neighbour entry that never resolved, for the privileged
-// side of a run: a LAN that forges thousands of sources leaves as many
-// incomplete entries, which crowd the cameras' own out of the kernel's
-// table, and only CAP_NET_ADMIN removes them.
+// The kernel's neighbour entries by rtnetlink, for the ping and for the
+// privileged side of a run, which removes those that never resolved: a LAN
+// that forges thousands of sources leaves as many incomplete entries, which
+// crowd the cameras' own out of the kernel's table, and only CAP_NET_ADMIN
+// removes them.
 #pragma once
 
+#include <linux/netlink.h>
 #include <netinet/in.h>
 #include <net/if.h>
 
@@ -11,17 +13,28 @@
 
 #include "platform/records.h"
 
+// A route netlink socket whose every answer is waited for at most 100 ms.
+int open_route_socket();
+
+// One question on it and its answer, read into answer: the answer's
+// length, or -1 when none came.
+ssize_t ask_kernel(int fd, nlmsghdr& question, void* answer, size_t size);
+
+// Asks for (RTM_GETNEIGH) or removes (RTM_DELNEIGH) the entry of the
+// address (network byte order) on the device with the index: its state
+// (NUD_...), 0 for a removal, or -1 with errno (ENOENT: there is none).
+int ask_neighbour(int fd, uint16_t type, int index, in_addr_t address);
+
 // What the discovery process's ping asks: fixed-size, so it is read whole.
 struct neighbour_removal {
     in_addr_t address;      // IPv4, network byte order
     char device[IFNAMSIZ];  // zero-terminated
 };
 
-// Removes, by rtnetlink, the entry of the address on the device, only when
-// it is incomplete or failed and the device is one of lan_devices (the
-// run's): 1 when removed, 0 when there is none or it resolved, -1 with
-// errno otherwise (EPERM: not a device of the run). Each answer is waited
-// for at most 100 ms.
+// Removes the entry of the address on the device, only when it is
+// incomplete or failed and the device is one of lan_devices (the run's): 1
+// when removed, 0 when there is none or it resolved, -1 with errno
+// otherwise (EPERM: not a device of the run).
 int remove_unresolved_neighbour(const neighbour_removal& request, const std::vector<NIC_INFO>& lan_devices);
 
 // Where the ping hands an address it left unresolved on the link; unset,
