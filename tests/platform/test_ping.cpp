@@ -31,7 +31,6 @@ static struct {
 } answer;  // the route socket's, to its last question
 
 int os_socket(int domain, int, int) { return ++sockets, domain == AF_NETLINK ? 6 : 5; }
-int os_setsockopt(int, int, int, const void*, socklen_t) { return 0; }
 int os_close(int) { return 0; }
 int os_poll(pollfd*, nfds_t, int) { return 0; }
 int os_ioctl(int, unsigned long, void* arg) { return copy_text(static_cast<ifreq*>(arg)->ifr_name, "lan" + std::to_string(static_cast<ifreq*>(arg)->ifr_ifindex)), 0; }

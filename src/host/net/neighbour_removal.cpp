@@ -10,34 +10,6 @@
 #include "platform/os_calls.h"
 #include "run/text_field.h"
 
-int open_route_socket()
-{
-    int fd = os_socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
-    timeval limit{0, 100000};
-    if (fd >= 0 && os_setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) != 0) {
-        os_close(fd);
-        return -1;
-    }
-    return fd;
-}
-
-ssize_t ask_kernel(int fd, nlmsghdr& question, void* answer, size_t size)
-{
-    static uint32_t seq = 0;
-    question.nlmsg_seq = ++seq;
-    if (os_sendto(fd, &question, question.nlmsg_len, 0, nullptr, 0) != static_cast<ssize_t>(question.nlmsg_len))
-        return -1;
-    // An answer to an earlier question that timed out may come first.
-    for (int i = 0; i < 4; ++i) {
-        ssize_t n = os_recvfrom(fd, answer, size, 0, nullptr, nullptr);
-        if (n < static_cast<ssize_t>(sizeof(nlmsghdr)))
-            return errno = n < 0 ? errno : EPROTO, -1;
-        if (static_cast<const nlmsghdr*>(answer)->nlmsg_seq == seq)
-            return n;
-    }
-    return errno = EPROTO, -1;
-}
-
 int ask_neighbour(int fd, uint16_t type, int index, in_addr_t address)
 {
     struct {
@@ -51,8 +23,10 @@ int ask_neighbour(int fd, uint16_t type, int index, in_addr_t address)
     q.n.ndm_ifindex = index;
     q.dst = {RTA_LENGTH(sizeof address), NDA_DST};
     q.address = address;
+    if (os_sendto(fd, &q, sizeof q, 0, nullptr, 0) != sizeof q)
+        return -1;
     alignas(nlmsghdr) char answer[1024];
-    ssize_t n = ask_kernel(fd, q.h, answer, sizeof answer);
+    ssize_t n = os_recvfrom(fd, answer, sizeof answer, MSG_DONTWAIT, nullptr, nullptr);
     const auto* h = reinterpret_cast<const nlmsghdr*>(answer);
     if (n >= static_cast<ssize_t>(NLMSG_LENGTH(sizeof(nlmsgerr))) && h->nlmsg_type == NLMSG_ERROR) {
         errno = -static_cast<const nlmsgerr*>(NLMSG_DATA(h))->error;
@@ -72,7 +46,7 @@ int remove_unresolved_neighbour(const neighbour_removal& request, const std::vec
     if (device.empty() || std::none_of(lan_devices.begin(), lan_devices.end(),
                                        [&](const NIC_INFO& nic) { return field_text(nic.dev) == device; }))
         return errno = EPERM, -1;
-    int fd = open_route_socket();
+    int fd = os_socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
     if (fd < 0)
         return -1;
     ifreq req{};

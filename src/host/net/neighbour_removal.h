@@ -5,7 +5,6 @@
 // removes them.
 #pragma once
 
-#include <linux/netlink.h>
 #include <netinet/in.h>
 #include <net/if.h>
 
@@ -13,16 +12,10 @@
 
 #include "platform/records.h"
 
-// A route netlink socket whose every answer is waited for at most 100 ms.
-int open_route_socket();
-
-// One question on it and its answer, read into answer: the answer's
-// length, or -1 when none came.
-ssize_t ask_kernel(int fd, nlmsghdr& question, void* answer, size_t size);
-
 // Asks for (RTM_GETNEIGH) or removes (RTM_DELNEIGH) the entry of the
 // address (network byte order) on the device with the index: its state
 // (NUD_...), 0 for a removal, or -1 with errno (ENOENT: there is none).
+// rtnetlink answers within the sendto, so nothing here waits.
 int ask_neighbour(int fd, uint16_t type, int index, in_addr_t address);
 
 // What the discovery process's ping asks: fixed-size, so it is read whole.

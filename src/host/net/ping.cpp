@@ -50,8 +50,10 @@ static route_kind kernel_route(int fd, in_addr_t address, int& device)
     q.a = {RTA_LENGTH(sizeof address), RTA_DST};
     q.dst = address;
     alignas(nlmsghdr) char answer[4096];
-    ssize_t n = ask_kernel(fd, q.h, answer, sizeof answer);
     device = 0;
+    if (os_sendto(fd, &q, sizeof q, 0, nullptr, 0) != sizeof q)
+        return route_kind::on_link;
+    ssize_t n = os_recvfrom(fd, answer, sizeof answer, MSG_DONTWAIT, nullptr, nullptr);
     return n < 0 ? route_kind::on_link : route_from_answer(answer, static_cast<size_t>(n), &device);
 }
 
@@ -103,7 +105,7 @@ int ping(const char* address, int timeout_ms, char*)
     if (udp < 0)
         udp = os_socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (routes < 0)
-        routes = open_route_socket();
+        routes = os_socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
     if (udp < 0)
         return -1;
     os_sendto(udp, "", 0, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
