@@ -30,38 +30,28 @@ static std::string mac_text(const sockaddr_ll* ll)
     return text;
 }
 
-static kernel_interface& entry_for(std::vector<kernel_interface>& list, const char* name)
-{
-    auto it = std::find_if(list.begin(), list.end(),
-                           [name](const kernel_interface& k) { return k.name == name; });
-    if (it != list.end())
-        return *it;
-    kernel_interface& fresh = list.emplace_back();
-    fresh.name = name;
-    return fresh;
-}
-
-static void take_address(kernel_interface& k, const ifaddrs* ifa)
-{
-    k.up = (ifa->ifa_flags & IFF_UP) != 0;
-    k.loopback = (ifa->ifa_flags & IFF_LOOPBACK) != 0;
-    int family = ifa->ifa_addr->sa_family;
-    if (family == AF_PACKET) {
-        k.mac = mac_text(reinterpret_cast<const sockaddr_ll*>(ifa->ifa_addr));
-    } else if (family == AF_INET && k.addr.empty()) {
-        k.addr = dotted(ifa->ifa_addr);
-        k.netmask = dotted(ifa->ifa_netmask);
-        if (ifa->ifa_flags & IFF_BROADCAST)
-            k.broadcast = dotted(ifa->ifa_broadaddr);
-    }
-}
-
 std::vector<kernel_interface> interfaces_from(const ifaddrs* all)
 {
     std::vector<kernel_interface> list;
-    for (const ifaddrs* ifa = all; ifa != nullptr; ifa = ifa->ifa_next)
-        if (ifa->ifa_addr != nullptr)
-            take_address(entry_for(list, ifa->ifa_name), ifa);
+    for (const ifaddrs* ifa = all; ifa != nullptr; ifa = ifa->ifa_next) {
+        if (ifa->ifa_addr == nullptr)
+            continue;
+        auto it = std::find_if(list.begin(), list.end(), [&](const kernel_interface& k) { return k.name == ifa->ifa_name; });
+        kernel_interface& k = it != list.end() ? *it : list.emplace_back();
+        if (k.name.empty())
+            k.name = ifa->ifa_name;
+        k.up = (ifa->ifa_flags & IFF_UP) != 0;
+        k.loopback = (ifa->ifa_flags & IFF_LOOPBACK) != 0;
+        int family = ifa->ifa_addr->sa_family;
+        if (family == AF_PACKET) {
+            k.mac = mac_text(reinterpret_cast<const sockaddr_ll*>(ifa->ifa_addr));
+        } else if (family == AF_INET && k.addr.empty()) {
+            k.addr = dotted(ifa->ifa_addr);
+            k.netmask = dotted(ifa->ifa_netmask);
+            if (ifa->ifa_flags & IFF_BROADCAST)
+                k.broadcast = dotted(ifa->ifa_broadaddr);
+        }
+    }
     return list;
 }
 
@@ -76,24 +66,6 @@ std::vector<kernel_interface> list_kernel_interfaces()
         return if_nametoindex(a.name.c_str()) < if_nametoindex(b.name.c_str());
     });
     return list;
-}
-
-static bool sysfs_exists(const std::string& name, const char* leaf)
-{
-    if (name.find('/') != std::string::npos || name == "." || name == "..")
-        return false;
-    struct stat st;
-    return stat(("/sys/class/net/" + name + "/" + leaf).c_str(), &st) == 0;
-}
-
-bool is_bridge_device(const std::string& name)
-{
-    return sysfs_exists(name, "bridge");
-}
-
-bool is_wireless_device(const std::string& name)
-{
-    return sysfs_exists(name, "wireless") || sysfs_exists(name, "phy80211");
 }
 
 void fill_nic_info(const kernel_interface& k, NIC_INFO& info)
@@ -126,11 +98,20 @@ static Entry net_list_entry(const kernel_interface& k, const char* state)
     return e;
 }
 
+// The interface's kind, from sysfs.
+static bool in_sysfs(const std::string& name, const char* leaf)
+{
+    if (name.find('/') != std::string::npos || name == "." || name == "..")
+        return false;
+    struct stat st;
+    return stat(("/sys/class/net/" + name + "/" + leaf).c_str(), &st) == 0;
+}
+
 void add_net_list_entry(t_network_netmgr_net_list& list, const kernel_interface& k)
 {
-    if (is_bridge_device(k.name))
+    if (in_sysfs(k.name, "bridge"))
         list.bridges.push_back(net_list_entry<t_network_netmgr_bridge>(k, k.up ? "enable" : "disable"));
-    else if (is_wireless_device(k.name))
+    else if (in_sysfs(k.name, "wireless") || in_sysfs(k.name, "phy80211"))
         list.wireless.push_back(net_list_entry<t_network_netmgr_wireless>(k, k.up ? "1" : "0"));
     else
         list.wired.push_back(net_list_entry<t_network_netmgr_wired>(k, k.up ? "1" : "0"));
