@@ -65,11 +65,6 @@ ssize_t os_recvfrom(int fd, void* buf, size_t len, int flags, sockaddr* from,
     return n;
 }
 
-ssize_t os_recvmsg(int fd, msghdr* message, int flags)
-{
-    return recvmsg(fd, message, flags);
-}
-
 // What the kernel kept of the worker's socket, read before it goes.
 static void sample_worker_socket(int fd)
 {
