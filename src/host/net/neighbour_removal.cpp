@@ -10,23 +10,44 @@
 #include "platform/os_calls.h"
 #include "run/text_field.h"
 
-int ask_neighbour(int fd, uint16_t type, int index, in_addr_t address)
+// One question about the address, with its body (an rtmsg or an ndmsg),
+// and its answer: the answer's length, or -1.
+template <typename Body>
+static ssize_t ask(int fd, uint16_t type, const Body& body, in_addr_t address, char (&answer)[1024])
 {
     struct {
         nlmsghdr h;
-        ndmsg n;
+        Body body;
         rtattr dst;
         in_addr_t address;
     } q{};
     q.h = {sizeof q, type, static_cast<uint16_t>(NLM_F_REQUEST | (type == RTM_DELNEIGH ? NLM_F_ACK : 0)), 0, 0};
-    q.n.ndm_family = AF_INET;
-    q.n.ndm_ifindex = index;
-    q.dst = {RTA_LENGTH(sizeof address), NDA_DST};
+    q.body = body;
+    q.dst = {RTA_LENGTH(sizeof address), RTA_DST};  // NDA_DST for a neighbour, the same 1
     q.address = address;
     if (os_sendto(fd, &q, sizeof q, 0, nullptr, 0) != sizeof q)
         return -1;
+    return os_recvfrom(fd, answer, sizeof answer, MSG_DONTWAIT, nullptr, nullptr);
+}
+
+route_kind ask_route(int fd, in_addr_t address, int& device)
+{
+    rtmsg r{};
+    r.rtm_family = AF_INET;
+    r.rtm_dst_len = 32;
     alignas(nlmsghdr) char answer[1024];
-    ssize_t n = os_recvfrom(fd, answer, sizeof answer, MSG_DONTWAIT, nullptr, nullptr);
+    ssize_t n = ask(fd, RTM_GETROUTE, r, address, answer);
+    device = 0;
+    return n < 0 ? route_kind::on_link : route_from_answer(answer, static_cast<size_t>(n), &device);
+}
+
+int ask_neighbour(int fd, uint16_t type, int index, in_addr_t address)
+{
+    ndmsg entry{};
+    entry.ndm_family = AF_INET;
+    entry.ndm_ifindex = index;
+    alignas(nlmsghdr) char answer[1024];
+    ssize_t n = ask(fd, type, entry, address, answer);
     const auto* h = reinterpret_cast<const nlmsghdr*>(answer);
     if (n >= static_cast<ssize_t>(NLMSG_LENGTH(sizeof(nlmsgerr))) && h->nlmsg_type == NLMSG_ERROR) {
         errno = -static_cast<const nlmsgerr*>(NLMSG_DATA(h))->error;

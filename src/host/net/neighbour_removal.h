@@ -1,8 +1,8 @@
-// The kernel's neighbour entries by rtnetlink, for the ping and for the
-// privileged side of a run, which removes those that never resolved: a LAN
-// that forges thousands of sources leaves as many incomplete entries, which
-// crowd the cameras' own out of the kernel's table, and only CAP_NET_ADMIN
-// removes them.
+// The kernel's routes and neighbour entries by rtnetlink, for the ping and
+// for the privileged side of a run, which removes the entries that never
+// resolved: a LAN that forges thousands of sources leaves as many
+// incomplete entries, which crowd the cameras' own out of the kernel's
+// table, and only CAP_NET_ADMIN removes them.
 #pragma once
 
 #include <netinet/in.h>
@@ -10,12 +10,20 @@
 
 #include <vector>
 
+#include "host/net/ping_wait.h"
 #include "platform/records.h"
+
+// rtnetlink answers within the sendto that asks, so nothing here waits.
+
+// Where the kernel would send to the address (network byte order), and
+// out of which device (its index, 0 when none). A kernel that does not
+// answer is taken to mean on the link, so the ping's address gets the
+// bounded wait rather than none.
+route_kind ask_route(int fd, in_addr_t address, int& device);
 
 // Asks for (RTM_GETNEIGH) or removes (RTM_DELNEIGH) the entry of the
 // address (network byte order) on the device with the index: its state
 // (NUD_...), 0 for a removal, or -1 with errno (ENOENT: there is none).
-// rtnetlink answers within the sendto, so nothing here waits.
 int ask_neighbour(int fd, uint16_t type, int index, in_addr_t address);
 
 // What the discovery process's ping asks: fixed-size, so it is read whole.

@@ -33,30 +33,6 @@ static const int run_wait_budget_ms = 3000;
 
 void (*ask_neighbour_removal)(const neighbour_removal& request) = nullptr;
 
-// Where the kernel would send to the address, and out of which device. A
-// kernel that does not answer is taken to mean on the link, so the address
-// gets the bounded wait rather than none.
-static route_kind kernel_route(int fd, in_addr_t address, int& device)
-{
-    struct {
-        nlmsghdr h;
-        rtmsg r;
-        rtattr a;
-        in_addr_t dst;
-    } q{};
-    q.h = {sizeof q, RTM_GETROUTE, NLM_F_REQUEST, 0, 0};
-    q.r.rtm_family = AF_INET;
-    q.r.rtm_dst_len = 32;
-    q.a = {RTA_LENGTH(sizeof address), RTA_DST};
-    q.dst = address;
-    alignas(nlmsghdr) char answer[4096];
-    device = 0;
-    if (os_sendto(fd, &q, sizeof q, 0, nullptr, 0) != sizeof q)
-        return route_kind::on_link;
-    ssize_t n = os_recvfrom(fd, answer, sizeof answer, MSG_DONTWAIT, nullptr, nullptr);
-    return n < 0 ? route_kind::on_link : route_from_answer(answer, static_cast<size_t>(n), &device);
-}
-
 // An entry that did not complete goes again once the kernel has asked:
 // a LAN that forges thousands of sources must not fill the host's
 // neighbour table with entries only these pings made, for every read of
@@ -110,7 +86,7 @@ int ping(const char* address, int timeout_ms, char*)
         return -1;
     os_sendto(udp, "", 0, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
     int device = 0;
-    route_kind route = kernel_route(routes, to.sin_addr.s_addr, device);
+    route_kind route = ask_route(routes, to.sin_addr.s_addr, device);
     neighbour_watch watch{
         [&] {
             int state = ask_neighbour(routes, RTM_GETNEIGH, device, to.sin_addr.s_addr);
