@@ -9,12 +9,10 @@ int netcom_NIC_Get_Info(char* dev_name, NIC_INFO* info)
     if (dev_name == nullptr || info == nullptr)
         return -1;
     for (const kernel_interface& k : list_kernel_interfaces()) {
-        if (k.name != dev_name)
-            continue;
-        if (k.addr.empty())
-            return -1;
-        fill_nic_info(k, *info);
-        return 0;
+        if (k.name == dev_name && !k.addr.empty()) {
+            fill_nic_info(k, *info);
+            return 0;
+        }
     }
     return -1;
 }
