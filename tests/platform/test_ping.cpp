@@ -9,37 +9,35 @@
 
 #include <map>
 
-#include "host/net/kernel_interfaces.h"
 #include "host/net/neighbour_removal.h"
 #include "platform/os_calls.h"
 #include "platform/platform.h"
 #include "run/text_field.h"
 
-static std::map<in_addr_t, uint16_t> neighbours;  // the kernel's entries on device 2: NUD_ state by address
-static in_addr_t live, routed;                    // a host that answers ARP, one behind a gateway
-static std::string seen;                          // sockets opened, removals asked, results
+// The kernel's entries on device 2 (NUD_ state by address), a host that answers ARP, one behind a gateway.
+static std::map<in_addr_t, uint16_t> neighbours{{inet_addr("10.0.0.2"), NUD_STALE}, {inet_addr("10.0.0.3"), NUD_FAILED}};
+static const in_addr_t live = inet_addr("10.0.0.6"), routed = inet_addr("10.0.0.7");
+static std::string seen;  // sockets opened, removals asked, results
 
 int os_socket(int, int, int) { return seen += "socket, ", 5; }
 int os_poll(pollfd*, nfds_t, int) { return 0; }
 int os_ioctl(int, unsigned long, void* arg) { return copy_text(static_cast<ifreq*>(arg)->ifr_name, "lan" + std::to_string(static_cast<ifreq*>(arg)->ifr_ifindex)), 0; }
-// The datagram makes the kernel ask for the address.
-ssize_t os_sendto(int, const void*, size_t, int, const sockaddr* to, socklen_t)
-{
-    in_addr_t a = reinterpret_cast<const sockaddr_in*>(to)->sin_addr.s_addr;
-    return neighbours.emplace(a, a == live ? NUD_REACHABLE : NUD_INCOMPLETE), 0;
-}
+// The datagram makes the kernel ask for the address, and only the live host answers.
+ssize_t os_sendto(int, const void*, size_t, int, const sockaddr* to, socklen_t) { return neighbours.emplace(reinterpret_cast<const sockaddr_in*>(to)->sin_addr.s_addr, NUD_INCOMPLETE), 0; }
 route_kind ask_route(int, in_addr_t address, int& device) { return device = 2, address == routed ? route_kind::via_gateway : route_kind::on_link; }
-int ask_neighbour(int, uint16_t, int index, in_addr_t a) { return index == 2 && neighbours.count(a) ? neighbours[a] : (errno = ENOENT, -1); }
+int ask_neighbour(int, uint16_t, int index, in_addr_t a) { return index != 2 || !neighbours.count(a) ? (errno = ENOENT, -1) : a == live ? NUD_REACHABLE : neighbours[a]; }
 
 TEST(ping, resolves_what_answers_and_asks_to_remove_the_entries_it_left_unresolved)
 {
     ask_neighbour_removal = [](const neighbour_removal& r) { seen += std::string("remove ") + inet_ntoa({r.address}) + " on " + r.device + ", "; };
-    neighbours = {{inet_addr("10.0.0.2"), NUD_STALE}, {inet_addr("10.0.0.3"), NUD_FAILED}};
-    live = inet_addr("10.0.0.6"), routed = inet_addr("10.0.0.7");
     for (const char* a : {"10.0.0.2", "10.0.0.3", "10.0.0.4", "10.0.0.6", "10.0.0.7", "10.0.0.x"})
         seen += std::to_string(ping(a, 0, nullptr)) + ", ";
     EXPECT_EQ(seen, "socket, socket, 0, remove 10.0.0.3 on lan2, -1, remove 10.0.0.4 on lan2, -1, 0, -1, -1, ");
 }
+
+static ifaddrs* listed;  // the C library's list of the interfaces' addresses, as the test makes it
+int getifaddrs(ifaddrs** all) noexcept { return *all = listed, 0; }
+void freeifaddrs(ifaddrs*) noexcept {}
 
 // From the first IPv4 address and a link address that is a MAC; no address, no entry.
 TEST(kernel_interfaces, fill_the_records_from_the_first_address_and_a_mac)
@@ -54,17 +52,19 @@ TEST(kernel_interfaces, fill_the_records_from_the_first_address_and_a_mac)
     ifaddrs second{&odd_link, cam, IFF_UP | IFF_BROADCAST, in("10.0.9.2"), in("255.255.0.0"), {in("10.0.255.255")}, nullptr};
     ifaddrs first{&second, cam, IFF_UP | IFF_BROADCAST, in("10.0.0.2"), in("255.255.255.0"), {in("10.0.0.255")}, nullptr};
     ifaddrs link{&first, cam, IFF_UP, reinterpret_cast<sockaddr*>(&mac), nullptr, {nullptr}, nullptr};
-    std::string text;
-    for (const kernel_interface& k : interfaces_from(&link)) {
-        NIC_INFO info;
-        fill_nic_info(k, info);
-        netcom_nic_dev_name_st e = dev_name_entry(k);
-        t_network_netmgr_net_list list;
-        add_net_list_entry(list, k);
-        text += std::string(info.dev) + " " + info.mac + " " + info.addr + " " + info.netmask + " " + info.b_addr + ", " + e.name + " up " +
-                std::to_string(e.select_flag_1) + " addr " + std::to_string(e.select_flag_2) + ", " + list.wired.at(0).dev_name + " " +
-                list.wired.at(0).state + " " + list.wired.at(0).ipv4_addr + "\n";
+    listed = &link;
+    netcom_nic_dev_name_st* names = nullptr;
+    t_auth auth{};
+    t_network_netmgr_net_list list;
+    std::string text = std::to_string(netcom_NIC_Get_Dev_Name_List(&names) + PAL_network_get_netmgr_net_list(&auth, &list)) + "\n";
+    for (netcom_nic_dev_name_st* e = names; e != nullptr; e = e->next) {
+        NIC_INFO info{};
+        text += std::to_string(netcom_NIC_Get_Info(e->name, &info)) + " " + info.dev + " " + info.mac + " " + info.addr + " " + info.netmask +
+                " " + info.b_addr + ", " + e->name + " up " + std::to_string(e->select_flag_1) + " addr " + std::to_string(e->select_flag_2) + "\n";
     }
-    EXPECT_EQ(text, "camtest0 02:00:5e:10:0a:ff 10.0.0.2 255.255.255.0 10.0.0.255, camtest0 up 1 addr 1, camtest0 1 10.0.0.2\n"
-                    "camtest1  10.1.0.2 255.255.0.0 0.0.0.0, camtest1 up 0 addr 1, camtest1 0 10.1.0.2\n");
+    netcom_NIC_Free_Dev_Name_List(names);
+    for (const t_network_netmgr_wired& w : list.wired)
+        text += std::string(w.dev_name) + " " + w.state + " " + w.ipv4_addr + "\n";
+    EXPECT_EQ(text, "0\n0 camtest0 02:00:5e:10:0a:ff 10.0.0.2 255.255.255.0 10.0.0.255, camtest0 up 1 addr 1\n"
+                    "0 camtest1  10.1.0.2 255.255.0.0 0.0.0.0, camtest1 up 0 addr 1\ncamtest0 1 10.0.0.2\ncamtest1 0 10.1.0.2\n");
 }

@@ -5,7 +5,6 @@
 #include <linux/if_packet.h>
 #include <net/if.h>
 #include <netinet/in.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -30,8 +29,11 @@ static std::string mac_text(const sockaddr_ll* ll)
     return text;
 }
 
-std::vector<kernel_interface> interfaces_from(const ifaddrs* all)
+std::vector<kernel_interface> list_kernel_interfaces()
 {
+    ifaddrs* all = nullptr;
+    if (getifaddrs(&all) != 0)
+        return {};
     std::vector<kernel_interface> list;
     for (const ifaddrs* ifa = all; ifa != nullptr; ifa = ifa->ifa_next) {
         if (ifa->ifa_addr == nullptr)
@@ -52,15 +54,6 @@ std::vector<kernel_interface> interfaces_from(const ifaddrs* all)
                 k.broadcast = dotted(ifa->ifa_broadaddr);
         }
     }
-    return list;
-}
-
-std::vector<kernel_interface> list_kernel_interfaces()
-{
-    ifaddrs* all = nullptr;
-    if (getifaddrs(&all) != 0)
-        return {};
-    std::vector<kernel_interface> list = interfaces_from(all);
     freeifaddrs(all);
     std::stable_sort(list.begin(), list.end(), [](const kernel_interface& a, const kernel_interface& b) {
         return if_nametoindex(a.name.c_str()) < if_nametoindex(b.name.c_str());
@@ -76,43 +69,4 @@ void fill_nic_info(const kernel_interface& k, NIC_INFO& info)
     copy_text(info.addr, k.addr);
     copy_text(info.netmask, k.netmask);
     copy_text(info.b_addr, k.broadcast);
-}
-
-netcom_nic_dev_name_st dev_name_entry(const kernel_interface& k)
-{
-    netcom_nic_dev_name_st entry{};
-    copy_text(entry.name, k.name);
-    entry.select_flag_1 = k.up;
-    entry.select_flag_2 = !k.addr.empty();
-    entry.exclude_flag = k.loopback;
-    return entry;
-}
-
-template <typename Entry>
-static Entry net_list_entry(const kernel_interface& k, const char* state)
-{
-    Entry e{};
-    copy_text(e.dev_name, k.name);
-    copy_text(e.state, state);
-    copy_text(e.ipv4_addr, k.addr);
-    return e;
-}
-
-// The interface's kind, from sysfs.
-static bool in_sysfs(const std::string& name, const char* leaf)
-{
-    if (name.find('/') != std::string::npos || name == "." || name == "..")
-        return false;
-    struct stat st;
-    return stat(("/sys/class/net/" + name + "/" + leaf).c_str(), &st) == 0;
-}
-
-void add_net_list_entry(t_network_netmgr_net_list& list, const kernel_interface& k)
-{
-    if (in_sysfs(k.name, "bridge"))
-        list.bridges.push_back(net_list_entry<t_network_netmgr_bridge>(k, k.up ? "enable" : "disable"));
-    else if (in_sysfs(k.name, "wireless") || in_sysfs(k.name, "phy80211"))
-        list.wireless.push_back(net_list_entry<t_network_netmgr_wireless>(k, k.up ? "1" : "0"));
-    else
-        list.wired.push_back(net_list_entry<t_network_netmgr_wired>(k, k.up ? "1" : "0"));
 }

@@ -3,6 +3,7 @@
 
 #include "host/net/kernel_interfaces.h"
 #include "platform/platform.h"
+#include "run/text_field.h"
 
 int netcom_NIC_Get_Info(char* dev_name, NIC_INFO* info)
 {
@@ -24,7 +25,11 @@ int netcom_NIC_Get_Dev_Name_List(netcom_nic_dev_name_st** head)
     *head = nullptr;
     netcom_nic_dev_name_st** tail = head;
     for (const kernel_interface& k : list_kernel_interfaces()) {
-        *tail = new netcom_nic_dev_name_st(dev_name_entry(k));
+        *tail = new netcom_nic_dev_name_st{};
+        copy_text((*tail)->name, k.name);
+        (*tail)->select_flag_1 = k.up;
+        (*tail)->select_flag_2 = !k.addr.empty();
+        (*tail)->exclude_flag = k.loopback;
         tail = &(*tail)->next;
     }
     return 0;
