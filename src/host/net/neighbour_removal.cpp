@@ -67,17 +67,17 @@ int remove_unresolved_neighbour(const neighbour_removal& request, const std::vec
     if (device.empty() || std::none_of(lan_devices.begin(), lan_devices.end(),
                                        [&](const NIC_INFO& nic) { return field_text(nic.dev) == device; }))
         return errno = EPERM, -1;
-    int fd = os_socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
+    static int fd = -1;  // kept for the process's life, as the ping keeps its own
     if (fd < 0)
-        return -1;
+        fd = os_socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
     ifreq req{};
     copy_text(req.ifr_name, device);
-    int state = os_ioctl(fd, SIOCGIFINDEX, &req) == 0 ? ask_neighbour(fd, RTM_GETNEIGH, req.ifr_ifindex, request.address) : -1;
-    int result = state < 0 ? (errno == ENOENT ? 0 : -1)
-                 : (state & (NUD_INCOMPLETE | NUD_FAILED)) == 0 ? 0
-                 : ask_neighbour(fd, RTM_DELNEIGH, req.ifr_ifindex, request.address) == 0 ? 1 : -1;
-    int error = errno;
-    os_close(fd);
-    errno = error;
-    return result;
+    if (fd < 0 || os_ioctl(fd, SIOCGIFINDEX, &req) != 0)
+        return -1;
+    int state = ask_neighbour(fd, RTM_GETNEIGH, req.ifr_ifindex, request.address);
+    if (state < 0)
+        return errno == ENOENT ? 0 : -1;
+    if ((state & (NUD_INCOMPLETE | NUD_FAILED)) == 0)
+        return 0;
+    return ask_neighbour(fd, RTM_DELNEIGH, req.ifr_ifindex, request.address) == 0 ? 1 : -1;
 }
