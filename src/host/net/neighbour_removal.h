@@ -1,8 +1,6 @@
-// The kernel's routes and neighbour entries by rtnetlink, for the ping and
-// for the privileged side of a run, which removes the entries that never
-// resolved: a LAN that forges thousands of sources leaves as many
-// incomplete entries, which crowd the cameras' own out of the kernel's
-// table, and only CAP_NET_ADMIN removes them.
+// The kernel's routes and neighbour entries by rtnetlink: the ping's
+// questions, and the removal of the entries it left unresolved, which
+// needs CAP_NET_ADMIN.
 #pragma once
 
 #include <netinet/in.h>

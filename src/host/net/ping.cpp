@@ -8,7 +8,6 @@
 #include <sys/ioctl.h>
 
 #include <chrono>
-#include <mutex>
 
 #include "host/net/neighbour_removal.h"
 #include "host/net/receive_figures.h"
@@ -64,15 +63,11 @@ int ping(const char* address, int timeout_ms, char*)
     to.sin_port = htons(9);
     if (address == nullptr || inet_pton(AF_INET, address, &to.sin_addr) != 1)
         return -1;
-    static std::timed_mutex waits_lock;
-    // Only the worker pings; another caller waits no longer than one bound.
-    std::unique_lock<std::timed_mutex> hold(waits_lock, std::chrono::milliseconds(per_address_wait_ms));
     // Kept for the whole run: a LAN that sends from thousands of addresses
-    // makes thousands of pings.
+    // makes thousands of pings. Only the discovery worker pings, so they
+    // need no lock.
     static int udp = -1, routes = -1;
     static neighbour_wait waits(per_address_wait_ms, free_wait_ms, run_wait_budget_ms);
-    if (!hold.owns_lock())
-        return -1;
     if (udp < 0)
         udp = os_socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (routes < 0)
