@@ -25,6 +25,7 @@ void os_presize_udp_socket(int queue_bytes)
     presized = fd;
 }
 
+// The worker's is the one plain UDP socket; the ping's asks SOCK_CLOEXEC.
 int os_socket(int domain, int type, int protocol)
 {
     if (domain != AF_INET || type != SOCK_DGRAM || protocol != 0)
