@@ -71,12 +71,10 @@ static void sample_worker_socket(int fd)
 {
     uint32_t meminfo[SK_MEMINFO_VARS] = {};
     socklen_t len = sizeof meminfo;
-    if (getsockopt(fd, SOL_SOCKET, SO_MEMINFO, meminfo, &len) == 0 && len > SK_MEMINFO_DROPS * sizeof meminfo[0])
+    if (getsockopt(fd, SOL_SOCKET, SO_MEMINFO, meminfo, &len) == 0 && len > SK_MEMINFO_DROPS * sizeof meminfo[0]) {
         figures.drops = meminfo[SK_MEMINFO_DROPS];
-    int queue = 0;
-    len = sizeof queue;
-    if (getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &queue, &len) == 0)
-        figures.queue_bytes = queue;
+        figures.queue_bytes = meminfo[SK_MEMINFO_RCVBUF];  // as SO_RCVBUF gives it
+    }
 }
 
 receive_figures run_receive_figures()
