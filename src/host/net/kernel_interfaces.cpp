@@ -1,3 +1,5 @@
+// The kernel's view of this host's network interfaces, and the network
+// interface library of a generic Linux host made from it.
 #include "host/net/kernel_interfaces.h"
 
 #include <arpa/inet.h>
@@ -5,11 +7,11 @@
 #include <linux/if_packet.h>
 #include <net/if.h>
 #include <netinet/in.h>
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <cstdio>
 
+#include "platform/platform.h"
 #include "run/text_field.h"
 
 static std::string dotted(const sockaddr* sa)
@@ -30,70 +32,36 @@ static std::string mac_text(const sockaddr_ll* ll)
     return text;
 }
 
-static kernel_interface& entry_for(std::vector<kernel_interface>& list, const char* name)
-{
-    auto it = std::find_if(list.begin(), list.end(),
-                           [name](const kernel_interface& k) { return k.name == name; });
-    if (it != list.end())
-        return *it;
-    kernel_interface& fresh = list.emplace_back();
-    fresh.name = name;
-    return fresh;
-}
-
-static void take_address(kernel_interface& k, const ifaddrs* ifa)
-{
-    k.up = (ifa->ifa_flags & IFF_UP) != 0;
-    k.loopback = (ifa->ifa_flags & IFF_LOOPBACK) != 0;
-    int family = ifa->ifa_addr->sa_family;
-    if (family == AF_PACKET) {
-        k.mac = mac_text(reinterpret_cast<const sockaddr_ll*>(ifa->ifa_addr));
-    } else if (family == AF_INET && k.addr.empty()) {
-        k.addr = dotted(ifa->ifa_addr);
-        k.netmask = dotted(ifa->ifa_netmask);
-        if (ifa->ifa_flags & IFF_BROADCAST)
-            k.broadcast = dotted(ifa->ifa_broadaddr);
-    }
-}
-
-std::vector<kernel_interface> interfaces_from(const ifaddrs* all)
-{
-    std::vector<kernel_interface> list;
-    for (const ifaddrs* ifa = all; ifa != nullptr; ifa = ifa->ifa_next)
-        if (ifa->ifa_addr != nullptr)
-            take_address(entry_for(list, ifa->ifa_name), ifa);
-    return list;
-}
-
 std::vector<kernel_interface> list_kernel_interfaces()
 {
     ifaddrs* all = nullptr;
     if (getifaddrs(&all) != 0)
         return {};
-    std::vector<kernel_interface> list = interfaces_from(all);
+    std::vector<kernel_interface> list;
+    for (const ifaddrs* ifa = all; ifa != nullptr; ifa = ifa->ifa_next) {
+        if (ifa->ifa_addr == nullptr)
+            continue;
+        auto it = std::find_if(list.begin(), list.end(), [&](const kernel_interface& k) { return k.name == ifa->ifa_name; });
+        kernel_interface& k = it != list.end() ? *it : list.emplace_back();
+        if (k.name.empty())
+            k.name = ifa->ifa_name;
+        k.up = (ifa->ifa_flags & IFF_UP) != 0;
+        k.loopback = (ifa->ifa_flags & IFF_LOOPBACK) != 0;
+        int family = ifa->ifa_addr->sa_family;
+        if (family == AF_PACKET) {
+            k.mac = mac_text(reinterpret_cast<const sockaddr_ll*>(ifa->ifa_addr));
+        } else if (family == AF_INET && k.addr.empty()) {
+            k.addr = dotted(ifa->ifa_addr);
+            k.netmask = dotted(ifa->ifa_netmask);
+            if (ifa->ifa_flags & IFF_BROADCAST)
+                k.broadcast = dotted(ifa->ifa_broadaddr);
+        }
+    }
     freeifaddrs(all);
     std::stable_sort(list.begin(), list.end(), [](const kernel_interface& a, const kernel_interface& b) {
         return if_nametoindex(a.name.c_str()) < if_nametoindex(b.name.c_str());
     });
     return list;
-}
-
-static bool sysfs_exists(const std::string& name, const char* leaf)
-{
-    if (name.find('/') != std::string::npos || name == "." || name == "..")
-        return false;
-    struct stat st;
-    return stat(("/sys/class/net/" + name + "/" + leaf).c_str(), &st) == 0;
-}
-
-bool is_bridge_device(const std::string& name)
-{
-    return sysfs_exists(name, "bridge");
-}
-
-bool is_wireless_device(const std::string& name)
-{
-    return sysfs_exists(name, "wireless") || sysfs_exists(name, "phy80211");
 }
 
 void fill_nic_info(const kernel_interface& k, NIC_INFO& info)
@@ -106,32 +74,41 @@ void fill_nic_info(const kernel_interface& k, NIC_INFO& info)
     copy_text(info.b_addr, k.broadcast);
 }
 
-netcom_nic_dev_name_st dev_name_entry(const kernel_interface& k)
+int netcom_NIC_Get_Info(char* dev_name, NIC_INFO* info)
 {
-    netcom_nic_dev_name_st entry{};
-    copy_text(entry.name, k.name);
-    entry.select_flag_1 = k.up;
-    entry.select_flag_2 = !k.addr.empty();
-    entry.exclude_flag = k.loopback;
-    return entry;
+    if (dev_name == nullptr || info == nullptr)
+        return -1;
+    for (const kernel_interface& k : list_kernel_interfaces()) {
+        if (k.name == dev_name && !k.addr.empty()) {
+            fill_nic_info(k, *info);
+            return 0;
+        }
+    }
+    return -1;
 }
 
-template <typename Entry>
-static Entry net_list_entry(const kernel_interface& k, const char* state)
+int netcom_NIC_Get_Dev_Name_List(netcom_nic_dev_name_st** head)
 {
-    Entry e{};
-    copy_text(e.dev_name, k.name);
-    copy_text(e.state, state);
-    copy_text(e.ipv4_addr, k.addr);
-    return e;
+    if (head == nullptr)
+        return -1;
+    *head = nullptr;
+    netcom_nic_dev_name_st** tail = head;
+    for (const kernel_interface& k : list_kernel_interfaces()) {
+        *tail = new netcom_nic_dev_name_st{};
+        copy_text((*tail)->name, k.name);
+        (*tail)->select_flag_1 = k.up;
+        (*tail)->select_flag_2 = !k.addr.empty();
+        (*tail)->exclude_flag = k.loopback;
+        tail = &(*tail)->next;
+    }
+    return 0;
 }
 
-void add_net_list_entry(t_network_netmgr_net_list& list, const kernel_interface& k)
+void netcom_NIC_Free_Dev_Name_List(netcom_nic_dev_name_st* head)
 {
-    if (is_bridge_device(k.name))
-        list.bridges.push_back(net_list_entry<t_network_netmgr_bridge>(k, k.up ? "enable" : "disable"));
-    else if (is_wireless_device(k.name))
-        list.wireless.push_back(net_list_entry<t_network_netmgr_wireless>(k, k.up ? "1" : "0"));
-    else
-        list.wired.push_back(net_list_entry<t_network_netmgr_wired>(k, k.up ? "1" : "0"));
+    while (head != nullptr) {
+        netcom_nic_dev_name_st* next = head->next;
+        delete head;
+        head = next;
+    }
 }

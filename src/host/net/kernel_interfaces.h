@@ -17,18 +17,8 @@ struct kernel_interface {
     bool loopback = false;
 };
 
-struct ifaddrs;
-
-// Every interface, in the kernel's index order.
+// Every interface, in the kernel's index order, from its first IPv4
+// address and its link address when that is a MAC.
 std::vector<kernel_interface> list_kernel_interfaces();
-// One entry per name of the list, in the list's order.
-std::vector<kernel_interface> interfaces_from(const ifaddrs* all);
 
-// How the kernel's view fills the platform's records.
 void fill_nic_info(const kernel_interface& k, NIC_INFO& info);
-netcom_nic_dev_name_st dev_name_entry(const kernel_interface& k);  // next is null
-void add_net_list_entry(t_network_netmgr_net_list& list, const kernel_interface& k);
-
-// The interface's kind from sysfs.
-bool is_bridge_device(const std::string& name);
-bool is_wireless_device(const std::string& name);

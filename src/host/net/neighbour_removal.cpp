@@ -10,38 +10,51 @@
 #include "platform/os_calls.h"
 #include "run/text_field.h"
 
-struct neighbour_message {
-    nlmsghdr h;
-    ndmsg n;
-    rtattr dst;
-    in_addr_t address;
-};
-
-// One request and its one answer: the entry's state (RTM_GETNEIGH) or the
-// acknowledgement (RTM_DELNEIGH). 0, or -1 with errno.
-static int ask(int fd, uint16_t type, int index, in_addr_t address, int& state)
+// One question about the address, with its body (an rtmsg or an ndmsg),
+// and its answer: the answer's length, or -1.
+template <typename Body>
+static ssize_t ask(int fd, uint16_t type, const Body& body, in_addr_t address, char (&answer)[1024])
 {
-    neighbour_message m{};
-    uint16_t flags = NLM_F_REQUEST | (type == RTM_DELNEIGH ? NLM_F_ACK : 0);
-    m.h = {sizeof m, type, flags, 1, 0};
-    m.n.ndm_family = AF_INET;
-    m.n.ndm_ifindex = index;
-    m.dst = {RTA_LENGTH(sizeof address), NDA_DST};
-    m.address = address;
-    alignas(nlmsghdr) char reply[1024];
-    if (os_sendto(fd, &m, sizeof m, 0, nullptr, 0) != sizeof m)
+    struct {
+        nlmsghdr h;
+        Body body;
+        rtattr dst;
+        in_addr_t address;
+    } q{};
+    q.h = {sizeof q, type, static_cast<uint16_t>(NLM_F_REQUEST | (type == RTM_DELNEIGH ? NLM_F_ACK : 0)), 0, 0};
+    q.body = body;
+    q.dst = {RTA_LENGTH(sizeof address), RTA_DST};  // NDA_DST for a neighbour, the same 1
+    q.address = address;
+    if (os_sendto(fd, &q, sizeof q, 0, nullptr, 0) != sizeof q)
         return -1;
-    ssize_t n = os_recvfrom(fd, reply, sizeof reply, 0, nullptr, nullptr);
-    const auto* h = reinterpret_cast<const nlmsghdr*>(reply);
+    return os_recvfrom(fd, answer, sizeof answer, MSG_DONTWAIT, nullptr, nullptr);
+}
+
+route_kind ask_route(int fd, in_addr_t address, int& device)
+{
+    rtmsg r{};
+    r.rtm_family = AF_INET;
+    r.rtm_dst_len = 32;
+    alignas(nlmsghdr) char answer[1024];
+    ssize_t n = ask(fd, RTM_GETROUTE, r, address, answer);
+    device = 0;
+    return n < 0 ? route_kind::on_link : route_from_answer(answer, static_cast<size_t>(n), &device);
+}
+
+int ask_neighbour(int fd, uint16_t type, int index, in_addr_t address)
+{
+    ndmsg entry{};
+    entry.ndm_family = AF_INET;
+    entry.ndm_ifindex = index;
+    alignas(nlmsghdr) char answer[1024];
+    ssize_t n = ask(fd, type, entry, address, answer);
+    const auto* h = reinterpret_cast<const nlmsghdr*>(answer);
     if (n >= static_cast<ssize_t>(NLMSG_LENGTH(sizeof(nlmsgerr))) && h->nlmsg_type == NLMSG_ERROR) {
-        int error = -static_cast<const nlmsgerr*>(NLMSG_DATA(h))->error;
-        errno = error;
-        return error == 0 ? 0 : -1;
+        errno = -static_cast<const nlmsgerr*>(NLMSG_DATA(h))->error;
+        return errno == 0 ? 0 : -1;
     }
-    if (n >= static_cast<ssize_t>(NLMSG_LENGTH(sizeof(ndmsg))) && h->nlmsg_type == RTM_NEWNEIGH) {
-        state = static_cast<const ndmsg*>(NLMSG_DATA(h))->ndm_state;
-        return 0;
-    }
+    if (n >= static_cast<ssize_t>(NLMSG_LENGTH(sizeof(ndmsg))) && h->nlmsg_type == RTM_NEWNEIGH)
+        return static_cast<const ndmsg*>(NLMSG_DATA(h))->ndm_state;
     errno = n < 0 ? errno : EPROTO;
     return -1;
 }
@@ -54,22 +67,17 @@ int remove_unresolved_neighbour(const neighbour_removal& request, const std::vec
     if (device.empty() || std::none_of(lan_devices.begin(), lan_devices.end(),
                                        [&](const NIC_INFO& nic) { return field_text(nic.dev) == device; }))
         return errno = EPERM, -1;
-    int fd = os_socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
+    static int fd = -1;  // kept for the process's life, as the ping keeps its own
     if (fd < 0)
-        return -1;
-    timeval limit{0, 100000};
+        fd = os_socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
     ifreq req{};
     copy_text(req.ifr_name, device);
-    int state = 0, result = -1;
-    if (os_setsockopt(fd, SOL_SOCKET, SO_RCVTIMEO, &limit, sizeof limit) == 0 &&
-        os_ioctl(fd, SIOCGIFINDEX, &req) == 0 &&
-        ask(fd, RTM_GETNEIGH, req.ifr_ifindex, request.address, state) == 0)
-        result = (state & (NUD_INCOMPLETE | NUD_FAILED)) == 0 ? 0
-                 : ask(fd, RTM_DELNEIGH, req.ifr_ifindex, request.address, state) == 0 ? 1 : -1;
-    else if (errno == ENOENT)
-        result = 0;
-    int error = errno;
-    os_close(fd);
-    errno = error;
-    return result;
+    if (fd < 0 || os_ioctl(fd, SIOCGIFINDEX, &req) != 0)
+        return -1;
+    int state = ask_neighbour(fd, RTM_GETNEIGH, req.ifr_ifindex, request.address);
+    if (state < 0)
+        return errno == ENOENT ? 0 : -1;
+    if ((state & (NUD_INCOMPLETE | NUD_FAILED)) == 0)
+        return 0;
+    return ask_neighbour(fd, RTM_DELNEIGH, req.ifr_ifindex, request.address) == 0 ? 1 : -1;
 }

@@ -5,33 +5,8 @@
 #include <algorithm>
 #include <cstring>
 
-// How often the entry is looked at again while nothing came.
+// How often the entry is looked at again.
 static const int slice_ms = 5;
-
-route_kind route_from_lookup(bool answered, unsigned char route_type, bool has_gateway)
-{
-    if (!answered)
-        return route_kind::unroutable;
-    if (route_type == RTN_LOCAL)
-        return route_kind::local;
-    if (route_type != RTN_UNICAST)
-        return route_kind::unroutable;  // broadcast, blackhole, unreachable...
-    return has_gateway ? route_kind::via_gateway : route_kind::on_link;
-}
-
-route_request make_route_request(in_addr_t addr)
-{
-    route_request req{};
-    req.h.nlmsg_len = sizeof req;
-    req.h.nlmsg_type = RTM_GETROUTE;
-    req.h.nlmsg_flags = NLM_F_REQUEST;
-    req.r.rtm_family = AF_INET;
-    req.r.rtm_dst_len = 32;
-    req.a.rta_type = RTA_DST;
-    req.a.rta_len = RTA_LENGTH(sizeof addr);
-    req.dst = addr;
-    return req;
-}
 
 route_kind route_from_answer(const void* answer, size_t n, int* device)
 {
@@ -40,7 +15,7 @@ route_kind route_from_answer(const void* answer, size_t n, int* device)
     const nlmsghdr* h = static_cast<const nlmsghdr*>(answer);
     if (!NLMSG_OK(h, static_cast<unsigned>(n)) || h->nlmsg_type != RTM_NEWROUTE ||
         h->nlmsg_len < NLMSG_LENGTH(sizeof(rtmsg)))
-        return route_from_lookup(false, 0, false);  // an error: no route
+        return route_kind::unroutable;  // an error
     const rtmsg* r = static_cast<const rtmsg*>(NLMSG_DATA(h));
     bool gateway = false;
     int left = static_cast<int>(RTM_PAYLOAD(h));
@@ -49,7 +24,11 @@ route_kind route_from_answer(const void* answer, size_t n, int* device)
         if (a->rta_type == RTA_OIF && RTA_PAYLOAD(a) >= sizeof(int) && device != nullptr)
             std::memcpy(device, RTA_DATA(a), sizeof(int));
     }
-    return route_from_lookup(true, r->rtm_type, gateway);
+    if (r->rtm_type == RTN_LOCAL)
+        return route_kind::local;
+    if (r->rtm_type != RTN_UNICAST)
+        return route_kind::unroutable;  // broadcast, blackhole, unreachable...
+    return gateway ? route_kind::via_gateway : route_kind::on_link;
 }
 
 bool neighbour_wait::wait(route_kind route, int timeout_ms, const neighbour_watch& watch)

@@ -3,9 +3,6 @@
 // address and the whole run may wait for a neighbour entry.
 #pragma once
 
-#include <linux/rtnetlink.h>
-#include <netinet/in.h>
-
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -14,27 +11,16 @@
 // address itself ever get a neighbour entry.
 enum class route_kind { on_link, via_gateway, local, unroutable };
 
-// From the kernel's route lookup: whether it gave a route, of what type
-// (RTN_...), and whether through a gateway.
-route_kind route_from_lookup(bool answered, unsigned char route_type, bool has_gateway);
-
-// The RTM_GETROUTE request that asks the kernel where it would send to addr.
-struct route_request {
-    nlmsghdr h;
-    rtmsg r;
-    rtattr a;
-    in_addr_t dst;
-};
-route_request make_route_request(in_addr_t addr);
-// The kernel's answer to it, n bytes aligned as an nlmsghdr: an error, or
-// anything but a whole route, is no route. The device the route goes out
-// of, by index, goes to device when asked for; 0 when the answer names none.
+// The kernel's answer to an RTM_GETROUTE question, n bytes aligned as an
+// nlmsghdr: an error, or anything but a whole route, is no route. The
+// device the route goes out of, by index, goes to device when asked for;
+// 0 when the answer names none.
 route_kind route_from_answer(const void* answer, size_t n, int* device = nullptr);
 
 // What the wait asks of the host.
 struct neighbour_watch {
-    std::function<bool()> resolved;       // the entry is complete, or the address answered
-    std::function<void(int)> pause;       // lets up to this many ms pass, less if news came
+    std::function<bool()> resolved;       // the entry is complete
+    std::function<void(int)> pause;       // lets up to this many ms pass
     std::function<int64_t()> now_ms;      // a monotonic clock
 };
 

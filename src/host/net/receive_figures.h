@@ -13,4 +13,4 @@ struct receive_figures {
 
 // The run's figures so far; the worker's socket's are sampled as it closes.
 receive_figures run_receive_figures();
-int64_t ping_calls();
+extern int64_t ping_calls;  // counted by the ping

@@ -25,6 +25,7 @@ void os_presize_udp_socket(int queue_bytes)
     presized = fd;
 }
 
+// The worker's is the one plain UDP socket; the ping's asks SOCK_CLOEXEC.
 int os_socket(int domain, int type, int protocol)
 {
     if (domain != AF_INET || type != SOCK_DGRAM || protocol != 0)
@@ -65,28 +66,21 @@ ssize_t os_recvfrom(int fd, void* buf, size_t len, int flags, sockaddr* from,
     return n;
 }
 
-ssize_t os_recvmsg(int fd, msghdr* message, int flags)
-{
-    return recvmsg(fd, message, flags);
-}
-
 // What the kernel kept of the worker's socket, read before it goes.
 static void sample_worker_socket(int fd)
 {
     uint32_t meminfo[SK_MEMINFO_VARS] = {};
     socklen_t len = sizeof meminfo;
-    if (getsockopt(fd, SOL_SOCKET, SO_MEMINFO, meminfo, &len) == 0 && len > SK_MEMINFO_DROPS * sizeof meminfo[0])
+    if (getsockopt(fd, SOL_SOCKET, SO_MEMINFO, meminfo, &len) == 0 && len > SK_MEMINFO_DROPS * sizeof meminfo[0]) {
         figures.drops = meminfo[SK_MEMINFO_DROPS];
-    int queue = 0;
-    len = sizeof queue;
-    if (getsockopt(fd, SOL_SOCKET, SO_RCVBUF, &queue, &len) == 0)
-        figures.queue_bytes = queue;
+        figures.queue_bytes = meminfo[SK_MEMINFO_RCVBUF];  // as SO_RCVBUF gives it
+    }
 }
 
 receive_figures run_receive_figures()
 {
     receive_figures f = figures;
-    f.pings = ping_calls();
+    f.pings = ping_calls;
     return f;
 }
 
