@@ -87,8 +87,8 @@ static int drop_privileges()
 }
 
 // What the worker, its ping, its lookups and the logger call, and nothing
-// else: no new socket but the worker's UDP one, the ping's ICMP or UDP one
-// and a route netlink one; files opened only for reading; threads but no
+// else: no new socket but the worker's and the ping's UDP ones and a route
+// netlink one; files opened only for reading; threads but no
 // processes; signals only to itself. This also holds where Landlock is
 // older than TCP rules, truncation and scopes, or missing.
 static const char* const plain_calls[] = {
@@ -120,10 +120,9 @@ static int filter_calls()
         allow(SCMP_SYS(socket), eq(0, family), masked(1, 0xf, type), eq(2, protocol));
     };
     socket(AF_INET, SOCK_DGRAM, 0);
-    socket(AF_INET, SOCK_DGRAM, IPPROTO_ICMP);
     socket(AF_NETLINK, SOCK_RAW, 0);
     allow(SCMP_SYS(openat), masked(2, O_ACCMODE | O_CREAT | O_TRUNC, O_RDONLY));
-    for (unsigned long request : {SIOCGIFNAME, SIOCGIFINDEX, SIOCGARP})
+    for (unsigned long request : {SIOCGIFNAME, SIOCGIFINDEX})
         allow(SCMP_SYS(ioctl), eq(1, request));
     allow(SCMP_SYS(clone), masked(0, CLONE_THREAD, CLONE_THREAD));
     allow(SCMP_SYS(kill), eq(0, static_cast<scmp_datum_t>(getpid())));
