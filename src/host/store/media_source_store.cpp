@@ -139,8 +139,8 @@ static void expire_old_runs(long long run_pid)
     store_expire(store_db, utc_now_ms(), s.retention_days * 86400000LL, !s.central.empty(), run_pid,
                  std::chrono::steady_clock::now() + std::chrono::seconds(2), why);
     if (!why.empty())
-        log_Warning("[msas] cannot delete the runs older than %d days from %s: %s", s.retention_days,
-                    s.store_path.c_str(), why.c_str());
+        log_Warning("[msas] cannot delete the runs older than %d day%s from %s: %s", s.retention_days,
+                    s.retention_days == 1 ? "" : "s", s.store_path.c_str(), why.c_str());
 }
 
 forward_result store_end_run(long long run_pid)
