@@ -11,7 +11,6 @@
 #include "catalogue/model_table.h"
 #include "fake_platform.h"
 #include "host/log/text_escape.h"
-#include "host/net/ping_reply.h"
 #include "host/net/ping_wait.h"
 #include "host/settings/settings.h"
 #include "response/response.h"
@@ -429,28 +428,6 @@ static std::vector<uint8_t> hex_bytes(const std::string& text)
         if (text[i] != ' ')
             out.push_back(static_cast<uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
     return out;
-}
-
-// An echo reply, behind the IP header on a raw socket, where the id must be
-// the ping's own; the echo sent, and the checksum's carries and odd byte.
-TEST(ping_parts, the_echo_and_its_reply)
-{
-    auto reply = [](const char* hex, bool with_ip_header, uint16_t id) {
-        std::vector<uint8_t> b = hex_bytes(hex);
-        return is_echo_reply(b.data(), b.size(), with_ip_header, id);
-    };
-    EXPECT_TRUE(reply("0000000012340001", false, 0x9999));
-    EXPECT_FALSE(reply("0800000012340001", false, 0x1234) || reply("00000000123400", false, 0x1234));
-    EXPECT_TRUE(reply("450000000000000000000000000000000000000000000000123400010000", true, 0x1234));
-    EXPECT_FALSE(reply("45000000000000000000000000000000000000000000000012340001", true, 0x1235));
-    EXPECT_FALSE(reply("4500000000000000000000000000000000000000", true, 0x1234) || reply("", true, 0x1234));
-    alignas(4) uint8_t p[16];
-    make_echo_request(p, 0x1234);
-    EXPECT_EQ(std::vector<uint8_t>(p, p + 8), (std::vector<uint8_t>{8, 0, p[2], p[3], 0x12, 0x34, 0, 1}));
-    EXPECT_EQ(icmp_checksum(p, sizeof p), 0);
-    std::vector<uint8_t> even = hex_bytes("0001f203f4f5f6f7"), odd = hex_bytes("ffffffff01");
-    EXPECT_EQ(ntohs(icmp_checksum(even.data(), even.size())), 0x220d);
-    EXPECT_EQ(ntohs(icmp_checksum(odd.data(), odd.size())), 0xfeff);
 }
 
 // From the kernel's answer as bytes (little-endian host): only an on-link
