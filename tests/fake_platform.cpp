@@ -175,13 +175,13 @@ ssize_t os_recvfrom(int fd, void* buf, size_t len, int, sockaddr* from, socklen_
     event("recvfrom", fd, static_cast<long long>(len));
     if (state.recv != 0)
         return state.recv;
-    fake::datagram d = state.incoming.front();
+    auto [source, bytes] = state.incoming.front();
     state.incoming.pop_front();
-    size_t n = std::min(len, d.bytes.size());
-    std::memcpy(buf, d.bytes.data(), n);
+    size_t n = std::min(len, bytes.size());
+    std::memcpy(buf, bytes.data(), n);
     sockaddr_in src{};
     src.sin_family = AF_INET;
-    src.sin_addr.s_addr = d.source;
+    src.sin_addr.s_addr = source;
     std::memcpy(from, &src, std::min<size_t>(*from_len, sizeof src));
     return static_cast<ssize_t>(n);
 }

@@ -12,11 +12,6 @@
 
 namespace fake {
 
-struct datagram {
-    uint32_t source;  // network byte order
-    std::string bytes;
-};
-
 struct platform_state {
     std::vector<std::string> events;  // "name:detail:detail..."; log lines as "log:text"
     int auth = 0, net_list_result = 0;  // results
@@ -29,7 +24,8 @@ struct platform_state {
     t_network_netmgr_net_list net_list;
     std::map<std::string, NIC_INFO> nics;  // netcom_NIC_Get_Info answers; others fail
     std::vector<netcom_nic_dev_name_st> dev_names;
-    std::deque<datagram> incoming;          // what select and recvfrom hand out
+    // What select and recvfrom hand out: source address (network byte order) and bytes.
+    std::deque<std::pair<uint32_t, std::string>> incoming;
     // Successive /proc/net/arp contents, the last one repeated; none: fopen fails.
     std::vector<std::string> arp_tables;
     std::vector<TMediaSourceDevInfo> stored;
