@@ -15,8 +15,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    static bool table_ready = (init_model_table(), true);
-    (void)table_ready;
+    [[maybe_unused]] static bool table_ready = (init_model_table(), true);
     if (size < 4)
         return 0;
     fake::reset();

@@ -49,16 +49,6 @@ void reset()
     recv_thread_running = false;
 }
 
-NIC_INFO nic(const std::string& dev, const std::string& mac, const std::string& addr, const std::string& b_addr)
-{
-    NIC_INFO n{};
-    copy_text(n.dev, dev);
-    copy_text(n.mac, mac);
-    copy_text(n.addr, addr);
-    copy_text(n.b_addr, b_addr);
-    return n;
-}
-
 }  // namespace fake
 
 using fake::event;
@@ -87,8 +77,6 @@ int netcom_NIC_Get_Info(char* dev_name, NIC_INFO* info)
 int netcom_NIC_Get_Dev_Name_List(netcom_nic_dev_name_st** head)
 {
     event("netcom_NIC_Get_Dev_Name_List");
-    if (state.dev_name_list != 0)
-        return state.dev_name_list;
     *head = nullptr;
     for (auto it = state.dev_names.rbegin(); it != state.dev_names.rend(); ++it) {
         auto* e = new netcom_nic_dev_name_st(*it);
@@ -132,9 +120,7 @@ int os_fclose(FILE* stream) { return ++state.arp_closes, fclose(stream); }
 
 void os_uuid_generate(unsigned char (&out)[16])
 {
-    ++state.uuids;
-    for (unsigned char i = 0; i < 16; ++i)
-        out[i] = static_cast<unsigned char>(0x90 + state.uuids * 16 + i);
+    std::fill(out, out + 16, ++state.uuids);
 }
 
 // Handle 7 is the one thread there is.
@@ -189,13 +175,13 @@ ssize_t os_recvfrom(int fd, void* buf, size_t len, int, sockaddr* from, socklen_
     event("recvfrom", fd, static_cast<long long>(len));
     if (state.recv != 0)
         return state.recv;
-    fake::datagram d = state.incoming.front();
+    auto [source, bytes] = state.incoming.front();
     state.incoming.pop_front();
-    size_t n = std::min(len, d.bytes.size());
-    std::memcpy(buf, d.bytes.data(), n);
+    size_t n = std::min(len, bytes.size());
+    std::memcpy(buf, bytes.data(), n);
     sockaddr_in src{};
     src.sin_family = AF_INET;
-    src.sin_addr.s_addr = d.source;
+    src.sin_addr.s_addr = source;
     std::memcpy(from, &src, std::min<size_t>(*from_len, sizeof src));
     return static_cast<ssize_t>(n);
 }

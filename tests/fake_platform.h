@@ -12,14 +12,9 @@
 
 namespace fake {
 
-struct datagram {
-    uint32_t source;  // network byte order
-    std::string bytes;
-};
-
 struct platform_state {
     std::vector<std::string> events;  // "name:detail:detail..."; log lines as "log:text"
-    int auth = 0, net_list_result = 0, dev_name_list = 0;  // results
+    int auth = 0, net_list_result = 0;  // results
     pid_t fork = 1;
     int defer = 0;    // non-zero: a thread runs when it is joined, not when made
     void* (*deferred)(void*) = nullptr;
@@ -29,19 +24,18 @@ struct platform_state {
     t_network_netmgr_net_list net_list;
     std::map<std::string, NIC_INFO> nics;  // netcom_NIC_Get_Info answers; others fail
     std::vector<netcom_nic_dev_name_st> dev_names;
-    std::deque<datagram> incoming;          // what select and recvfrom hand out
+    // What select and recvfrom hand out: source address (network byte order) and bytes.
+    std::deque<std::pair<uint32_t, std::string>> incoming;
     // Successive /proc/net/arp contents, the last one repeated; none: fopen fails.
     std::vector<std::string> arp_tables;
     std::vector<TMediaSourceDevInfo> stored;
     int sockopts = 0, sends = 0, arp_opens = 0, arp_closes = 0;
-    unsigned char uuids = 0;  // the first UUID's bytes are a0 ... af, the next b0 ... bf
+    unsigned char uuids = 0;  // the first UUID's bytes are all 1, the next all 2...
 };
 
 extern platform_state state;
 
 // Fresh doubles and every process-wide variable back at its start value.
 void reset();
-NIC_INFO nic(const std::string& dev, const std::string& mac, const std::string& addr,
-             const std::string& b_addr = "10.0.0.255");
 
 }  // namespace fake

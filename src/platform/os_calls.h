@@ -19,7 +19,6 @@ ssize_t os_sendto(int fd, const void* buf, size_t len, int flags, const sockaddr
 int os_select(int nfds, fd_set* readfds, timeval* timeout);
 ssize_t os_recvfrom(int fd, void* buf, size_t len, int flags, sockaddr* from,
                     socklen_t* from_len);
-ssize_t os_recvmsg(int fd, msghdr* message, int flags);
 int os_close(int fd);
 int os_poll(pollfd* fds, nfds_t count, int timeout_ms);
 int os_ioctl(int fd, unsigned long request, void* arg);
