@@ -493,7 +493,7 @@ int msas_store_found_media_source_onvif(TMediaSourceDevInfo* info)
         log_not_stored(*info, "the store is not open");
         return -1;
     }
-    if (send_message({found_message_kind, 0, 0, 0, 0, *info}))
+    if (send_message({found_message_kind, 0, 0, 0, 0, {*info}}))
         return 0;
     log_not_stored(*info, ("the store process does not take it: " + std::string(std::strerror(errno))).c_str());
     os_close(store_socket);  // stuck or gone: the finds after this one are only logged
