@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <sstream>
 #include <thread>
 
 #include "../tools/list/read_postgres.h"
@@ -19,7 +20,6 @@
 #include "host/settings/settings.h"
 #include "host/central/central_connection.h"
 #include "host/central/central_inventory.h"
-#include "host/central/central_schema.h"
 #include "host/store/sqlite_query.h"
 #include "host/store/store_identity.h"
 #include "host/store/media_source_store.h"
@@ -40,6 +40,26 @@ static std::string central(const std::string& sql, const std::vector<std::string
                 out += cell + (&cell == &row.back() ? ";" : "|");
         });
     return why + out;
+}
+
+// What --central --changes reports of the recorders whose name begins with of: "kind mac before|now;" each.
+static std::string changes(const std::string& conninfo, const std::string& of)
+{
+    store_reader r;
+    std::vector<source_change> found;
+    std::string why = open_central_store(conninfo, r, 1), seen;
+    why = why.empty() ? r.query(r.snapshot, {}, [](const result_row&) {}) : why;
+    why = why.empty() ? read_changes(r, "", found) : why;
+    for (const source_change& c : found)
+        seen += c.recorder.rfind(of, 0) == 0 ? c.kind + " " + c.mac + " " + c.before + "|" + c.now + ";" : "";
+    return why + seen;
+}
+
+// A database of the owner's; its owner's connection string.
+static std::string database(const std::string& name)
+{
+    EXPECT_EQ(central("CREATE DATABASE " + name + " OWNER \"Inventory Owner\"", {}, "host=" + dir + " user=postgres"), "");
+    return "host=" + dir + " dbname=" + name + " user='Inventory Owner'";
 }
 
 struct server : ::testing::Environment {
@@ -64,11 +84,8 @@ struct server : ::testing::Environment {
             << "listen_addresses = ''\nunix_socket_directories = '" << dir << "'\nfsync = off\n";
         ASSERT_EQ(std::system((pg_ctl + "start >/dev/null").c_str()), 0);
         // An owner whose name needs quoting, wherever set-up names a role.
-        owner = "host=" + dir + " dbname=postgres user=";
-        for (const char* sql : {"CREATE ROLE recorder LOGIN", "CREATE ROLE \"Inventory Owner\" LOGIN",
-                                "CREATE DATABASE inventory OWNER \"Inventory Owner\""})
-            ASSERT_EQ(central(sql, {}, owner + "postgres"), "");
-        owner = "host=" + dir + " dbname=inventory user='Inventory Owner'";
+        ASSERT_EQ(central("CREATE ROLE recorder LOGIN; CREATE ROLE \"Inventory Owner\" LOGIN", {}, "host=" + dir + " user=postgres"), "");
+        owner = database("inventory");
         for (int twice = 0, was = 0; twice < 2; ++twice) {  // as docs/operating.md says; and again, as after an upgrade
             ASSERT_EQ(set_up_central(owner, was), "");
             ASSERT_EQ(was, twice ? 3 : 0);
@@ -107,36 +124,33 @@ TEST(central_server, forwards_every_row_once_to_its_schema_only_and_within_the_b
         c = poll(&p, 1, 30000) == 1 ? accept(l, nullptr, nullptr) : -1;
         EXPECT_EQ(write(c, "R\0\0\0\10\0\0\0\0Z\0\0\0\5I", 15), 15);
     });
-    const std::string at = "host=" + dir, rec = at + " dbname=inventory user=recorder", to = " to user=recorder dbname=",
-                      fail = "cannot forward" + to + "inventory " + at, wait = "; 1 found media sources wait for a later run; 503;1",
-                      unknown = std::string(70, 'u') + ".invalid",
-                      version = ", this recorder writes version 3 (its owner sets it up with onvif_camscout_list --central --setup)" + wait;
+    const std::string at = "host=" + dir, rec = at + " dbname=inventory user=recorder", to = " to user=recorder dbname=inventory",
+                      fail = "cannot forward" + to + " " + at, wait = "; 1 found media sources wait for a later run; 503;1",
+                      unknown = std::string(70, 'u') + ".invalid", hosts = " host=" + unknown + "," + dir + "/none";
+    auto sent = [&](int n, const std::string& rest) { return std::to_string(n) + " found media sources forwarded" + to + rest; };
     const std::tuple<const char*, const char*, std::string, std::string> steps[] = {
         // as the owner; in the local store; forwarded to: the line; the rows central; the rows waiting
-        {"", "", rec, "502 found media sources forwarded" + to + "inventory " + at + "; 502;0"},
-        {"", "UPDATE forwarding SET up_to = 499", rec,
-         "3 found media sources forwarded" + to + "inventory " + at + ", 3 of them there already; 502;0"},
-        // A row longer than a recorder's record, as only a damaged store holds: passed over, never sent again.
-        {"", "INSERT INTO found_pending (found_at, record) VALUES ('long', zeroblob(300)), ('fine', NULL)", rec,
-         "1 found media sources forwarded" + to + "inventory " + at + "; 503;0"},
+        {"", "", rec, sent(502, " " + at + "; 502;0")},
+        // Sent again from a mark lost; and a row longer than a recorder's record, as only a damaged store holds:
+        // passed over, never sent again.
+        {"", "UPDATE forwarding SET up_to = 499; INSERT INTO found_pending (found_at, record) VALUES ('long', zeroblob(300)),"
+         " ('fine', NULL)", rec, sent(4, " " + at + ", 3 of them there already; 503;0")},
         {"UPDATE camscout_schema SET version = 4", "INSERT INTO found_pending (found_at) VALUES ('new')", rec,
          fail + ": the central schema is version 4, this recorder writes version 3 (a release of this program that"
          " writes it forwards there)" + wait},
-        {"", "", at + " dbname=postgres user=recorder",
-         "cannot forward" + to + "postgres " + at + ": the central schema is missing" + version},
+        {"", "", at + " dbname=postgres user=recorder", "cannot forward to user=recorder dbname=postgres " + at + ": the central"
+         " schema is missing, this recorder writes version 3 (its owner sets it up with onvif_camscout_list --central --setup)" + wait},
         {"UPDATE camscout_schema SET version = 3; REVOKE EXECUTE ON FUNCTION forward FROM recorder", "", rec,
          fail + ": ERROR:  permission denied for function forward" + wait},
         // Past a name that does not resolve (no query leaves the machine), each host's failure.
-        {"GRANT EXECUTE ON FUNCTION forward TO recorder", "", rec + " host=" + unknown + "," + dir + "/none",
-         "cannot forward" + to + "inventory host=" + unknown + "," + dir + "/none: could not translate host name \"" + unknown +
-         "\" to address: Name or service not known; connection to server on socket \"" + dir + "/none/.s.PGSQL.5432\" failed: No such file or directory" + wait},
+        {"GRANT EXECUTE ON FUNCTION forward TO recorder", "", rec + hosts, "cannot forward" + to + hosts + ": could not translate"
+         " host name \"" + unknown + "\" to address: Name or service not known; connection to server on socket \"" + dir +
+         "/none/.s.PGSQL.5432\" failed: No such file or directory" + wait},
         {"", "", rec + " host=" + dir + "/stall", fail + "/stall: no answer within 5 s" + wait},
         // And past a silent host, within the budget.
-        {"", "", rec + " host=" + unknown + "," + dir + "/none," + dir + "/silent," + dir, "1 found media sources forwarded"
-         + to + "inventory host=" + unknown + "," + dir + "/none," + dir + "/silent," + dir + "; 504;0"},
+        {"", "", rec + hosts + "," + dir + "/silent," + dir, sent(1, hosts + "," + dir + "/silent," + dir + "; 504;0")},
         // The store made anew under the same recorder name: the same ids and times are other rows.
-        {"", "UPDATE store_identity SET id = 'new'; UPDATE forwarding SET up_to = 0", rec,
-         "504 found media sources forwarded" + to + "inventory " + at + "; 1008;0"},
+        {"", "UPDATE store_identity SET id = 'new'; UPDATE forwarding SET up_to = 0", rec, sent(504, " " + at + "; 1008;0")},
     };
     for (auto& [owner_sql, local_sql, conninfo, line] : steps) {
         EXPECT_EQ(central(owner_sql), "");
@@ -145,12 +159,11 @@ TEST(central_server, forwards_every_row_once_to_its_schema_only_and_within_the_b
         auto started = std::chrono::steady_clock::now();
         store_forward(conninfo);
         EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(central_forward_budget_seconds + 2));
-        std::ifstream log(settings().log_path);  // its last forwarding line, without the time it took
-        std::string last, text;
-        while (std::getline(log, text))
-            if (text.find("[msas] ") != std::string::npos)
-                last = std::regex_replace(text.substr(text.find("[msas] ") + 7), std::regex(" in [0-9.]+ s"), "");
-        EXPECT_EQ(last + "; " + central("SELECT count(*) FROM found_media_sources") +
+        std::stringstream log;  // its last forwarding line, without the time it took
+        log << std::ifstream(settings().log_path).rdbuf();
+        std::string last = log.str().substr(log.str().rfind("[msas] ") + 7);
+        EXPECT_EQ(std::regex_replace(last.substr(0, last.find('\n')), std::regex(" in [0-9.]+ s"), "") + "; " +
+                      central("SELECT count(*) FROM found_media_sources") +
                       std::to_string(sqlite_integer(db, "SELECT count(*) FROM found_media_sources WHERE forwarded = 0", -1)),
                   line);
     }
@@ -158,14 +171,11 @@ TEST(central_server, forwards_every_row_once_to_its_schema_only_and_within_the_b
     close(c), close(l), close(silent);
     char host[256] = "";
     gethostname(host, sizeof host - 1);
-    // Every column, bytes and NULLs as they were; and as the list tool shows them.
-    EXPECT_EQ(central("SELECT concat_ws('|', local_id, found_at, run_pid, model_id, encode(model, 'hex'), ip_addr, mac_addr,"
-                      " brand_id, port, encode(record, 'hex'), run_started, store_id = $1, recorder, recorder_name = $2)"
-                      " FROM found_media_sources WHERE local_id < 3 AND store_id = 'new' ORDER BY 1", {store_identity(db), host}),
-              "1|2026-12-06T10:00:00.000Z|42|597000454196|ff00fe27|10.0.0.9|02:00:00:00:00:09|139|8080|00ff80|"
-              "2026-12-06T09:59:00.000Z|t|rec|t;2||t|rec|t;");
-    EXPECT_EQ(central("SELECT COLUMNS FROM found_media_sources WHERE local_id = 1 AND store_id = 'new'"),
-              host + std::string(" rec|10.0.0.9|02:00:00:00:00:09|ff00fe27|2026-12-06T10:00:00.000Z|8080|139|597000454196|1;"));
+    // Every column, bytes and NULLs as they were, as the list tool shows them.
+    EXPECT_EQ(central("SELECT COLUMNS, run_pid, encode(record, 'hex'), run_started, store_id = $1 FROM found_media_sources"
+                      " WHERE local_id < 3 AND store_id = 'new' ORDER BY local_id", {store_identity(db)}),
+              host + std::string(" rec|10.0.0.9|02:00:00:00:00:09|ff00fe27|2026-12-06T10:00:00.000Z|8080|139|597000454196|1|42|"
+                                 "00ff80|2026-12-06T09:59:00.000Z|t;") + host + " rec||||||||2||||t;");
     sqlite3_close(db);
     // The recorder role cannot set up.
     int was = 0;
@@ -185,85 +195,75 @@ TEST(central_server, upgrades_from_each_version_before_keep_each_row_once_and_ex
     for (int version : {1, 2}) {
         const std::string db_name = "earlier" + std::to_string(version), rec = "host=" + dir + " dbname=" + db_name +
                           " user=recorder", at = version == 1 ? "public." : "camscout.";
-        std::string earlier = "host=" + dir + " dbname=" + db_name;
+        const std::string earlier = database(db_name);
         int was = 0;
-        // As the version made them (the first in public, by the recorders), with 16 of the rows.
-        ASSERT_EQ(central("CREATE DATABASE " + db_name + " OWNER \"Inventory Owner\"", {}, "host=" + dir + " user=postgres"), "");
-        ASSERT_EQ(central(std::string(version == 1 ? "" : "CREATE SCHEMA camscout; ") + "CREATE TABLE " + at +
-            "camscout_schema AS SELECT " + std::to_string(version) + " AS version; CREATE TABLE " + at + "found_media_sources"
-            " (" + (version == 1 ? "" : "store_id text, ") + "local_id bigint NOT NULL, found_at text, recorder text NOT NULL, recorder_name text NOT NULL,"
-            " run_pid bigint, model_id bigint, model bytea, ip_addr text, mac_addr text, brand_id integer, port integer,"
-            " record bytea, run_started text); CREATE VIEW " + at + "media_sources AS SELECT * FROM " + at + "found_media_sources;"
-            " CREATE VIEW " + at + "media_sources_by_mac AS SELECT * FROM " + at + "found_media_sources;"
-            " GRANT INSERT ON " + at + "found_media_sources TO recorder; INSERT INTO " + at + "found_media_sources SELECT " +
-            (version == 1 ? "" : "'old', ") + "i, " + found_at("i") + ", '" + settings().recorder + "', '" + host +
-            "', 7, 5, '\\x41', " + ip_addr("i") + ", '02:00:00:00:00:0' || (i % 4), 3, 80, NULL, " + run_started("i") +
-            " FROM generate_series(1, 16) i",
-            {}, earlier + " user='Inventory Owner'"), "");
-        earlier += " user='Inventory Owner'";
-        // A trigger that a recorder role left: set-up, which would run it as the owner, refuses and names it.
-        ASSERT_EQ(central("CREATE FUNCTION public.grab() RETURNS trigger LANGUAGE plpgsql AS 'BEGIN RETURN NEW; END';"
-                          " CREATE TRIGGER grab BEFORE UPDATE ON " + at + "found_media_sources EXECUTE FUNCTION public.grab()", {},
-                          earlier), "");
-        EXPECT_NE(set_up_central(earlier, was = 0).find("trigger grab on table camscout.found_media_sources_moving, which"
-                                                         " set-up did not make"), std::string::npos);
-        ASSERT_EQ(central("DROP TRIGGER grab ON " + at + "found_media_sources", {}, earlier), "");
-        sqlite3* db = nullptr;  // rows 1 to 12 marked forwarded; 13 to 16 forwarded but not marked, as after a lost answer
+        // As the version made them (the first in public, by the recorders), with 16 of the rows; and a trigger that a
+        // recorder role left, which set-up would run as the owner: it refuses and names it.
+        const std::string t = at + "found_media_sources";
+        ASSERT_EQ(central(std::string(version == 1 ? "" : "CREATE SCHEMA camscout; ") + "CREATE TABLE " + at + "camscout_schema AS"
+            " SELECT " + std::to_string(version) + " AS version; CREATE TABLE " + t + " (" + (version == 1 ? "" : "store_id text, ") +
+            "local_id bigint NOT NULL, found_at text, recorder text NOT NULL, recorder_name text NOT NULL, run_pid bigint, model_id"
+            " bigint, model bytea, ip_addr text, mac_addr text, brand_id integer, port integer, record bytea, run_started text);"
+            " CREATE VIEW " + at + "media_sources AS SELECT * FROM " + t + "; CREATE VIEW " + at + "media_sources_by_mac AS SELECT *"
+            " FROM " + t + "; GRANT INSERT ON " + t + " TO recorder; INSERT INTO " + t + " SELECT " + (version == 1 ? "" : "'old', ") +
+            "i, " + found_at("i") + ", '" + settings().recorder + "', '" + host + "', 7, 5, '\\x41', " + ip_addr("i") +
+            ", '02:00:00:00:00:0' || (i % 4), 3, 80, NULL, " + run_started("i") + " FROM generate_series(1, 16) i;"
+            " CREATE FUNCTION public.grab() RETURNS trigger LANGUAGE plpgsql AS 'BEGIN RETURN NEW; END';"
+            " CREATE TRIGGER grab BEFORE UPDATE ON " + t + " EXECUTE FUNCTION public.grab()", {}, earlier), "");
+        EXPECT_NE(set_up_central(earlier, was).find("trigger grab on table camscout.found_media_sources_moving, which"
+                                                    " set-up did not make"), std::string::npos);
+        ASSERT_EQ(central("DROP TRIGGER grab ON " + t, {}, earlier), "");
+        // Rows 1 to 12 marked forwarded; 13 to 16 forwarded but not marked, as after a lost answer. A store that
+        // forwarded to the first version has no identity: it takes the recorder's name, as its rows there have.
+        sqlite3* db = nullptr;
         ASSERT_EQ(store_open(dir + "/" + db_name + ".db"), "");
         ASSERT_EQ(sqlite3_open((dir + "/" + db_name + ".db").c_str(), &db), SQLITE_OK);
-        ASSERT_EQ(store_identity_set_up(db, "rec"), "");
-        ASSERT_EQ(sqlite_run(db, "UPDATE store_identity SET id = '" + std::string(version == 1 ? "rec" : "old") + "';"
-            " WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20) INSERT INTO found_pending (id,"
-            " found_at, run_pid, model_id, model, ip_addr, mac_addr, brand_id, port, run_started) SELECT i, " + found_at("i") +
-            ", 7, 5, 'A', " + ip_addr("i") + ", '02:00:00:00:00:0' || (i % 4), 3, 80, " + run_started("i") + " FROM n"), "");
+        ASSERT_EQ(sqlite_run(db, std::string(version == 1 ? "" : "CREATE TABLE store_identity (id TEXT NOT NULL);"
+            " INSERT INTO store_identity VALUES ('old');") + " WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n"
+            " WHERE i < 20) INSERT INTO found_pending (id, found_at, run_pid, model_id, model, ip_addr, mac_addr, brand_id, port,"
+            " run_started) SELECT i, " + found_at("i") + ", 7, 5, 'A', " + ip_addr("i") + ", '02:00:00:00:00:0' || (i % 4), 3, 80, " +
+            run_started("i") + " FROM n"), "");
         ASSERT_EQ(store_move_pending(db), "");
         ASSERT_EQ(sqlite_run(db, "UPDATE forwarding SET up_to = 12"), "");
+        ASSERT_EQ(store_identity_set_up(db, "rec"), "");
         ASSERT_EQ(set_up_central(earlier, was), "");
         EXPECT_EQ(was, version);
-        // The roles that could insert forward now; every row once, its time's text as it was, and the views.
+        // The roles that could insert forward now: every row once, its time's text as it was, none left aside.
         store_forward(rec);
-        EXPECT_EQ(sqlite_integer(db, "SELECT up_to FROM forwarding", -1), 20);
-        EXPECT_EQ(central("SELECT count(DISTINCT local_id), count(*), bool_and(found_at = " + found_at("local_id") + "),"
+        EXPECT_EQ(central("SELECT count(DISTINCT local_id), bool_and(found_at = " + found_at("local_id") + "),"
                           " to_regclass('camscout.found_media_sources_moving') IS NULL FROM found_media_sources", {}, earlier),
-                  "20|20|t|t;");
-        const std::string newest = "SELECT string_agg(local_id || ' ' || ip_addr, ',' ORDER BY local_id) FROM media_sources";
-        EXPECT_EQ(central(newest, {}, earlier), "17 10.0.0.1,18 10.0.0.2,19 10.0.0.3,20 10.0.0.9;");
-        store_reader reader;  // the newest run against the one before: one camera moved
-        std::vector<source_change> changes;
-        ASSERT_EQ(open_central_store(earlier, reader, 1), "");
-        ASSERT_EQ(reader.query(reader.snapshot, {}, [](const result_row&) {}), "");
-        ASSERT_EQ(read_changes(reader, "", changes), "");
-        ASSERT_EQ(changes.size(), 1u);
-        EXPECT_EQ(changes[0].kind + " " + changes[0].before + " " + changes[0].now, "moved 10.0.0.0 10.0.0.9");
+                  "20|t|t;");
+        // The newest run against the one before: one camera moved.
+        EXPECT_EQ(changes(earlier, ""), "moved 02:00:00:00:00:00 10.0.0.0|10.0.0.9;");
         // Expiry by run: the sightings of runs older than the days kept go, and the facts that no kept run saw last.
-        const std::string left = "SELECT count(*), (SELECT count(*) FROM facts), (SELECT count(*) FROM runs),"
-                                 " (SELECT count(*) FROM recorders) FROM found_media_sources";
-        const std::tuple<const char*, const char*, const char*, const char*> expiries[] = {
-            {"run_started < '2026-12-06T10:02'", "2;", "12|5|3|1;", "17 10.0.0.1,18 10.0.0.2,19 10.0.0.3,20 10.0.0.9;"},
-            {"run_started < '2026-12-06T10:04'", "2;", "4|4|1|1;", "17 10.0.0.1,18 10.0.0.2,19 10.0.0.3,20 10.0.0.9;"},
-            {"true", "1;", "0|0|0|0;", ";"}};
-        for (auto [runs, trimmed, after, listed] : expiries) {
+        // What is left: sightings, facts, runs, recorders, and the newest of each camera.
+        const std::string left = "SELECT count(*), (SELECT count(*) FROM facts), (SELECT count(*) FROM runs), (SELECT count(*)"
+            " FROM recorders), (SELECT string_agg(local_id || ' ' || ip_addr, ',' ORDER BY local_id) FROM media_sources)"
+            " FROM found_media_sources", newest = "|17 10.0.0.1,18 10.0.0.2,19 10.0.0.3,20 10.0.0.9;";
+        EXPECT_EQ(central(left, {}, earlier), "20|5|5|1" + newest);
+        const std::tuple<const char*, const char*, std::string> expiries[] = {
+            {"run_started < '2026-12-06T10:02'", "2;", "12|5|3|1" + newest},
+            {"run_started < '2026-12-06T10:04'", "2;", "4|4|1|1" + newest}, {"true", "1;", "0|0|0|0|;"}};
+        for (auto& [runs, trimmed, after] : expiries) {
             long long n = -1;  // as the owner's tool does it, in steps
             bool done = false;
             ASSERT_EQ(central("UPDATE runs SET at = now() - interval '31 days' WHERE " + std::string(runs), {}, earlier), "");
             ASSERT_EQ(expire_central(earlier, 30, n, done), "");
-            EXPECT_EQ(std::to_string(n) + (done ? ";" : " left;"), trimmed);
-            EXPECT_EQ(central(left, {}, earlier) + central(newest, {}, earlier), after + std::string(listed));
+            EXPECT_EQ(std::to_string(n) + (done ? ";" : " left;") + central(left, {}, earlier), trimmed + after);
             // Sent again (a store restored from a copy): nothing expired comes back while the store has a run
             // kept; once it has none, it has gone too, and what it sends is new.
             ASSERT_EQ(sqlite_run(db, "UPDATE forwarding SET up_to = 0"), "");
             store_forward(rec);
-            EXPECT_EQ(central(left, {}, earlier), *runs == 't' ? "20|5|5|1;" : after);
+            EXPECT_EQ(central(left, {}, earlier), *runs == 't' ? "20|5|5|1" + newest : after);
         }
         sqlite3_close(db);
     }
 }
 
-// A recorder role's call of forward, batch given as a literal.
-static std::string forward(const std::string& store, const std::string& batch, const std::string& conninfo)
+// A recorder role's call of forward, batch given as a literal; a row of it.
+static std::string call(const std::string& store, const std::string& batch)
 {
-    return central("SELECT camscout.forward('" + store + "', 'r-" + store + "', 'h', ARRAY[" + batch + "]::camscout.found[])",
-                   {}, conninfo);
+    return "SELECT camscout.forward('" + store + "', 'r-" + store + "', 'h', ARRAY[" + batch + "]::camscout.found[])";
 }
 static std::string row(int id, const std::string& started, const char* mac, const std::string& record = "NULL")
 {
@@ -274,68 +274,54 @@ static std::string row(int id, const std::string& started, const char* mac, cons
 TEST(central_server, a_recorder_role_cannot_grow_stall_or_turn_the_inventory)
 {
     // An inventory of its own, of these recorders only.
-    const std::string rec = "host=" + dir + " dbname=turn user=recorder", run = "2026-12-07T00:00:00.000Z",
-                      owner = "host=" + dir + " dbname=turn user='Inventory Owner'";
+    const std::string owner = database("turn"), rec = "host=" + dir + " dbname=turn user=recorder", run = "2026-12-07T00:00:00.000Z";
     int was = 0;
-    ASSERT_EQ(central("CREATE DATABASE turn OWNER \"Inventory Owner\"", {}, "host=" + dir + " user=postgres"), "");
     ASSERT_EQ(set_up_central(owner, was), "");
     ASSERT_EQ(central("GRANT USAGE ON SCHEMA camscout TO recorder; GRANT EXECUTE ON FUNCTION forward TO recorder", {}, owner), "");
     auto count = [&] { return central("SELECT (SELECT count(*) FROM recorders), (SELECT count(*) FROM facts)", {}, owner); };
     const std::string before = count();
     // Fields longer than a recorder's record, or a call of a megabyte: refused, and nothing of it kept.
-    EXPECT_EQ(forward("big", row(1, run, "m1") + "," + row(7, run, "m1", "'\\x" + std::string(600, 'a') + "'"), rec),
+    EXPECT_EQ(central(call("big", row(1, run, "m1") + "," + row(7, run, "m1", "'\\x" + std::string(600, 'a') + "'")), {}, rec),
               "ERROR:  the row of local id 7 has a record of 300 bytes, more than a recorder's 256");
-    EXPECT_NE(forward("big", row(1, run, "m1", "'\\x" + std::string(2000000, 'a') + "'"), rec)
+    EXPECT_NE(central(call("big", row(1, run, "m1", "'\\x" + std::string(2000000, 'a') + "'")), {}, rec)
                   .find("a call adds at most 1000 rows in 1000000 bytes"), std::string::npos);
+    EXPECT_EQ(count(), before);
     std::string why;
     central_deadline by{std::chrono::steady_clock::now() + std::chrono::seconds(10), 10};
-    PGconn* holder = central_connect(rec, "test", by, why);
-    EXPECT_EQ(count(), before);
+    auto exec = [&](PGconn* pg, const std::string& sql) { PQclear(central_exec(pg, {sql, {}, {}, {}}, by, why)); };
+    PGconn *holder = central_connect(rec, "test", by, why), *namer = central_connect(rec, "test", by, why);
     // Recorder a's forward held open, in a transaction that took the lock set-up once took and named the views and
     // the table that set-up and expiry lock: set-up goes on; expiry passes a over and comes back; b forwards meanwhile.
-    ASSERT_EQ(forward("a", row(1, run, "a1"), rec), "1;");
-    ASSERT_EQ(forward("b", row(1, run, "b1"), rec), "1;");
+    ASSERT_EQ(central(call("a", row(1, run, "a1")), {}, rec), "1;");
+    ASSERT_EQ(central(call("b", row(1, run, "b1")), {}, rec), "1;");
     ASSERT_EQ(central("UPDATE runs SET at = now() - interval '31 days' - (source % 2) * interval '1 day' WHERE"
                       " run_started = '" + run + "'", {}, owner), "");  // a's the oldest
-    PQclear(central_exec(holder, {"BEGIN; SELECT pg_advisory_lock(4762013); SELECT camscout.forward('a', 'r-a', 'h', ARRAY[" +
-                                  row(2, "2026-12-07T00:10:00.000Z", "a1") + "]::camscout.found[]); PREPARE p AS SELECT FROM"
-                                  " camscout.media_sources, camscout.media_sources_by_mac, camscout.found_media_sources",
-                                  {}, {}, {}}, by, why));
-    std::string lock = central("SELECT relnamespace::regnamespace || '.owner_lock' FROM pg_class WHERE relname = 'owner_lock'", {}, owner);
-    PGconn* namer = central_connect(rec, "test", by, why);
-    PQclear(central_exec(namer, {"BEGIN; PREPARE p AS SELECT FROM " + lock.substr(0, lock.size() - 1), {}, {}, {}}, by, why));
+    exec(holder, "BEGIN; SELECT pg_advisory_lock(4762013); " + call("a", row(2, "2026-12-07T00:10:00.000Z", "a1")) +
+                 "; PREPARE p AS SELECT FROM camscout.media_sources, camscout.media_sources_by_mac, camscout.found_media_sources");
+    exec(namer, "BEGIN; PREPARE p AS SELECT FROM camscout_owner.owner_lock");
     EXPECT_EQ(why, "ERROR:  permission denied for schema camscout_owner");
     EXPECT_EQ(set_up_central(owner, was), "");
     EXPECT_EQ(central("SELECT camscout.expire(30, 1)", {}, owner), "1;");
     EXPECT_EQ(central("SELECT camscout.expire(30, 1)", {}, owner), "-1;");
-    EXPECT_EQ(forward("b", row(2, "2026-12-07T00:10:00.000Z", "b1"), rec), "1;");
+    EXPECT_EQ(central(call("b", row(2, "2026-12-07T00:10:00.000Z", "b1")), {}, rec), "1;");
     why.clear();
-    PQclear(central_exec(holder, {"COMMIT", {}, {}, {}}, by, why));
+    exec(holder, "COMMIT");
     PQfinish(namer);
     EXPECT_EQ(why + central("SELECT camscout.expire(30, 200)", {}, owner), "1;");
     // A store that expiry removes while its forward waits for it: made again, and the forward kept.
-    by = {std::chrono::steady_clock::now() + std::chrono::seconds(10), 10};
     PGconn* expiry = central_connect(owner, "test", by, why);
-    PQclear(central_exec(expiry, {"BEGIN; SELECT FROM camscout.recorders WHERE store_id = 'b' FOR UPDATE", {}, {}, {}}, by, why));
-    std::thread waiting([&] { EXPECT_EQ(forward("b", row(3, "2026-12-07T00:20:00.000Z", "b1"), rec), "1;"); });
+    exec(expiry, "BEGIN; SELECT FROM camscout.recorders WHERE store_id = 'b' FOR UPDATE");
+    std::thread waiting([&] { EXPECT_EQ(central(call("b", row(3, "2026-12-07T00:20:00.000Z", "b1")), {}, rec), "1;"); });
     std::this_thread::sleep_for(std::chrono::milliseconds(500));
-    PQclear(central_exec(expiry, {"DELETE FROM camscout.recorders WHERE store_id = 'b'; COMMIT", {}, {}, {}}, by, why));
+    exec(expiry, "DELETE FROM camscout.recorders WHERE store_id = 'b'; COMMIT");
     waiting.join();
     PQfinish(expiry);
     // A run stamped ahead: the changes follow the order runs came in, not their stamps.
     const std::string c1 = row(1, "2026-12-07T00:00:00.000Z", "c1"), c2 = row(2, "2027-06-01T00:00:00.000Z", "c1"),
                       c3 = row(3, "2026-12-07T00:20:00.000Z", "c1") + "," + row(4, "2026-12-07T00:20:00.000Z", "c2");
     for (const std::string& batch : {c1, c2, c3})  // in this order
-        ASSERT_EQ(forward("c", batch, rec), batch == c3 ? "2;" : "1;");
-    store_reader reader;
-    std::vector<source_change> changes;
-    ASSERT_EQ(open_central_store(owner, reader, 1), "");
-    ASSERT_EQ(reader.query(reader.snapshot, {}, [](const result_row&) {}), "");
-    ASSERT_EQ(read_changes(reader, "", changes), "");
-    std::string seen;
-    for (const source_change& c : changes)
-        seen += c.recorder.rfind("h r-c", 0) == 0 ? c.kind + " " + c.mac + ";" : "";
-    EXPECT_EQ(seen, "new c2;");
+        ASSERT_EQ(central(call("c", batch), {}, rec), batch == c3 ? "2;" : "1;");
+    EXPECT_EQ(changes(owner, "h r-c"), "new c2 | (0/5);");
     // Statements cut off by the deadline after a first result (a notice, as set-up's, sends it on): no
     // result, and why.
     by = {std::chrono::steady_clock::now() + std::chrono::seconds(1), 1};

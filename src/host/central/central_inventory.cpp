@@ -17,7 +17,6 @@
 #include "platform/platform.h"
 #include "host/settings/settings.h"
 #include "host/central/central_connection.h"
-#include "host/central/central_schema.h"
 
 // Who forwards: the store's identity, the recorder's, and the host's name
 // for people to read. Optional only to be bound as a row's texts are.
@@ -26,11 +25,18 @@ struct forwarder {
 };
 
 // The batch as one call, which is one transaction: a single round trip,
-// however far the server is. Its parameters point into the rows, in the
-// order of central_forward_sql's.
+// however far the server is. camscout.forward takes the store's identity,
+// the recorder's and its host name, then a row's columns as camscout.found
+// orders them; the parameters point into the rows.
 static central_statement forward_statement(const std::vector<forward_row>& batch, const forwarder& who)
 {
-    central_statement s{central_forward_sql(batch.size()), {}, {}, {}};
+    static const char* const types[central_columns] = {"bigint", "text",    "bigint",  "bigint", "bytea", "text",
+                                                       "text",   "integer", "integer", "bytea",  "text"};
+    central_statement s{"SELECT camscout.forward($1, $2, $3, ARRAY[", {}, {}, {}};
+    for (std::size_t r = 0, n = 3; r < batch.size(); ++r)
+        for (int c = 0; c < central_columns; ++c)
+            s.sql.append(c ? "," : r ? ")::camscout.found,(" : "(").append("$" + std::to_string(++n) + "::" + types[c]);
+    s.sql += ")::camscout.found]::camscout.found[])";  // never empty
     auto add = [&](const std::optional<std::string>& text, bool bytes) {
         s.values.push_back(text ? text->data() : nullptr);
         s.lengths.push_back(text ? static_cast<int>(text->size()) : 0);
@@ -105,12 +111,9 @@ static bool send_batch(PGconn* pg, std::vector<forward_row>& batch, const forwar
     return true;
 }
 
-struct forward_counts {
-    long long sent = 0, kept = 0;
-};
-
+// Counts in sent the rows the server confirmed, in kept those it did not have.
 static std::string forward_batches(const forward_source& rows, const std::string& store_id, PGconn* pg, const central_deadline& by,
-                                   forward_counts& n)
+                                   long long& sent, long long& kept)
 {
     char host[256] = "";
     gethostname(host, sizeof host - 1);
@@ -127,13 +130,13 @@ static std::string forward_batches(const forward_source& rows, const std::string
         if (begun + last >= by.at)
             return "out of time: less of the " + std::to_string(by.seconds) + " s left than a batch takes";
         std::string why;
-        long long up_to = batch.back().id, kept = 0;
-        bool confirmed = send_batch(pg, batch, who, by, kept, why);
+        long long up_to = batch.back().id, new_rows = 0;
+        bool confirmed = send_batch(pg, batch, who, by, new_rows, why);
         last = std::chrono::steady_clock::now() - begun;
         if (!confirmed)
             return why;
-        n.sent += static_cast<long long>(batch.size());
-        n.kept += kept;
+        sent += static_cast<long long>(batch.size());
+        kept += new_rows;
         why = rows.forwarded_up_to(up_to, by.at);
         if (!why.empty())
             return "cannot mark what the server has in the local store, it goes again and is kept once: " + why;
@@ -147,21 +150,21 @@ forward_result forward_to_central(const forward_source& rows, const std::string&
     central_deadline by{started + std::chrono::seconds(central_forward_budget_seconds),
                         central_forward_budget_seconds};
     std::string why;
-    forward_counts n;
+    long long sent = 0, kept = 0;
     if (PGconn* pg = central_connect(conninfo, "onvif_camscout", by, why)) {
         why = check_schema(pg, by);
         if (why.empty())
-            why = forward_batches(rows, store_id, pg, by, n);
+            why = forward_batches(rows, store_id, pg, by, sent, kept);
         PQfinish(pg);
     }
     std::string shown = conninfo_for_display(conninfo);
     std::chrono::duration<double> took = std::chrono::steady_clock::now() - started;
-    std::string already = n.sent > n.kept ? ", " + std::to_string(n.sent - n.kept) + " of them there already" : "";
+    std::string already = sent > kept ? ", " + std::to_string(sent - kept) + " of them there already" : "";
     if (why.empty())
-        log_Debug("[msas] %lld found media sources forwarded to %s in %.2f s%s", n.sent, shown.c_str(), took.count(),
+        log_Debug("[msas] %lld found media sources forwarded to %s in %.2f s%s", sent, shown.c_str(), took.count(),
                   already.c_str());
     else
         log_Warning("[msas] cannot forward to %s: %s; %s%lld found media sources wait for a later run", shown.c_str(),
-                    why.c_str(), n.sent ? (std::to_string(n.sent) + " forwarded, ").c_str() : "", rows.waiting());
-    return {n.sent, why};
+                    why.c_str(), sent ? (std::to_string(sent) + " forwarded, ").c_str() : "", rows.waiting());
+    return {sent, why};
 }

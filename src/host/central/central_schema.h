@@ -3,9 +3,6 @@
 // and the one call a recorder forwards with.
 #pragma once
 
-#include <cstddef>
-#include <string>
-
 // The version that this code makes, reads and writes.
 constexpr int central_schema_version = 3;
 
@@ -13,13 +10,9 @@ constexpr int central_schema_version = 3;
 // 1 or 2, that version's file goes ahead of it in the same transaction.
 extern const char central_sql[], central_from_v1_sql[], central_from_v2_sql[];
 
-// The call that forwards rows found media sources: the store's identity,
-// the recorder's and its host name ($1 to $3), then central_columns
-// parameters a row, as camscout.found orders them. Returns the rows that
-// were not there already. A call of more than 1000 rows or 1 MB is refused
-// (SQLSTATE 54000), and so is one with a field longer than a recorder's
-// record holds (22001, with the row's local id as the error's detail,
-// PG_DIAG_MESSAGE_DETAIL); a refused call keeps nothing.
-constexpr int central_forward_fixed = 3;
+// The columns of a row that camscout.forward takes (camscout.found). A
+// call of more than 1000 rows or 1 MB is refused (SQLSTATE 54000), and so
+// is one with a field longer than a recorder's record holds (22001, with
+// the row's local id as the error's detail, PG_DIAG_MESSAGE_DETAIL); a
+// refused call keeps nothing.
 constexpr int central_columns = 11;
-std::string central_forward_sql(std::size_t rows);
