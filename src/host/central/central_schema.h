@@ -6,7 +6,7 @@
 // The version that this code makes, reads and writes.
 constexpr int central_schema_version = 3;
 
-// sql/central.sql: makes the schema or brings it up to date; from version
+// central/sql/central.sql: makes the schema or brings it up to date; from version
 // 1 or 2, that version's file goes ahead of it in the same transaction.
 extern const char central_sql[], central_from_v1_sql[], central_from_v2_sql[];
 
