@@ -1,10 +1,99 @@
-// The two runs that --changes compares, asked of the store with the
-// indexes of runs and of their sightings, so that the rest of the store is
-// never read.
+// A recorder's SQLite store read, and the two runs that --changes compares,
+// asked of the store with the indexes of runs and of their sightings, so
+// that the rest of the store is never read.
 #include "read_runs.h"
 
+#include <sqlite3.h>
+
+#include <charconv>
 #include <map>
+#include <memory>
 #include <set>
+
+#include "host/store/store_reading.h"
+#include "host/store/store_schema.h"
+
+// The whole text as an integer; SQL NULL comes as an empty text.
+static bool integer_of(const std::string& text, long long& value)
+{
+    const char* end = text.data() + text.size();
+    auto [at, failed] = std::from_chars(text.data(), end, value);
+    return failed == std::errc() && at == end;
+}
+
+source_row source_row_of(const store_reader& store, const result_row& r)
+{
+    source_row out{r[0], r[1], r[2], r[3], r[4]};
+    long long model_id = 0;
+    auto integer = [&](std::size_t i, const char* column, long long& value) {
+        if (!integer_of(r[i], value))
+            throw unreadable_store("row " + r[8] + (store.central ? " of " + r[0] : "") + ": " + column +
+                                   " holds no integer");
+    };
+    integer(5, "port", out.port);
+    integer(6, "brand_id", out.brand);
+    integer(7, "model_id", model_id);
+    out.model_brand = model_id >> 32;
+    out.model_no = model_id & 4294967295;
+    if (store.central) {
+        out.model.clear();
+        for (std::size_t i = 0; i + 1 < r[3].size(); i += 2) {
+            unsigned char byte = 0;
+            std::from_chars(r[3].data() + i, r[3].data() + i + 2, byte, 16);
+            out.model += static_cast<char>(byte);
+        }
+    }
+    return out;
+}
+
+static std::string run_query(sqlite3* db, const std::string& sql, const std::vector<std::string>& params,
+                             const result_sink& each)
+{
+    sqlite3_stmt* st = nullptr;
+    int rc = sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr);
+    std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> finalized(st, sqlite3_finalize);  // also when each throws
+    // A parameter the question does not use is left out, as its index is 0.
+    for (std::size_t i = 0; rc == SQLITE_OK && i < params.size(); ++i) {
+        int at = sqlite3_bind_parameter_index(st, ("$" + std::to_string(i + 1)).c_str());
+        sqlite3_bind_text(st, at, params[i].data(), static_cast<int>(params[i].size()), SQLITE_TRANSIENT);
+    }
+    result_row row;
+    while (rc == SQLITE_OK && (rc = sqlite3_step(st)) == SQLITE_ROW) {
+        row.resize(static_cast<std::size_t>(sqlite3_column_count(st)));
+        for (std::size_t i = 0; i < row.size(); ++i) {
+            const char* text = reinterpret_cast<const char*>(sqlite3_column_text(st, static_cast<int>(i)));
+            row[i].assign(text ? text : "", static_cast<std::size_t>(sqlite3_column_bytes(st, static_cast<int>(i))));
+        }
+        each(row);
+        rc = SQLITE_OK;
+    }
+    return rc == SQLITE_DONE || rc == SQLITE_OK ? "" : sqlite3_errmsg(db);
+}
+
+std::string open_sqlite_store(const std::string& path, store_reader& store)
+{
+    std::string why;
+    std::shared_ptr<sqlite3> db(store_open_for_reading(path, why), sqlite3_close);
+    if (db && store_version_of(db.get(), why) < store_version && why.empty())
+        throw unreadable_store("it is of an earlier version: bring it up to date with onvif_camscout_list --store " +
+                               path + " --upgrade");
+    if (!db || !why.empty())
+        return why;
+    store.query = [db](const std::string& sql, const std::vector<std::string>& params, const result_sink& each) {
+        return run_query(db.get(), sql, params, each);
+    };
+    store.columns = "'', ip_addr, mac_addr, model, found_at, port, brand_id, model_id, id";
+    store.order_all = "id";
+    store.order_newest = "ip_addr, id";
+    store.snapshot = "BEGIN";
+    store.runs = "SELECT r.id FROM runs r WHERE $1 = ''";
+    // A run's rows by the index of sightings, between its first and its last.
+    store.run_rows = "SELECT " + store.columns + ", EXISTS (SELECT 1 FROM facts o WHERE o.mac_addr = v.mac_addr"
+                     " AND o.model_id = v.model_id AND o.first_run < $2) FROM found_media_sources v WHERE v.id IN"
+                     " (SELECT s.id FROM runs r JOIN sightings s ON s.id BETWEEN r.first_sighting AND r.last_sighting"
+                     " WHERE r.id = $1 AND s.run = r.id) ORDER BY v.id";
+    return why;
+}
 
 // A source of a run, and whether a run before the run compared with saw it.
 struct run_source {
