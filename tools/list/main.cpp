@@ -165,10 +165,6 @@ static int parse(int argc, char** argv, options& o)
     return 2;
 }
 
-// The work was done as far as its time allowed, and the rest goes next
-// time: no failure, but not all either.
-static const int more_next_time = 3;
-
 // One line: what failed, on stderr with status 1, or what was done.
 static int said(const std::string& why, const std::string& failed, const std::string& done, int status = 0)
 {
@@ -181,7 +177,8 @@ static int said(const std::string& why, const std::string& failed, const std::st
 }
 
 // As the database's owner: the sightings older than days removed, in
-// bounded steps; more_next_time when the budget ended before the last of them.
+// bounded steps; 3 when the budget ended before the last of them, which
+// goes next time: no failure, but not all either.
 static int expire(const std::string& conninfo, const std::string& name, int days)
 {
     auto start = std::chrono::steady_clock::now();
@@ -195,7 +192,7 @@ static int expire(const std::string& conninfo, const std::string& name, int days
     std::snprintf(seconds, sizeof seconds, " in %.1f s", took.count());
     return said(why, name + " cannot be trimmed" + (runs > 0 ? " (" + std::string(trimmed) + " before)" : ""),
                 name + ": " + trimmed + seconds + (done ? "" : "; the rest (out of time, or held by a forward) goes at the next expiry"),
-                done ? 0 : more_next_time);
+                done ? 0 : 3);
 }
 
 int main(int argc, char** argv)

@@ -123,6 +123,7 @@ static void compare_runs(const std::vector<run_source>& earlier, const std::vect
     for (const run_source& d : newest)
         now[source_of(d.row)] = &d;
     std::multimap<std::string, const source_row*> gone_at;  // earlier sources the newest run lacks, by address
+    std::set<const source_row*> replaced;  // those a source new at their address took the place of
     for (const auto& [source, r] : before)
         if (now.count(source) == 0)
             gone_at.insert({r->address, r});
@@ -145,16 +146,14 @@ static void compare_runs(const std::vector<run_source>& earlier, const std::vect
                 out.push_back({"model changed", r.recorder, r.mac, r.address, model_of(b), model_of(r)});
             else
                 out.push_back({"replaced", r.recorder, r.mac, r.address, b.mac, r.mac});
+            replaced.insert(&b);
             gone_at.erase(old);
         } else {
             out.push_back({d->seen_before ? "back" : "new", r.recorder, r.mac, r.address, "", model_of(r)});
         }
     }
-    std::set<const source_row*> gone;
-    for (const auto& [address, r] : gone_at)
-        gone.insert(r);
     for (const auto& [source, r] : before)
-        if (gone.count(r))
+        if (now.count(source) == 0 && replaced.count(r) == 0)
             out.push_back({"gone", r->recorder, r->mac, r->address, model_of(*r), ""});
 }
 
