@@ -79,12 +79,10 @@ TEST(list_changes, of_each_kind_against_the_run_stored_before_or_the_last_before
         EXPECT_EQ(store("--changes --since '" + std::string(refused) + "'").first, 2) << refused;
     // Four runs stored in this order, the second with a clock years ahead: the newest is compared with
     // the run stored before it, or with the last stored before it that started before a time.
-    store_file clock("; DELETE FROM found_media_sources", true, "INSERT INTO found_pending (run_pid, run_started, found_at,"
-        " mac_addr, ip_addr, model, model_id, port, brand_id) SELECT column1, column2, column2, column3, '10.0.0.' ||"
-        " unicode(column3), 'M', 3, 80, 0 FROM (VALUES (1, '2026-12-06T08:00:00.000Z', 'A'), (1, '2026-12-06T08:00:00.000Z', 'B'),"
-        " (2, '2031-01-01T00:00:00.000Z', 'A'), (2, '2031-01-01T00:00:00.000Z', 'B'), (3, '2026-12-06T08:20:00.000Z', 'A'),"
-        " (3, '2026-12-06T08:20:00.000Z', 'C'), (4, '2026-12-06T08:30:00.000Z', 'A'), (4, '2026-12-06T08:30:00.000Z', 'C'))");
-    EXPECT_EQ(clock("--upgrade").first, 0);
+    store_file clock("; DELETE FROM found_media_sources; INSERT INTO found_media_sources (run_pid, found_at, mac_addr, ip_addr,"
+        " model, model_id, port, brand_id) SELECT column1, column2, column3, '10.0.0.' || unicode(column3), 'M', 3, 80, 0 FROM"
+        " (VALUES (1, '2026-12-06T08:00', 'A'), (1, '2026-12-06T08:00', 'B'), (2, '2031-01-01T00:00', 'A'), (2, '2031-01-01T00:00',"
+        " 'B'), (3, '2026-12-06T08:20', 'A'), (3, '2026-12-06T08:20', 'C'), (4, '2026-12-06T08:30', 'A'), (4, '2026-12-06T08:30', 'C'))");
     EXPECT_EQ(clock("--changes"), std::pair(0, std::string("no changes\n")));
     EXPECT_EQ(clock("--changes --csv --since 2026-12-06T08:10").second,
               "CHANGE,MAC,ADDRESS,BEFORE,NOW\r\nnew,C,10.0.0.67,,M (0/3)\r\ngone,B,10.0.0.66,M (0/3),\r\n");
