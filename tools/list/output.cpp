@@ -61,9 +61,7 @@ static std::string table_line(const std::vector<std::string>& cells, const std::
 // rest of its line on.
 static const std::size_t measured_rows = 1000;
 
-// Wider than 80 columns, the columns close up to one space and then the
-// cells of the columns named in cut lose their ends, widest first, down to
-// 8 columns. Returns the gap between columns.
+// Fits the widths to 80 columns as print_items says. Returns the gap between columns.
 static std::size_t fit_80(const std::vector<std::string>& headings, std::vector<std::size_t>& width,
                           const std::vector<std::string>& cut)
 {
@@ -135,8 +133,7 @@ static std::string csv_line(const std::vector<std::string>& cells)
     return line + "\r\n";
 }
 
-// Sets key to text; text that is not valid UTF-8 comes out with U+FFFD in
-// its place and its exact bytes, in hexadecimal, under key + "_hex".
+// Sets key to text, and key + "_hex" to its bytes when it is not valid UTF-8.
 static void put_text(nlohmann::json& object, const std::string& key, const std::string& text)
 {
     object[key] = text;
@@ -193,6 +190,8 @@ std::string print_items(out_format format, const listing& what, const item_sourc
     put_line(csv_line(what.headings));
     return items([](const std::vector<std::string>& cells) { put_line(csv_line(cells)); });
 }
+
+// The listings: the store's rows, its runs' outcomes and the changes between runs.
 
 // The table gives a time to the minute, as ls -l does, to fit 80 columns.
 static std::string shown_time(out_format format, const std::string& time)
