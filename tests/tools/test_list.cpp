@@ -15,10 +15,11 @@
 #include "host/settings/settings.h"
 #include "host/store/store_schema.h"
 
-// Three runs a day apart, as the first version wrote them. Against the run before: a stays and its
-// model changes, b is back, c is new with a model that is not UTF-8, e moves to where i was (i is
+// Three runs a day apart, as the first version wrote them. Against the run before: a stays, its port
+// and model change, b is back, c is new with a model that is not UTF-8, e moves to where i was (i is
 // gone, e is not a replacement), f takes the address d and h shared (f replaces d, though seen
-// before; h is gone). Against the first run, f moved there and d is gone.
+// before; h is gone), and the two channels of k (one MAC address and address, two model ids)
+// answer in either order. Against the first run, f moved there and d is gone.
 static const char first_version_store[] =
     "CREATE TABLE found_media_sources (id INTEGER PRIMARY KEY, found_at TEXT, run_pid INTEGER, model_id INTEGER,"
     " model TEXT, ip_addr TEXT, mac_addr TEXT, brand_id INTEGER, port INTEGER, record BLOB);"
@@ -29,7 +30,10 @@ static const char first_version_store[] =
     " (8, '2026-01-02', 'a', '10.0.0.1', 'M'), (8, '2026-01-02', 'd', '10.0.0.4', 'M'), (8, '2026-01-02', 'e', '10.0.0.5', 'M'),"
     " (9, '2026-01-03', 'a', '10.0.0.1', '+N,\"q\"'), (9, '2026-01-03', 'b', '10.0.0.2', 'M'), (9, '2026-01-03', 'e', '10.0.0.6', 'M'),"
     " (9, '2026-01-03', 'f', '10.0.0.4', 'M'), (9, '2026-01-03', 'c', '10.0.0.3', CAST(x'3d43ff' AS TEXT));"
-    " UPDATE found_media_sources SET model_id = 4294967299, brand_id = 2, port = 80";
+    " UPDATE found_media_sources SET model_id = 4294967299, brand_id = 2, port = iif(id = 10, 8080, 80); INSERT INTO"
+    " found_media_sources (run_pid, found_at, mac_addr, ip_addr, model, model_id, brand_id, port) VALUES (8, '2026-01-02',"
+    " 'k', '10.0.0.9', 'K', 5, 1, 80), (8, '2026-01-02', 'k', '10.0.0.9', 'K', 6, 1, 80), (9, '2026-01-03', 'k', '10.0.0.9',"
+    " 'K', 6, 1, 80), (9, '2026-01-03', 'k', '10.0.0.9', 'K', 5, 1, 80)";
 
 // The tool's exit status and what it printed, stdout then stderr.
 static std::pair<int, std::string> list(const std::string& args)
@@ -60,12 +64,7 @@ struct store_file {
 
 TEST(list_changes, of_each_kind_against_the_run_stored_before_or_the_last_before_a_time)
 {
-    // Besides: a's port changes, and the two channels of k (one MAC address and address, two
-    // model ids) answer in either order.
-    store_file store("; UPDATE found_media_sources SET port = 8080 WHERE id = 10; INSERT INTO found_media_sources"
-        " (run_pid, found_at, mac_addr, ip_addr, model, model_id, brand_id, port) VALUES (8, '2026-01-02', 'k', '10.0.0.9',"
-        " 'K', 5, 1, 80), (8, '2026-01-02', 'k', '10.0.0.9', 'K', 6, 1, 80), (9, '2026-01-03', 'k', '10.0.0.9', 'K', 6, 1, 80),"
-        " (9, '2026-01-03', 'k', '10.0.0.9', 'K', 5, 1, 80)");
+    store_file store;
     EXPECT_EQ(store("--changes --csv"), std::pair(1, std::string("CHANGE,MAC,ADDRESS,BEFORE,NOW\r\nport changed,a,10.0.0.1,80,8080\r\n"
         "model changed,a,10.0.0.1,M (1/3),\"'+N,\"\"q\"\" (1/3)\"\r\nback,b,10.0.0.2,,M (1/3)\r\nnew,c,10.0.0.3,,'=C\\xff (1/3)\r\n"
         "moved,e,10.0.0.6,10.0.0.5,10.0.0.6\r\nreplaced,f,10.0.0.4,d,f\r\ngone,h,10.0.0.4,M (1/3),\r\ngone,i,10.0.0.6,M (1/3),\r\n")));
@@ -97,9 +96,9 @@ TEST(list_sources, the_newest_row_of_each_mac_address_and_the_runs_also_from_rea
     store_file store("; PRAGMA journal_mode = WAL", true, "INSERT INTO run_outcomes VALUES ('2026-12-07T05:00:00.000Z',"
         " 62.44, 40, 0, 4096, 5, 5, 0, 0, 5, ''), ('2026-12-06T05:00:00.000Z', 12, 9, 2, 4096, 6, 4, 1, 1, 0, 'forwarding')");
     EXPECT_EQ(store("--csv"), std::pair(0, std::string("ADDRESS,MAC,PORT,BRAND,MODEL,MODEL ID,LAST SEEN\r\n"
-        "10.0.0.1,a,80,2,\"'+N,\"\"q\"\"\",1/3,2026-01-03\r\n10.0.0.2,b,80,2,M,1/3,2026-01-03\r\n10.0.0.3,c,80,2,'=C\\xff,1/3,2026-01-03\r\n"
+        "10.0.0.1,a,8080,2,\"'+N,\"\"q\"\"\",1/3,2026-01-03\r\n10.0.0.2,b,80,2,M,1/3,2026-01-03\r\n10.0.0.3,c,80,2,'=C\\xff,1/3,2026-01-03\r\n"
         "10.0.0.4,h,80,2,M,1/3,2026-01-02\r\n10.0.0.4,d,80,2,M,1/3,2026-01-02\r\n10.0.0.4,f,80,2,M,1/3,2026-01-03\r\n"
-        "10.0.0.6,i,80,2,M,1/3,2026-01-02\r\n10.0.0.6,e,80,2,M,1/3,2026-01-03\r\n")));
+        "10.0.0.6,i,80,2,M,1/3,2026-01-02\r\n10.0.0.6,e,80,2,M,1/3,2026-01-03\r\n10.0.0.9,k,80,1,K,0/5,2026-01-03\r\n")));
     EXPECT_EQ(nlohmann::json::parse(store("--json --all").second)[0].dump(), R"({"address":"10.0.0.1","brand":2,)"
         R"("last_seen":"2026-01-01","mac":"a","model":"M","model_id":{"brand":1,"model":3},"port":80})");
     EXPECT_EQ(nlohmann::json::parse(store("--runs --json").second)[1].dump(), R"({"cut_short":"","datagrams":40,"drops":0,)"
@@ -146,21 +145,19 @@ TEST(list_table, aligns_by_what_a_terminal_shows_and_fits_80_columns_unless_wide
             for (const char* text : {"\U0001F680\u2705", "\u231A", "a\u0E31\u302A"})
                 each({text, "192.168.100.200", "00:11:22:33:44:55", "Lumidock \u0E31" + std::string(40, 'M')});
             return std::string(); });
-    std::string row = " 192.168.100.200 00:11:22:33:44:55 Lumidock \u0E31" + std::string(31, 'M') + "\u2026\n";
-    std::string wide = "  192.168.100.200  00:11:22:33:44:55  Lumidock \u0E31" + std::string(40, 'M') + "\n";
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "TEXT ADDRESS         MAC               MODEL\n\U0001F680\u2705" + row +
-              "\u231A  " + row + "a\u0E31\u302A   " + row + "TEXT  ADDRESS          MAC                MODEL\n\U0001F680\u2705" +
-              wide + "\u231A  " + wide + "a\u0E31\u302A   " + wide);
     store_reader central;
     central.central = true;
     central.query = [](auto&, auto&, const result_sink& each) {
         each({"r", "10.0.0.1", "a", "4d41f", "t", "80", "2", "4294967299", "1"});
         return std::string(); };
-    testing::internal::CaptureStdout();
     print_sources(out_format::csv, true, central, "");
     print_changes(out_format::csv, central, {{"new", "r", "a", "10.0.0.1", "", "M"}});
-    EXPECT_EQ(testing::internal::GetCapturedStdout(), "RECORDER,ADDRESS,MAC,PORT,BRAND,MODEL,MODEL ID,LAST SEEN\r\n"
-        "r,10.0.0.1,a,80,2,MA,1/3,t\r\nRECORDER,CHANGE,MAC,ADDRESS,BEFORE,NOW\r\nr,new,a,10.0.0.1,,M\r\n");
+    std::string row = " 192.168.100.200 00:11:22:33:44:55 Lumidock \u0E31" + std::string(31, 'M') + "\u2026\n";
+    std::string wide = "  192.168.100.200  00:11:22:33:44:55  Lumidock \u0E31" + std::string(40, 'M') + "\n";
+    EXPECT_EQ(testing::internal::GetCapturedStdout(), "TEXT ADDRESS         MAC               MODEL\n\U0001F680\u2705" + row +
+              "\u231A  " + row + "a\u0E31\u302A   " + row + "TEXT  ADDRESS          MAC                MODEL\n\U0001F680\u2705" +
+              wide + "\u231A  " + wide + "a\u0E31\u302A   " + wide + "RECORDER,ADDRESS,MAC,PORT,BRAND,MODEL,MODEL ID,LAST SEEN\r\n"
+              "r,10.0.0.1,a,80,2,MA,1/3,t\r\nRECORDER,CHANGE,MAC,ADDRESS,BEFORE,NOW\r\nr,new,a,10.0.0.1,,M\r\n");
 }
 
 // As typed: help, options refused together or unknown, and a command line that is right.
