@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <numeric>
+#include <regex>
 
 #include "host/log/text_escape.h"
 
@@ -119,10 +120,8 @@ static std::string csv_cell(const std::string& raw)
         s = "'" + s;
     if (s.find_first_of(",\"") == std::string::npos)
         return s;
-    std::string out = "\"";
-    for (char c : s)
-        out += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return out + "\"";
+    static const std::regex quote("\"");
+    return "\"" + std::regex_replace(s, quote, "\"\"") + "\"";
 }
 
 static std::string csv_line(const std::vector<std::string>& cells)
@@ -171,9 +170,8 @@ static std::string print_json(const listing& what, const item_source& items)
     bool first = true;
     std::string why = items([&](const std::vector<std::string>& cells) {
         std::string text = object_of(what, cells).dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
-        std::string indented;
-        for (char c : text)
-            indented += c == '\n' ? std::string("\n  ") : std::string(1, c);
+        static const std::regex line_end("\n");
+        std::string indented = std::regex_replace(text, line_end, "\n  ");
         put_line((first ? "[\n  " : ",\n  ") + escape_text(indented, text_form::json));
         first = false;
     });
