@@ -95,12 +95,6 @@ std::string open_sqlite_store(const std::string& path, store_reader& store)
     return why;
 }
 
-// A source of a run, and whether a run before the run compared with saw it.
-struct run_source {
-    source_row row;
-    bool seen_before = false;
-};
-
 static std::string model_of(const source_row& r)
 {
     return r.model + " (" + std::to_string(r.model_brand) + "/" + std::to_string(r.model_no) + ")";
@@ -113,22 +107,21 @@ static std::string source_of(const source_row& r)
     return r.mac + '\n' + std::to_string(r.model_brand) + '/' + std::to_string(r.model_no);
 }
 
-static void compare_runs(const std::vector<run_source>& earlier, const std::vector<run_source>& newest,
+static void compare_runs(const std::vector<source_row>& earlier, const std::vector<source_row>& newest,
                          std::vector<source_change>& out)
 {
-    std::map<std::string, const source_row*> before;  // a source's last row in the run
-    std::map<std::string, const run_source*> now;
-    for (const run_source& d : earlier)
-        before[source_of(d.row)] = &d.row;
-    for (const run_source& d : newest)
-        now[source_of(d.row)] = &d;
+    std::map<std::string, const source_row*> before, now;  // a source's last row in the run
+    for (const source_row& r : earlier)
+        before[source_of(r)] = &r;
+    for (const source_row& r : newest)
+        now[source_of(r)] = &r;
     std::multimap<std::string, const source_row*> gone_at;  // earlier sources the newest run lacks, by address
     std::set<const source_row*> replaced;  // those a source new at their address took the place of
     for (const auto& [source, r] : before)
         if (now.count(source) == 0)
             gone_at.insert({r->address, r});
-    for (const auto& [source, d] : now) {
-        const source_row& r = d->row;
+    for (const auto& [source, row] : now) {
+        const source_row& r = *row;
         auto was = before.find(source);
         if (was != before.end()) {
             const source_row& b = *was->second;
@@ -149,7 +142,7 @@ static void compare_runs(const std::vector<run_source>& earlier, const std::vect
             replaced.insert(&b);
             gone_at.erase(old);
         } else {
-            out.push_back({d->seen_before ? "back" : "new", r.recorder, r.mac, r.address, "", model_of(r)});
+            out.push_back({r.seen_before ? "back" : "new", r.recorder, r.mac, r.address, "", model_of(r)});
         }
     }
     for (const auto& [source, r] : before)
@@ -167,10 +160,11 @@ static std::string changes_of(const store_reader& store, const std::string& reco
     if (why.empty() && !newest.empty())
         why = store.query(store.runs + " AND r.id < $2 AND ($3 = '' OR r.run_started < $3)" + last,
                           {recorder, newest, since}, [&](const result_row& r) { earlier = r[0]; });
-    std::vector<run_source> before, now;
-    auto rows_of = [&](const std::string& run, const std::string& stored_before, std::vector<run_source>& rows) {
+    std::vector<source_row> before, now;
+    auto rows_of = [&](const std::string& run, const std::string& stored_before, std::vector<source_row>& rows) {
         return run.empty() ? "" : store.query(store.run_rows, {run, stored_before, recorder}, [&](const result_row& r) {
-            rows.push_back({source_row_of(store, r), r.back() == "1" || r.back() == "t"});
+            rows.push_back(source_row_of(store, r));
+            rows.back().seen_before = r.back() == "1" || r.back() == "t";
         });
     };
     if (why.empty())
