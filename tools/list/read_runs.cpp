@@ -13,20 +13,13 @@
 #include "host/store/store_reading.h"
 #include "host/store/store_schema.h"
 
-// The whole text as an integer; SQL NULL comes as an empty text.
-static bool integer_of(const std::string& text, long long& value)
-{
-    const char* end = text.data() + text.size();
-    auto [at, failed] = std::from_chars(text.data(), end, value);
-    return failed == std::errc() && at == end;
-}
-
 source_row source_row_of(const store_reader& store, const result_row& r)
 {
     source_row out{r[0], r[1], r[2], r[3], r[4]};
     long long model_id = 0;
-    auto integer = [&](std::size_t i, const char* column, long long& value) {
-        if (!integer_of(r[i], value))
+    auto integer = [&](std::size_t i, const char* column, long long& value) {  // the whole text; SQL NULL is empty
+        auto [at, failed] = std::from_chars(r[i].data(), r[i].data() + r[i].size(), value);
+        if (failed != std::errc() || at != r[i].data() + r[i].size())
             throw unreadable_store("row " + r[8] + (store.central ? " of " + r[0] : "") + ": " + column +
                                    " holds no integer");
     };
