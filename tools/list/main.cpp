@@ -123,14 +123,6 @@ static std::string parse_since(std::string text)
     return at ? format_utc(*at) : "";
 }
 
-// A whole number of days up to a century, or 0.
-static int parse_days(const std::string& text)
-{
-    bool digits = !text.empty() && text.size() <= 5 && text.find_first_not_of("0123456789") == std::string::npos;
-    int days = digits ? std::stoi(text) : 0;
-    return days <= 36500 ? days : 0;
-}
-
 // Reads the options into o: -1 to run with them, else the exit status of
 // an answer printed (--help, --version) or of a wrong command line, said.
 static int parse(int argc, char** argv, options& o)
@@ -153,7 +145,9 @@ static int parse(int argc, char** argv, options& o)
     }
     o.format = o.has(o_json) ? out_format::json : o.has(o_csv) ? out_format::csv : o.has(o_wide) ? out_format::wide : out_format::table;
     o.since = parse_since(o.value[o_since]);
-    o.expire_days = parse_days(o.value[o_expire]);
+    const std::string& days = o.value[o_expire];  // a whole number of days up to a century, or 0
+    bool digits = !days.empty() && days.size() <= 5 && days.find_first_not_of("0123456789") == std::string::npos;
+    o.expire_days = digits && std::stoi(days) <= 36500 ? std::stoi(days) : 0;
     std::string why = optind < argc ? std::string("unexpected argument ") + argv[optind] : wrong_together(o.given);
     if (why.empty() && o.has(o_since) && o.since.empty())
         why = "--since: not a UTC time such as 2026-12-06 or 2026-12-06T05:30:00Z: '" + o.value[o_since] + "'";
@@ -213,9 +207,8 @@ int main(int argc, char** argv)
     // Whatever a connection string or a server says is shown escaped, as device texts are.
     std::string name = escape_text(central ? "the central inventory at " + conninfo_for_display(conninfo) : "the store " + path);
     if (o.has(o_upgrade)) {  // each step said on a terminal
-        bool terminal = isatty(STDERR_FILENO);
         std::string why = store_upgrade_at(path, [&](const std::string& step) {
-            if (terminal)
+            if (isatty(STDERR_FILENO))
                 std::fprintf(stderr, "onvif_camscout_list: %s: %s\n", name.c_str(), escape_text(step).c_str());
         });
         return said(why, name + " cannot be upgraded", name + " is up to date");
