@@ -136,12 +136,10 @@ static int parse(int argc, char** argv, options& o)
             return 2;  // as getopt_long has said
         o.given |= bit(option_id(id));
         o.value[id] = optarg ? optarg : "";
-        if (id == o_help)
-            std::fputs(usage, stdout);
-        if (id == o_version)
-            std::puts("onvif_camscout_list " CAMSCOUT_VERSION);
-        if (id == o_help || id == o_version)
+        if (id == o_help || id == o_version) {
+            std::fputs(id == o_help ? usage : "onvif_camscout_list " CAMSCOUT_VERSION "\n", stdout);
             return 0;
+        }
     }
     o.format = o.has(o_json) ? out_format::json : o.has(o_csv) ? out_format::csv : o.has(o_wide) ? out_format::wide : out_format::table;
     o.since = parse_since(o.value[o_since]);
