@@ -183,7 +183,8 @@ static int expire(const std::string& conninfo, const std::string& name, int days
                   runs == 1 ? "" : "s", days, days == 1 ? "" : "s");
     std::snprintf(seconds, sizeof seconds, " in %.1f s", took.count());
     return said(why, name + " cannot be trimmed" + (runs > 0 ? " (" + std::string(trimmed) + " before)" : ""),
-                name + ": " + trimmed + seconds + (done ? "" : "; the rest (out of time, or held by a forward) goes at the next expiry"),
+                name + ": " + trimmed + seconds +
+                    (done ? "" : "; the rest (out of time, or held by a forward) goes at the next expiry"),
                 done ? 0 : 3);
 }
 
