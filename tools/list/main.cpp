@@ -91,10 +91,6 @@ struct options {
     int expire_days = 0;
 };
 
-// What the command line asks: a run with the options read, an answer that
-// has been printed (--help, --version), or nothing for being wrong.
-enum class command_line { run, answered, wrong };
-
 // What is wrong with the options given together, or "".
 static std::string wrong_together(unsigned given)
 {
@@ -127,17 +123,9 @@ static std::string parse_since(std::string text)
     return at ? format_utc(*at) : "";
 }
 
-// A whole number of days up to a century, or 0.
-static int parse_days(const std::string& text)
-{
-    bool digits = !text.empty() && text.size() <= 5 && text.find_first_not_of("0123456789") == std::string::npos;
-    int days = digits ? std::stoi(text) : 0;
-    return days <= 36500 ? days : 0;
-}
-
-// Reads the options into o. What is wrong goes to why, unless getopt_long
-// has said it already.
-static command_line parse(int argc, char** argv, options& o, std::string& why)
+// Reads the options into o: -1 to run with them, else the exit status of
+// an answer printed (--help, --version) or of a wrong command line, said.
+static int parse(int argc, char** argv, options& o)
 {
     option long_options[option_count + 1] = {};
     for (int i = 0; i < option_count; ++i)
@@ -145,30 +133,29 @@ static command_line parse(int argc, char** argv, options& o, std::string& why)
     for (int c; (c = getopt_long(argc, argv, "h", long_options, nullptr)) != -1;) {
         int id = c == 'h' ? o_help : c - 256;
         if (id < 0 || id >= option_count)
-            return command_line::wrong;
+            return 2;  // as getopt_long has said
         o.given |= bit(option_id(id));
         o.value[id] = optarg ? optarg : "";
-        if (id == o_help)
-            std::fputs(usage, stdout);
-        if (id == o_version)
-            std::puts("onvif_camscout_list " CAMSCOUT_VERSION);
-        if (id == o_help || id == o_version)
-            return command_line::answered;
+        if (id == o_help || id == o_version) {
+            std::fputs(id == o_help ? usage : "onvif_camscout_list " CAMSCOUT_VERSION "\n", stdout);
+            return 0;
+        }
     }
     o.format = o.has(o_json) ? out_format::json : o.has(o_csv) ? out_format::csv : o.has(o_wide) ? out_format::wide : out_format::table;
     o.since = parse_since(o.value[o_since]);
-    o.expire_days = parse_days(o.value[o_expire]);
-    why = optind < argc ? std::string("unexpected argument ") + argv[optind] : wrong_together(o.given);
+    const std::string& days = o.value[o_expire];  // a whole number of days up to a century, or 0
+    bool digits = !days.empty() && days.size() <= 5 && days.find_first_not_of("0123456789") == std::string::npos;
+    o.expire_days = digits && std::stoi(days) <= 36500 ? std::stoi(days) : 0;
+    std::string why = optind < argc ? std::string("unexpected argument ") + argv[optind] : wrong_together(o.given);
     if (why.empty() && o.has(o_since) && o.since.empty())
         why = "--since: not a UTC time such as 2026-12-06 or 2026-12-06T05:30:00Z: '" + o.value[o_since] + "'";
     if (why.empty() && o.has(o_expire) && o.expire_days == 0)
         why = "--expire: not a whole number of days from 1 to 36500: '" + o.value[o_expire] + "'";
-    return why.empty() ? command_line::run : command_line::wrong;
+    if (why.empty())
+        return -1;
+    std::fprintf(stderr, "onvif_camscout_list: %s (see --help)\n", why.c_str());  // one line, as getopt_long says it
+    return 2;
 }
-
-// The work was done as far as its time allowed, and the rest goes next
-// time: no failure, but not all either.
-static const int more_next_time = 3;
 
 // One line: what failed, on stderr with status 1, or what was done.
 static int said(const std::string& why, const std::string& failed, const std::string& done, int status = 0)
@@ -182,7 +169,8 @@ static int said(const std::string& why, const std::string& failed, const std::st
 }
 
 // As the database's owner: the sightings older than days removed, in
-// bounded steps; more_next_time when the budget ended before the last of them.
+// bounded steps; 3 when the budget ended before the last of them, which
+// goes next time: no failure, but not all either.
 static int expire(const std::string& conninfo, const std::string& name, int days)
 {
     auto start = std::chrono::steady_clock::now();
@@ -190,25 +178,21 @@ static int expire(const std::string& conninfo, const std::string& name, int days
     bool done = false;
     std::string why = expire_central(conninfo, days, runs, done);
     std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-    std::string trimmed = std::to_string(runs) + (runs == 1 ? " run" : " runs") + " older than " + std::to_string(days) +
-                          (days == 1 ? " day" : " days") + " removed with their sightings";
-    char seconds[32];
+    char trimmed[128], seconds[32];
+    std::snprintf(trimmed, sizeof trimmed, "%lld run%s older than %d day%s removed with their sightings", runs,
+                  runs == 1 ? "" : "s", days, days == 1 ? "" : "s");
     std::snprintf(seconds, sizeof seconds, " in %.1f s", took.count());
-    return said(why, name + " cannot be trimmed" + (runs > 0 ? " (" + trimmed + " before)" : ""),
+    return said(why, name + " cannot be trimmed" + (runs > 0 ? " (" + std::string(trimmed) + " before)" : ""),
                 name + ": " + trimmed + seconds +
                     (done ? "" : "; the rest (out of time, or held by a forward) goes at the next expiry"),
-                done ? 0 : more_next_time);
+                done ? 0 : 3);
 }
 
 int main(int argc, char** argv)
 {
     options o;
-    std::string wrong;
-    command_line asked = parse(argc, argv, o, wrong);
-    if (asked == command_line::wrong && !wrong.empty())  // one line, as getopt_long says it too
-        std::fprintf(stderr, "onvif_camscout_list: %s (see --help)\n", wrong.c_str());
-    if (asked != command_line::run)
-        return asked == command_line::answered ? 0 : 2;
+    if (int answered = parse(argc, argv, o); answered >= 0)
+        return answered;
     // The central inventory is named by CAMSCOUT_CENTRAL (or libpq's own
     // variables), never on the command line, where every local user sees it.
     const std::string& conninfo = settings().central;
@@ -222,9 +206,8 @@ int main(int argc, char** argv)
     // Whatever a connection string or a server says is shown escaped, as device texts are.
     std::string name = escape_text(central ? "the central inventory at " + conninfo_for_display(conninfo) : "the store " + path);
     if (o.has(o_upgrade)) {  // each step said on a terminal
-        bool terminal = isatty(STDERR_FILENO);
         std::string why = store_upgrade_at(path, [&](const std::string& step) {
-            if (terminal)
+            if (isatty(STDERR_FILENO))
                 std::fprintf(stderr, "onvif_camscout_list: %s: %s\n", name.c_str(), escape_text(step).c_str());
         });
         return said(why, name + " cannot be upgraded", name + " is up to date");

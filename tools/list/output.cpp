@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <numeric>
+#include <regex>
 
 #include "host/log/text_escape.h"
 
@@ -61,9 +62,7 @@ static std::string table_line(const std::vector<std::string>& cells, const std::
 // rest of its line on.
 static const std::size_t measured_rows = 1000;
 
-// Wider than 80 columns, the columns close up to one space and then the
-// cells of the columns named in cut lose their ends, widest first, down to
-// 8 columns. Returns the gap between columns.
+// Fits the widths to 80 columns as print_items says. Returns the gap between columns.
 static std::size_t fit_80(const std::vector<std::string>& headings, std::vector<std::size_t>& width,
                           const std::vector<std::string>& cut)
 {
@@ -121,10 +120,8 @@ static std::string csv_cell(const std::string& raw)
         s = "'" + s;
     if (s.find_first_of(",\"") == std::string::npos)
         return s;
-    std::string out = "\"";
-    for (char c : s)
-        out += c == '"' ? std::string("\"\"") : std::string(1, c);
-    return out + "\"";
+    static const std::regex quote("\"");
+    return "\"" + std::regex_replace(s, quote, "\"\"") + "\"";
 }
 
 static std::string csv_line(const std::vector<std::string>& cells)
@@ -135,8 +132,7 @@ static std::string csv_line(const std::vector<std::string>& cells)
     return line + "\r\n";
 }
 
-// Sets key to text; text that is not valid UTF-8 comes out with U+FFFD in
-// its place and its exact bytes, in hexadecimal, under key + "_hex".
+// Sets key to text, and key + "_hex" to its bytes when it is not valid UTF-8.
 static void put_text(nlohmann::json& object, const std::string& key, const std::string& text)
 {
     object[key] = text;
@@ -174,9 +170,8 @@ static std::string print_json(const listing& what, const item_source& items)
     bool first = true;
     std::string why = items([&](const std::vector<std::string>& cells) {
         std::string text = object_of(what, cells).dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
-        std::string indented;
-        for (char c : text)
-            indented += c == '\n' ? std::string("\n  ") : std::string(1, c);
+        static const std::regex line_end("\n");
+        std::string indented = std::regex_replace(text, line_end, "\n  ");
         put_line((first ? "[\n  " : ",\n  ") + escape_text(indented, text_form::json));
         first = false;
     });
@@ -192,4 +187,72 @@ std::string print_items(out_format format, const listing& what, const item_sourc
         return print_table(what, items, format == out_format::table);
     put_line(csv_line(what.headings));
     return items([](const std::vector<std::string>& cells) { put_line(csv_line(cells)); });
+}
+
+// The listings: the store's rows, its runs' outcomes and the changes between runs.
+
+// The table gives a time to the minute, as ls -l does, to fit 80 columns.
+static std::string shown_time(out_format format, const std::string& time)
+{
+    if (format == out_format::table && time.size() > 16 && time[10] == 'T')
+        return time.substr(0, 10) + ' ' + time.substr(11, 5);
+    return time;
+}
+
+// Items whose first cell is their recorder: shown in a column of its own
+// from the central inventory, left out of a recorder's own store.
+static std::string print_rows(out_format format, const store_reader& store, listing what, const item_source& items)
+{
+    if (store.central) {
+        what.headings.insert(what.headings.begin(), "RECORDER");
+        what.cut.push_back("RECORDER");
+        return print_items(format, what, items);
+    }
+    return print_items(format, what, [&](const item_sink& each) {
+        return items([&](const std::vector<std::string>& cells) { each({cells.begin() + 1, cells.end()}); });
+    });
+}
+
+std::string print_sources(out_format format, bool all, const store_reader& store, const std::string& name)
+{
+    std::string sql = "SELECT " + store.columns + " FROM " +
+                      (all ? "found_media_sources ORDER BY " + store.order_all : "media_sources ORDER BY " + store.order_newest);
+    listing what{{"ADDRESS", "MAC", "PORT", "BRAND", "MODEL", "MODEL ID", "LAST SEEN"}, {"MODEL"}, {"PORT", "BRAND"},
+                 "no media sources found yet in " + name};
+    return print_rows(format, store, what, [&](const item_sink& each) {
+        return store.query(sql, {}, [&](const result_row& row) {
+            source_row r = source_row_of(store, row);
+            each({r.recorder, r.address, r.mac, std::to_string(r.port), std::to_string(r.brand), r.model,
+                  std::to_string(r.model_brand) + "/" + std::to_string(r.model_no), shown_time(format, r.found_at)});
+        });
+    });
+}
+
+std::string print_runs(out_format format, const store_reader& store, const std::string& name)
+{
+    listing what{{"STARTED", "SECONDS", "FOUND", "STORED", "NO MAC", "REFUSED", "FORWARDED", "DATAGRAMS", "DROPS",
+                  "CUT SHORT"}, {"CUT SHORT"}, {}, "no runs recorded yet in " + name};
+    what.numbers.assign(what.headings.begin() + 1, what.headings.end() - 1);
+    bool kept = false;  // a store that no run has used since outcomes were kept has no table for them
+    std::string why = store.query("SELECT 1 FROM sqlite_master WHERE name = 'run_outcomes'", {},
+                                  [&](const result_row&) { kept = true; });
+    return print_items(format, what, [&](const item_sink& each) {
+        if (!kept)
+            return why;
+        return store.query("SELECT started, printf('%.1f', seconds), found, stored, no_mac, refused, forwarded, datagrams,"
+                           " drops, cut_short FROM run_outcomes ORDER BY rowid DESC", {}, [&](result_row row) {
+            row[0] = shown_time(format, row[0]);
+            each(row);
+        });
+    });
+}
+
+void print_changes(out_format format, const store_reader& store, const std::vector<source_change>& changes)
+{
+    listing what{{"CHANGE", "MAC", "ADDRESS", "BEFORE", "NOW"}, {"BEFORE", "NOW"}, {}, "no changes"};
+    print_rows(format, store, what, [&](const item_sink& each) {
+        for (const source_change& c : changes)
+            each({c.recorder, c.kind, c.mac, c.address, c.before, c.now});
+        return std::string();
+    });
 }

@@ -3,10 +3,6 @@
 // reorder what is shown or start a formula.
 #pragma once
 
-#include <functional>
-#include <string>
-#include <vector>
-
 #include "read_runs.h"
 
 enum class out_format { table, wide, json, csv };  // wide: the table with no cell cut

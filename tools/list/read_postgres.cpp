@@ -162,22 +162,10 @@ std::string set_up_central(const std::string& conninfo, int& was)
 static const int expire_step_runs = 200;
 static const int expire_step_seconds = 120;
 
-// The runs one step removed, -1 when every recorder due was forwarding,
-// or -2 with why.
-static long long expire_step(PGconn* pg, const std::string& days, std::string& why)
-{
-    alarm(alarm_seconds);
-    std::string runs = std::to_string(expire_step_runs);
-    central_statement step{"SELECT camscout.expire($1::integer, $2::integer)", {days.c_str(), runs.c_str()}, {0, 0},
-                           {0, 0}};
-    long long n = count_of(pg, "camscout.expire", step, within(expire_step_seconds), why);
-    return why.empty() ? n : -2;
-}
-
 std::string expire_central(const std::string& conninfo, int keep_days, long long& trimmed, bool& done)
 {
     auto end = std::chrono::steady_clock::now() + std::chrono::seconds(set_up_budget_seconds);
-    std::string why, days = std::to_string(keep_days);
+    std::string why, days = std::to_string(keep_days), runs = std::to_string(expire_step_runs);
     PGconn* pg = connect(conninfo, within(expire_step_seconds), "; the server may still be working on a step of the expiry",
                          1, why);
     // As the schema's owner, whoever connects (the timer's unit connects as
@@ -188,10 +176,14 @@ std::string expire_central(const std::string& conninfo, int keep_days, long long
                              within(expire_step_seconds), why));
     trimmed = 0;
     done = false;
-    // A forward holding each recorder due: back to them in a moment, ten
-    // times, then the next day.
+    // A step returns the runs it removed, or -1 when a forward held each
+    // recorder due: back to them in a moment, ten times, then the next day.
+    central_statement step{"SELECT camscout.expire($1::integer, $2::integer)", {days.c_str(), runs.c_str()}, {0, 0}, {0, 0}};
     for (int busy = 0; pg && why.empty() && !done && busy < 10 && std::chrono::steady_clock::now() < end;) {
-        long long n = expire_step(pg, days, why);
+        alarm(alarm_seconds);
+        long long n = count_of(pg, "camscout.expire", step, within(expire_step_seconds), why);
+        if (!why.empty())
+            break;
         trimmed += n > 0 ? n : 0;
         done = n == 0;
         busy = n == -1 ? busy + 1 : 0;

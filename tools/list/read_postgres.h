@@ -1,7 +1,7 @@
 // The central inventory, read as the rows of many recorders, set up and trimmed.
 #pragma once
 
-#include "rows.h"
+#include "read_runs.h"
 
 // Opens the central inventory at a libpq connection string, its every
 // wait bounded; past one, the process ends with failure_status. Its
