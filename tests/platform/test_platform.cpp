@@ -14,10 +14,8 @@
 
 #include "host/process/confine.h"
 #include "host/store/media_source_store.h"
-#include "host/store/sqlite_query.h"
 #include "host/store/store_message.h"
 #include "host/store/store_process.h"
-#include "host/store/store_reading.h"
 #include "platform/platform.h"
 #include "run/text_field.h"
 #include "store_and_log.h"
@@ -90,31 +88,6 @@ TEST_F(msas, a_run_keeps_every_find_also_past_a_locked_store)
     EXPECT_NE(msas_store_found_media_source_onvif(&info), 0) << "stored after the store was closed";
     EXPECT_NE(log_with("not stored: the store is not open").find("[msas] 10.0.0.9 (02:00:00:00:00:09) not stored: the store is not open"),
               std::string::npos);
-}
-
-// A run migrates nothing: on a first-version store its finds wait, with a
-// line that names the upgrade, which then moves them in.
-TEST_F(msas, a_store_of_an_earlier_version_keeps_the_finds_until_its_upgrade)
-{
-    sqlite3* db = nullptr;
-    sqlite3_open(store_path, &db);
-    ASSERT_EQ(sqlite_run(db, "CREATE TABLE found_media_sources (id INTEGER PRIMARY KEY, found_at TEXT, run_pid INTEGER,"
-                             " model_id INTEGER, model TEXT, ip_addr TEXT, mac_addr TEXT, brand_id INTEGER, port INTEGER,"
-                             " record BLOB); WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 300)"
-                             " INSERT INTO found_media_sources (found_at, run_pid, mac_addr) SELECT '2026-01-01', 7, i FROM c"), "");
-    sqlite3_close(db);
-    ASSERT_EQ(msas_init_onvif(), 0);
-    EXPECT_EQ(msas_store_found_media_source_onvif(&info), 0);
-    EXPECT_EQ(msas_uninit_onvif(), 0);
-    EXPECT_EQ(rows(store_path, "SELECT mac_addr FROM found_pending"), std::vector<std::string>{"02:00:00:00:00:09"});
-    EXPECT_NE(read_file(log_path).find("wait in it until onvif_camscout_list --store " + std::string(store_path) +
-                                       " --upgrade"), std::string::npos) << read_file(log_path);
-    std::string said;  // each step, as a terminal shows it
-    ASSERT_EQ(store_upgrade_at(store_path, [&](const std::string& step) { said += step + "; "; }), "");
-    EXPECT_EQ(said, "version 0 to 1: grouping 300 rows into runs; version 1 to 4: 300 rows made compact; ");
-    EXPECT_EQ(rows(store_path, "SELECT count(*) || ' ' || (SELECT mac_addr FROM media_sources ORDER BY id DESC) ||"
-                               " (SELECT count(*) FROM found_pending) FROM found_media_sources"),
-              std::vector<std::string>{"301 02:00:00:00:00:090"});
 }
 
 TEST_F(msas, a_file_that_is_not_a_database_is_said_and_the_run_goes_on)
