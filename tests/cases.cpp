@@ -4,7 +4,6 @@
 
 #include <arpa/inet.h>
 
-#include <filesystem>
 #include <regex>
 #include <set>
 
@@ -12,7 +11,6 @@
 #include "fake_platform.h"
 #include "host/log/text_escape.h"
 #include "host/net/ping_wait.h"
-#include "host/settings/settings.h"
 #include "response/response.h"
 #include "run/run.h"
 #include "run/text_field.h"
@@ -435,14 +433,6 @@ TEST(ping_parts, the_neighbour_waits_share_one_budget)
         EXPECT_EQ(waits.wait(c.route, 3000, watch), c.resolved);
         EXPECT_EQ(std::tuple(now, waits.budget_left_ms()), std::tuple(c.after, c.left));
     }
-}
-
-// Relative paths are made absolute, since the run changes to /.
-TEST(settings, a_path_is_absolute)
-{
-    EXPECT_EQ(path_setting("store.db", "/fallback"), std::filesystem::current_path().string() + "/store.db");
-    EXPECT_EQ(path_setting("/var/a.db", "/fallback"), "/var/a.db");
-    EXPECT_EQ(path_setting("", "/fallback") + path_setting(nullptr, "/fallback"), "/fallback/fallback");
 }
 
 // Nothing a device sends breaks a line or drives a terminal: controls and

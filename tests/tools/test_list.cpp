@@ -186,4 +186,7 @@ TEST(settings, name_a_value_they_cannot_take_and_use_its_default)
         EXPECT_EQ(std::pair(taken.retention_days, taken.wrong), std::pair(kept, std::string(wrong)));
     }
     unsetenv("CAMSCOUT_RETENTION_DAYS");
+    // Relative paths are made absolute, since the run changes to /.
+    EXPECT_EQ(path_setting("store.db", "/f"), std::filesystem::current_path().string() + "/store.db");
+    EXPECT_EQ(path_setting("/var/a.db", "/f") + path_setting("", "/f") + path_setting(nullptr, "/f"), "/var/a.db/f/f");
 }
