@@ -124,21 +124,6 @@ TEST_F(msas, a_log_line_is_one_line_that_a_device_cannot_make_a_terminal_act_on)
     EXPECT_NE(text.find(" " + std::string(8191, 'x') + "\n"), std::string::npos);
 }
 
-// The settings are read at start-up, so the lock folder is the default or
-// what CAMSCOUT_RUNDIR named; a name unique to this test keeps it apart.
-TEST(reentried, a_second_holder_of_the_same_name_is_refused)
-{
-    std::string name = "/some/where/camscout-guard-test-" + std::to_string(getpid());
-    ASSERT_EQ(reentried(name.c_str()), 0);
-    pid_t child = fork();
-    if (child == 0)
-        _exit(reentried(("other/dir/" + name.substr(name.rfind('/') + 1)).c_str()) != 0 ? 0 : 1);
-    int status = 0;
-    waitpid(child, &status, 0);
-    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child was not refused";
-    EXPECT_EQ(reentried("camscout-guard-other-name"), 0);
-}
-
 // Every message that is not one of this run is logged and passed over; the
 // finds after them are stored, up to a run's limit, and the pair's end is
 // the run's end.
