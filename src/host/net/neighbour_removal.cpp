@@ -65,8 +65,10 @@ int remove_unresolved_neighbour(const neighbour_removal& request, const std::vec
 {
     std::string_view device = field_text(request.device);
     if (device.empty() || std::none_of(lan_devices.begin(), lan_devices.end(),
-                                       [&](const NIC_INFO& nic) { return field_text(nic.dev) == device; }))
-        return errno = EPERM, -1;
+                                       [&](const NIC_INFO& nic) { return field_text(nic.dev) == device; })) {
+        errno = EPERM;
+        return -1;
+    }
     static int fd = -1;  // kept for the process's life, as the ping keeps its own
     if (fd < 0)
         fd = os_socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);

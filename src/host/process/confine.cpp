@@ -102,8 +102,10 @@ static const char* const plain_calls[] = {
 static int filter_calls()
 {
     scmp_filter_ctx f = seccomp_init(SCMP_ACT_ERRNO(EPERM));
-    if (f == nullptr)
-        return errno = ENOMEM, -1;
+    if (f == nullptr) {
+        errno = ENOMEM;
+        return -1;
+    }
     int r = 0;
     auto check = [&](int result) { r = result < 0 ? result : r; };
     for (const char* name : plain_calls)
