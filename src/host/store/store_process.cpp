@@ -267,19 +267,25 @@ static void write_metrics(const run_outcome& o, int64_t started_ms)
     std::error_code ec;
     auto store_bytes = std::filesystem::file_size(settings().store_path, ec);
     std::ofstream out(path + ".tmp");
-    auto gauge = [&](const char* name, const char* help, auto... samples) {
+    auto gauge = [&](const char* name, const char* help) {
         out << "# HELP onvif_camscout_" << name << " " << help << "\n# TYPE onvif_camscout_" << name << " gauge\n";
-        ((out << "onvif_camscout_" << name << samples.first << " " << samples.second << "\n"), ...);
     };
-    auto sample = [](const char* labels, auto value) { return std::pair(labels, value); };
-    gauge("run_timestamp_seconds", "When the last run started, since 1970.", sample("", started_ms / 1000));
-    gauge("run_duration_seconds", "How long the last run took.", sample("", o.seconds));
-    gauge("run_cameras", "The last run's cameras: found, stored, no MAC address, refused.",
-          sample("{state=\"found\"}", o.found), sample("{state=\"stored\"}", o.stored),
-          sample("{state=\"no_mac\"}", o.no_mac), sample("{state=\"refused\"}", o.refused));
-    gauge("forwarded_rows", "The rows the last run forwarded to the central inventory.", sample("", o.forwarded));
-    gauge("store_bytes", "The local store's size.", sample("", ec ? 0 : store_bytes));
-    gauge("receive_drops", "The datagrams the kernel dropped in the last run, its queue full.", sample("", o.drops));
+    auto sample = [&](const char* name, auto value, const std::string& labels = "") {
+        out << "onvif_camscout_" << name << labels << " " << value << "\n";
+    };
+    gauge("run_timestamp_seconds", "When the last run started, since 1970.");
+    sample("run_timestamp_seconds", started_ms / 1000);
+    gauge("run_duration_seconds", "How long the last run took.");
+    sample("run_duration_seconds", o.seconds);
+    gauge("run_cameras", "The last run's cameras: found, stored, no MAC address, refused.");
+    for (auto [state, n] : {std::pair{"found", o.found}, {"stored", o.stored}, {"no_mac", o.no_mac}, {"refused", o.refused}})
+        sample("run_cameras", n, "{state=\"" + std::string(state) + "\"}");
+    gauge("forwarded_rows", "The rows the last run forwarded to the central inventory.");
+    sample("forwarded_rows", o.forwarded);
+    gauge("store_bytes", "The local store's size.");
+    sample("store_bytes", ec ? 0 : store_bytes);
+    gauge("receive_drops", "The datagrams the kernel dropped in the last run, its queue full.");
+    sample("receive_drops", o.drops);
     out.close();
     if (out)
         std::filesystem::rename(path + ".tmp", path, ec);
