@@ -51,7 +51,7 @@ static std::string attack(int report)
     out += outcome("unix-path", connect_to(AF_UNIX, 0, sockaddr_un{AF_UNIX, "/run/systemd/private"}));
     out += outcome("unix-abstract", connect_to(AF_UNIX, 0, sockaddr_un{AF_UNIX, "\0camscout-attack"}));
     out += outcome("packet", socket(AF_PACKET, SOCK_RAW, htons(ETH_P_ALL)));
-    ifreq mtu{"lan0", {}};
+    ifreq mtu{{"lan0"}, {}};
     mtu.ifr_mtu = 1280;
     int udp = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     out += outcome("mtu", udp < 0 ? udp : ioctl(udp, SIOCSIFMTU, &mtu));
