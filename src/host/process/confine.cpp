@@ -19,6 +19,7 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 
 #include "host/log/logger.h"
@@ -53,35 +54,47 @@ static long landlock_abi()
     return limit > 0 && abi > limit ? limit : abi;
 }
 
+// A ruleset that handles all this ABI knows (with scoped, abstract unix
+// sockets and signals too), with the rules add_rules adds, in force for
+// good; -1 with errno where not.
+static int landlock_restrict(long abi, bool scoped, const std::function<bool(int ruleset)>& add_rules)
+{
+    ruleset_attr attr{fs_rights(abi), abi >= 4 ? 3u : 0u, scoped && abi >= 6 ? 3u : 0u};
+    int ruleset = static_cast<int>(syscall(SYS_landlock_create_ruleset, &attr, sizeof attr, 0));
+    int result = ruleset >= 0 && add_rules(ruleset) && syscall(SYS_landlock_restrict_self, ruleset, 0) == 0 ? 0 : -1;
+    int error = errno;
+    if (ruleset >= 0)
+        close(ruleset);
+    errno = error;
+    return result;
+}
+
 // Only reading under the process's own /proc/self/net, where the ARP table
 // is. The folder's descriptor stays open for the process's life: procfs
 // makes a new inode for a dentry it has dropped, and the rule holds the inode.
 static int restrict_files(long abi)
 {
-    ruleset_attr attr{fs_rights(abi), abi >= 4 ? 3u : 0u, abi >= 6 ? 3u : 0u};
-    int ruleset = static_cast<int>(syscall(SYS_landlock_create_ruleset, &attr, sizeof attr, 0));
     int folder = open("/proc/self/net", O_PATH | O_CLOEXEC);
-    landlock_path_beneath_attr rule{LANDLOCK_ACCESS_FS_READ_FILE, folder};
-    int result = ruleset >= 0 && folder >= 0 &&
-                         syscall(SYS_landlock_add_rule, ruleset, LANDLOCK_RULE_PATH_BENEATH, &rule, 0) == 0 &&
-                         syscall(SYS_landlock_restrict_self, ruleset, 0) == 0
-                     ? 0
-                     : -1;
-    int error = errno;
-    close(ruleset);
-    errno = error;
-    return result;
+    return landlock_restrict(abi, true, [&](int ruleset) {
+        landlock_path_beneath_attr rule{LANDLOCK_ACCESS_FS_READ_FILE, folder};
+        return folder >= 0 && syscall(SYS_landlock_add_rule, ruleset, LANDLOCK_RULE_PATH_BENEATH, &rule, 0) == 0;
+    });
 }
 
-// As root outside the unit it becomes nobody and nogroup (Debian's 65534);
-// under the unit it is the dynamic user already. The bounding set goes
-// where the process may change it.
-static int drop_privileges()
+// Every capability but, with keep_net_admin, CAP_NET_ADMIN where the
+// process has it (under the unit the ambient one, as root by hand root's);
+// net_admin says whether it did. Without it, as root outside the unit it
+// becomes nobody and nogroup (Debian's 65534); under the unit it is the
+// dynamic user already. The bounding set goes where the process may change it.
+static int drop_capabilities(bool keep_net_admin, bool& net_admin)
 {
     capng_get_caps_process();
+    net_admin = keep_net_admin && capng_have_capability(CAPNG_PERMITTED, CAP_NET_ADMIN);
     bool bounding = capng_have_capability(CAPNG_EFFECTIVE, CAP_SETPCAP);
     capng_clear(CAPNG_SELECT_ALL);
-    if (geteuid() == 0)
+    if (net_admin)
+        capng_update(CAPNG_ADD, capng_type_t(CAPNG_EFFECTIVE | CAPNG_PERMITTED | CAPNG_BOUNDING_SET), CAP_NET_ADMIN);
+    if (!keep_net_admin && geteuid() == 0)
         return capng_change_id(65534, 65534, capng_flags_t(CAPNG_DROP_SUPP_GRP | CAPNG_CLEAR_BOUNDING));
     return capng_apply(capng_select_t(CAPNG_SELECT_CAPS | CAPNG_SELECT_AMBIENT | (bounding ? CAPNG_SELECT_BOUNDS : 0)));
 }
@@ -177,7 +190,8 @@ confinement confine_discovery_process()
     log_open_now();
     os_presize_udp_socket(worker_queue_bytes);
     confine_report r;
-    r.step(confined_privileges, drop_privileges() == 0, "no capability");
+    bool net_admin = false;
+    r.step(confined_privileges, drop_capabilities(false, net_admin) == 0, "no capability");
     r.step(confined_no_new_privileges, prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0, "no new privileges");
     long abi = sanitized ? 0 : landlock_abi();
     std::string rules = abi >= 6 ? ", TCP, signals and abstract sockets" : abi >= 4 ? ", TCP" : "";
@@ -188,19 +202,6 @@ confinement confine_discovery_process()
     return r.said("discovery process");
 }
 
-// CAP_NET_ADMIN alone, where the process has it: under the unit the
-// ambient one, as root by hand root's.
-static int keep_net_admin_only(bool& net_admin)
-{
-    capng_get_caps_process();
-    net_admin = capng_have_capability(CAPNG_PERMITTED, CAP_NET_ADMIN);
-    bool bounding = capng_have_capability(CAPNG_EFFECTIVE, CAP_SETPCAP);
-    capng_clear(CAPNG_SELECT_ALL);
-    if (net_admin)
-        capng_update(CAPNG_ADD, capng_type_t(CAPNG_EFFECTIVE | CAPNG_PERMITTED | CAPNG_BOUNDING_SET), CAP_NET_ADMIN);
-    return capng_apply(capng_select_t(CAPNG_SELECT_CAPS | CAPNG_SELECT_AMBIENT | (bounding ? CAPNG_SELECT_BOUNDS : 0)));
-}
-
 // Landlock's port rule (ABI 4), which Debian 12's headers lack.
 struct net_port_rule {
     uint64_t allowed_access;
@@ -209,43 +210,38 @@ struct net_port_rule {
 
 static int restrict_store_process(long abi, const store_reach& reach)
 {
-    ruleset_attr attr{fs_rights(abi), abi >= 4 ? 3u : 0u, 0};
-    int ruleset = static_cast<int>(syscall(SYS_landlock_create_ruleset, &attr, sizeof attr, 0));
-    bool ok = ruleset >= 0;
-    // A file takes only a file's rights; what is not there is not needed.
-    auto beneath = [&](const std::string& path, uint64_t rights) {
-        int fd = open(path.c_str(), O_PATH | O_CLOEXEC);
-        struct stat st{};
-        if (fd >= 0 && fstat(fd, &st) == 0) {
-            uint64_t file_rights = LANDLOCK_ACCESS_FS_EXECUTE | LANDLOCK_ACCESS_FS_WRITE_FILE |
-                                   LANDLOCK_ACCESS_FS_READ_FILE | 3ULL << 14;  // and truncate, ioctl on a device
-            landlock_path_beneath_attr rule{rights & fs_rights(abi) & (S_ISDIR(st.st_mode) ? ~0ULL : file_rights), fd};
-            ok = ok && syscall(SYS_landlock_add_rule, ruleset, LANDLOCK_RULE_PATH_BENEATH, &rule, 0) == 0;
+    return landlock_restrict(abi, false, [&](int ruleset) {
+        bool ok = true;
+        // A file takes only a file's rights; what is not there is not needed.
+        auto beneath = [&](const std::string& path, uint64_t rights) {
+            int fd = open(path.c_str(), O_PATH | O_CLOEXEC);
+            struct stat st{};
+            if (fd >= 0 && fstat(fd, &st) == 0) {
+                uint64_t file_rights = LANDLOCK_ACCESS_FS_EXECUTE | LANDLOCK_ACCESS_FS_WRITE_FILE |
+                                       LANDLOCK_ACCESS_FS_READ_FILE | 3ULL << 14;  // and truncate, ioctl on a device
+                landlock_path_beneath_attr rule{rights & fs_rights(abi) & (S_ISDIR(st.st_mode) ? ~0ULL : file_rights), fd};
+                ok = ok && syscall(SYS_landlock_add_rule, ruleset, LANDLOCK_RULE_PATH_BENEATH, &rule, 0) == 0;
+            }
+            if (fd >= 0)
+                close(fd);
+        };
+        for (const std::string& path : reach.writable)
+            beneath(path, fs_rights(abi));
+        for (const std::string& path : reach.readable)
+            beneath(path, LANDLOCK_ACCESS_FS_EXECUTE | LANDLOCK_ACCESS_FS_READ_FILE | LANDLOCK_ACCESS_FS_READ_DIR);
+        for (int port : abi >= 4 ? reach.tcp_ports : std::vector<int>{}) {
+            net_port_rule rule{1ULL << 1, static_cast<uint64_t>(port)};  // connect
+            ok = ok && syscall(SYS_landlock_add_rule, ruleset, 2 /* a net port */, &rule, 0) == 0;
         }
-        if (fd >= 0)
-            close(fd);
-    };
-    for (const std::string& path : reach.writable)
-        beneath(path, fs_rights(abi));
-    for (const std::string& path : reach.readable)
-        beneath(path, LANDLOCK_ACCESS_FS_EXECUTE | LANDLOCK_ACCESS_FS_READ_FILE | LANDLOCK_ACCESS_FS_READ_DIR);
-    for (int port : abi >= 4 ? reach.tcp_ports : std::vector<int>{}) {
-        net_port_rule rule{1ULL << 1, static_cast<uint64_t>(port)};  // connect
-        ok = ok && syscall(SYS_landlock_add_rule, ruleset, 2 /* a net port */, &rule, 0) == 0;
-    }
-    int result = ok && syscall(SYS_landlock_restrict_self, ruleset, 0) == 0 ? 0 : -1;
-    int error = errno;
-    if (ruleset >= 0)
-        close(ruleset);
-    errno = error;
-    return result;
+        return ok;
+    });
 }
 
 confinement confine_store_process(const store_reach& reach)
 {
     confine_report r;
     bool net_admin = false;
-    bool kept = keep_net_admin_only(net_admin) == 0;
+    bool kept = drop_capabilities(true, net_admin) == 0;
     r.step(confined_privileges, kept, net_admin ? "no capability but CAP_NET_ADMIN" : "no capability");
     r.step(confined_no_new_privileges, prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0, "no new privileges");
     long abi = sanitized ? 0 : landlock_abi();
