@@ -460,8 +460,13 @@ static void relay_line(const char* text)
     std::size_t n = strnlen(text, log_text_max);
     std::memcpy(line, &header, message_header_size);
     std::memcpy(line + message_header_size, text, n);
-    if (store_socket >= 0)
-        os_sendto(store_socket, line, message_header_size + n, MSG_NOSIGNAL, nullptr, 0);
+    // Past the send's time limit the store process is stuck or gone, as for
+    // a find: no line waits for it again.
+    if (store_socket >= 0 && os_sendto(store_socket, line, message_header_size + n, MSG_NOSIGNAL, nullptr, 0) < 0 &&
+        errno != EINTR) {
+        os_close(store_socket);
+        store_socket = -1;
+    }
 }
 
 static void ask_store_process(const neighbour_removal& request)
