@@ -17,7 +17,6 @@
 #include "host/store/store_schema.h"
 #include "host/store/store_sightings.h"
 #include "host/log/logger.h"
-#include "platform/platform.h"
 #include "run/text_field.h"
 
 static sqlite3* store_db = nullptr;  // open store, or null
@@ -154,8 +153,7 @@ forward_result store_end_run(long long run_pid)
                     s.store_path.c_str());
         return {0, "the finds wait for the store's upgrade"};
     }
-    sqlite_wait_until(store_db, std::chrono::steady_clock::now() + std::chrono::seconds(3));
-    std::string why = store_move_pending(store_db);
+    std::string why = store_move_pending(store_db, std::chrono::steady_clock::now() + std::chrono::seconds(3));
     if (why.empty() && store_identity(store_db).empty())
         why = store_identity_set_up(store_db, s.recorder);
     if (!why.empty()) {

@@ -80,9 +80,11 @@ std::string store_add_rows(sqlite3* db, const std::string& rows, bool keep_ids)
 
 // A part is committed before the next begins, so a move cut short (the
 // process ended at the end of its run) keeps what it moved.
-std::string store_move_pending(sqlite3* db)
+std::string store_move_pending(sqlite3* db, std::optional<std::chrono::steady_clock::time_point> by)
 {
     for (;;) {
+        if (by)
+            sqlite_wait_until(db, *by);
         std::string why = sqlite_run(db, "BEGIN IMMEDIATE");
         if (!why.empty())
             return why;

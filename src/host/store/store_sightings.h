@@ -2,6 +2,8 @@
 // run, its facts, when) for each time a run saw it.
 #pragma once
 
+#include <chrono>
+#include <optional>
 #include <string>
 
 struct sqlite3;
@@ -14,5 +16,7 @@ struct sqlite3;
 std::string store_add_rows(sqlite3* db, const std::string& rows, bool keep_ids);
 
 // Moves the finds waiting in found_pending into the sightings, in parts
-// of 1000, each its own transaction. Returns "", or why not.
-std::string store_move_pending(sqlite3* db);
+// of 1000, each its own transaction, each waiting for another writer at
+// most until by, if given (else as long as the connection's busy wait).
+// Returns "", or why not.
+std::string store_move_pending(sqlite3* db, std::optional<std::chrono::steady_clock::time_point> by = std::nullopt);
