@@ -147,17 +147,17 @@ TEST(store_process, refuses_what_is_not_a_find_of_this_run_and_keeps_at_most_a_r
     elsewhere.neighbour = {htonl(0x0a000007), "nosuchdev0"};
     std::thread sender([&] {
         char longer[sizeof good + 8] = {};
-        send(ends[0], &good, 10, 0);
-        send(ends[0], longer, sizeof longer, 0);
+        send(ends[0], &good, 10, MSG_NOSIGNAL);
+        send(ends[0], longer, sizeof longer, MSG_NOSIGNAL);
         for (const found_message& m : {other_kind, padded, forged, overlong, elsewhere, in_1970})
-            send(ends[0], &m, sizeof m, 0);
+            send(ends[0], &m, sizeof m, MSG_NOSIGNAL);
         for (int i = 0; i < 20004; ++i)
-            send(ends[0], &good, sizeof good, 0);
+            send(ends[0], &good, sizeof good, MSG_NOSIGNAL);
         close(ends[0]);
     });
     store_process_serve(ends[1], 4242, 1796499990000);
+    close(ends[1]);  // a sender still at it, had the serving stopped early, fails at once
     sender.join();
-    close(ends[1]);
 
     std::string text = read_file(log_path);
     for (std::string line : {"10 bytes from the discovery process: not the size of a message",
