@@ -45,8 +45,8 @@ static const char started_ms[] =
 
 // The runs and facts not there yet, each in the order of its first row;
 // then a sighting a row, in order; then the newest sighting of each facts
-// and the span of each run among the sightings added (ids from ?1 on).
-static std::string adding_sql(const char* sighting_id)
+// and the span of each run among the sightings added (ids from first on).
+static std::string adding_sql(const char* sighting_id, const std::string& first)
 {
     return std::string("INSERT INTO runs (run_pid, run_started, started_ms) SELECT run_pid, run_started, ") + started_ms +
            " FROM (SELECT run_pid, run_started, min(id) AS first FROM temp.adding a WHERE " + run_of_row +
@@ -60,19 +60,17 @@ static std::string adding_sql(const char* sighting_id)
            " AS run, " + facts_of_row + " AS facts, time_tail(a.run_started, a.found_at) AS tail FROM temp.adding a)"
            " ORDER BY id;"
            "UPDATE facts SET last_sighting = max(coalesce(last_sighting, 0), s.newest) FROM (SELECT facts, max(id) AS newest"
-           " FROM sightings WHERE id >= $first GROUP BY facts) s WHERE facts.id = s.facts;"
+           " FROM sightings WHERE id >= " + first + " GROUP BY facts) s WHERE facts.id = s.facts;"
            "UPDATE runs SET first_sighting = min(coalesce(first_sighting, s.lo), s.lo), last_sighting ="
            " max(coalesce(last_sighting, 0), s.hi) FROM (SELECT run, min(id) AS lo, max(id) AS hi FROM sightings"
-           " WHERE id >= $first GROUP BY run) s WHERE runs.id = s.run;";
+           " WHERE id >= " + first + " GROUP BY run) s WHERE runs.id = s.run;";
 }
 
 std::string store_add_rows(sqlite3* db, const std::string& rows, bool keep_ids)
 {
     sqlite3_create_function(db, "time_tail", 2, SQLITE_UTF8 | SQLITE_DETERMINISTIC, nullptr, time_tail, nullptr, nullptr);
     std::string first = std::to_string(sqlite_integer(db, "SELECT coalesce(max(id), 0) + 1 FROM sightings", 1));
-    std::string sql = adding_sql(keep_ids ? "id" : "NULL");
-    for (std::size_t at; (at = sql.find("$first")) != std::string::npos;)
-        sql.replace(at, 6, first);
+    std::string sql = adding_sql(keep_ids ? "id" : "NULL", first);
     std::string why = sqlite_run(db, "CREATE TEMP VIEW adding AS " + rows + ";" + sql);
     sqlite_run(db, "DROP VIEW IF EXISTS temp.adding");
     return why;
