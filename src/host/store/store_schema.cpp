@@ -186,9 +186,7 @@ std::string store_upgrade(sqlite3* db, const std::function<void(const std::strin
             why = "made by a later version of onvif_camscout (" + std::to_string(version) + ")";
         if (why.empty() && version == store_version) {
             why = sqlite_run(db, "COMMIT");
-            if (why.empty() && exists(db, "found_pending"))
-                why = store_move_pending(db);
-            return why;
+            return why.empty() ? store_move_pending(db) : why;
         }
         if (why.empty())
             why = upgrade_step(db, version, say);
