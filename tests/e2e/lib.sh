@@ -17,7 +17,7 @@ check() {  # check DESCRIPTION COMMAND...
 # "$work-*" folders a test makes. A sanitized daemon's reports go into it,
 # since its standard streams are gone once it daemonises.
 work=$(mktemp -d /tmp/camscout-e2e.XXXXXX)
-trap "rm -rf '$work' '$work'-*" EXIT
+trap 'kill ${victim:-} 2>/dev/null; rm -rf "$work" "$work"-*' EXIT  # victim: a process a test started
 export ASAN_OPTIONS="log_path=$work/sanitizer:detect_leaks=0" UBSAN_OPTIONS="log_path=$work/sanitizer:print_stacktrace=1"
 
 finish() {
