@@ -132,8 +132,10 @@ static bool sslmode_chosen(const std::string& conninfo)
 }
 
 // libpq tries the hosts of a list, and each address of a name, in turn,
-// each for connect_timeout: half of what is left, so that a silent host
-// leaves the next its time. A later keyword wins: the string's over ours.
+// each for connect_timeout, set once to half of what is left (libpq's least
+// is 2 s): a silent host leaves the next its time, and past two silent ones
+// the process's own deadline is the wall. A later keyword wins: the
+// string's over ours.
 PGconn* central_connect(const std::string& conninfo, const char* application, const central_deadline& by,
                         std::string& why)
 {

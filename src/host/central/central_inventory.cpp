@@ -46,7 +46,7 @@ static central_statement forward_statement(const std::vector<forward_row>& batch
         add(*text, false);
     for (const forward_row& r : batch)
         for (int i = 0; i < central_columns; ++i)
-            add(r.column[i], i == forward_model_column || i == forward_record_column);
+            add(r.column[i], std::string_view(types[i]) == "bytea");
     return s;
 }
 

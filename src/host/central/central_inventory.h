@@ -19,7 +19,6 @@ constexpr int central_forward_budget_seconds = 5;
 // One local row as the central call takes it: its id, then the texts of
 // camscout.found's columns (the model and the record as bytes), SQL NULL
 // as none.
-constexpr int forward_model_column = 4, forward_record_column = 9;
 struct forward_row {
     long long id;
     std::optional<std::string> column[central_columns];
@@ -44,6 +43,6 @@ struct forward_result {
 // Sends the rows, each batch in one transaction, under the store's identity
 // store_id; a batch counts as forwarded only once the server has confirmed
 // its commit, so that a lost answer means sending again, never losing. Ends
-// within the budget whatever the server does, and logs one "[msas]" line
-// either way.
+// within the budget whatever one server does (each further silent host of
+// a list adds half of it), and logs one "[msas]" line either way.
 forward_result forward_to_central(const forward_source& rows, const std::string& store_id, const std::string& conninfo);
