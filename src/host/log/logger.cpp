@@ -73,8 +73,9 @@ void log_relay_to(void (*to)(const char* text))
     }
 }
 
-// A file's times never go back, whoever's lines it holds: one process's
-// lines come here in the order they are written.
+// A file's times never go back for lines written one after another, as
+// the store process writes a run's own and relayed lines; two threads
+// logging at once may still cross by a moment.
 static void write_line(int64_t at_ms, int64_t pid, const std::string& escaped)
 {
     static std::atomic<int64_t> last_ms{0};
