@@ -2,9 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <sqlite3.h>
-#include <unistd.h>
 
-#include <filesystem>
 
 #include "host/log/utc_time.h"
 #include "host/store/sqlite_query.h"

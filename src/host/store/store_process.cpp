@@ -15,7 +15,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <climits>
 #include <chrono>
 #include <cstring>
 #include <filesystem>
