@@ -312,7 +312,9 @@ TEST(central_server, a_recorder_role_cannot_grow_stall_or_turn_the_inventory)
     PGconn* expiry = central_connect(owner, "test", by, why);
     exec(expiry, "BEGIN; SELECT FROM camscout.recorders WHERE store_id = 'b' FOR UPDATE");
     std::thread waiting([&] { EXPECT_EQ(central(call("b", row(3, "2026-12-07T00:20:00.000Z", "b1")), {}, rec), "1;"); });
-    std::this_thread::sleep_for(std::chrono::milliseconds(500));
+    for (int i = 0; i < 500 && central("SELECT count(*) FROM pg_locks WHERE NOT granted", {}, owner) != "1;"; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));  // until the forward waits, or 5 s
+    EXPECT_EQ(central("SELECT count(*) FROM pg_locks WHERE NOT granted", {}, owner), "1;");
     exec(expiry, "DELETE FROM camscout.recorders WHERE store_id = 'b'; COMMIT");
     waiting.join();
     PQfinish(expiry);
