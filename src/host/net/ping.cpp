@@ -74,7 +74,6 @@ int ping(const char* address, int timeout_ms, char*)
         routes = os_socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
     if (udp < 0)
         return -1;
-    os_sendto(udp, "", 0, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
     int device = 0;
     route_kind route = ask_route(routes, to.sin_addr.s_addr, device);
     neighbour_watch watch{
@@ -84,6 +83,11 @@ int ping(const char* address, int timeout_ms, char*)
         },
         [](int ms) { os_poll(nullptr, 0, ms); },
         monotonic_ms};
+    // A camera that has just answered asked for our address first, which
+    // left its entry complete: sending would only cost the camera an answer.
+    if (route == route_kind::on_link && watch.resolved())
+        return 0;
+    os_sendto(udp, "", 0, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
     bool resolved = waits.wait(route, timeout_ms, watch);
     if (!resolved && route == route_kind::on_link)
         forget_unresolved(routes, to.sin_addr.s_addr, device);
