@@ -15,9 +15,10 @@
 #include "run/text_field.h"
 
 // The kernel's entries on device 2 (NUD_ state by address), a host that answers ARP, one behind a gateway.
-static std::map<in_addr_t, uint16_t> neighbours{{inet_addr("10.0.0.2"), NUD_STALE}, {inet_addr("10.0.0.3"), NUD_FAILED}};
+static std::map<in_addr_t, uint16_t> neighbours{
+    {inet_addr("10.0.0.2"), NUD_STALE}, {inet_addr("10.0.0.3"), NUD_FAILED}, {inet_addr("10.0.0.7"), NUD_REACHABLE}};
 static const in_addr_t live = inet_addr("10.0.0.6"), routed = inet_addr("10.0.0.7");
-static std::string seen;  // sockets opened, removals asked, results
+static std::string seen;  // sockets opened, sends, removals asked, results
 
 int os_socket(int, int, int) { return seen += "socket, ", 5; }
 int os_poll(pollfd*, nfds_t, int) { return 0; }

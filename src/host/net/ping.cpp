@@ -1,7 +1,8 @@
-// The platform's ping for a generic Linux host: one datagram to the
-// address's discard port, which makes the kernel resolve the address as an
-// ICMP echo would, with no privilege or ping group, then a bounded wait
-// that ends at a complete neighbour entry. It never starts another program.
+// The platform's ping for a generic Linux host: unless the address's
+// neighbour entry is complete already, one datagram to its discard port,
+// which makes the kernel resolve the address as an ICMP echo would, with no
+// privilege or ping group, then a bounded wait that ends at a complete
+// entry. It never starts another program.
 #include <arpa/inet.h>
 #include <linux/neighbour.h>
 #include <linux/rtnetlink.h>
@@ -83,8 +84,6 @@ int ping(const char* address, int timeout_ms, char*)
         },
         [](int ms) { os_poll(nullptr, 0, ms); },
         monotonic_ms};
-    // A camera that has just answered asked for our address first, which
-    // left its entry complete: sending would only cost the camera an answer.
     if (route == route_kind::on_link && watch.resolved())
         return 0;
     os_sendto(udp, "", 0, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
