@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <nlohmann/json.hpp>
 #include <numeric>
-#include <regex>
 
 #include "host/log/text_escape.h"
 
@@ -120,8 +119,10 @@ static std::string csv_cell(const std::string& raw)
         s = "'" + s;
     if (s.find_first_of(",\"") == std::string::npos)
         return s;
-    static const std::regex quote("\"");
-    return "\"" + std::regex_replace(s, quote, "\"\"") + "\"";
+    std::string quoted = "\"";
+    for (char c : s)
+        quoted += c == '"' ? "\"\"" : std::string(1, c);
+    return quoted + "\"";
 }
 
 static std::string csv_line(const std::vector<std::string>& cells)
@@ -164,15 +165,15 @@ static nlohmann::json object_of(const listing& what, const std::vector<std::stri
     return object;
 }
 
-// An array of objects indented by two, as dump(2) would print it whole.
+// An array of objects as dump(2) would print it whole: each item is dumped
+// as an array of its own, which is then left without its brackets.
 static std::string print_json(const listing& what, const item_source& items)
 {
     bool first = true;
     std::string why = items([&](const std::vector<std::string>& cells) {
-        std::string text = object_of(what, cells).dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
-        static const std::regex line_end("\n");
-        std::string indented = std::regex_replace(text, line_end, "\n  ");
-        put_line((first ? "[\n  " : ",\n  ") + escape_text(indented, text_form::json));
+        nlohmann::json item = nlohmann::json::array({object_of(what, cells)});
+        std::string text = item.dump(2, ' ', false, nlohmann::json::error_handler_t::replace);
+        put_line((first ? "[\n" : ",\n") + escape_text(text.substr(2, text.size() - 4), text_form::json));
         first = false;
     });
     put_line(first ? "[]\n" : "\n]\n");

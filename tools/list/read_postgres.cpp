@@ -15,17 +15,18 @@
 // silence, not by its length.
 static const int read_budget_seconds = 30;
 
-static central_deadline within(int seconds)
-{
-    return {std::chrono::steady_clock::now() + std::chrono::seconds(seconds), seconds};
-}
-
 // Some of libpq's waits are beyond any deadline of ours: a service file's
 // host name looked up, a password hash with as many rounds as the server
-// asks. The alarm, moved on as the deadline is, is the last wall.
+// asks. The alarm, a second after the newest deadline, which speaks first
+// when it can, is the last wall.
 static std::string alarm_line;
 static int alarm_status = 1;
-static unsigned alarm_seconds = 0;  // a second after the deadline, which speaks first when it can
+
+static central_deadline within(int seconds)
+{
+    alarm(static_cast<unsigned>(seconds) + 1);
+    return {std::chrono::steady_clock::now() + std::chrono::seconds(seconds), seconds};
+}
 
 static void on_alarm(int)
 {
@@ -34,26 +35,23 @@ static void on_alarm(int)
     _exit(alarm_status);
 }
 
-// Connects with the alarm armed for the waits of by's length; when it rings, the process ends
-// with status and a line that adds more.
+// Connects by the deadline; when its alarm rings, the process ends with
+// status and a line that adds more.
 static PGconn* connect(const std::string& conninfo, const central_deadline& by, const char* more, int status,
                        std::string& why)
 {
     alarm_line = "onvif_camscout_list: no answer from the central inventory within " + std::to_string(by.seconds) +
                  " s" + more + "\n";
     alarm_status = status;
-    alarm_seconds = static_cast<unsigned>(by.seconds) + 1;
     struct sigaction on{};
     on.sa_handler = on_alarm;
     sigaction(SIGALRM, &on, nullptr);
-    alarm(alarm_seconds);
     return central_connect(conninfo, "onvif_camscout_list", by, why);
 }
 
 // One statement; each row of its result, if any, handed to each.
 static std::string exec(PGconn* pg, const central_statement& s, const result_sink& each, int& rows)
 {
-    alarm(alarm_seconds);
     std::string why;
     PGresult* r = central_exec(pg, s, within(read_budget_seconds), why);
     alarm(0);  // a reader of the output that pauses (a pager) is not the server's silence
@@ -180,7 +178,6 @@ std::string expire_central(const std::string& conninfo, int keep_days, long long
     // recorder due: back to them in a moment, ten times, then the next day.
     central_statement step{"SELECT camscout.expire($1::integer, $2::integer)", {days.c_str(), runs.c_str()}, {0, 0}, {0, 0}};
     for (int busy = 0; pg && why.empty() && !done && busy < 10 && std::chrono::steady_clock::now() < end;) {
-        alarm(alarm_seconds);
         long long n = count_of(pg, "camscout.expire", step, within(expire_step_seconds), why);
         if (!why.empty())
             break;

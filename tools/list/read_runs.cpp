@@ -8,7 +8,6 @@
 #include <charconv>
 #include <map>
 #include <memory>
-#include <set>
 
 #include "host/store/store_reading.h"
 #include "host/store/store_schema.h"
@@ -108,8 +107,8 @@ static void compare_runs(const std::vector<source_row>& earlier, const std::vect
         before[source_of(r)] = &r;
     for (const source_row& r : newest)
         now[source_of(r)] = &r;
-    std::multimap<std::string, const source_row*> gone_at;  // earlier sources the newest run lacks, by address
-    std::set<const source_row*> replaced;  // those a source new at their address took the place of
+    // The earlier sources the newest run lacks, by address, less those a source new at their address took the place of.
+    std::multimap<std::string, const source_row*> gone_at;
     for (const auto& [source, r] : before)
         if (now.count(source) == 0)
             gone_at.insert({r->address, r});
@@ -132,15 +131,13 @@ static void compare_runs(const std::vector<source_row>& earlier, const std::vect
                 out.push_back({"model changed", r.recorder, r.mac, r.address, model_of(b), model_of(r)});
             else
                 out.push_back({"replaced", r.recorder, r.mac, r.address, b.mac, r.mac});
-            replaced.insert(&b);
             gone_at.erase(old);
         } else {
             out.push_back({r.seen_before ? "back" : "new", r.recorder, r.mac, r.address, "", model_of(r)});
         }
     }
-    for (const auto& [source, r] : before)
-        if (now.count(source) == 0 && replaced.count(r) == 0)
-            out.push_back({"gone", r->recorder, r->mac, r->address, model_of(*r), ""});
+    for (const auto& [address, r] : gone_at)
+        out.push_back({"gone", r->recorder, r->mac, r->address, model_of(*r), ""});
 }
 
 // The runs are taken in the order stored (centrally: in the order the
