@@ -104,15 +104,8 @@ TEST_F(msas, a_file_that_is_not_a_database_is_said_and_the_run_goes_on)
 
 // They would hold this test program and its store process; the lab's runs
 // and a test of their own confine.
-confinement confine_discovery_process()
-{
-    return {};
-}
-
-confinement confine_store_process(const store_reach&)
-{
-    return {};
-}
+void confine_discovery_process() {}
+void confine_store_process(const store_reach&) {}
 
 // A camera's text cannot make the terminal of an operator who follows the log act.
 TEST_F(msas, a_log_line_is_one_line_that_a_device_cannot_make_a_terminal_act_on)
