@@ -8,7 +8,6 @@
 #include <linux/landlock.h>
 #include <linux/netlink.h>
 #include <linux/sockios.h>
-#include <netinet/in.h>
 #include <sched.h>
 #include <seccomp.h>
 #include <sys/prctl.h>
@@ -79,7 +78,8 @@ static int landlock_restrict(long abi, bool scoped, const std::vector<beneath>& 
         int fd = open(b.path.c_str(), O_PATH | O_CLOEXEC);
         struct stat st{};
         if (ok && fd >= 0 && fstat(fd, &st) == 0) {
-            landlock_path_beneath_attr rule{b.rights & fs_rights(abi) & (S_ISDIR(st.st_mode) ? ~0ULL : file_rights), fd};
+            uint64_t rights = b.rights & fs_rights(abi) & (S_ISDIR(st.st_mode) ? ~0ULL : file_rights);
+            landlock_path_beneath_attr rule{rights, fd};
             ok = syscall(SYS_landlock_add_rule, ruleset, LANDLOCK_RULE_PATH_BENEATH, &rule, 0) == 0;
         }
     }
@@ -175,39 +175,35 @@ static const bool sanitized = false;
 // The 16 MiB the worker asks for, while the process still may force it.
 static const int worker_queue_bytes = 16 << 20;
 
-// What a confinement reports: the steps that held, those that did not and why.
-struct confine_report {
-    std::string on, off;
-
-    bool step(bool done, const std::string& name, const char* why = nullptr)
-    {
+// The steps both processes take. Only the discovery process parses what
+// the LAN sends: it keeps no CAP_NET_ADMIN, takes Landlock's scopes and
+// filters its system calls.
+static void confine(const char* process, bool discovery, const std::vector<beneath>& paths,
+                    const std::vector<int>& ports)
+{
+    std::string on, off;  // the steps that held, those that did not and why
+    auto step = [&](bool done, const std::string& name, const char* why = nullptr) {
         std::string& text = done ? on : off;
         text += (text.empty() ? "" : ", ") + name;
         if (!done)
             text += std::string(": ") + (why ? why : sanitized ? "built with the sanitizers" : std::strerror(errno));
         return done;
-    }
-};
-
-// The steps both processes take. Only the discovery process parses what
-// the LAN sends: it keeps no CAP_NET_ADMIN, takes Landlock's scopes and
-// filters its system calls.
-static void confine(const char* process, bool discovery, const std::vector<beneath>& paths, const std::vector<int>& ports)
-{
-    confine_report r;
+    };
     bool net_admin = false;
-    r.step(drop_capabilities(!discovery, net_admin) == 0, net_admin ? "no capability but CAP_NET_ADMIN" : "no capability");
-    r.step(prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0, "no new privileges");
+    bool dropped = drop_capabilities(!discovery, net_admin) == 0;
+    step(dropped, net_admin ? "no capability but CAP_NET_ADMIN" : "no capability");
+    step(prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0, "no new privileges");
     long abi = sanitized ? 0 : landlock_abi();
     std::string rules = discovery && abi >= 6 ? ", TCP, signals and abstract sockets" : abi >= 4 ? ", TCP" : "";
-    bool landlock = r.step(abi > 0 && landlock_restrict(abi, discovery, paths, ports) == 0,
-                           abi > 0 ? "Landlock ABI " + std::to_string(abi) + " (files" + rules + ")" : "Landlock");
+    bool landlock = step(abi > 0 && landlock_restrict(abi, discovery, paths, ports) == 0,
+                         abi > 0 ? "Landlock ABI " + std::to_string(abi) + " (files" + rules + ")" : "Landlock");
     if (discovery)
-        r.step(!sanitized && filter_calls() == 0, "a system-call filter");
+        step(!sanitized && filter_calls() == 0, "a system-call filter");
     else if (landlock && abi < 4)
-        r.step(false, "TCP to the central inventory alone", "Landlock before ABI 4 has no network rules");
-    (r.off.empty() ? log_Debug : log_Warning)("[confine] the %s is confined: uid %d, %s%s%s", process, static_cast<int>(geteuid()),
-              r.on.empty() ? "nothing more" : r.on.c_str(), r.off.empty() ? "" : "; not applied: ", r.off.c_str());
+        step(false, "TCP to the central inventory alone", "Landlock before ABI 4 has no network rules");
+    (off.empty() ? log_Debug : log_Warning)("[confine] the %s is confined: uid %d, %s%s%s", process,
+                                            static_cast<int>(geteuid()), on.empty() ? "nothing more" : on.c_str(),
+                                            off.empty() ? "" : "; not applied: ", off.c_str());
 }
 
 void confine_discovery_process()
