@@ -1,5 +1,5 @@
 // The Linux platform's stateful parts: the store process, its store and
-// the log, and the re-entry lock.
+// the log.
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -19,8 +19,6 @@
 #include "platform/platform.h"
 #include "run/text_field.h"
 #include "store_and_log.h"
-
-namespace fs = std::filesystem;
 
 static TMediaSourceDevInfo record(const char* ip, const char* mac, int port)
 {
@@ -72,7 +70,7 @@ TEST(msas, a_run_keeps_every_find_also_past_a_locked_store)
     EXPECT_EQ(rows(store_path, "SELECT found || stored || no_mac || refused || forwarded || '[' || cut_short || '] ' ||"
                                " (seconds BETWEEN 0.4 AND 9) || (started = (SELECT run_started FROM runs)) FROM run_outcomes"),
               std::vector<std::string>{"43100[] 11"});
-    std::string metrics = read_file(fs::path(store_path).parent_path() / "onvif_camscout.prom");
+    std::string metrics = read_file(std::filesystem::path(store_path).parent_path() / "onvif_camscout.prom");
     for (const char* line : {"\n# TYPE onvif_camscout_run_cameras gauge\n", "\nonvif_camscout_run_cameras{state=\"stored\"} 3\n",
                              "\nonvif_camscout_run_cameras{state=\"no_mac\"} 1\n"})
         EXPECT_NE(metrics.find(line), std::string::npos) << metrics;
