@@ -1,5 +1,5 @@
 // The Linux platform's stateful parts: the store process, its store and
-// the log, and the re-entry lock.
+// the log.
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -20,8 +20,6 @@
 #include "run/text_field.h"
 #include "store_and_log.h"
 
-namespace fs = std::filesystem;
-
 static TMediaSourceDevInfo record(const char* ip, const char* mac, int port)
 {
     TMediaSourceDevInfo info{};
@@ -34,22 +32,13 @@ static TMediaSourceDevInfo record(const char* ip, const char* mac, int port)
     return info;
 }
 
-// The library's own store and log come from the environment that CTest sets.
-struct msas : ::testing::Test {
-    TMediaSourceDevInfo info = record("10.0.0.9", "02:00:00:00:00:09", 80);
-    void SetUp() override
-    {
-        if (!start_afresh())
-            GTEST_SKIP() << "run through CTest, which points the store and log into the build tree";
-    }
-};
-
 // A run keeps every store call, the newest per MAC address, the record's
 // very bytes and one start for all its rows, before the first of them,
 // also when another writer holds the store for a while; then its outcome,
 // in the store and as metrics.
-TEST_F(msas, a_run_keeps_every_find_also_past_a_locked_store)
+TEST(msas, a_run_keeps_every_find_also_past_a_locked_store)
 {
+    ASSERT_TRUE(start_afresh()) << "run through CTest, which names the store and log";
     sqlite3* other = nullptr;
     sqlite3_open(store_path, &other);
     ASSERT_EQ(msas_init_onvif(), 0);
@@ -81,19 +70,21 @@ TEST_F(msas, a_run_keeps_every_find_also_past_a_locked_store)
     EXPECT_EQ(rows(store_path, "SELECT found || stored || no_mac || refused || forwarded || '[' || cut_short || '] ' ||"
                                " (seconds BETWEEN 0.4 AND 9) || (started = (SELECT run_started FROM runs)) FROM run_outcomes"),
               std::vector<std::string>{"43100[] 11"});
-    std::string metrics = read_file(fs::path(store_path).parent_path() / "onvif_camscout.prom");
+    std::string metrics = read_file(std::filesystem::path(store_path).parent_path() / "onvif_camscout.prom");
     for (const char* line : {"\n# TYPE onvif_camscout_run_cameras gauge\n", "\nonvif_camscout_run_cameras{state=\"stored\"} 3\n",
                              "\nonvif_camscout_run_cameras{state=\"no_mac\"} 1\n"})
         EXPECT_NE(metrics.find(line), std::string::npos) << metrics;
-    EXPECT_NE(msas_store_found_media_source_onvif(&info), 0) << "stored after the store was closed";
+    EXPECT_NE(msas_store_found_media_source_onvif(&want), 0) << "stored after the store was closed";
     EXPECT_NE(log_with("not stored: the store is not open").find("[msas] 10.0.0.9 (02:00:00:00:00:09) not stored: the store is not open"),
               std::string::npos);
 }
 
-TEST_F(msas, a_file_that_is_not_a_database_is_said_and_the_run_goes_on)
+TEST(msas, a_file_that_is_not_a_database_is_said_and_the_run_goes_on)
 {
+    ASSERT_TRUE(start_afresh()) << "run through CTest, which names the store and log";
     std::ofstream(store_path) << std::string(4096, 'j');
     ASSERT_EQ(msas_init_onvif(), 0);
+    TMediaSourceDevInfo info = record("10.0.0.9", "02:00:00:00:00:09", 80);
     EXPECT_EQ(msas_store_found_media_source_onvif(&info), 0);
     EXPECT_EQ(msas_uninit_onvif(), 0);
     std::string text = read_file(log_path);
@@ -104,25 +95,8 @@ TEST_F(msas, a_file_that_is_not_a_database_is_said_and_the_run_goes_on)
 
 // They would hold this test program and its store process; the lab's runs
 // and a test of their own confine.
-confinement confine_discovery_process()
-{
-    return {};
-}
-
-confinement confine_store_process(const store_reach&)
-{
-    return {};
-}
-
-// A camera's text cannot make the terminal of an operator who follows the log act.
-TEST_F(msas, a_log_line_is_one_line_that_a_device_cannot_make_a_terminal_act_on)
-{
-    log_Debug("hardware %s", "\xc2\x9b" "2J \x1b]0;owned\x07 \xe2\x80\xae" "gpj.exe \xff");
-    log_Debug("%s", std::string(9000, 'x').c_str());  // cut to the logger's line of 8191 characters
-    std::string text = read_file(log_path);
-    EXPECT_NE(text.find("] hardware \\u009B2J \\x1b]0;owned\\x07 \\u202Egpj.exe \\xff\n"), std::string::npos) << text;
-    EXPECT_NE(text.find(" " + std::string(8191, 'x') + "\n"), std::string::npos);
-}
+void confine_discovery_process() {}
+void confine_store_process(const store_reach&) {}
 
 // Every message that is not one of this run is logged and passed over; the
 // finds after them are stored, up to a run's limit, and the pair's end is
@@ -178,11 +152,18 @@ TEST(store_process, refuses_what_is_not_a_find_of_this_run_and_keeps_at_most_a_r
                                         "10.0.0.9 19999 4242 2026-12-05T19:46:40.000Z 2026-12-05T19:46:30.000Z"}));
 }
 
-// A log file that cannot grow (a full disk, a size limit) costs its lines,
-// never the run: the write gives up. The alarm bounds a write that retries.
-TEST(logger, a_write_the_file_refuses_returns)
+// A camera's text cannot make the terminal of an operator who follows the
+// log act. A log file that cannot grow (a full disk, a size limit) costs
+// its lines, never the run: the write gives up. The alarm bounds a write
+// that retries.
+TEST(logger, a_line_is_one_line_of_plain_text_and_a_refused_write_returns)
 {
     ASSERT_TRUE(start_afresh()) << "run through CTest, which names the store and log";
+    log_Debug("hardware %s", "\xc2\x9b" "2J \x1b]0;owned\x07 \xe2\x80\xae" "gpj.exe \xff");
+    log_Debug("%s", std::string(9000, 'x').c_str());  // cut to the logger's line of 8191 characters
+    std::string text = read_file(log_path);
+    EXPECT_NE(text.find("] hardware \\u009B2J \\x1b]0;owned\\x07 \\u202Egpj.exe \\xff\n"), std::string::npos) << text;
+    EXPECT_NE(text.find(" " + std::string(8191, 'x') + "\n"), std::string::npos);
     pid_t child = fork();
     if (child == 0) {
         alarm(5);

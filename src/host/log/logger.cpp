@@ -23,14 +23,21 @@ static int log_file_error = 0;  // why CAMSCOUT_LOG could not be opened
 static int log_fd = -1;
 static void (*relay)(const char* text) = nullptr;  // where lines go instead of log_fd
 
+static int open_log_file()
+{
+    const std::string& path = settings().log_path;
+    return path.empty() ? -1 : open(path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+}
+
+// Opened once, with the connection to syslog, by whichever thread logs
+// first or before the process loses the right to open them; O_APPEND with
+// one write per line keeps the two threads' lines whole.
 static int log_file()
 {
-    // Opened once, by whichever thread logs first; O_APPEND with one write
-    // per line keeps the two threads' lines whole.
     static std::once_flag opened;
     std::call_once(opened, [] {
-        if (!settings().log_path.empty())
-            log_fd = open(settings().log_path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+        openlog(program_invocation_short_name, LOG_PID | LOG_NDELAY, LOG_DAEMON);
+        log_fd = open_log_file();
         log_file_error = log_fd < 0 && !settings().log_path.empty() ? errno : 0;
     });
     return log_fd;
@@ -49,16 +56,8 @@ static void write_all(int fd, const std::string& line)
     }
 }
 
-static void open_syslog()
-{
-    static std::once_flag opened;
-    // Connected at once, while the process may still open what it likes.
-    std::call_once(opened, [] { openlog(program_invocation_short_name, LOG_PID | LOG_NDELAY, LOG_DAEMON); });
-}
-
 void log_open_now()
 {
-    open_syslog();
     log_file();
 }
 
@@ -68,8 +67,8 @@ void log_relay_to(void (*to)(const char* text))
     if (log_file() >= 0 && to != nullptr) {
         close(log_fd);
         log_fd = -1;
-    } else if (log_fd < 0 && to == nullptr && !settings().log_path.empty()) {
-        log_fd = open(settings().log_path.c_str(), O_WRONLY | O_CREAT | O_APPEND | O_CLOEXEC, 0644);
+    } else if (log_fd < 0 && to == nullptr) {
+        log_fd = open_log_file();
     }
 }
 
@@ -104,7 +103,7 @@ static void put_formatted(int priority, const char* format, va_list args)
 {
     char text[8192];
     format_text(text, format, args);
-    open_syslog();
+    log_file();
     // What the settings did not take is said once, before the first line.
     static std::once_flag told;
     std::call_once(told, [] {

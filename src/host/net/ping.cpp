@@ -50,12 +50,6 @@ static void forget_unresolved(int fd, in_addr_t address, int device)
 
 int64_t ping_calls = 0;
 
-static int64_t monotonic_ms()
-{
-    return static_cast<int64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(
-        std::chrono::steady_clock::now().time_since_epoch()).count());
-}
-
 int ping(const char* address, int timeout_ms, char*)
 {
     ++ping_calls;
@@ -83,7 +77,10 @@ int ping(const char* address, int timeout_ms, char*)
             return state > 0 && (state & (NUD_INCOMPLETE | NUD_FAILED)) == 0;
         },
         [](int ms) { os_poll(nullptr, 0, ms); },
-        monotonic_ms};
+        [] {
+            auto now = std::chrono::steady_clock::now().time_since_epoch();
+            return static_cast<int64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+        }};
     if (route == route_kind::on_link && watch.resolved())
         return 0;
     os_sendto(udp, "", 0, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);

@@ -11,8 +11,9 @@
 #include "host/net/receive_figures.h"
 #include "platform/os_calls.h"
 
-static int presized = -1, handed_out = -1;
+static int presized = -1;
 static int worker = -1;  // the worker's UDP socket
+static bool worker_presized = false;
 static receive_figures figures{};
 
 void os_presize_udp_socket(int queue_bytes)
@@ -30,9 +31,9 @@ int os_socket(int domain, int type, int protocol)
 {
     if (domain != AF_INET || type != SOCK_DGRAM || protocol != 0)
         return socket(domain, type, protocol);
-    if (presized >= 0)
-        return worker = handed_out = std::exchange(presized, -1);
-    return worker = socket(domain, type, protocol);
+    worker_presized = presized >= 0;
+    worker = worker_presized ? std::exchange(presized, -1) : socket(domain, type, protocol);
+    return worker;
 }
 
 int os_fcntl(int fd, int cmd, int arg)
@@ -42,7 +43,7 @@ int os_fcntl(int fd, int cmd, int arg)
 
 int os_setsockopt(int fd, int level, int name, const void* value, socklen_t len)
 {
-    if (fd == handed_out && level == SOL_SOCKET && name == SO_RCVBUFFORCE)
+    if (fd == worker && worker_presized && level == SOL_SOCKET && name == SO_RCVBUFFORCE)
         return 0;
     return setsockopt(fd, level, name, value, len);
 }
@@ -90,8 +91,6 @@ int os_close(int fd)
         sample_worker_socket(fd);
         worker = -1;
     }
-    if (fd == handed_out)
-        handed_out = -1;
     return close(fd);
 }
 

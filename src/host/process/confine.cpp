@@ -6,8 +6,8 @@
 #include <cap-ng.h>
 #include <fcntl.h>
 #include <linux/landlock.h>
+#include <linux/netlink.h>
 #include <linux/sockios.h>
-#include <netinet/in.h>
 #include <sched.h>
 #include <seccomp.h>
 #include <sys/prctl.h>
@@ -19,8 +19,8 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <functional>
 #include <string>
+#include <vector>
 
 #include "host/log/logger.h"
 #include "host/settings/settings.h"
@@ -35,16 +35,17 @@ struct ruleset_attr {
     uint64_t scoped;              // ABI 6: abstract unix sockets and signals
 };
 
+// Landlock's port rule (ABI 4), which Debian 12's headers lack.
+struct net_port_rule {
+    uint64_t allowed_access;
+    uint64_t port;
+};
+
+// The file rights are the low bits: 13 at ABI 1 (execute to make a
+// symlink), then refer (ABI 2), truncate (3) and ioctl on a device (5).
 static uint64_t fs_rights(long abi)
 {
-    uint64_t rights = (1ULL << 13) - 1;  // ABI 1: execute to make a symlink
-    if (abi >= 2)
-        rights |= 1ULL << 13;  // refer: link or rename across folders
-    if (abi >= 3)
-        rights |= 1ULL << 14;  // truncate
-    if (abi >= 5)
-        rights |= 1ULL << 15;  // ioctl on a device
-    return rights;
+    return (1ULL << (13 + (abi >= 2) + (abi >= 3) + (abi >= 5))) - 1;
 }
 
 static long landlock_abi()
@@ -54,31 +55,44 @@ static long landlock_abi()
     return limit > 0 && abi > limit ? limit : abi;
 }
 
+// What a process may still reach beneath a path; a file takes only a file's rights.
+struct beneath {
+    std::string path;
+    uint64_t rights;
+};
+
 // A ruleset that handles all this ABI knows (with scoped, abstract unix
-// sockets and signals too), with the rules add_rules adds, in force for
-// good; -1 with errno where not.
-static int landlock_restrict(long abi, bool scoped, const std::function<bool(int ruleset)>& add_rules)
+// sockets and signals too), with a rule for each path that is there (what
+// is not is not needed) and for TCP connects to each port, in force for
+// good; -1 with errno where not. The paths' descriptors stay open for the
+// process's life: procfs makes a new inode for a dentry it has dropped,
+// and the rule holds the inode.
+static int landlock_restrict(long abi, bool scoped, const std::vector<beneath>& paths, const std::vector<int>& ports)
 {
     ruleset_attr attr{fs_rights(abi), abi >= 4 ? 3u : 0u, scoped && abi >= 6 ? 3u : 0u};
     int ruleset = static_cast<int>(syscall(SYS_landlock_create_ruleset, &attr, sizeof attr, 0));
-    int result = ruleset >= 0 && add_rules(ruleset) && syscall(SYS_landlock_restrict_self, ruleset, 0) == 0 ? 0 : -1;
+    bool ok = ruleset >= 0;
+    const uint64_t file_rights = LANDLOCK_ACCESS_FS_EXECUTE | LANDLOCK_ACCESS_FS_WRITE_FILE |
+                                 LANDLOCK_ACCESS_FS_READ_FILE | 3ULL << 14;  // and truncate, ioctl on a device
+    for (const beneath& b : paths) {
+        int fd = open(b.path.c_str(), O_PATH | O_CLOEXEC);
+        struct stat st{};
+        if (ok && fd >= 0 && fstat(fd, &st) == 0) {
+            uint64_t rights = b.rights & fs_rights(abi) & (S_ISDIR(st.st_mode) ? ~0ULL : file_rights);
+            landlock_path_beneath_attr rule{rights, fd};
+            ok = syscall(SYS_landlock_add_rule, ruleset, LANDLOCK_RULE_PATH_BENEATH, &rule, 0) == 0;
+        }
+    }
+    for (int port : abi >= 4 ? ports : std::vector<int>{}) {
+        net_port_rule rule{1ULL << 1, static_cast<uint64_t>(port)};  // connect
+        ok = ok && syscall(SYS_landlock_add_rule, ruleset, 2 /* a net port */, &rule, 0) == 0;
+    }
+    ok = ok && syscall(SYS_landlock_restrict_self, ruleset, 0) == 0;
     int error = errno;
     if (ruleset >= 0)
         close(ruleset);
     errno = error;
-    return result;
-}
-
-// Only reading under the process's own /proc/self/net, where the ARP table
-// is. The folder's descriptor stays open for the process's life: procfs
-// makes a new inode for a dentry it has dropped, and the rule holds the inode.
-static int restrict_files(long abi)
-{
-    int folder = open("/proc/self/net", O_PATH | O_CLOEXEC);
-    return landlock_restrict(abi, true, [&](int ruleset) {
-        landlock_path_beneath_attr rule{LANDLOCK_ACCESS_FS_READ_FILE, folder};
-        return folder >= 0 && syscall(SYS_landlock_add_rule, ruleset, LANDLOCK_RULE_PATH_BENEATH, &rule, 0) == 0;
-    });
+    return ok ? 0 : -1;
 }
 
 // Every capability but, with keep_net_admin, CAP_NET_ADMIN where the
@@ -131,11 +145,9 @@ static int filter_calls()
     auto masked = [](unsigned arg, scmp_datum_t mask, scmp_datum_t value) {
         return scmp_arg_cmp{arg, SCMP_CMP_MASKED_EQ, mask, value};
     };
-    auto socket = [&](int family, int type, int protocol) {  // the type less SOCK_CLOEXEC and SOCK_NONBLOCK
-        allow(SCMP_SYS(socket), eq(0, family), masked(1, 0xf, type), eq(2, protocol));
-    };
-    socket(AF_INET, SOCK_DGRAM, 0);
-    socket(AF_NETLINK, SOCK_RAW, 0);
+    // The socket's type is matched less SOCK_CLOEXEC and SOCK_NONBLOCK.
+    allow(SCMP_SYS(socket), eq(0, AF_INET), masked(1, 0xf, SOCK_DGRAM), eq(2, 0));
+    allow(SCMP_SYS(socket), eq(0, AF_NETLINK), masked(1, 0xf, SOCK_RAW), eq(2, NETLINK_ROUTE));
     allow(SCMP_SYS(openat), masked(2, O_ACCMODE | O_CREAT | O_TRUNC, O_RDONLY));
     for (unsigned long request : {SIOCGIFNAME, SIOCGIFINDEX})
         allow(SCMP_SYS(ioctl), eq(1, request));
@@ -163,92 +175,51 @@ static const bool sanitized = false;
 // The 16 MiB the worker asks for, while the process still may force it.
 static const int worker_queue_bytes = 16 << 20;
 
-// What a confinement reports: the steps that held, those that did not and why.
-struct confine_report {
-    confinement c{};
-    std::string on, off;
-
-    void step(unsigned bit, bool done, const std::string& name, const char* why = nullptr)
-    {
+// The steps both processes take. Only the discovery process parses what
+// the LAN sends: it keeps no CAP_NET_ADMIN, takes Landlock's scopes and
+// filters its system calls.
+static void confine(const char* process, bool discovery, const std::vector<beneath>& paths,
+                    const std::vector<int>& ports)
+{
+    std::string on, off;  // the steps that held, those that did not and why
+    auto step = [&](bool done, const std::string& name, const char* why = nullptr) {
         std::string& text = done ? on : off;
         text += (text.empty() ? "" : ", ") + name;
-        if (done)
-            c.applied |= bit;
-        else
+        if (!done)
             text += std::string(": ") + (why ? why : sanitized ? "built with the sanitizers" : std::strerror(errno));
-    }
-    confinement said(const char* process)
-    {
-        (off.empty() ? log_Debug : log_Warning)("[confine] the %s is confined: uid %d, %s%s%s", process, static_cast<int>(geteuid()),
-                  on.empty() ? "nothing more" : on.c_str(), off.empty() ? "" : "; not applied: ", off.c_str());
-        return c;
-    }
-};
+        return done;
+    };
+    bool net_admin = false;
+    bool dropped = drop_capabilities(!discovery, net_admin) == 0;
+    step(dropped, net_admin ? "no capability but CAP_NET_ADMIN" : "no capability");
+    step(prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0, "no new privileges");
+    long abi = sanitized ? 0 : landlock_abi();
+    std::string rules = discovery && abi >= 6 ? ", TCP, signals and abstract sockets" : abi >= 4 ? ", TCP" : "";
+    bool landlock = step(abi > 0 && landlock_restrict(abi, discovery, paths, ports) == 0,
+                         abi > 0 ? "Landlock ABI " + std::to_string(abi) + " (files" + rules + ")" : "Landlock");
+    if (discovery)
+        step(!sanitized && filter_calls() == 0, "a system-call filter");
+    else if (landlock && abi < 4)
+        step(false, "TCP to the central inventory alone", "Landlock before ABI 4 has no network rules");
+    (off.empty() ? log_Debug : log_Warning)("[confine] the %s is confined: uid %d, %s%s%s", process,
+                                            static_cast<int>(geteuid()), on.empty() ? "nothing more" : on.c_str(),
+                                            off.empty() ? "" : "; not applied: ", off.c_str());
+}
 
-confinement confine_discovery_process()
+void confine_discovery_process()
 {
     log_open_now();
     os_presize_udp_socket(worker_queue_bytes);
-    confine_report r;
-    bool net_admin = false;
-    r.step(confined_privileges, drop_capabilities(false, net_admin) == 0, "no capability");
-    r.step(confined_no_new_privileges, prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0, "no new privileges");
-    long abi = sanitized ? 0 : landlock_abi();
-    std::string rules = abi >= 6 ? ", TCP, signals and abstract sockets" : abi >= 4 ? ", TCP" : "";
-    r.step(confined_landlock, abi > 0 && restrict_files(abi) == 0,
-           abi > 0 ? "Landlock ABI " + std::to_string(abi) + " (files" + rules + ")" : "Landlock");
-    r.c.abi = r.c.applied & confined_landlock ? static_cast<int>(abi) : 0;
-    r.step(confined_calls, !sanitized && filter_calls() == 0, "a system-call filter");
-    return r.said("discovery process");
+    // Only reading under its own /proc/self/net, where the ARP table is.
+    confine("discovery process", true, {{"/proc/self/net", LANDLOCK_ACCESS_FS_READ_FILE}}, {});
 }
 
-// Landlock's port rule (ABI 4), which Debian 12's headers lack.
-struct net_port_rule {
-    uint64_t allowed_access;
-    uint64_t port;
-};
-
-static int restrict_store_process(long abi, const store_reach& reach)
+void confine_store_process(const store_reach& reach)
 {
-    return landlock_restrict(abi, false, [&](int ruleset) {
-        bool ok = true;
-        // A file takes only a file's rights; what is not there is not needed.
-        auto beneath = [&](const std::string& path, uint64_t rights) {
-            int fd = open(path.c_str(), O_PATH | O_CLOEXEC);
-            struct stat st{};
-            if (fd >= 0 && fstat(fd, &st) == 0) {
-                uint64_t file_rights = LANDLOCK_ACCESS_FS_EXECUTE | LANDLOCK_ACCESS_FS_WRITE_FILE |
-                                       LANDLOCK_ACCESS_FS_READ_FILE | 3ULL << 14;  // and truncate, ioctl on a device
-                landlock_path_beneath_attr rule{rights & fs_rights(abi) & (S_ISDIR(st.st_mode) ? ~0ULL : file_rights), fd};
-                ok = ok && syscall(SYS_landlock_add_rule, ruleset, LANDLOCK_RULE_PATH_BENEATH, &rule, 0) == 0;
-            }
-            if (fd >= 0)
-                close(fd);
-        };
-        for (const std::string& path : reach.writable)
-            beneath(path, fs_rights(abi));
-        for (const std::string& path : reach.readable)
-            beneath(path, LANDLOCK_ACCESS_FS_EXECUTE | LANDLOCK_ACCESS_FS_READ_FILE | LANDLOCK_ACCESS_FS_READ_DIR);
-        for (int port : abi >= 4 ? reach.tcp_ports : std::vector<int>{}) {
-            net_port_rule rule{1ULL << 1, static_cast<uint64_t>(port)};  // connect
-            ok = ok && syscall(SYS_landlock_add_rule, ruleset, 2 /* a net port */, &rule, 0) == 0;
-        }
-        return ok;
-    });
-}
-
-confinement confine_store_process(const store_reach& reach)
-{
-    confine_report r;
-    bool net_admin = false;
-    bool kept = drop_capabilities(true, net_admin) == 0;
-    r.step(confined_privileges, kept, net_admin ? "no capability but CAP_NET_ADMIN" : "no capability");
-    r.step(confined_no_new_privileges, prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0, "no new privileges");
-    long abi = sanitized ? 0 : landlock_abi();
-    r.step(confined_landlock, abi > 0 && restrict_store_process(abi, reach) == 0,
-           abi > 0 ? "Landlock ABI " + std::to_string(abi) + " (files" + (abi >= 4 ? ", TCP)" : ")") : "Landlock");
-    r.c.abi = r.c.applied & confined_landlock ? static_cast<int>(abi) : 0;
-    if (r.c.abi > 0 && r.c.abi < 4)
-        r.step(0, false, "TCP to the central inventory alone", "Landlock before ABI 4 has no network rules");
-    return r.said("store process");
+    std::vector<beneath> paths;
+    for (const std::string& path : reach.writable)
+        paths.push_back({path, ~0ULL});
+    for (const std::string& path : reach.readable)
+        paths.push_back({path, LANDLOCK_ACCESS_FS_EXECUTE | LANDLOCK_ACCESS_FS_READ_FILE | LANDLOCK_ACCESS_FS_READ_DIR});
+    confine("store process", false, paths, reach.tcp_ports);
 }

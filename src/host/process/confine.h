@@ -11,22 +11,9 @@
 #include <string>
 #include <vector>
 
-enum confine_step : unsigned {
-    confined_landlock = 1,
-    confined_privileges = 2,  // no capability in any set; not root
-    confined_no_new_privileges = 4,
-    confined_calls = 8,       // the seccomp filter
-};
-
-// What the kernel granted: confine_step bits, and the Landlock ABI in force (0: none).
-struct confinement {
-    unsigned applied;
-    int abi;
-};
-
 // Restricts the calling process for good, before it starts a thread, and
 // logs one "[confine]" line saying what holds and why the rest does not.
-confinement confine_discovery_process();
+void confine_discovery_process();
 
 // What the store process may still reach once it confines itself: files
 // and folders to read (beneath), folders to write, and TCP ports to
@@ -40,4 +27,4 @@ struct store_reach {
 // new privileges, no capability but CAP_NET_ADMIN where it has it (to
 // remove neighbour entries that never resolved) and, where the kernel has
 // Landlock, nothing beyond reach. Logs one "[confine]" line.
-confinement confine_store_process(const store_reach& reach);
+void confine_store_process(const store_reach& reach);

@@ -13,11 +13,6 @@ std::string path_setting(const char* value, const char* fallback)
     return ec ? std::string(value) : path.string();
 }
 
-static std::string text_setting(const char* value, const std::string& fallback)
-{
-    return value != nullptr && *value != '\0' ? value : fallback;
-}
-
 // A whole number of days up to 100 years, or the fallback; what is wrong
 // with a value that is neither unset nor that is added to wrong.
 static int days_setting(const char* name, int fallback, std::string& wrong)
@@ -67,7 +62,8 @@ platform_settings settings_from_environment()
     s.run_dir = path_setting(std::getenv("CAMSCOUT_RUNDIR"), "/run/onvif_camscout");
     s.metrics_dir = path_setting(std::getenv("CAMSCOUT_METRICS_DIR"), "");
     s.central = central_setting();
-    s.recorder = text_setting(std::getenv("CAMSCOUT_RECORDER"), machine_id());
+    const char* recorder = std::getenv("CAMSCOUT_RECORDER");
+    s.recorder = recorder != nullptr && *recorder != '\0' ? recorder : machine_id();
     s.retention_days = days_setting("CAMSCOUT_RETENTION_DAYS", 90, s.wrong);
     s.landlock_abi = days_setting("CAMSCOUT_LANDLOCK_ABI", 0, s.wrong);
     return s;
