@@ -15,22 +15,16 @@ int get_ns_prefix(const char* message, char (&prefix)[256])
     const char* name = strcasestr(message, discovery_namespace);
     if (name == nullptr)
         return -1;
-    const char* equals = name;
-    while (equals > message && *equals != '=')
-        --equals;
-    // The walks stop at the start of the message: without an "=" or a ":"
-    // before it there is no prefix to take.
-    if (*equals != '=' || equals == message)
+    // The prefix lies between the last ":" and the last "=" before the name;
+    // an "=" that starts the message leaves no room for a ":".
+    std::string_view before(message, static_cast<std::size_t>(name - message));
+    std::size_t equals = before.rfind('=');
+    if (equals == std::string_view::npos || equals == 0)
         return -1;
-    const char* colon = equals - 1;
-    while (colon > message && *colon != ':')
-        --colon;
-    if (*colon != ':')
+    std::size_t colon = before.rfind(':', equals - 1);
+    if (colon == std::string_view::npos || equals - colon - 1 > 127)  // what a 128-byte area holds
         return -1;
-    std::size_t length = static_cast<std::size_t>(equals - colon - 1);
-    if (length > 127)  // what a 128-byte area holds
-        return -1;
-    copy_text(prefix, std::string_view(colon + 1, length));
+    copy_text(prefix, before.substr(colon + 1, equals - colon - 1));
     return 0;
 }
 
