@@ -33,19 +33,16 @@ bool contains_nocase(const std::string& text, const char* pattern)
     return strcasestr(text.c_str(), pattern) != nullptr;
 }
 
-// Replaces each %XX, so that a '%' that decoding produced is decoded in
-// its turn.
+// Replaces each %XX, searching from the start every time, so that a '%'
+// that decoding produced is decoded in its turn.
 static void percent_decode(std::string& text)
 {
-    std::size_t pos = 0;
-    while ((pos = text.find('%', pos)) != std::string::npos) {
+    std::size_t pos;
+    while ((pos = text.find('%')) != std::string::npos) {
         std::string digits = text.substr(pos + 1, 2);
         long value = std::strtol(digits.c_str(), nullptr, 16);
         text.replace(pos, std::min<std::size_t>(3, text.size() - pos), 1,
                      static_cast<char>(static_cast<unsigned long>(value) & 0xff));
-        // Everything before pos is free of '%' unless decoding just made one.
-        if (text[pos] != '%')
-            ++pos;
     }
 }
 
