@@ -345,8 +345,10 @@ TEST_F(response, the_messages_fields_are_found_by_plain_search)
 }
 
 // The port of the first URL's host part (the bracket rule looks at the
-// whole list); only its low 16 bits count.
-TEST_F(response, the_port_is_the_first_urls_or_80)
+// whole list; only its low 16 bits count), else 80. Then the profiles,
+// hardware and model scopes, the maker's own cameras, then the model table;
+// scopes cut at spaces only.
+TEST_F(response, the_port_and_the_model_come_from_xaddrs_and_scopes)
 {
     auto port = [](const char* xaddrs) {
         TMediaSourceDevInfo info{};
@@ -359,13 +361,7 @@ TEST_F(response, the_port_is_the_first_urls_or_80)
     EXPECT_EQ(port("http://192.168.1.20:8000/onvif/device_service http://[fe80::1]:8000/onvif/device_service"), 80);
     EXPECT_EQ(port("http://192.168.1.20:0/onvif/device_service"), 80);
     EXPECT_EQ(port("http://192.168.1.20:65537/onvif/device_service"), 1);
-    EXPECT_TRUE(calls({"log"}).empty());
-}
 
-// Profiles, hardware and model scopes, the maker's own cameras, then the
-// model table; scopes cut at spaces only.
-TEST_F(response, identification_reads_the_scopes)
-{
     auto identify = [](const char* scopes) {
         TMediaSourceDevInfo info{};
         identify_device(info, scopes);
