@@ -4,7 +4,6 @@
 
 #include <arpa/inet.h>
 
-#include <regex>
 #include <set>
 
 #include "catalogue/model_table.h"
@@ -196,18 +195,15 @@ TEST_F(transport, each_interface_gets_both_probes_until_the_first_failure)
     EXPECT_EQ(calls({"setsockopt"}), (words{"7:0:34:01", "7:1:2:01000000", "7:0:32:0a000002", "7:0:34:01", "7:1:2:01000000", "7:0:32:0a000102"}));
     words sent = calls({"sendto"});
     ASSERT_EQ(sent.size(), 4u);
-    std::set<std::string> ids;
-    std::regex id("<wsa:MessageID [^>]*>(uuid:[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12})<");
     for (std::size_t i = 0; i < sent.size(); ++i) {
         std::string text = sent[i].substr(sent[i].find('<'));
         EXPECT_EQ(sent[i].substr(0, sent[i].find('<')), "7:2:239.255.255.250:3702:16:");
         EXPECT_EQ(text.size(), i % 2 == 0 ? 803u : 787u);
         EXPECT_NE(text.find(i % 2 == 0 ? "<Types>dn:NetworkVideoTransmitter<" : "<Types>tds:Device<"), std::string::npos);
-        std::smatch m;
-        ASSERT_TRUE(std::regex_search(text, m, id)) << text;
-        ids.insert(m[1]);
+        std::string b = "0" + std::to_string(i + 1);  // every byte of the doubles' UUID number i + 1
+        EXPECT_NE(text.find(">uuid:" + b + b + b + b + "-" + b + b + "-" + b + b + "-" + b + b + "-" + b + b + b + b + b + b + "<"),
+                  std::string::npos) << text;
     }
-    EXPECT_EQ(ids.size(), 4u);
 
     EXPECT_EQ(probe(0, -1), words{"[onvif camscout] onvif_socket(7) setsockopt() IP_MULTICAST_LOOP error"});
     EXPECT_EQ(probe(5, -1).back(), "[onvif camscout] onvif_socket(7) setsockopt() IP_MULTICAST_IF error");
