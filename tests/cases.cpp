@@ -238,7 +238,6 @@ TEST_F(response, a_probe_match_from_a_new_responder_with_a_mac_is_stored)
     deliver("10.0.0.14", answer(streaming, "http://10.0.0.14:8080/onvif/device_service"));
     deliver("10.0.0.20", answer("", ""));  // no MAC, no XAddrs, no Scopes
     EXPECT_EQ(calls({"ping"}), (words{"10.0.0.9:3000:", "10.0.0.13:3000:", "10.0.0.14:3000:", "10.0.0.20:3000:"}));
-    EXPECT_EQ(seen_responder_addrs.size(), 4u);
     ASSERT_EQ(fake::state.stored.size(), 2u);
     EXPECT_EQ(record_text(fake::state.stored[0]), "10.0.0.9 02:aa:00:00:00:09 port=80 brand=31 id=31/862 model=[DS-2CD2187G2H-LISU]");
     EXPECT_EQ(record_text(fake::state.stored[1]), "10.0.0.14 02:aa:00:00:00:14 port=8080 brand=44 id=44/11 model=[ONVIF ProfileS Cameras]");
