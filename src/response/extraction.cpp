@@ -30,21 +30,16 @@ int get_ns_prefix(const char* message, char (&prefix)[256])
 
 bool get_tag_value(const char* message, const std::string& tag, std::string& value)
 {
-    std::string start_pattern = "<" + tag;
-    const char* p1 = std::strstr(message, start_pattern.c_str());
-    if (p1 == nullptr)
-        return false;
-    const char* close = std::strchr(p1, '>');
-    if (close == nullptr)
-        return false;
-    std::string end_pattern = "</" + tag + ">";
-    const char* p2 = std::strstr(message, end_pattern.c_str());
-    if (p2 == nullptr)
+    std::string_view text(message);
+    std::size_t close = text.find('>', text.find("<" + tag));  // npos when either is missing
+    std::size_t end = text.find("</" + tag + ">");
+    if (close == std::string_view::npos || end == std::string_view::npos)
         return false;
     // The value starts after the whole start tag, however many attributes
-    // it carries: a long namespace declaration must not hide an element.
-    const char* begin = close + 1;
-    value = p2 < begin ? std::string(begin) : std::string(begin, p2);
+    // it carries: a long namespace declaration must not hide an element. An
+    // end tag before it leaves the value running to the end of the text.
+    std::size_t begin = close + 1;
+    value = text.substr(begin, end < begin ? std::string_view::npos : end - begin);
     return true;
 }
 
