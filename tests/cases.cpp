@@ -198,9 +198,9 @@ TEST_F(transport, each_interface_gets_both_probes_until_the_first_failure)
         EXPECT_EQ(sent[i].substr(0, sent[i].find('<')), "7:2:239.255.255.250:3702:16:");
         EXPECT_EQ(text.size(), i % 2 == 0 ? 803u : 787u);
         EXPECT_NE(text.find(i % 2 == 0 ? "<Types>dn:NetworkVideoTransmitter<" : "<Types>tds:Device<"), std::string::npos);
-        std::string b = "0" + std::to_string(i + 1);  // every byte of the doubles' UUID number i + 1
-        EXPECT_NE(text.find(">uuid:" + b + b + b + b + "-" + b + b + "-" + b + b + "-" + b + b + "-" + b + b + b + b + b + b + "<"),
-                  std::string::npos) << text;
+        std::string two = "0" + std::to_string(i + 1) + "0" + std::to_string(i + 1);  // the doubles' UUID i + 1
+        std::string uuid = two + two + "-" + two + "-" + two + "-" + two + "-" + two + two + two;
+        EXPECT_NE(text.find(">uuid:" + uuid + "<"), std::string::npos) << text;
     }
 
     EXPECT_EQ(probe(0, -1), words{"[onvif camscout] onvif_socket(7) setsockopt() IP_MULTICAST_LOOP error"});
