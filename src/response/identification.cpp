@@ -92,8 +92,9 @@ static void look_up_model_table(TMediaSourceDevInfo& info, identification& id)
 static void name_model(TMediaSourceDevInfo& info, const identification& id)
 {
     // The name of a device that named no hardware, by its model number under the default brand.
-    static const std::pair<int, const char*> default_names[] = {{10, "Bosch ONVIF-compatible"}, {23, "ONVIF ProfileT Cameras"},
-                                                                {11, "ONVIF ProfileS Cameras"}, {6, "ONVIF Cameras (Fixed Settings)"}};
+    static const std::pair<int, const char*> default_names[] = {
+        {10, "Bosch ONVIF-compatible"}, {23, "ONVIF ProfileT Cameras"},
+        {11, "ONVIF ProfileS Cameras"}, {6, "ONVIF Cameras (Fixed Settings)"}};
     if (!id.hardware_seen) {
         for (auto [model_no, name] : default_names) {
             if (info.model_id == make_long_long(default_brand, model_no)) {
