@@ -4,7 +4,6 @@
 
 #include <arpa/inet.h>
 
-#include <regex>
 #include <set>
 
 #include "catalogue/model_table.h"
@@ -155,8 +154,6 @@ TEST_F(transport, the_worker_probes_and_receives_until_stopped)
                      "sendto:7", "sendto:7", "sendto:7", "sendto:7", "close:7", "nvr_sys_state_destroy_thread", "sleep:2", "thread_create"}));
     EXPECT_EQ(calls({"fcntl"}).back(), "7:4:2050");  // O_NONBLOCK added
     EXPECT_EQ(calls({"setsockopt"})[0], "7:1:33:00000001");
-    EXPECT_EQ(calls({"log"}).front(), "[onvif_camscout] start recv thread...");
-    EXPECT_EQ(calls({"log"}).back(), "[onvif_camscout] stop recv thread...");
     stop_recv_thread();
 
     fake::reset();
@@ -196,18 +193,15 @@ TEST_F(transport, each_interface_gets_both_probes_until_the_first_failure)
     EXPECT_EQ(calls({"setsockopt"}), (words{"7:0:34:01", "7:1:2:01000000", "7:0:32:0a000002", "7:0:34:01", "7:1:2:01000000", "7:0:32:0a000102"}));
     words sent = calls({"sendto"});
     ASSERT_EQ(sent.size(), 4u);
-    std::set<std::string> ids;
-    std::regex id("<wsa:MessageID [^>]*>(uuid:[0-9a-f]{8}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{4}-[0-9a-f]{12})<");
     for (std::size_t i = 0; i < sent.size(); ++i) {
         std::string text = sent[i].substr(sent[i].find('<'));
         EXPECT_EQ(sent[i].substr(0, sent[i].find('<')), "7:2:239.255.255.250:3702:16:");
         EXPECT_EQ(text.size(), i % 2 == 0 ? 803u : 787u);
         EXPECT_NE(text.find(i % 2 == 0 ? "<Types>dn:NetworkVideoTransmitter<" : "<Types>tds:Device<"), std::string::npos);
-        std::smatch m;
-        ASSERT_TRUE(std::regex_search(text, m, id)) << text;
-        ids.insert(m[1]);
+        std::string two = "0" + std::to_string(i + 1) + "0" + std::to_string(i + 1);  // the doubles' UUID i + 1
+        std::string uuid = two + two + "-" + two + "-" + two + "-" + two + "-" + two + two + two;
+        EXPECT_NE(text.find(">uuid:" + uuid + "<"), std::string::npos) << text;
     }
-    EXPECT_EQ(ids.size(), 4u);
 
     EXPECT_EQ(probe(0, -1), words{"[onvif camscout] onvif_socket(7) setsockopt() IP_MULTICAST_LOOP error"});
     EXPECT_EQ(probe(5, -1).back(), "[onvif camscout] onvif_socket(7) setsockopt() IP_MULTICAST_IF error");
@@ -242,7 +236,6 @@ TEST_F(response, a_probe_match_from_a_new_responder_with_a_mac_is_stored)
     deliver("10.0.0.14", answer(streaming, "http://10.0.0.14:8080/onvif/device_service"));
     deliver("10.0.0.20", answer("", ""));  // no MAC, no XAddrs, no Scopes
     EXPECT_EQ(calls({"ping"}), (words{"10.0.0.9:3000:", "10.0.0.13:3000:", "10.0.0.14:3000:", "10.0.0.20:3000:"}));
-    EXPECT_EQ(seen_responder_addrs.size(), 4u);
     ASSERT_EQ(fake::state.stored.size(), 2u);
     EXPECT_EQ(record_text(fake::state.stored[0]), "10.0.0.9 02:aa:00:00:00:09 port=80 brand=31 id=31/862 model=[DS-2CD2187G2H-LISU]");
     EXPECT_EQ(record_text(fake::state.stored[1]), "10.0.0.14 02:aa:00:00:00:14 port=8080 brand=44 id=44/11 model=[ONVIF ProfileS Cameras]");
@@ -345,8 +338,10 @@ TEST_F(response, the_messages_fields_are_found_by_plain_search)
 }
 
 // The port of the first URL's host part (the bracket rule looks at the
-// whole list); only its low 16 bits count.
-TEST_F(response, the_port_is_the_first_urls_or_80)
+// whole list; only its low 16 bits count), else 80. Then the profiles,
+// hardware and model scopes, the maker's own cameras, then the model table;
+// scopes cut at spaces only.
+TEST_F(response, the_port_and_the_model_come_from_xaddrs_and_scopes)
 {
     auto port = [](const char* xaddrs) {
         TMediaSourceDevInfo info{};
@@ -359,13 +354,7 @@ TEST_F(response, the_port_is_the_first_urls_or_80)
     EXPECT_EQ(port("http://192.168.1.20:8000/onvif/device_service http://[fe80::1]:8000/onvif/device_service"), 80);
     EXPECT_EQ(port("http://192.168.1.20:0/onvif/device_service"), 80);
     EXPECT_EQ(port("http://192.168.1.20:65537/onvif/device_service"), 1);
-    EXPECT_TRUE(calls({"log"}).empty());
-}
 
-// Profiles, hardware and model scopes, the maker's own cameras, then the
-// model table; scopes cut at spaces only.
-TEST_F(response, identification_reads_the_scopes)
-{
     auto identify = [](const char* scopes) {
         TMediaSourceDevInfo info{};
         identify_device(info, scopes);

@@ -55,11 +55,10 @@ using fake::event;
 using fake::state;
 
 int reentried(const char* name) { return event("reentried", name), 0; }
-int PAL_auth_get_auth(t_auth*) { return event("PAL_auth_get_auth"), state.auth; }
+int PAL_auth_get_auth(t_auth*) { return state.auth; }
 
 int PAL_network_get_netmgr_net_list(const t_auth*, t_network_netmgr_net_list* list)
 {
-    event("PAL_network_get_netmgr_net_list");
     *list = state.net_list;
     return state.net_list_result;
 }
@@ -74,23 +73,16 @@ int netcom_NIC_Get_Info(char* dev_name, NIC_INFO* info)
     return 0;
 }
 
+// The list is state.dev_names itself, linked in place.
 int netcom_NIC_Get_Dev_Name_List(netcom_nic_dev_name_st** head)
 {
-    event("netcom_NIC_Get_Dev_Name_List");
     *head = nullptr;
-    for (auto it = state.dev_names.rbegin(); it != state.dev_names.rend(); ++it) {
-        auto* e = new netcom_nic_dev_name_st(*it);
-        e->next = std::exchange(*head, e);
-    }
+    for (auto it = state.dev_names.rbegin(); it != state.dev_names.rend(); ++it)
+        it->next = std::exchange(*head, &*it);
     return 0;
 }
 
-void netcom_NIC_Free_Dev_Name_List(netcom_nic_dev_name_st* head)
-{
-    event("netcom_NIC_Free_Dev_Name_List");
-    while (head != nullptr)
-        delete std::exchange(head, head->next);
-}
+void netcom_NIC_Free_Dev_Name_List(netcom_nic_dev_name_st*) { event("netcom_NIC_Free_Dev_Name_List"); }
 
 int msas_init_onvif() { return event("msas_init_onvif"), 0; }
 int msas_uninit_onvif() { return event("msas_uninit_onvif"), 0; }
@@ -179,9 +171,7 @@ ssize_t os_recvfrom(int fd, void* buf, size_t len, int, sockaddr* from, socklen_
     state.incoming.pop_front();
     size_t n = std::min(len, bytes.size());
     std::memcpy(buf, bytes.data(), n);
-    sockaddr_in src{};
-    src.sin_family = AF_INET;
-    src.sin_addr.s_addr = source;
+    sockaddr_in src{AF_INET, 0, {source}, {}};
     std::memcpy(from, &src, std::min<size_t>(*from_len, sizeof src));
     return static_cast<ssize_t>(n);
 }

@@ -3,8 +3,6 @@
 // Unless said otherwise a call returns 0 on success.
 #pragma once
 
-#include <cstdint>
-
 #include "platform/records.h"
 
 // Non-zero when another instance started under the same name is running.

@@ -19,8 +19,6 @@ struct NIC_INFO {
     char reserved2[32];
 };
 static_assert(sizeof(NIC_INFO) == 224);
-static_assert(offsetof(NIC_INFO, dev) == 0 && offsetof(NIC_INFO, mac) == 32);
-static_assert(offsetof(NIC_INFO, addr) == 64 && offsetof(NIC_INFO, b_addr) == 160);
 
 // One entry of the device-name list of netcom_NIC_Get_Dev_Name_List.
 struct netcom_nic_dev_name_st {
@@ -32,9 +30,6 @@ struct netcom_nic_dev_name_st {
     uint8_t reserved2[3];
     netcom_nic_dev_name_st* next;
 };
-static_assert(offsetof(netcom_nic_dev_name_st, select_flag_1) == 17);
-static_assert(offsetof(netcom_nic_dev_name_st, select_flag_2) == 18);
-static_assert(offsetof(netcom_nic_dev_name_st, exclude_flag) == 20);
 static_assert(offsetof(netcom_nic_dev_name_st, next) == 24);
 
 // One discovered device, handed to the media-source library.
@@ -48,12 +43,7 @@ struct TMediaSourceDevInfo {
     int32_t port;
     uint8_t unused2[132];
 };
-static_assert(sizeof(TMediaSourceDevInfo) == 256);
-static_assert(offsetof(TMediaSourceDevInfo, model) == 8);
-static_assert(offsetof(TMediaSourceDevInfo, ip_addr) == 72);
-static_assert(offsetof(TMediaSourceDevInfo, mac_addr) == 88);
-static_assert(offsetof(TMediaSourceDevInfo, brand_id) == 112);
-static_assert(offsetof(TMediaSourceDevInfo, port) == 120);
+static_assert(sizeof(TMediaSourceDevInfo) == 256 && offsetof(TMediaSourceDevInfo, port) == 120);
 
 // The platform's authentication record; this program only hands it on.
 struct t_auth {

@@ -15,42 +15,31 @@ int get_ns_prefix(const char* message, char (&prefix)[256])
     const char* name = strcasestr(message, discovery_namespace);
     if (name == nullptr)
         return -1;
-    const char* equals = name;
-    while (equals > message && *equals != '=')
-        --equals;
-    // The walks stop at the start of the message: without an "=" or a ":"
-    // before it there is no prefix to take.
-    if (*equals != '=' || equals == message)
+    // The prefix lies between the last ":" and the last "=" before the name;
+    // an "=" that starts the message leaves no room for a ":".
+    std::string_view before(message, static_cast<std::size_t>(name - message));
+    std::size_t equals = before.rfind('=');
+    if (equals == std::string_view::npos || equals == 0)
         return -1;
-    const char* colon = equals - 1;
-    while (colon > message && *colon != ':')
-        --colon;
-    if (*colon != ':')
+    std::size_t colon = before.rfind(':', equals - 1);
+    if (colon == std::string_view::npos || equals - colon - 1 > 127)  // what a 128-byte area holds
         return -1;
-    std::size_t length = static_cast<std::size_t>(equals - colon - 1);
-    if (length > 127)  // what a 128-byte area holds
-        return -1;
-    copy_text(prefix, std::string_view(colon + 1, length));
+    copy_text(prefix, before.substr(colon + 1, equals - colon - 1));
     return 0;
 }
 
 bool get_tag_value(const char* message, const std::string& tag, std::string& value)
 {
-    std::string start_pattern = "<" + tag;
-    const char* p1 = std::strstr(message, start_pattern.c_str());
-    if (p1 == nullptr)
-        return false;
-    const char* close = std::strchr(p1, '>');
-    if (close == nullptr)
-        return false;
-    std::string end_pattern = "</" + tag + ">";
-    const char* p2 = std::strstr(message, end_pattern.c_str());
-    if (p2 == nullptr)
+    std::string_view text(message);
+    std::size_t close = text.find('>', text.find("<" + tag));  // npos when either is missing
+    std::size_t end = text.find("</" + tag + ">");
+    if (close == std::string_view::npos || end == std::string_view::npos)
         return false;
     // The value starts after the whole start tag, however many attributes
-    // it carries: a long namespace declaration must not hide an element.
-    const char* begin = close + 1;
-    value = p2 < begin ? std::string(begin) : std::string(begin, p2);
+    // it carries: a long namespace declaration must not hide an element. An
+    // end tag before it leaves the value running to the end of the text.
+    std::size_t begin = close + 1;
+    value = text.substr(begin, end < begin ? std::string_view::npos : end - begin);
     return true;
 }
 

@@ -12,11 +12,9 @@
 static const int default_brand = 44;
 static const int maker_brand = 53;
 
-static const std::string onvif_scope_root = "onvif://www.onvif.org/";
-static const std::string profile_t_scope = onvif_scope_root + "Profile/T";
-static const std::string profile_s_scope = onvif_scope_root + "Profile/Streaming";
-static const std::string hardware_scope = onvif_scope_root + "hardware/";
-static const std::string model_scope = onvif_scope_root + "model/";
+static const std::string scope_root = "onvif://www.onvif.org/";
+static const std::string hardware_scope = scope_root + "hardware/";
+static const std::string model_scope = scope_root + "model/";
 
 // Model scopes are trusted only for these names; other devices put
 // marketing text there.
@@ -35,27 +33,24 @@ bool contains_nocase(const std::string& text, const char* pattern)
     return strcasestr(text.c_str(), pattern) != nullptr;
 }
 
-// Replaces each %XX, so that a '%' that decoding produced is decoded in
-// its turn.
+// Replaces each %XX, searching from the start every time, so that a '%'
+// that decoding produced is decoded in its turn.
 static void percent_decode(std::string& text)
 {
-    std::size_t pos = 0;
-    while ((pos = text.find('%', pos)) != std::string::npos) {
+    std::size_t pos;
+    while ((pos = text.find('%')) != std::string::npos) {
         std::string digits = text.substr(pos + 1, 2);
         long value = std::strtol(digits.c_str(), nullptr, 16);
         text.replace(pos, std::min<std::size_t>(3, text.size() - pos), 1,
                      static_cast<char>(static_cast<unsigned long>(value) & 0xff));
-        // Everything before pos is free of '%' unless decoding just made one.
-        if (text[pos] != '%')
-            ++pos;
     }
 }
 
 static void take_scope_token(const std::string& token, TMediaSourceDevInfo& info, identification& id)
 {
-    if (token == profile_t_scope) {
+    if (token == scope_root + "Profile/T") {
         info.model_id = make_long_long(default_brand, 23);
-    } else if (token == profile_s_scope) {
+    } else if (token == scope_root + "Profile/Streaming") {
         info.model_id = make_long_long(default_brand, 11);
     } else if (token.find(hardware_scope) != std::string::npos) {
         id.text = id.raw_text = token.substr(hardware_scope.size());
@@ -94,23 +89,21 @@ static void look_up_model_table(TMediaSourceDevInfo& info, identification& id)
     percent_decode(id.text);
 }
 
-// The name of a device that named no hardware, by its identifier.
-static const char* default_model_name(long long model_id)
-{
-    static const std::pair<int, const char*> names[] = {{10, "Bosch ONVIF-compatible"}, {23, "ONVIF ProfileT Cameras"},
-                                                        {11, "ONVIF ProfileS Cameras"}, {6, "ONVIF Cameras (Fixed Settings)"}};
-    for (auto [model_no, name] : names)
-        if (model_id == make_long_long(default_brand, model_no))
-            return name;
-    return nullptr;
-}
-
 static void name_model(TMediaSourceDevInfo& info, const identification& id)
 {
-    const char* default_name = default_model_name(info.model_id);
-    if (!id.hardware_seen && default_name != nullptr)
-        copy_text(info.model, default_name);
-    else if (id.hardware_seen || !id.text.empty())
+    // The name of a device that named no hardware, by its model number under the default brand.
+    static const std::pair<int, const char*> default_names[] = {
+        {10, "Bosch ONVIF-compatible"}, {23, "ONVIF ProfileT Cameras"},
+        {11, "ONVIF ProfileS Cameras"}, {6, "ONVIF Cameras (Fixed Settings)"}};
+    if (!id.hardware_seen) {
+        for (auto [model_no, name] : default_names) {
+            if (info.model_id == make_long_long(default_brand, model_no)) {
+                copy_text(info.model, name);
+                return;
+            }
+        }
+    }
+    if (id.hardware_seen || !id.text.empty())
         // Up to a zero byte that decoding may have made. A listed model scope
         // without a hardware scope names the model too: better than no name
         // in the recorder's list.
