@@ -95,14 +95,12 @@ static const char* found_message_refusal(const found_message& message, long size
         return "padding not zero";
     if (message.run_pid != run_pid || message.run_started_ms != run_started_ms)
         return "not of this run";
-    if (log)
-        return nullptr;
-    if (message.kind == neighbour_message_kind ? !ends_within(message.neighbour.device)
-                                               : message.kind == found_message_kind &&
-                                                     (!ends_within(info.model) || !ends_within(info.ip_addr) ||
-                                                      !ends_within(info.mac_addr) || info.port < 0 || info.port > 65535))
-        return "a field past its size";
-    return nullptr;
+    if (message.kind == neighbour_message_kind)
+        return ends_within(message.neighbour.device) ? nullptr : "a field past its size";
+    bool past = message.kind == found_message_kind &&
+                (!ends_within(info.model) || !ends_within(info.ip_addr) || !ends_within(info.mac_addr) ||
+                 info.port < 0 || info.port > 65535);
+    return past ? "a field past its size" : nullptr;
 }
 
 // What the store process holds through one run.
@@ -228,18 +226,15 @@ static void write_unwritten(serving& s, steady_clock::duration busy)
     s.opened = why.empty();
     if (why.empty() && !s.unwritten.empty())
         why = store_write(s.unwritten, steady_clock::now() + busy);
-    if (why.empty()) {
-        if (s.reported)
-            log_Debug("[msas] %s writable again", path.c_str());
-        s.reported = false;
-        s.unwritten.clear();
-    } else if (!s.reported && !s.opened) {
+    if (why.empty() && s.reported)
+        log_Debug("[msas] %s writable again", path.c_str());
+    else if (!why.empty() && !s.reported && !s.opened)
         log_Warning("[msas] %s; retrying when there is something to store", why.c_str());
-        s.reported = true;
-    } else if (!s.reported) {
+    else if (!why.empty() && !s.reported)
         log_Warning("[msas] cannot write to %s yet, retrying: %s", path.c_str(), why.c_str());
-        s.reported = true;
-    }
+    s.reported = !why.empty();
+    if (why.empty())
+        s.unwritten.clear();
 }
 
 // Until a message waits, the pair ends or fails, or the deadline: false.
@@ -269,22 +264,18 @@ static void write_metrics(const run_outcome& o, int64_t started_ms)
     auto gauge = [&](const char* name, const char* help) {
         out << "# HELP onvif_camscout_" << name << " " << help << "\n# TYPE onvif_camscout_" << name << " gauge\n";
     };
-    auto sample = [&](const char* name, auto value, const std::string& labels = "") {
-        out << "onvif_camscout_" << name << labels << " " << value << "\n";
+    auto metric = [&](const char* name, const char* help, auto value) {
+        gauge(name, help);
+        out << "onvif_camscout_" << name << " " << value << "\n";
     };
-    gauge("run_timestamp_seconds", "When the last run started, since 1970.");
-    sample("run_timestamp_seconds", started_ms / 1000);
-    gauge("run_duration_seconds", "How long the last run took.");
-    sample("run_duration_seconds", o.seconds);
+    metric("run_timestamp_seconds", "When the last run started, since 1970.", started_ms / 1000);
+    metric("run_duration_seconds", "How long the last run took.", o.seconds);
     gauge("run_cameras", "The last run's cameras: found, stored, no MAC address, refused.");
     for (auto [state, n] : {std::pair{"found", o.found}, {"stored", o.stored}, {"no_mac", o.no_mac}, {"refused", o.refused}})
-        sample("run_cameras", n, "{state=\"" + std::string(state) + "\"}");
-    gauge("forwarded_rows", "The rows the last run forwarded to the central inventory.");
-    sample("forwarded_rows", o.forwarded);
-    gauge("store_bytes", "The local store's size.");
-    sample("store_bytes", ec ? 0 : store_bytes);
-    gauge("receive_drops", "The datagrams the kernel dropped in the last run, its queue full.");
-    sample("receive_drops", o.drops);
+        out << "onvif_camscout_run_cameras{state=\"" << state << "\"} " << n << "\n";
+    metric("forwarded_rows", "The rows the last run forwarded to the central inventory.", o.forwarded);
+    metric("store_bytes", "The local store's size.", ec ? 0 : store_bytes);
+    metric("receive_drops", "The datagrams the kernel dropped in the last run, its queue full.", o.drops);
     out.close();
     if (out)
         std::filesystem::rename(path + ".tmp", path, ec);
@@ -298,31 +289,28 @@ static void report_outcome(const serving& s, const forward_result& end)
 {
     // The discovery process's figures are its word: kept within what the
     // store process saw itself, never negative.
-    receive_figures seen = s.figures.seen;
+    const receive_figures& seen = s.figures.seen;
     auto sane = [](int64_t v) { return std::clamp<int64_t>(v, 0, INT32_MAX); };
-    int64_t stored = static_cast<int64_t>(s.taken - s.unwritten.size());
-    seen = {std::max(sane(seen.pings), stored), sane(seen.datagrams), sane(seen.drops), sane(seen.queue_bytes)};
-    std::string cut_short = !s.ended ? "the run's end never came"
-                            : !s.opened ? "the store did not open"
-                            : !s.unwritten.empty() ? std::to_string(s.unwritten.size()) + " finds not written"
-                                                   : end.why;
+    int64_t stored = static_cast<int64_t>(s.taken - s.unwritten.size()), found = std::max(sane(seen.pings), stored);
     run_outcome o{format_utc(s.run_started_ms), std::max<int64_t>(0, utc_now_ms() - s.run_started_ms) / 1000.0,
-                  seen.datagrams, seen.drops, seen.queue_bytes, seen.pings,
-                  static_cast<long long>(stored), seen.pings - std::clamp<int64_t>(s.figures.store_calls, 0, seen.pings),
-                  static_cast<long long>(s.refused + s.malformed), end.forwarded, cut_short};
+                  sane(seen.datagrams), sane(seen.drops), sane(seen.queue_bytes), found, stored,
+                  found - std::clamp<int64_t>(s.figures.store_calls, 0, found),
+                  static_cast<long long>(s.refused + s.malformed), end.forwarded,
+                  !s.ended ? "the run's end never came"
+                  : !s.opened ? "the store did not open"
+                  : !s.unwritten.empty() ? std::to_string(s.unwritten.size()) + " finds not written"
+                                         : end.why};
     std::string why = s.opened ? store_record_outcome(o) : "";
     if (!why.empty())
         log_Warning("[msas] cannot keep the run's outcome in %s: %s", settings().store_path.c_str(), why.c_str());
     store_close();  // its size as it stays
     if (!settings().metrics_dir.empty())
         write_metrics(o, s.run_started_ms);
-    std::string refused = o.refused ? " (" + std::to_string(s.refused) + " past the run's limit, " +
-                                          std::to_string(s.malformed) + " malformed)" : "";
-    (cut_short.empty() && o.refused == 0 && o.drops == 0 ? log_Debug : log_Warning)(
+    (o.cut_short.empty() && o.refused == 0 && o.drops == 0 ? log_Debug : log_Warning)(
         "[msas] run summary: started=%s seconds=%.1f datagrams=%lld drops=%lld queue_bytes=%lld found=%lld"
-        " stored=%lld no_mac=%lld refused=%lld%s forwarded=%lld cut_short=%s", o.started.c_str(), o.seconds,
-        o.datagrams, o.drops, o.queue_bytes, o.found, o.stored, o.no_mac, o.refused, refused.c_str(), o.forwarded,
-        cut_short.empty() ? "no" : cut_short.c_str());
+        " stored=%lld no_mac=%lld refused=%lld forwarded=%lld cut_short=%s", o.started.c_str(), o.seconds,
+        o.datagrams, o.drops, o.queue_bytes, o.found, o.stored, o.no_mac, o.refused, o.forwarded,
+        o.cut_short.empty() ? "no" : o.cut_short.c_str());
 }
 
 static void end_of_run(int fd, serving& s)
@@ -442,12 +430,26 @@ static void log_not_stored(const TMediaSourceDevInfo& info, const char* why)
                 std::string(field_text(info.mac_addr)).c_str(), why);
 }
 
+// Past the send's time limit the store process is stuck or gone: nothing
+// waits for it again, and what was to go is only logged.
+static bool send_bytes(const void* bytes, std::size_t size)
+{
+    ssize_t sent = store_socket >= 0 ? os_sendto(store_socket, bytes, size, MSG_NOSIGNAL, nullptr, 0) : -1;
+    if (sent == static_cast<ssize_t>(size))
+        return true;
+    if (store_socket >= 0 && errno != EINTR) {
+        os_close(store_socket);
+        store_socket = -1;
+    }
+    return false;
+}
+
 static bool send_message(found_message message)
 {
     message.found_at_ms = utc_now_ms();
     message.run_pid = getpid();
     message.run_started_ms = run_started_ms;
-    return os_sendto(store_socket, &message, sizeof message, MSG_NOSIGNAL, nullptr, 0) == sizeof message;
+    return send_bytes(&message, sizeof message);
 }
 
 // A line of this process, for the store process to write; one it does not
@@ -459,21 +461,14 @@ static void relay_line(const char* text)
     std::size_t n = strnlen(text, log_text_max);
     std::memcpy(line, &header, message_header_size);
     std::memcpy(line + message_header_size, text, n);
-    // Past the send's time limit the store process is stuck or gone, as for
-    // a find: no line waits for it again.
-    if (store_socket >= 0 && os_sendto(store_socket, line, message_header_size + n, MSG_NOSIGNAL, nullptr, 0) < 0 &&
-        errno != EINTR) {
-        os_close(store_socket);
-        store_socket = -1;
-    }
+    send_bytes(line, message_header_size + n);
 }
 
 static void ask_store_process(const neighbour_removal& request)
 {
     found_message message{neighbour_message_kind, 0, 0, 0, 0, {}};
     message.neighbour = request;
-    if (store_socket >= 0)
-        send_message(message);
+    send_message(message);
 }
 
 int msas_init_onvif()
@@ -506,8 +501,6 @@ int msas_store_found_media_source_onvif(TMediaSourceDevInfo* info)
     if (send_message({found_message_kind, 0, 0, 0, 0, {*info}}))
         return 0;
     log_not_stored(*info, ("the store process does not take it: " + std::string(std::strerror(errno))).c_str());
-    os_close(store_socket);  // stuck or gone: the finds after this one are only logged
-    store_socket = -1;
     return -1;
 }
 
@@ -529,7 +522,7 @@ int msas_uninit_onvif()
     end.figures = {run_receive_figures(), store_calls};
     end.figures.seen.pings -= before.pings;
     end.figures.seen.datagrams -= before.datagrams;
-    bool answered = store_socket >= 0 && send_message(end) && written_answer();
+    bool answered = send_message(end) && written_answer();
     store_pid = -1;
     if (!answered)
         log_Warning("[msas] the store process did not answer within %d s; what it wrote stays, the rest waits for a"
