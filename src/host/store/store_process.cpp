@@ -1,8 +1,4 @@
-// The media-source library on the discovery side, and the store process:
-// msas_init_onvif starts the store process and confines the discovery
-// process, each find goes to the store process as one message, and
-// msas_uninit_onvif sends the run's end and waits for the answer that the
-// run's finds are written.
+// The media-source library on the discovery side, and the store process.
 #include "host/store/store_process.h"
 
 #include <arpa/inet.h>
@@ -114,8 +110,7 @@ struct serving {
     size_t lines = 0, line_bytes = 0;     // log lines of the discovery process, and their bytes
     size_t lines_dropped = 0, refusals = 0;  // past the bounds; messages refused
     std::vector<NIC_INFO> lan_devices{};  // where they may be removed, read at the first
-    bool ended = false, closed = false;   // the run's end came; the pair closed or failed
-    bool answered = false;                // the run's end work is done
+    bool ended = false, answered = false;  // the run's end came; its end work is done
     bool opened = false, reported = false;  // the store; its trouble has a line already
 };
 
@@ -175,10 +170,8 @@ static void take(serving& s, const found_message& m, ssize_t n)
         s.figures = m.figures;
         return;
     }
-    if (m.kind == neighbour_message_kind) {
-        remove_neighbour(s, m.neighbour);
-        return;
-    }
+    if (m.kind == neighbour_message_kind)
+        return remove_neighbour(s, m.neighbour);
     if (m.kind == log_message_kind) {
         std::size_t bytes = static_cast<size_t>(n) - message_header_size;
         if (++s.lines <= lines_per_run && (s.line_bytes += bytes) <= line_bytes_per_run)
@@ -195,10 +188,11 @@ static void take(serving& s, const found_message& m, ssize_t n)
     s.unwritten.push_back({m.info, format_utc(found_time(s, m)), s.run_pid, format_utc(s.run_started_ms)});
 }
 
-// Takes every message waiting; a message of 0 bytes is the pair's end.
-static void read_waiting(int fd, serving& s)
+// Takes every message waiting: false once the pair has ended (a message
+// of 0 bytes) or failed.
+static bool read_waiting(int fd, serving& s)
 {
-    while (!s.closed) {
+    for (;;) {
         union {
             found_message m;
             char bytes[message_header_size + log_text_max];
@@ -207,12 +201,12 @@ static void read_waiting(int fd, serving& s)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno == EAGAIN)
-            return;
+            return true;
         if (n < 0)
             log_Warning("[msas] the store process stops reading the discovery process: %s", std::strerror(errno));
         if (n <= 0)
-            s.closed = true;
-        else if (n > static_cast<ssize_t>(sizeof in))
+            return false;
+        if (n > static_cast<ssize_t>(sizeof in))
             refuse(s, n, "not the size of a message");
         else
             take(s, in.m, n);
@@ -338,8 +332,7 @@ void store_process_serve(int fd, int64_t run_pid, int64_t run_started_ms)
     write_unwritten(s, busy_wait);  // opens the store, or says why not once
     // After its answer the discovery process still logs its last lines;
     // the pair's close, at its end, ends this loop.
-    while (!s.closed && wait_readable(fd, deadline)) {
-        read_waiting(fd, s);
+    while (wait_readable(fd, deadline) && read_waiting(fd, s)) {
         if (s.ended && !s.answered)
             end_of_run(fd, s);
         else
