@@ -7,7 +7,6 @@
 #include <sqlite3.h>
 
 #include <chrono>
-#include <filesystem>
 
 #include "host/central/central_inventory.h"
 #include "host/log/utc_time.h"
@@ -21,7 +20,6 @@
 
 static sqlite3* store_db = nullptr;  // open store, or null
 static sqlite3_stmt* insert_stmt = nullptr;
-static int version = -1;  // the open store's
 
 static const char insert_sql[] =
     "INSERT INTO found_pending (found_at, run_pid, model_id, model, ip_addr, mac_addr, brand_id, port, record,"
@@ -30,12 +28,6 @@ static const char insert_sql[] =
 std::string store_open(const std::string& path)
 {
     store_close();
-    std::error_code ec;
-    auto folder = std::filesystem::path(path).parent_path();
-    if (!folder.empty())
-        std::filesystem::create_directories(folder, ec);
-    if (ec)
-        return "cannot create " + folder.string() + ": " + ec.message();
     std::string why;
     if (sqlite3_open(path.c_str(), &store_db) != SQLITE_OK)
         why = store_db ? sqlite3_errmsg(store_db) : "out of memory";
@@ -48,8 +40,6 @@ std::string store_open(const std::string& path)
     sqlite3_busy_timeout(store_db, 1000);
     if (why.empty())
         why = store_create(store_db);
-    if (why.empty())
-        version = store_version_of(store_db, why);
     if (why.empty() && sqlite3_prepare_v2(store_db, insert_sql, -1, &insert_stmt, nullptr) != SQLITE_OK)
         why = sqlite3_errmsg(store_db);
     if (!why.empty())
@@ -147,14 +137,16 @@ forward_result store_end_run(long long run_pid)
     const platform_settings& s = settings();
     if (store_db == nullptr)
         return {0, "the store is not open"};
-    if (version != store_version) {
+    std::string why;
+    if (store_version_of(store_db, why) != store_version && why.empty()) {
         log_Warning("[msas] %s is a store of an earlier version: this run's finds wait in it until"
                     " onvif_camscout_list --store %s --upgrade brings it up to date", s.store_path.c_str(),
                     s.store_path.c_str());
         return {0, "the finds wait for the store's upgrade"};
     }
-    std::string why = store_move_pending(store_db, std::chrono::steady_clock::now() + std::chrono::seconds(3));
-    if (why.empty() && store_identity(store_db).empty())
+    if (why.empty())
+        why = store_move_pending(store_db, std::chrono::steady_clock::now() + std::chrono::seconds(3));
+    if (why.empty())
         why = store_identity_set_up(store_db, s.recorder);
     if (!why.empty()) {
         log_Warning("[msas] the finds are stored in %s and wait there for a later run: %s", s.store_path.c_str(),
@@ -194,5 +186,4 @@ void store_close()
     insert_stmt = nullptr;
     sqlite3_close(store_db);
     store_db = nullptr;
-    version = -1;
 }

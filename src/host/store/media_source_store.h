@@ -16,7 +16,7 @@ struct found_source {
     std::string run_started;  // UTC, as found_at: with run_pid, the run's identity
 };
 
-// Opens (creating folders and file as needed) the store at path, ready to
+// Opens (creating the file as needed) the store at path, ready to
 // take finds whatever its version. "" or what failed and why.
 std::string store_open(const std::string& path);
 // Writes the finds in one transaction, all or none, into the table where

@@ -14,30 +14,21 @@ static std::string random_identity()
     return text;
 }
 
-static bool exec(sqlite3* db, const char* sql)
-{
-    return sqlite3_exec(db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
-}
-
 std::string store_identity_set_up(sqlite3* db, const std::string& recorder)
 {
     if (!store_identity(db).empty())
         return "";
-    if (!exec(db, "BEGIN IMMEDIATE"))
-        return sqlite3_errmsg(db);
+    std::string why = sqlite_run(db, "BEGIN IMMEDIATE");
+    if (!why.empty())
+        return why;
     bool forwarded = sqlite_integer(db, "SELECT up_to FROM forwarding", 0) > 0;
-    std::string id = forwarded && !recorder.empty() ? recorder : random_identity();
-    sqlite3_stmt* st = nullptr;
-    bool made = exec(db, "CREATE TABLE IF NOT EXISTS store_identity (id TEXT NOT NULL)") &&
-                sqlite3_prepare_v2(db, "INSERT INTO store_identity SELECT ? WHERE NOT EXISTS (SELECT 1 FROM store_identity)",
-                                   -1, &st, nullptr) == SQLITE_OK &&
-                sqlite3_bind_text(st, 1, id.c_str(), -1, SQLITE_TRANSIENT) == SQLITE_OK &&
-                sqlite3_step(st) == SQLITE_DONE;
-    sqlite3_finalize(st);
-    if (made && exec(db, "COMMIT"))
-        return "";
-    std::string why = sqlite3_errmsg(db);  // before the rollback replaces it
-    exec(db, "ROLLBACK");
+    char* sql = sqlite3_mprintf("CREATE TABLE IF NOT EXISTS store_identity (id TEXT NOT NULL); INSERT INTO store_identity"
+                                " SELECT %Q WHERE NOT EXISTS (SELECT 1 FROM store_identity); COMMIT",
+                                (forwarded && !recorder.empty() ? recorder : random_identity()).c_str());
+    why = sql ? sqlite_run(db, sql) : "out of memory";
+    sqlite3_free(sql);
+    if (!why.empty())
+        sqlite_run(db, "ROLLBACK");
     return why;
 }
 

@@ -1,8 +1,4 @@
-// The media-source library on the discovery side, and the store process:
-// msas_init_onvif starts the store process and confines the discovery
-// process, each find goes to the store process as one message, and
-// msas_uninit_onvif sends the run's end and waits for the answer that the
-// run's finds are written.
+// The media-source library on the discovery side, and the store process.
 #include "host/store/store_process.h"
 
 #include <arpa/inet.h>
@@ -95,14 +91,12 @@ static const char* found_message_refusal(const found_message& message, long size
         return "padding not zero";
     if (message.run_pid != run_pid || message.run_started_ms != run_started_ms)
         return "not of this run";
-    if (log)
-        return nullptr;
-    if (message.kind == neighbour_message_kind ? !ends_within(message.neighbour.device)
-                                               : message.kind == found_message_kind &&
-                                                     (!ends_within(info.model) || !ends_within(info.ip_addr) ||
-                                                      !ends_within(info.mac_addr) || info.port < 0 || info.port > 65535))
-        return "a field past its size";
-    return nullptr;
+    if (message.kind == neighbour_message_kind)
+        return ends_within(message.neighbour.device) ? nullptr : "a field past its size";
+    bool past = message.kind == found_message_kind &&
+                (!ends_within(info.model) || !ends_within(info.ip_addr) || !ends_within(info.mac_addr) ||
+                 info.port < 0 || info.port > 65535);
+    return past ? "a field past its size" : nullptr;
 }
 
 // What the store process holds through one run.
@@ -116,8 +110,7 @@ struct serving {
     size_t lines = 0, line_bytes = 0;     // log lines of the discovery process, and their bytes
     size_t lines_dropped = 0, refusals = 0;  // past the bounds; messages refused
     std::vector<NIC_INFO> lan_devices{};  // where they may be removed, read at the first
-    bool ended = false, closed = false;   // the run's end came; the pair closed or failed
-    bool answered = false;                // the run's end work is done
+    bool ended = false, answered = false;  // the run's end came; its end work is done
     bool opened = false, reported = false;  // the store; its trouble has a line already
 };
 
@@ -177,10 +170,8 @@ static void take(serving& s, const found_message& m, ssize_t n)
         s.figures = m.figures;
         return;
     }
-    if (m.kind == neighbour_message_kind) {
-        remove_neighbour(s, m.neighbour);
-        return;
-    }
+    if (m.kind == neighbour_message_kind)
+        return remove_neighbour(s, m.neighbour);
     if (m.kind == log_message_kind) {
         std::size_t bytes = static_cast<size_t>(n) - message_header_size;
         if (++s.lines <= lines_per_run && (s.line_bytes += bytes) <= line_bytes_per_run)
@@ -197,10 +188,11 @@ static void take(serving& s, const found_message& m, ssize_t n)
     s.unwritten.push_back({m.info, format_utc(found_time(s, m)), s.run_pid, format_utc(s.run_started_ms)});
 }
 
-// Takes every message waiting; a message of 0 bytes is the pair's end.
-static void read_waiting(int fd, serving& s)
+// Takes every message waiting: false once the pair has ended (a message
+// of 0 bytes) or failed.
+static bool read_waiting(int fd, serving& s)
 {
-    while (!s.closed) {
+    for (;;) {
         union {
             found_message m;
             char bytes[message_header_size + log_text_max];
@@ -209,12 +201,12 @@ static void read_waiting(int fd, serving& s)
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno == EAGAIN)
-            return;
+            return true;
         if (n < 0)
             log_Warning("[msas] the store process stops reading the discovery process: %s", std::strerror(errno));
         if (n <= 0)
-            s.closed = true;
-        else if (n > static_cast<ssize_t>(sizeof in))
+            return false;
+        if (n > static_cast<ssize_t>(sizeof in))
             refuse(s, n, "not the size of a message");
         else
             take(s, in.m, n);
@@ -228,18 +220,15 @@ static void write_unwritten(serving& s, steady_clock::duration busy)
     s.opened = why.empty();
     if (why.empty() && !s.unwritten.empty())
         why = store_write(s.unwritten, steady_clock::now() + busy);
-    if (why.empty()) {
-        if (s.reported)
-            log_Debug("[msas] %s writable again", path.c_str());
-        s.reported = false;
-        s.unwritten.clear();
-    } else if (!s.reported && !s.opened) {
+    if (why.empty() && s.reported)
+        log_Debug("[msas] %s writable again", path.c_str());
+    else if (!why.empty() && !s.reported && !s.opened)
         log_Warning("[msas] %s; retrying when there is something to store", why.c_str());
-        s.reported = true;
-    } else if (!s.reported) {
+    else if (!why.empty() && !s.reported)
         log_Warning("[msas] cannot write to %s yet, retrying: %s", path.c_str(), why.c_str());
-        s.reported = true;
-    }
+    s.reported = !why.empty();
+    if (why.empty())
+        s.unwritten.clear();
 }
 
 // Until a message waits, the pair ends or fails, or the deadline: false.
@@ -269,22 +258,18 @@ static void write_metrics(const run_outcome& o, int64_t started_ms)
     auto gauge = [&](const char* name, const char* help) {
         out << "# HELP onvif_camscout_" << name << " " << help << "\n# TYPE onvif_camscout_" << name << " gauge\n";
     };
-    auto sample = [&](const char* name, auto value, const std::string& labels = "") {
-        out << "onvif_camscout_" << name << labels << " " << value << "\n";
+    auto metric = [&](const char* name, const char* help, auto value) {
+        gauge(name, help);
+        out << "onvif_camscout_" << name << " " << value << "\n";
     };
-    gauge("run_timestamp_seconds", "When the last run started, since 1970.");
-    sample("run_timestamp_seconds", started_ms / 1000);
-    gauge("run_duration_seconds", "How long the last run took.");
-    sample("run_duration_seconds", o.seconds);
+    metric("run_timestamp_seconds", "When the last run started, since 1970.", started_ms / 1000);
+    metric("run_duration_seconds", "How long the last run took.", o.seconds);
     gauge("run_cameras", "The last run's cameras: found, stored, no MAC address, refused.");
     for (auto [state, n] : {std::pair{"found", o.found}, {"stored", o.stored}, {"no_mac", o.no_mac}, {"refused", o.refused}})
-        sample("run_cameras", n, "{state=\"" + std::string(state) + "\"}");
-    gauge("forwarded_rows", "The rows the last run forwarded to the central inventory.");
-    sample("forwarded_rows", o.forwarded);
-    gauge("store_bytes", "The local store's size.");
-    sample("store_bytes", ec ? 0 : store_bytes);
-    gauge("receive_drops", "The datagrams the kernel dropped in the last run, its queue full.");
-    sample("receive_drops", o.drops);
+        out << "onvif_camscout_run_cameras{state=\"" << state << "\"} " << n << "\n";
+    metric("forwarded_rows", "The rows the last run forwarded to the central inventory.", o.forwarded);
+    metric("store_bytes", "The local store's size.", ec ? 0 : store_bytes);
+    metric("receive_drops", "The datagrams the kernel dropped in the last run, its queue full.", o.drops);
     out.close();
     if (out)
         std::filesystem::rename(path + ".tmp", path, ec);
@@ -298,31 +283,28 @@ static void report_outcome(const serving& s, const forward_result& end)
 {
     // The discovery process's figures are its word: kept within what the
     // store process saw itself, never negative.
-    receive_figures seen = s.figures.seen;
+    const receive_figures& seen = s.figures.seen;
     auto sane = [](int64_t v) { return std::clamp<int64_t>(v, 0, INT32_MAX); };
-    int64_t stored = static_cast<int64_t>(s.taken - s.unwritten.size());
-    seen = {std::max(sane(seen.pings), stored), sane(seen.datagrams), sane(seen.drops), sane(seen.queue_bytes)};
-    std::string cut_short = !s.ended ? "the run's end never came"
-                            : !s.opened ? "the store did not open"
-                            : !s.unwritten.empty() ? std::to_string(s.unwritten.size()) + " finds not written"
-                                                   : end.why;
+    int64_t stored = static_cast<int64_t>(s.taken - s.unwritten.size()), found = std::max(sane(seen.pings), stored);
     run_outcome o{format_utc(s.run_started_ms), std::max<int64_t>(0, utc_now_ms() - s.run_started_ms) / 1000.0,
-                  seen.datagrams, seen.drops, seen.queue_bytes, seen.pings,
-                  static_cast<long long>(stored), seen.pings - std::clamp<int64_t>(s.figures.store_calls, 0, seen.pings),
-                  static_cast<long long>(s.refused + s.malformed), end.forwarded, cut_short};
+                  sane(seen.datagrams), sane(seen.drops), sane(seen.queue_bytes), found, stored,
+                  found - std::clamp<int64_t>(s.figures.store_calls, 0, found),
+                  static_cast<long long>(s.refused + s.malformed), end.forwarded,
+                  !s.ended ? "the run's end never came"
+                  : !s.opened ? "the store did not open"
+                  : !s.unwritten.empty() ? std::to_string(s.unwritten.size()) + " finds not written"
+                                         : end.why};
     std::string why = s.opened ? store_record_outcome(o) : "";
     if (!why.empty())
         log_Warning("[msas] cannot keep the run's outcome in %s: %s", settings().store_path.c_str(), why.c_str());
     store_close();  // its size as it stays
     if (!settings().metrics_dir.empty())
         write_metrics(o, s.run_started_ms);
-    std::string refused = o.refused ? " (" + std::to_string(s.refused) + " past the run's limit, " +
-                                          std::to_string(s.malformed) + " malformed)" : "";
-    (cut_short.empty() && o.refused == 0 && o.drops == 0 ? log_Debug : log_Warning)(
+    (o.cut_short.empty() && o.refused == 0 && o.drops == 0 ? log_Debug : log_Warning)(
         "[msas] run summary: started=%s seconds=%.1f datagrams=%lld drops=%lld queue_bytes=%lld found=%lld"
-        " stored=%lld no_mac=%lld refused=%lld%s forwarded=%lld cut_short=%s", o.started.c_str(), o.seconds,
-        o.datagrams, o.drops, o.queue_bytes, o.found, o.stored, o.no_mac, o.refused, refused.c_str(), o.forwarded,
-        cut_short.empty() ? "no" : cut_short.c_str());
+        " stored=%lld no_mac=%lld refused=%lld forwarded=%lld cut_short=%s", o.started.c_str(), o.seconds,
+        o.datagrams, o.drops, o.queue_bytes, o.found, o.stored, o.no_mac, o.refused, o.forwarded,
+        o.cut_short.empty() ? "no" : o.cut_short.c_str());
 }
 
 static void end_of_run(int fd, serving& s)
@@ -350,8 +332,7 @@ void store_process_serve(int fd, int64_t run_pid, int64_t run_started_ms)
     write_unwritten(s, busy_wait);  // opens the store, or says why not once
     // After its answer the discovery process still logs its last lines;
     // the pair's close, at its end, ends this loop.
-    while (!s.closed && wait_readable(fd, deadline)) {
-        read_waiting(fd, s);
+    while (wait_readable(fd, deadline) && read_waiting(fd, s)) {
         if (s.ended && !s.answered)
             end_of_run(fd, s);
         else
@@ -442,12 +423,26 @@ static void log_not_stored(const TMediaSourceDevInfo& info, const char* why)
                 std::string(field_text(info.mac_addr)).c_str(), why);
 }
 
+// Past the send's time limit the store process is stuck or gone: nothing
+// waits for it again, and what was to go is only logged.
+static bool send_bytes(const void* bytes, std::size_t size)
+{
+    ssize_t sent = store_socket >= 0 ? os_sendto(store_socket, bytes, size, MSG_NOSIGNAL, nullptr, 0) : -1;
+    if (sent == static_cast<ssize_t>(size))
+        return true;
+    if (store_socket >= 0 && errno != EINTR) {
+        os_close(store_socket);
+        store_socket = -1;
+    }
+    return false;
+}
+
 static bool send_message(found_message message)
 {
     message.found_at_ms = utc_now_ms();
     message.run_pid = getpid();
     message.run_started_ms = run_started_ms;
-    return os_sendto(store_socket, &message, sizeof message, MSG_NOSIGNAL, nullptr, 0) == sizeof message;
+    return send_bytes(&message, sizeof message);
 }
 
 // A line of this process, for the store process to write; one it does not
@@ -459,21 +454,14 @@ static void relay_line(const char* text)
     std::size_t n = strnlen(text, log_text_max);
     std::memcpy(line, &header, message_header_size);
     std::memcpy(line + message_header_size, text, n);
-    // Past the send's time limit the store process is stuck or gone, as for
-    // a find: no line waits for it again.
-    if (store_socket >= 0 && os_sendto(store_socket, line, message_header_size + n, MSG_NOSIGNAL, nullptr, 0) < 0 &&
-        errno != EINTR) {
-        os_close(store_socket);
-        store_socket = -1;
-    }
+    send_bytes(line, message_header_size + n);
 }
 
 static void ask_store_process(const neighbour_removal& request)
 {
     found_message message{neighbour_message_kind, 0, 0, 0, 0, {}};
     message.neighbour = request;
-    if (store_socket >= 0)
-        send_message(message);
+    send_message(message);
 }
 
 int msas_init_onvif()
@@ -506,8 +494,6 @@ int msas_store_found_media_source_onvif(TMediaSourceDevInfo* info)
     if (send_message({found_message_kind, 0, 0, 0, 0, {*info}}))
         return 0;
     log_not_stored(*info, ("the store process does not take it: " + std::string(std::strerror(errno))).c_str());
-    os_close(store_socket);  // stuck or gone: the finds after this one are only logged
-    store_socket = -1;
     return -1;
 }
 
@@ -529,7 +515,7 @@ int msas_uninit_onvif()
     end.figures = {run_receive_figures(), store_calls};
     end.figures.seen.pings -= before.pings;
     end.figures.seen.datagrams -= before.datagrams;
-    bool answered = store_socket >= 0 && send_message(end) && written_answer();
+    bool answered = send_message(end) && written_answer();
     store_pid = -1;
     if (!answered)
         log_Warning("[msas] the store process did not answer within %d s; what it wrote stays, the rest waits for a"

@@ -60,15 +60,6 @@ static const char outcomes_table[] =
 // wait and the pause. A process id comes back only much later.
 static const long long first_version_run_ms = 70 * 1000;
 
-// Another writer holds the store for a moment; one that keeps it past the
-// busy wait makes the store busy, not missing.
-static std::string failure(sqlite3* db)
-{
-    std::string why = sqlite3_errmsg(db);
-    int rc = sqlite3_errcode(db);
-    return rc == SQLITE_BUSY || rc == SQLITE_LOCKED ? "busy: another process keeps it locked (" + why + ")" : why;
-}
-
 static bool exists(sqlite3* db, const char* name)
 {
     return sqlite_integer(db, ("SELECT count(*) FROM sqlite_master WHERE name = '" + std::string(name) + "'").c_str(), 0);
@@ -93,7 +84,7 @@ int store_version_of(sqlite3* db, std::string& why)
                   : columns < 2                   ? static_cast<int>(columns)
                                                   : std::clamp(user, 2, 3);
     } else {
-        why = failure(db);
+        why = sqlite3_errmsg(db);
     }
     sqlite3_finalize(st);
     return version;
@@ -199,11 +190,6 @@ std::string store_upgrade(sqlite3* db, const std::function<void(const std::strin
     }
 }
 
-// The sightings of the runs stored up to ?1 (every one below ?2), but not
-// a facts' newest sighting, nor one past ?3, the forwarded.
-static const char expire_sql[] =
-    "DELETE FROM sightings WHERE id IN (SELECT id FROM sightings WHERE id <= ?2 AND id <= ?3 AND run <= ?1"
-    " AND id NOT IN (SELECT last_sighting FROM facts WHERE last_sighting IS NOT NULL) LIMIT 5000)";
 // A run whose sightings have all gone.
 static const char expire_runs_where[] =
     " AND NOT EXISTS (SELECT 1 FROM sightings s WHERE s.id BETWEEN runs.first_sighting AND runs.last_sighting"
@@ -246,32 +232,28 @@ long long store_expire(sqlite3* db, long long now_ms, long long keep_ms, bool ke
     long long run = last_run_to_expire(db, now_ms, keep_ms, this_run_pid);
     if (run == 0)
         return 0;
-    std::string top = "(SELECT coalesce(max(last_sighting), 0) FROM runs WHERE id <= " + std::to_string(run) + ")";
-    long long below = sqlite_integer(db, ("SELECT " + top).c_str(), 0);
-    long long forwarded = keep_unforwarded ? sqlite_integer(db, "SELECT up_to FROM forwarding", 0) : below;
-    sqlite3_stmt* st = nullptr;
+    std::string last_run = std::to_string(run);
+    std::string newest = "SELECT coalesce(max(last_sighting), 0) FROM runs WHERE id <= " + last_run;
+    long long up_to = sqlite_integer(db, newest.c_str(), 0);
+    if (keep_unforwarded)
+        up_to = std::min(up_to, sqlite_integer(db, "SELECT up_to FROM forwarding", 0));
+    // The sightings of the runs up to run, but not a facts' newest sighting,
+    // nor one past up_to, a part at a time.
+    std::string part = "BEGIN IMMEDIATE; DELETE FROM sightings WHERE id IN (SELECT id FROM sightings WHERE id <= " +
+                       std::to_string(up_to) + " AND run <= " + last_run + " AND id NOT IN (SELECT last_sighting"
+                       " FROM facts WHERE last_sighting IS NOT NULL) LIMIT 5000); COMMIT";
     long long deleted = 0;
     int chunk = 0;
-    if (sqlite3_prepare_v2(db, expire_sql, -1, &st, nullptr) != SQLITE_OK)
-        why = sqlite3_errmsg(db);
-    sqlite3_bind_int64(st, 1, run);
-    sqlite3_bind_int64(st, 2, below);
-    sqlite3_bind_int64(st, 3, forwarded);
     do {
         sqlite_wait_until(db, deadline);
-        if (!why.empty() || !(why = sqlite_run(db, "BEGIN IMMEDIATE")).empty())
-            break;
-        chunk = sqlite3_step(st) == SQLITE_DONE ? sqlite3_changes(db) : -1;
-        why = chunk < 0 ? sqlite3_errmsg(db) : sqlite_run(db, "COMMIT");
-        sqlite3_reset(st);
+        why = sqlite_run(db, part);
+        chunk = why.empty() ? sqlite3_changes(db) : 0;
+        deleted += chunk;
         if (!why.empty())
             sqlite_run(db, "ROLLBACK");
-        else
-            deleted += chunk;
     } while (why.empty() && chunk == 5000 && std::chrono::steady_clock::now() < deadline);
-    sqlite3_finalize(st);
     if (why.empty() && chunk < 5000)
-        why = sqlite_run(db, "DELETE FROM runs WHERE id <= " + std::to_string(run) + expire_runs_where +
+        why = sqlite_run(db, "DELETE FROM runs WHERE id <= " + last_run + expire_runs_where +
                                  "; DELETE FROM run_outcomes WHERE started < '" + format_utc(now_ms - keep_ms) + "'");
     if (why.empty() && deleted > 0)
         why = return_free_pages(db);
