@@ -24,9 +24,10 @@ DROP TYPE IF EXISTS camscout.seen;
 
 -- Whatever runs as the owner here must be the owner's: no trigger, rule or
 -- policy on its tables, no function it does not make, nothing of another
--- role's in the schema.
+-- role's in the schema. Then the version: one this file knows, made once.
+CREATE TABLE IF NOT EXISTS camscout.camscout_schema (version integer NOT NULL);
 DO $$
-DECLARE foreign_objects text;
+DECLARE foreign_objects text; v integer;
 BEGIN
   SELECT string_agg(pg_describe_object(class, id, 0) || coalesce(' belongs to ' || quote_ident(pg_get_userbyid(owner))
       || ' and not to ' || quote_ident(current_user), ', which set-up did not make'), '; ' ORDER BY 1) INTO foreign_objects
@@ -47,12 +48,7 @@ BEGIN
   IF foreign_objects IS NOT NULL THEN
     RAISE EXCEPTION 'not set up, as the schema holds what set-up would run as its owner: %', foreign_objects;
   END IF;
-END $$;
-
-CREATE TABLE IF NOT EXISTS camscout.camscout_schema (version integer NOT NULL);
-DO $$
-DECLARE v integer := (SELECT max(version) FROM camscout.camscout_schema);
-BEGIN
+  v := (SELECT max(version) FROM camscout.camscout_schema);  -- once nothing of another role's can run
   IF v > 3 THEN
     RAISE EXCEPTION 'the central schema is version %, newer than this program knows (3)', v;
   ELSIF to_regclass('public.camscout_schema') IS NOT NULL OR v < 3 AND to_regclass('camscout.found_media_sources_moving') IS NULL THEN
