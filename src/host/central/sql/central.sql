@@ -28,22 +28,21 @@ DROP TYPE IF EXISTS camscout.seen;
 CREATE TABLE IF NOT EXISTS camscout.camscout_schema (version integer NOT NULL);
 DO $$
 DECLARE foreign_objects text; v integer;
+  tables oid[] := ARRAY(SELECT oid FROM pg_class WHERE relnamespace = 'camscout'::regnamespace);
 BEGIN
   SELECT string_agg(pg_describe_object(class, id, 0) || coalesce(' belongs to ' || quote_ident(pg_get_userbyid(owner))
       || ' and not to ' || quote_ident(current_user), ', which set-up did not make'), '; ' ORDER BY 1) INTO foreign_objects
   FROM (SELECT 'pg_namespace'::regclass, oid, nspowner FROM pg_namespace WHERE nspname IN ('camscout', 'camscout_owner')
-        UNION ALL SELECT 'pg_class'::regclass, oid, relowner FROM pg_class WHERE relnamespace = 'camscout'::regnamespace
+        UNION ALL SELECT 'pg_class'::regclass, oid, relowner FROM pg_class WHERE oid = ANY (tables)
         UNION ALL SELECT 'pg_proc'::regclass, oid, CASE WHEN proname IN ('forward', 'source_of', 'add_sightings',
             'time_tail', 'time_text', 'run_time', 'expire') THEN proowner END
           FROM pg_proc WHERE pronamespace = 'camscout'::regnamespace
         UNION ALL SELECT 'pg_type'::regclass, oid, typowner FROM pg_type WHERE typnamespace = 'camscout'::regnamespace
           AND typrelid = 0 AND typcategory <> 'A'
-        UNION ALL SELECT 'pg_trigger'::regclass, oid, NULL FROM pg_trigger WHERE NOT tgisinternal
-          AND tgrelid IN (SELECT oid FROM pg_class WHERE relnamespace = 'camscout'::regnamespace)
+        UNION ALL SELECT 'pg_trigger'::regclass, oid, NULL FROM pg_trigger WHERE NOT tgisinternal AND tgrelid = ANY (tables)
         UNION ALL SELECT 'pg_rewrite'::regclass, oid, NULL FROM pg_rewrite WHERE rulename <> '_RETURN'
-          AND ev_class IN (SELECT oid FROM pg_class WHERE relnamespace = 'camscout'::regnamespace)
-        UNION ALL SELECT 'pg_policy'::regclass, oid, NULL FROM pg_policy
-          WHERE polrelid IN (SELECT oid FROM pg_class WHERE relnamespace = 'camscout'::regnamespace)) x(class, id, owner)
+          AND ev_class = ANY (tables)
+        UNION ALL SELECT 'pg_policy'::regclass, oid, NULL FROM pg_policy WHERE polrelid = ANY (tables)) x(class, id, owner)
   WHERE pg_get_userbyid(owner) IS DISTINCT FROM current_user;
   IF foreign_objects IS NOT NULL THEN
     RAISE EXCEPTION 'not set up, as the schema holds what set-up would run as its owner: %', foreign_objects;
