@@ -1,5 +1,5 @@
 // The central inventory's parts that need no server: a connection string
-// refused or shown, the store's identity and mark.
+// refused or shown, what libpq may reach, the store's identity.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 #include <unistd.h>

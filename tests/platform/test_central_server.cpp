@@ -189,8 +189,7 @@ TEST(central_server, upgrades_from_each_version_before_keep_each_row_once_and_ex
     gethostname(host, sizeof host - 1);
     for (int version : {1, 2}) {
         const std::string db_name = "earlier" + std::to_string(version), rec = "host=" + dir + " dbname=" + db_name +
-                          " user=recorder", at = version == 1 ? "public." : "camscout.";
-        const std::string earlier = database(db_name);
+                          " user=recorder", at = version == 1 ? "public." : "camscout.", earlier = database(db_name);
         int was = 0;
         // As the version made them (the first in public, by the recorders), with 16 of the rows; and a trigger that a
         // recorder role left, which set-up would run as the owner: it refuses and names it.
