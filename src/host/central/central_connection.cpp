@@ -68,7 +68,7 @@ static bool uri_has_password(const std::string& s)
 static bool holds_password(const std::string& conninfo, PQconninfoOption* options)
 {
     bool found = uri_has_password(conninfo);
-    for (PQconninfoOption* o = options; o->keyword != nullptr; ++o) {
+    for (PQconninfoOption* o = options; o && o->keyword; ++o) {
         if (o->val == nullptr)
             continue;
         found = found || std::strstr(o->keyword, "password") != nullptr;
@@ -87,7 +87,7 @@ std::string central_refusal(const std::string& conninfo)
     char* error = nullptr;
     PQconninfoOption* options = PQconninfoParse(conninfo.c_str(), &error);
     std::string why;
-    if (uri_has_password(conninfo) || (options && holds_password(conninfo, options))) {
+    if (holds_password(conninfo, options)) {
         why = password_refused + std::string(is_uri(conninfo) ? uri_hint : "");
     } else if (options == nullptr) {
         // libpq quotes pieces of a string it cannot read, and they may be

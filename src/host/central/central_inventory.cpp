@@ -7,11 +7,7 @@
 
 #include <unistd.h>
 
-#include <algorithm>
 #include <cstdlib>
-#include <optional>
-#include <string>
-#include <vector>
 
 #include "host/log/logger.h"
 #include "platform/platform.h"
@@ -19,10 +15,8 @@
 #include "host/central/central_connection.h"
 
 // Who forwards: the store's identity, the recorder's, and the host's name
-// for people to read. Optional only to be bound as a row's texts are.
-struct forwarder {
-    std::optional<std::string> store_id, recorder, recorder_name;
-};
+// for people to read; bound as a row's texts are.
+using forwarder = std::optional<std::string>[3];
 
 // The batch as one call, which is one transaction: a single round trip,
 // however far the server is. camscout.forward takes the store's identity,
@@ -42,8 +36,8 @@ static central_statement forward_statement(const std::vector<forward_row>& batch
         s.lengths.push_back(text ? static_cast<int>(text->size()) : 0);
         s.formats.push_back(bytes ? 1 : 0);
     };
-    for (const std::optional<std::string>* text : {&who.store_id, &who.recorder, &who.recorder_name})
-        add(*text, false);
+    for (const std::optional<std::string>& text : who)
+        add(text, false);
     for (const forward_row& r : batch)
         for (int i = 0; i < central_columns; ++i)
             add(r.column[i], std::string_view(types[i]) == "bytea");
@@ -117,7 +111,7 @@ static std::string forward_batches(const forward_source& rows, const std::string
 {
     char host[256] = "";
     gethostname(host, sizeof host - 1);
-    const forwarder who{store_id, settings().recorder, std::string(host)};
+    const forwarder who = {store_id, settings().recorder, std::string(host)};
     if (store_id.empty())
         return "the local store has no identity";
     // A batch that cannot end before the deadline is not begun: the server

@@ -19,39 +19,35 @@ CREATE SCHEMA IF NOT EXISTS camscout_owner;
 CREATE TABLE IF NOT EXISTS camscout_owner.owner_lock ();
 LOCK TABLE camscout_owner.owner_lock;
 DROP FUNCTION IF EXISTS camscout.move_step, camscout.make_views,
-  camscout.add_sightings(integer, text, camscout.found[], boolean);
+  camscout.add_sightings(integer, text, camscout.found[], boolean), camscout.add_run_sightings;
+DROP TYPE IF EXISTS camscout.seen;
 
 -- Whatever runs as the owner here must be the owner's: no trigger, rule or
 -- policy on its tables, no function it does not make, nothing of another
--- role's in the schema.
+-- role's in the schema. Then the version: one this file knows, made once.
+CREATE TABLE IF NOT EXISTS camscout.camscout_schema (version integer NOT NULL);
 DO $$
-DECLARE foreign_objects text;
+DECLARE foreign_objects text; v integer;
+  tables oid[] := ARRAY(SELECT oid FROM pg_class WHERE relnamespace = 'camscout'::regnamespace);
 BEGIN
   SELECT string_agg(pg_describe_object(class, id, 0) || coalesce(' belongs to ' || quote_ident(pg_get_userbyid(owner))
       || ' and not to ' || quote_ident(current_user), ', which set-up did not make'), '; ' ORDER BY 1) INTO foreign_objects
   FROM (SELECT 'pg_namespace'::regclass, oid, nspowner FROM pg_namespace WHERE nspname IN ('camscout', 'camscout_owner')
-        UNION ALL SELECT 'pg_class'::regclass, oid, relowner FROM pg_class WHERE relnamespace = 'camscout'::regnamespace
+        UNION ALL SELECT 'pg_class'::regclass, oid, relowner FROM pg_class WHERE oid = ANY (tables)
         UNION ALL SELECT 'pg_proc'::regclass, oid, CASE WHEN proname IN ('forward', 'source_of', 'add_sightings',
-            'add_run_sightings', 'time_tail', 'time_text', 'run_time', 'expire') THEN proowner END
+            'time_tail', 'time_text', 'run_time', 'expire') THEN proowner END
           FROM pg_proc WHERE pronamespace = 'camscout'::regnamespace
         UNION ALL SELECT 'pg_type'::regclass, oid, typowner FROM pg_type WHERE typnamespace = 'camscout'::regnamespace
           AND typrelid = 0 AND typcategory <> 'A'
-        UNION ALL SELECT 'pg_trigger'::regclass, oid, NULL FROM pg_trigger WHERE NOT tgisinternal
-          AND tgrelid IN (SELECT oid FROM pg_class WHERE relnamespace = 'camscout'::regnamespace)
+        UNION ALL SELECT 'pg_trigger'::regclass, oid, NULL FROM pg_trigger WHERE NOT tgisinternal AND tgrelid = ANY (tables)
         UNION ALL SELECT 'pg_rewrite'::regclass, oid, NULL FROM pg_rewrite WHERE rulename <> '_RETURN'
-          AND ev_class IN (SELECT oid FROM pg_class WHERE relnamespace = 'camscout'::regnamespace)
-        UNION ALL SELECT 'pg_policy'::regclass, oid, NULL FROM pg_policy
-          WHERE polrelid IN (SELECT oid FROM pg_class WHERE relnamespace = 'camscout'::regnamespace)) x(class, id, owner)
+          AND ev_class = ANY (tables)
+        UNION ALL SELECT 'pg_policy'::regclass, oid, NULL FROM pg_policy WHERE polrelid = ANY (tables)) x(class, id, owner)
   WHERE pg_get_userbyid(owner) IS DISTINCT FROM current_user;
   IF foreign_objects IS NOT NULL THEN
     RAISE EXCEPTION 'not set up, as the schema holds what set-up would run as its owner: %', foreign_objects;
   END IF;
-END $$;
-
-CREATE TABLE IF NOT EXISTS camscout.camscout_schema (version integer NOT NULL);
-DO $$
-DECLARE v integer := (SELECT max(version) FROM camscout.camscout_schema);
-BEGIN
+  v := (SELECT max(version) FROM camscout.camscout_schema);  -- once nothing of another role's can run
   IF v > 3 THEN
     RAISE EXCEPTION 'the central schema is version %, newer than this program knows (3)', v;
   ELSIF to_regclass('public.camscout_schema') IS NOT NULL OR v < 3 AND to_regclass('camscout.found_media_sources_moving') IS NULL THEN
@@ -61,8 +57,6 @@ BEGIN
   END IF;
   CREATE TYPE camscout.found AS (local_id bigint, found_at text, run_pid bigint, model_id bigint, model bytea,
     ip_addr text, mac_addr text, brand_id integer, port integer, record bytea, run_started text);
-  CREATE TYPE camscout.seen AS (facts integer, local_id bigint, run bigint, run_pid bigint, run_started text,
-    found_at text);
   -- Who forwards: a store's identity, under a recorder's identity and host
   -- name; expired_up_to: the highest local id that expiry removed, below
   -- which nothing sent again is taken back.
@@ -127,11 +121,13 @@ BEGIN
 END $f$;
 
 -- Adds the rows that are not there already (by source, local id and
--- time), in order of local id; returns how many. The facts' newest
--- sightings move on once for the call, however many runs it holds.
+-- time); returns how many. Each run's sightings of the call are one row of
+-- arrays, in order of local id, and their facts are found by MAC address
+-- and IP address and compared whole, or made; the facts' newest sightings
+-- move on once for the call, however many runs it holds.
 CREATE OR REPLACE FUNCTION camscout.add_sightings(src integer, batch camscout.found[], moved boolean)
 RETURNS bigint LANGUAGE plpgsql SET search_path = camscout, pg_temp AS $f$
-DECLARE fresh found[]; lo bigint; hi bigint; g record; rid bigint; seen_all seen[] := '{}';
+DECLARE fresh found[]; lo bigint; hi bigint;
 BEGIN
   SELECT min(local_id), max(local_id) INTO lo, hi FROM unnest(batch);
   -- What this source sent before whose ids overlap the batch's: one seek
@@ -144,53 +140,41 @@ BEGIN
   SELECT array_agg(x ORDER BY x.local_id) INTO fresh FROM (SELECT DISTINCT ON (b.local_id, b.found_at) b.* FROM unnest(batch) b
     WHERE b.local_id > (SELECT expired_up_to FROM recorders WHERE id = src)
       AND NOT EXISTS (SELECT 1 FROM there t WHERE t.local_id = b.local_id AND t.found_at IS NOT DISTINCT FROM b.found_at)) x;
-  -- In order, so that facts begin with the first run that saw them.
-  FOR g IN SELECT b.run_pid, b.run_started, array_agg(b ORDER BY b.local_id) AS rows FROM unnest(fresh) b
-      GROUP BY 1, 2 ORDER BY min(b.local_id) LOOP
-    -- The run's row locked until the call commits, so that expiry takes
-    -- it with all its sightings or after them.
-    INSERT INTO runs AS r (source, run_pid, run_started, at)
-      VALUES (src, g.run_pid, g.run_started, CASE WHEN moved THEN run_time(g.run_started) ELSE now() END)
-      ON CONFLICT (source, run_started, run_pid) DO UPDATE SET at = r.at RETURNING id INTO rid;
-    seen_all := seen_all || add_run_sightings(src, rid, g.run_pid, g.run_started, g.rows);
-  END LOOP;
-  UPDATE facts f SET last_run = n.run, last_pid = n.run_pid, last_started = n.run_started, last_local = n.local_id,
-      last_found_at = n.found_at
-    FROM (SELECT DISTINCT ON (facts) * FROM unnest(seen_all) ORDER BY facts, local_id DESC) n
-    WHERE f.id = n.facts AND n.local_id >= f.last_local;
-  RETURN coalesce(cardinality(fresh), 0);
-END $f$;
-
--- One run's new sightings: their facts found or made, one row of arrays;
--- returns them as seen. The facts are looked up by MAC address and IP
--- address, then compared whole.
-CREATE OR REPLACE FUNCTION camscout.add_run_sightings(src integer, rid bigint, pid bigint, started text,
-  batch camscout.found[]) RETURNS camscout.seen[] LANGUAGE plpgsql SET search_path = camscout, pg_temp AS $f$
-DECLARE seen_now seen[];
-BEGIN
-  INSERT INTO facts (source, mac_addr, ip_addr, port, model, model_id, brand_id, record, first_pid, first_started,
-      last_run, last_pid, last_started, last_local, last_found_at)
-    SELECT DISTINCT ON (b.mac_addr, b.ip_addr, b.port, b.model, b.model_id, b.brand_id, b.record)
-      src, b.mac_addr, b.ip_addr, b.port, b.model, b.model_id, b.brand_id, b.record, pid, started, rid, pid, started,
-      b.local_id, b.found_at
-    FROM unnest(batch) b WHERE NOT EXISTS (SELECT 1 FROM facts f WHERE f.source = src
-      AND coalesce(f.mac_addr, '') = coalesce(b.mac_addr, '') AND coalesce(f.ip_addr, '') = coalesce(b.ip_addr, '')
-      AND (f.mac_addr, f.ip_addr, f.port, f.model, f.model_id, f.brand_id, f.record)
-        IS NOT DISTINCT FROM (b.mac_addr, b.ip_addr, b.port, b.model, b.model_id, b.brand_id, b.record));
-  SELECT array_agg(ROW(n.facts, n.local_id, rid, pid, started, n.found_at)::seen ORDER BY n.local_id) INTO seen_now
-    FROM (SELECT DISTINCT ON (b.local_id) f.id AS facts, b.local_id, b.found_at FROM unnest(batch) b
-          JOIN facts f ON f.source = src AND coalesce(f.mac_addr, '') = coalesce(b.mac_addr, '')
-            AND coalesce(f.ip_addr, '') = coalesce(b.ip_addr, '')
-            AND (f.mac_addr, f.ip_addr, f.port, f.model, f.model_id, f.brand_id, f.record)
-              IS NOT DISTINCT FROM (b.mac_addr, b.ip_addr, b.port, b.model, b.model_id, b.brand_id, b.record)
-          ORDER BY b.local_id, f.id DESC) n;
+  -- The runs' rows in order of their first sighting, locked until the call
+  -- commits, so that expiry takes a run with all its sightings or after them.
+  WITH run AS (INSERT INTO runs AS r (source, run_pid, run_started, at)
+        SELECT src, run_pid, run_started, CASE WHEN moved THEN run_time(run_started) ELSE now() END FROM unnest(fresh)
+          GROUP BY run_pid, run_started ORDER BY min(local_id)
+        ON CONFLICT (source, run_started, run_pid) DO UPDATE SET at = r.at RETURNING id, run_pid, run_started),
+    b AS (SELECT b.*, run.id AS run, (SELECT max(f.id) FROM facts f WHERE f.source = src
+          AND coalesce(f.mac_addr, '') = coalesce(b.mac_addr, '') AND coalesce(f.ip_addr, '') = coalesce(b.ip_addr, '')
+          AND (f.mac_addr, f.ip_addr, f.port, f.model, f.model_id, f.brand_id, f.record)
+            IS NOT DISTINCT FROM (b.mac_addr, b.ip_addr, b.port, b.model, b.model_id, b.brand_id, b.record)) AS facts
+        FROM unnest(fresh) b JOIN run ON (run.run_pid, run.run_started) IS NOT DISTINCT FROM (b.run_pid, b.run_started)),
+    -- New facts begin with the first run that saw them.
+    made AS (INSERT INTO facts (source, mac_addr, ip_addr, port, model, model_id, brand_id, record, first_pid,
+          first_started, last_run, last_pid, last_started, last_local, last_found_at)
+        SELECT DISTINCT ON (mac_addr, ip_addr, port, model, model_id, brand_id, record) src, mac_addr, ip_addr, port,
+          model, model_id, brand_id, record, first_value(run_pid) OVER w, first_value(run_started) OVER w, run, run_pid,
+          run_started, local_id, found_at
+        FROM b WHERE facts IS NULL WINDOW w AS (PARTITION BY mac_addr, ip_addr, port, model, model_id, brand_id, record
+          ORDER BY local_id) ORDER BY mac_addr, ip_addr, port, model, model_id, brand_id, record, local_id DESC
+        RETURNING id, mac_addr, ip_addr, port, model, model_id, brand_id, record),
+    moved_on AS (UPDATE facts f SET last_run = n.run, last_pid = n.run_pid, last_started = n.run_started,
+          last_local = n.local_id, last_found_at = n.found_at
+        FROM (SELECT DISTINCT ON (facts) * FROM b ORDER BY facts, local_id DESC) n
+        WHERE f.id = n.facts AND n.local_id >= f.last_local)
   INSERT INTO sightings (source, first_local, last_local, run, local_ids, facts, at, odd_at)
-    SELECT src, min(local_id), max(local_id), rid, array_agg(local_id ORDER BY local_id),
-      array_agg(facts ORDER BY local_id), array_agg(time_tail(started, found_at) ORDER BY local_id),
-      CASE WHEN bool_or(time_tail(started, found_at) IS NULL AND found_at IS NOT NULL) THEN
-        array_agg(CASE WHEN time_tail(started, found_at) IS NULL THEN found_at END ORDER BY local_id) END
-    FROM unnest(seen_now);
-  RETURN seen_now;
+    SELECT src, min(local_id), max(local_id), run, array_agg(local_id ORDER BY local_id), array_agg(facts ORDER BY local_id),
+      array_agg(tail ORDER BY local_id), CASE WHEN bool_or(tail IS NULL AND found_at IS NOT NULL) THEN
+        array_agg(CASE WHEN tail IS NULL THEN found_at END ORDER BY local_id) END
+    FROM (SELECT DISTINCT ON (b.run, b.local_id) b.run, b.local_id, b.found_at, coalesce(b.facts, m.id) AS facts,
+            time_tail(b.run_started, b.found_at) AS tail
+          FROM b LEFT JOIN made m ON b.facts IS NULL AND (m.mac_addr, m.ip_addr, m.port, m.model, m.model_id, m.brand_id,
+            m.record) IS NOT DISTINCT FROM (b.mac_addr, b.ip_addr, b.port, b.model, b.model_id, b.brand_id, b.record)
+          ORDER BY b.run, b.local_id, 4 DESC) s
+    GROUP BY run;
+  RETURN coalesce(cardinality(fresh), 0);
 END $f$;
 
 -- What a recorder may call: the one way in, which only adds, and no more
@@ -256,7 +240,7 @@ BEGIN
     FROM (SELECT source, max(last_local) AS up_to FROM gone GROUP BY 1) m WHERE r.id = m.source;
   RETURN cardinality(old);
 END $f$;
-REVOKE ALL ON FUNCTION camscout.forward, camscout.add_sightings, camscout.add_run_sightings, camscout.source_of,
+REVOKE ALL ON FUNCTION camscout.forward, camscout.add_sightings, camscout.source_of,
   camscout.run_time, camscout.expire FROM PUBLIC;
 
 -- The views keep the columns of every version before. Made once (or
