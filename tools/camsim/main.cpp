@@ -37,25 +37,26 @@ struct sim_camera {
     std::string device;      // its own network device
     int lan = 0;             // which of the recorder's LANs it sits on
     bool arp = true;         // false: the device does not answer ARP
-    bool answers_transmitter = true;  // answers the NetworkVideoTransmitter Probe
-    bool answers_device = true;       // answers the Device Probe
+    bool answers_transmitter = true;  // false: answers the Device Probe only
     int delay_ms = -1;       // reply delay; -1: random 0 to 500 ms
     int repeat = 1;          // copies of each answer
     std::string scopes;      // empty: no Scopes element
     std::string xaddrs;      // empty: no XAddrs element
     std::string prefix = "d";  // prefix bound to WS-Discovery; "": default namespace
-    std::vector<std::string> unprompted;  // sent once before the answers: hello, empty, not_probe_match, oversized
-    bool flood = false;      // floods the prober with 100 datagrams a second of every kind
+    std::vector<std::string> unprompted;  // datagram kinds sent once before the answers
+    bool flood = false;      // answers no Probe but floods the prober with 100 datagrams a second of every kind
 };
 NLOHMANN_DEFINE_TYPE_NON_INTRUSIVE_WITH_DEFAULT(sim_camera, name, address, mac, device, lan, arp, answers_transmitter,
-                                                answers_device, delay_ms, repeat, scopes, xaddrs, prefix, unprompted, flood)
+                                                delay_ms, repeat, scopes, xaddrs, prefix, unprompted, flood)
 
 using sim_fleet = std::vector<sim_camera>;
+
+// The kinds of datagram a camera sends besides its answers (see datagram()).
+static const char* const datagram_kinds[] = {"hello", "empty", "not_probe_match", "oversized", "probe_match"};
 
 // Reads a fleet file; throws std::runtime_error with the reason.
 static sim_fleet load_fleet(const std::string& path)
 {
-    static const char* const unprompted_kinds[] = {"hello", "empty", "not_probe_match", "oversized"};
     std::ifstream in(path);
     if (!in)
         throw std::runtime_error("cannot read " + path);
@@ -66,7 +67,7 @@ static sim_fleet load_fleet(const std::string& path)
         if (c.name.empty())
             c.name = c.device;
         for (const std::string& kind : c.unprompted)
-            if (std::ranges::find(unprompted_kinds, kind) == std::end(unprompted_kinds))
+            if (std::ranges::find(datagram_kinds, kind) == std::end(datagram_kinds))
                 throw std::runtime_error(c.name + ": unknown unprompted kind " + kind);
     }
     return fleet;
@@ -144,7 +145,6 @@ static sim_fleet generate_fleet(int cameras, unsigned seed, int lans, int floode
     }
     for (int i = 0; i < flooders; ++i) {
         sim_camera c = device("flood", i, 0, 200, 10 + i % 240, 0xf1);
-        c.answers_transmitter = c.answers_device = false;
         c.scopes = root + "hardware/FLOOD-" + std::to_string(i);
         c.flood = true;
         fleet.push_back(c);
@@ -276,8 +276,24 @@ static void send_from(responder& r, std::size_t camera, const std::string& text,
         ++r.sent;
 }
 
-static void schedule_answers(responder& r, const std::string& probe, const sockaddr_in& from)
+// Each camera that answers a Probe's type queues its answers to the sender,
+// after its delay; the first Probe's sender also gets the unprompted datagrams.
+static void answer_probe(responder& r)
 {
+    char buf[65536];
+    sockaddr_in from{};
+    socklen_t from_len = sizeof from;
+    ssize_t n = recvfrom(r.fd, buf, sizeof buf, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &from_len);
+    std::string probe(buf, static_cast<std::size_t>(std::max<ssize_t>(n, 0)));
+    if (probe.find("Probe>") == std::string::npos || probe.find("ProbeMatch") != std::string::npos)
+        return;
+    // Each answered Probe makes one datagram per simulated camera, so without
+    // a bound anyone who can reach the simulator could make it flood a host.
+    // A recorder's run sends two Probes per interface: 64 are many runs.
+    if (r.probes >= 64) {
+        ++r.probes_refused;
+        return;
+    }
     bool transmitter = probe.find("NetworkVideoTransmitter") != std::string::npos;
     bool device = probe.find(":Device<") != std::string::npos;
     ++r.probes;
@@ -295,7 +311,7 @@ static void schedule_answers(responder& r, const std::string& probe, const socka
         if (first)
             for (const std::string& kind : c.unprompted)
                 r.queue.insert({now, {i, datagram(c, kind), from}});
-        if (!(transmitter && c.answers_transmitter) && !(device && c.answers_device))
+        if (c.flood || !(device || (transmitter && c.answers_transmitter)))
             continue;
         int delay = c.delay_ms >= 0 ? c.delay_ms : std::uniform_int_distribution<int>(0, 500)(r.rng);
         for (int k = 0; k < c.repeat; ++k)
@@ -303,33 +319,14 @@ static void schedule_answers(responder& r, const std::string& probe, const socka
     }
 }
 
-static void read_datagram(responder& r)
-{
-    char buf[65536];
-    sockaddr_in from{};
-    socklen_t from_len = sizeof from;
-    ssize_t n = recvfrom(r.fd, buf, sizeof buf, MSG_DONTWAIT, reinterpret_cast<sockaddr*>(&from), &from_len);
-    if (n <= 0)
-        return;
-    std::string text(buf, static_cast<std::size_t>(n));
-    if (text.find("Probe>") == std::string::npos || text.find("ProbeMatch") != std::string::npos)
-        return;
-    // Each answered Probe makes one datagram per simulated camera, so without
-    // a bound anyone who can reach the simulator could make it flood a host.
-    // A recorder's run sends two Probes per interface: 64 are many runs.
-    if (r.probes < 64)
-        schedule_answers(r, text, from);
-    else
-        ++r.probes_refused;
-}
-
 // One datagram from each flooding camera, every kind in turn.
 static void send_flood(responder& r)
 {
-    static const char* const kinds[] = {"hello", "empty", "not_probe_match", "oversized", "probe_match"};
     for (std::size_t i = 0; r.prober && i < r.fleet.size(); ++i)
-        if (r.fleet[i].flood)
-            send_from(r, i, datagram(r.fleet[i], kinds[r.flood_sent++ % 5]), *r.prober);
+        if (r.fleet[i].flood) {
+            const char* kind = datagram_kinds[r.flood_sent++ % std::size(datagram_kinds)];
+            send_from(r, i, datagram(r.fleet[i], kind), *r.prober);
+        }
 }
 
 static volatile sig_atomic_t stop_requested = 0;
@@ -359,7 +356,7 @@ static void run_responder(const sim_fleet& fleet, const std::vector<std::string>
         // A reply goes out at most a tick late.
         pollfd p = {r.fd, POLLIN, 0};
         if (poll(&p, 1, 10) > 0)
-            read_datagram(r);
+            answer_probe(r);
         for (auto due = r.queue.begin(); due != r.queue.end() && due->first <= sim_clock::now(); due = r.queue.erase(due))
             send_from(r, due->second.camera, due->second.text, due->second.to);
     }
