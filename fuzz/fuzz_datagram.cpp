@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     memcpy(&source, data, 4);
     char dotted[16];
     inet_ntop(AF_INET, &source, dotted, sizeof dotted);
-    fake::state.arp_tables = {std::string("header\n") + dotted + " 0x1 0x2 02:00:00:00:00:01 * eth0\n"};
+    fake::state.arp_table = std::string("header\n") + dotted + " 0x1 0x2 02:00:00:00:00:01 * eth0\n";
     fake::state.incoming.push_back({source, std::string(reinterpret_cast<const char*>(data + 4), size - 4)});
     fake::state.incoming.push_back(fake::state.incoming.back());
     recv_onvif_response();
