@@ -246,12 +246,9 @@ TEST_F(response, a_probe_match_from_a_new_responder_with_a_mac_is_stored)
     fake::state.recv = -1;
     deliver("10.0.0.17", "x");
     EXPECT_EQ(calls({"log"}).back(), "[onvif camscout] onvif_socket(7) Reading datagram message error -1");
-}
 
-// By address, or by address and channel for the maker's multi-channel
-// sources; the two kept apart.
-TEST_F(response, each_responder_is_handled_once)
-{
+    // A responder is known by address, or by address and channel for the
+    // maker's multi-channel sources; the two kept apart.
     auto known = [](const char* from, const std::string& scopes) {
         return is_known_responder(inet_addr(from), answer(scopes, "").c_str());
     };
