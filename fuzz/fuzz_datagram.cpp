@@ -3,8 +3,6 @@
 // the prefix search, the element extraction, the port and the Scopes reach
 // any text): whatever it holds, the step returns, stores at most one record
 // (the repeat is known), and stores only complete ones.
-#include <arpa/inet.h>
-
 #include <cstdlib>
 #include <cstring>
 
@@ -23,8 +21,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     uint32_t source;
     memcpy(&source, data, 4);
     char dotted[16];
-    inet_ntop(AF_INET, &source, dotted, sizeof dotted);
-    fake::state.arp_tables = {std::string("header\n") + dotted + " 0x1 0x2 02:00:00:00:00:01 * eth0\n"};
+    dotted_text(source, dotted);
+    fake::state.arp_table = std::string("header\n") + dotted + " 0x1 0x2 02:00:00:00:00:01 * eth0\n";
     fake::state.incoming.push_back({source, std::string(reinterpret_cast<const char*>(data + 4), size - 4)});
     fake::state.incoming.push_back(fake::state.incoming.back());
     recv_onvif_response();

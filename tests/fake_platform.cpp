@@ -178,8 +178,7 @@ ssize_t os_recvfrom(int fd, void* buf, size_t len, int, sockaddr* from, socklen_
 
 FILE* os_fopen(const char* path, const char* mode)
 {
-    if (std::strcmp(path, "/proc/net/arp") != 0 || state.arp_tables.empty())
+    if (std::strcmp(path, "/proc/net/arp") != 0 || state.arp_table.empty())
         return nullptr;
-    size_t i = std::min<size_t>(static_cast<size_t>(state.arp_opens++), state.arp_tables.size() - 1);
-    return fmemopen(state.arp_tables[i].data(), state.arp_tables[i].size(), mode);
+    return ++state.arp_opens, fmemopen(state.arp_table.data(), state.arp_table.size(), mode);
 }

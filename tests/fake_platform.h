@@ -26,8 +26,7 @@ struct platform_state {
     std::vector<netcom_nic_dev_name_st> dev_names;
     // What select and recvfrom hand out: source address (network byte order) and bytes.
     std::deque<std::pair<uint32_t, std::string>> incoming;
-    // Successive /proc/net/arp contents, the last one repeated; none: fopen fails.
-    std::vector<std::string> arp_tables;
+    std::string arp_table;  // /proc/net/arp's text; empty: fopen fails
     std::vector<TMediaSourceDevInfo> stored;
     int sockopts = 0, sends = 0, arp_opens = 0, arp_closes = 0;
     unsigned char uuids = 0;  // the first UUID's bytes are all 1, the next all 2...

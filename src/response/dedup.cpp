@@ -17,10 +17,8 @@ static const char* const channel_names[] = {
 static unsigned scope_channel(const char* message)
 {
     char prefix[256] = {};
-    if (get_ns_prefix(message, prefix) != 0)
-        return 0;
     std::string scopes;
-    if (!get_tag_value(message, prefix + std::string(":Scopes"), scopes))
+    if (get_ns_prefix(message, prefix) != 0 || !get_tag_value(message, prefix + std::string(":Scopes"), scopes))
         return 0;
     for (const std::string& token : split_scopes(scopes)) {
         if (!contains_nocase(token, vendor_word))

@@ -77,9 +77,7 @@ void get_local_mac_addr(TMediaSourceDevInfo& info)
         NIC_INFO nic{};
         // Up, with an IPv4 address, not the loopback.
         bool considered = e->select_flag_1 != 0 && e->select_flag_2 != 0 && e->exclude_flag == 0;
-        if (!considered || netcom_NIC_Get_Info(e->name, &nic) != 0)
-            continue;
-        if (field_text(info.ip_addr) != field_text(nic.addr))
+        if (!considered || netcom_NIC_Get_Info(e->name, &nic) != 0 || field_text(info.ip_addr) != field_text(nic.addr))
             continue;
         copy_text(info.mac_addr, field_text(nic.mac));
         debug_log("[onvif camscout] get_local_mac_addr() dev=[%s], addr=[%s], mac=[%s]", e->name,

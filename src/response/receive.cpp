@@ -58,19 +58,6 @@ static void process_probe_match(uint32_t source_addr, const char* text)
     store_dev_info(std::move(info));
 }
 
-// Everything after the receive, for one datagram: the drop tests and the
-// ProbeMatch processing. text ends at its first zero byte.
-static void handle_datagram(uint32_t source_addr, const char* text)
-{
-    if (std::strstr(text, ":Hello>") != nullptr)
-        return;
-    if (source_addr == inet_addr(ws_discovery_group))
-        return;
-    if (is_known_responder(source_addr, text))
-        return;
-    process_probe_match(source_addr, text);
-}
-
 void recv_onvif_response()
 {
     if (!wait_readable())
@@ -85,5 +72,11 @@ void recv_onvif_response()
         debug_log("[onvif camscout] onvif_socket(%d) Reading datagram message error %d", onvif_socket, static_cast<int>(n));
         return;
     }
-    handle_datagram(source.sin_addr.s_addr, buffer);
+    // Hellos and what comes from the group's own address are dropped before
+    // the sender is recorded; the text ends at its first zero byte.
+    uint32_t source_addr = source.sin_addr.s_addr;
+    if (std::strstr(buffer, ":Hello>") != nullptr || source_addr == inet_addr(ws_discovery_group) ||
+        is_known_responder(source_addr, buffer))
+        return;
+    process_probe_match(source_addr, buffer);
 }

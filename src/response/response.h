@@ -23,7 +23,6 @@ bool is_known_responder(uint32_t source_addr, const char* message);
 
 // The fields of a WS-Discovery message, found by plain substring search: no
 // XML parser, no entity decoding, no trimming.
-//
 // Writes into the zero-filled prefix area the prefix that the message binds
 // to the WS-Discovery namespace (the empty prefix counts), at most 127
 // characters, and returns 0; returns -1, leaving prefix untouched, when

@@ -10,16 +10,6 @@
 #define CAMSCOUT_RUN_SECONDS 60
 #endif
 
-static void run_discovery()
-{
-    msas_init_onvif();
-    start_recv_thread();
-    os_sleep(CAMSCOUT_RUN_SECONDS);
-    stop_recv_thread();
-    msas_uninit_onvif();
-    debug_log("[onvif camscout] onvif_camscout exit(0)");
-}
-
 int camscout_main(int argc, char** argv)
 {
     const char* name = argc > 0 && argv[0] != nullptr ? argv[0] : "onvif_camscout";
@@ -43,6 +33,11 @@ int camscout_main(int argc, char** argv)
     // The parent ends at once, also when the fork failed: no run then.
     if (os_fork() != 0)
         return 0;
-    run_discovery();
+    msas_init_onvif();
+    start_recv_thread();
+    os_sleep(CAMSCOUT_RUN_SECONDS);
+    stop_recv_thread();
+    msas_uninit_onvif();
+    debug_log("[onvif camscout] onvif_camscout exit(0)");
     return 0;
 }

@@ -6,6 +6,7 @@
 #include <netinet/in.h>
 #include <uuid/uuid.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 
@@ -83,11 +84,8 @@ void send_onvif_probe()
         debug_log("[onvif camscout] error: onvif_socket=%d", onvif_socket);
         return;
     }
-    for (const NIC_INFO& nic : in_lan_list) {
-        if (!probe_interface(nic)) {
-            os_close(onvif_socket);
-            onvif_socket = -1;
-            return;
-        }
+    if (!std::ranges::all_of(in_lan_list, probe_interface)) {
+        os_close(onvif_socket);
+        onvif_socket = -1;
     }
 }

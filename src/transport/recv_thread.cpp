@@ -38,8 +38,6 @@ static void open_onvif_socket()
     os_fcntl(onvif_socket, F_SETFL, flags | O_NONBLOCK);
 }
 
-// The worker's body: register, open the socket, probe once, receive until
-// stopped, tear down.
 static void* onvif_recv_thread(void*)
 {
     debug_log("[onvif_camscout] start recv thread...");
