@@ -23,10 +23,9 @@ struct store : ::testing::Test {
     std::string upgrade() { return store_upgrade(db, [](const std::string&) {}); }
 };
 
-// An upgrade stopped in its last step (by a failed write)
-// keeps the steps before and goes on from there next time, to the same
-// runs, numbered in the order stored, each row keeping its id and its
-// time's very text.
+// An upgrade stopped in its last step (by a failed write) keeps the steps
+// before and goes on from there next time, to the same runs, numbered in
+// the order stored, each row keeping its id and its time's very text.
 TEST_F(store, first_version_rows_become_runs_of_one_process_and_one_run_length_also_when_stopped)
 {
     ASSERT_EQ(sqlite_run(db, "CREATE TABLE found_media_sources (id INTEGER PRIMARY KEY, found_at TEXT, run_pid INTEGER,"
@@ -78,27 +77,17 @@ TEST_F(store, rows_with_runs_and_forwarding_become_compact_with_the_same_answers
     EXPECT_EQ(upgrade(), "made by a later version of onvif_camscout (7)");
 }
 
-// Finds move in committed parts (one cut short keeps what it moved) and find
-// their facts by one seek however many share a MAC (cameras behind a router).
-TEST_F(store, pending_finds_move_in_committed_parts_and_find_their_facts_by_one_seek)
+// Runs a day apart at 00:00 on 1 to 4 January, one stamped 1970 and one
+// 2027 after the 2nd, then this run, stamped 2031; forwarded up to the 2nd
+// sighting; a keeps one facts throughout, b changes its address on the 2nd.
+// Then finds move in committed parts (one cut short keeps what it moved),
+// finding their facts by one seek however many share a MAC (cameras behind a router).
+TEST_F(store, expiry_keeps_each_facts_newest_sighting_rows_not_forwarded_and_all_when_the_clock_is_wrong)
 {
     ASSERT_EQ(store_create(db), "");
     sqlite_run(db, "DROP INDEX facts_by_identity");
     ASSERT_EQ(store_create(db), "");
     EXPECT_EQ(column("SELECT name FROM pragma_index_info('facts_by_identity')"), "mac_addr ip_addr port model_id brand_id");
-    ASSERT_EQ(sqlite_run(db, "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 1500)"
-                             " INSERT INTO found_pending (run_pid, mac_addr, ip_addr) SELECT 1, 'm', i FROM c; CREATE TEMP TRIGGER"
-                             " stop BEFORE INSERT ON sightings WHEN (SELECT count(*) FROM sightings) = 1000 BEGIN SELECT raise(ABORT, 'full'); END"), "");
-    EXPECT_EQ(store_move_pending(db), "full");
-    EXPECT_EQ(column("SELECT count(*) || ' ' || (SELECT count(*) FROM found_pending) FROM sightings"), "1000 500");
-}
-
-// Runs a day apart at 00:00 on 1 to 4 January, one stamped 1970 and one
-// 2027 after the 2nd, then this run, stamped 2031; forwarded up to the 2nd
-// sighting; a keeps one facts throughout, b changes its address on the 2nd.
-TEST_F(store, expiry_keeps_each_facts_newest_sighting_rows_not_forwarded_and_all_when_the_clock_is_wrong)
-{
-    ASSERT_EQ(store_create(db), "");
     ASSERT_EQ(sqlite_run(db, "INSERT INTO found_pending (run_pid, run_started, mac_addr, ip_addr) VALUES"
                              " (1, '2026-01-01T00:00:00.000Z', 'a', '1'), (1, '2026-01-01T00:00:00.000Z', 'b', '2'),"
                              " (2, '2026-01-02T00:00:00.000Z', 'a', '1'), (2, '2026-01-02T00:00:00.000Z', 'b', '3'),"
@@ -126,4 +115,9 @@ TEST_F(store, expiry_keeps_each_facts_newest_sighting_rows_not_forwarded_and_all
     EXPECT_EQ(column("SELECT id FROM runs ORDER BY id"), "1 2 4 6 7");
     EXPECT_EQ(column("SELECT started FROM run_outcomes ORDER BY 1"),
               "2026-01-04T00:00:00.000Z 2027-01-01T00:00:00.000Z 2031-01-01T00:00:00.000Z");
+    ASSERT_EQ(sqlite_run(db, "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 1500)"
+                             " INSERT INTO found_pending (run_pid, mac_addr, ip_addr) SELECT 1, 'm', i FROM c; CREATE TEMP TRIGGER"
+                             " stop BEFORE INSERT ON sightings WHEN (SELECT count(*) FROM sightings) = 1005 BEGIN SELECT raise(ABORT, 'full'); END"), "");
+    EXPECT_EQ(store_move_pending(db), "full");
+    EXPECT_EQ(column("SELECT count(*) || ' ' || (SELECT count(*) FROM found_pending) FROM sightings"), "1005 500");
 }
