@@ -69,7 +69,7 @@ int store_version_of(sqlite3* db, std::string& why)
 {
     static const std::string sql =
         "SELECT CASE WHEN NOT EXISTS (SELECT 1 FROM sqlite_master WHERE name = 'found_media_sources') THEN -1"
-        " WHEN user_version > " + std::to_string(store_version) + " THEN min(user_version, 1000)"
+        " WHEN user_version > " + std::to_string(store_version) + " THEN user_version"
         " WHEN EXISTS (SELECT 1 FROM sqlite_master WHERE name = 'sightings') AND NOT EXISTS"
         " (SELECT 1 FROM sqlite_master WHERE name = 'compact_next') THEN " + std::to_string(store_version) +
         " WHEN columns < 2 THEN columns ELSE max(2, min(user_version, 3)) END FROM pragma_user_version,"
