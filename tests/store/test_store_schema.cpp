@@ -7,8 +7,6 @@
 #include "host/store/store_schema.h"
 #include "host/store/store_sightings.h"
 
-static const auto now = std::chrono::steady_clock::now;
-
 struct store : ::testing::Test {
     sqlite3* db = nullptr;
     void SetUp() override { sqlite3_open(":memory:", &db); }
@@ -22,34 +20,26 @@ struct store : ::testing::Test {
         sqlite3_finalize(st);
         return out;
     }
+    std::string upgrade() { return store_upgrade(db, [](const std::string&) {}); }
 };
 
-static const char first_version_table[] =
-    "CREATE TABLE found_media_sources (id INTEGER PRIMARY KEY, found_at TEXT, run_pid INTEGER, model_id INTEGER,"
-    " model TEXT, ip_addr TEXT, mac_addr TEXT, brand_id INTEGER, port INTEGER, record BLOB);";
-
-static std::string upgrade(sqlite3* db)
-{
-    return store_upgrade(db, [](const std::string&) {});
-}
-
-// An upgrade stopped in its last step (by a failed write)
-// keeps the steps before and goes on from there next time, to the same
-// runs, numbered in the order stored, each row keeping its id and its
-// time's very text.
+// An upgrade stopped in its last step (by a failed write) keeps the steps
+// before and goes on from there next time, to the same runs, numbered in
+// the order stored, each row keeping its id and its time's very text.
 TEST_F(store, first_version_rows_become_runs_of_one_process_and_one_run_length_also_when_stopped)
 {
-    ASSERT_EQ(sqlite_run(db, std::string(first_version_table) +
-                             "INSERT INTO found_media_sources (found_at, run_pid) VALUES ('2026-01-01T00:00:00.100Z', 812),"
-                             " ('2026-01-01T00:00:59.000Z', 812), ('2026-01-01T00:00:10.000Z', 813),"
-                             " ('2026-01-05T00:00:00.500Z', 812), ('2026-01-05T00:01:02.000Z', 812),"
-                             " ('2026-01-05T00:00:01', 812), ('2026-01-05T00:02:20.000Z', 812);"
-                             "CREATE TABLE runs (in_the_way)"), "");
-    EXPECT_EQ(upgrade(db), "table runs already exists");
+    ASSERT_EQ(sqlite_run(db, "CREATE TABLE found_media_sources (id INTEGER PRIMARY KEY, found_at TEXT, run_pid INTEGER,"
+                             " model_id INTEGER, model TEXT, ip_addr TEXT, mac_addr TEXT, brand_id INTEGER, port INTEGER,"
+                             " record BLOB); INSERT INTO found_media_sources (found_at, run_pid)"
+                             " VALUES ('2026-01-01T00:00:00.100Z', 812), ('2026-01-01T00:00:59.000Z', 812),"
+                             " ('2026-01-01T00:00:10.000Z', 813), ('2026-01-05T00:00:00.500Z', 812),"
+                             " ('2026-01-05T00:01:02.000Z', 812), ('2026-01-05T00:00:01', 812),"
+                             " ('2026-01-05T00:02:20.000Z', 812); CREATE TABLE runs (in_the_way)"), "");
+    EXPECT_EQ(upgrade(), "table runs already exists");
     std::string why;
     EXPECT_EQ(store_version_of(db, why), 1);
     sqlite_run(db, "DROP TABLE runs");
-    ASSERT_EQ(upgrade(db), "");
+    ASSERT_EQ(upgrade(), "");
     EXPECT_EQ(column("SELECT id || substr(run_started, 9, 11) || substr(found_at, 12) FROM found_media_sources ORDER BY id"),
               "101T00:00:0000:00:00.100Z 201T00:00:0000:00:59.000Z 301T00:00:1000:00:10.000Z 405T00:00:0000:00:00.500Z "
               "505T00:00:0000:01:02.000Z 605T00:00:0000:00:01 705T00:02:2000:02:20.000Z");
@@ -78,36 +68,26 @@ TEST_F(store, rows_with_runs_and_forwarding_become_compact_with_the_same_answers
     std::string all = "SELECT id || ' ' || coalesce(found_at, '-') || ' ' || run_pid || ' ' || mac_addr || ' ' || ip_addr"
                       " || ' ' || run_started || ' ' || forwarded FROM found_media_sources ORDER BY id";
     std::string before = column(all.c_str());
-    ASSERT_EQ(upgrade(db), "");
+    ASSERT_EQ(upgrade(), "");
     EXPECT_EQ(column(all.c_str()), before);
     EXPECT_EQ(column("SELECT run_pid FROM runs ORDER BY id"), "5 6 7");
     EXPECT_EQ(column("SELECT count(*) || ' ' || (SELECT group_concat(id) FROM media_sources) || ' up to '"
                      " || (SELECT up_to FROM forwarding) FROM facts"), "3 4,5 up to 3");
     sqlite_run(db, "PRAGMA user_version = 7");  // a later release's
-    EXPECT_EQ(upgrade(db), "made by a later version of onvif_camscout (7)");
-}
-
-// Finds move in committed parts (one cut short keeps what it moved) and find
-// their facts by one seek however many share a MAC (cameras behind a router).
-TEST_F(store, pending_finds_move_in_committed_parts_and_find_their_facts_by_one_seek)
-{
-    ASSERT_EQ(store_create(db), "");
-    sqlite_run(db, "DROP INDEX facts_by_identity");
-    ASSERT_EQ(store_create(db), "");
-    EXPECT_EQ(column("SELECT name FROM pragma_index_info('facts_by_identity')"), "mac_addr ip_addr port model_id brand_id");
-    ASSERT_EQ(sqlite_run(db, "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 1500)"
-                             " INSERT INTO found_pending (run_pid, mac_addr, ip_addr) SELECT 1, 'm', i FROM c; CREATE TEMP TRIGGER"
-                             " stop BEFORE INSERT ON sightings WHEN (SELECT count(*) FROM sightings) = 1000 BEGIN SELECT raise(ABORT, 'full'); END"), "");
-    EXPECT_EQ(store_move_pending(db), "full");
-    EXPECT_EQ(column("SELECT count(*) || ' ' || (SELECT count(*) FROM found_pending) FROM sightings"), "1000 500");
+    EXPECT_EQ(upgrade(), "made by a later version of onvif_camscout (7)");
 }
 
 // Runs a day apart at 00:00 on 1 to 4 January, one stamped 1970 and one
 // 2027 after the 2nd, then this run, stamped 2031; forwarded up to the 2nd
 // sighting; a keeps one facts throughout, b changes its address on the 2nd.
+// Then finds move in committed parts (one cut short keeps what it moved),
+// finding their facts by one seek however many share a MAC (cameras behind a router).
 TEST_F(store, expiry_keeps_each_facts_newest_sighting_rows_not_forwarded_and_all_when_the_clock_is_wrong)
 {
     ASSERT_EQ(store_create(db), "");
+    sqlite_run(db, "DROP INDEX facts_by_identity");
+    ASSERT_EQ(store_create(db), "");
+    EXPECT_EQ(column("SELECT name FROM pragma_index_info('facts_by_identity')"), "mac_addr ip_addr port model_id brand_id");
     ASSERT_EQ(sqlite_run(db, "INSERT INTO found_pending (run_pid, run_started, mac_addr, ip_addr) VALUES"
                              " (1, '2026-01-01T00:00:00.000Z', 'a', '1'), (1, '2026-01-01T00:00:00.000Z', 'b', '2'),"
                              " (2, '2026-01-02T00:00:00.000Z', 'a', '1'), (2, '2026-01-02T00:00:00.000Z', 'b', '3'),"
@@ -128,10 +108,16 @@ TEST_F(store, expiry_keeps_each_facts_newest_sighting_rows_not_forwarded_and_all
     };
     for (auto c : cases) {
         std::string why;
-        EXPECT_EQ(store_expire(db, c.now_ms, keep, c.keep_unforwarded, 5, now() + std::chrono::seconds(5), why), c.deleted);
+        auto by = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+        EXPECT_EQ(store_expire(db, c.now_ms, keep, c.keep_unforwarded, 5, by, why), c.deleted);
         EXPECT_EQ(column("SELECT id FROM sightings ORDER BY id") + why, c.left) << c.now_ms;
     }
     EXPECT_EQ(column("SELECT id FROM runs ORDER BY id"), "1 2 4 6 7");
     EXPECT_EQ(column("SELECT started FROM run_outcomes ORDER BY 1"),
               "2026-01-04T00:00:00.000Z 2027-01-01T00:00:00.000Z 2031-01-01T00:00:00.000Z");
+    ASSERT_EQ(sqlite_run(db, "WITH RECURSIVE c(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM c WHERE i < 1500)"
+                             " INSERT INTO found_pending (run_pid, mac_addr, ip_addr) SELECT 1, 'm', i FROM c; CREATE TEMP TRIGGER"
+                             " stop BEFORE INSERT ON sightings WHEN (SELECT count(*) FROM sightings) = 1005 BEGIN SELECT raise(ABORT, 'full'); END"), "");
+    EXPECT_EQ(store_move_pending(db), "full");
+    EXPECT_EQ(column("SELECT count(*) || ' ' || (SELECT count(*) FROM found_pending) FROM sightings"), "1005 500");
 }

@@ -135,8 +135,6 @@ static void expire_old_runs(long long run_pid)
 forward_result store_end_run(long long run_pid)
 {
     const platform_settings& s = settings();
-    if (store_db == nullptr)
-        return {0, "the store is not open"};
     std::string why;
     if (store_version_of(store_db, why) != store_version && why.empty()) {
         log_Warning("[msas] %s is a store of an earlier version: this run's finds wait in it until"

@@ -77,25 +77,21 @@ static bool ends_within(const char (&field)[N])
 
 // Why a message of size bytes is refused, or null for one the store process
 // may take: of this run, and a find whose texts end within their fields.
-static const char* found_message_refusal(const found_message& message, long size, int64_t run_pid,
-                                         int64_t run_started_ms)
+static const char* found_message_refusal(const found_message& m, long size, int64_t run_pid, int64_t run_started_ms)
 {
-    const TMediaSourceDevInfo& info = message.info;
-    bool log = message.kind == log_message_kind;
-    if (log ? size < static_cast<long>(message_header_size) : size != static_cast<long>(sizeof message))
+    bool log = m.kind == log_message_kind;
+    if (log ? size < static_cast<long>(message_header_size) : size != static_cast<long>(sizeof m))
         return "not the size of a message";
-    if (!log && message.kind != found_message_kind && message.kind != end_message_kind &&
-        message.kind != neighbour_message_kind)
+    if (!log && m.kind != found_message_kind && m.kind != end_message_kind && m.kind != neighbour_message_kind)
         return "not a message the discovery process sends";
-    if (message.unused != 0)
+    if (m.unused != 0)
         return "padding not zero";
-    if (message.run_pid != run_pid || message.run_started_ms != run_started_ms)
+    if (m.run_pid != run_pid || m.run_started_ms != run_started_ms)
         return "not of this run";
-    if (message.kind == neighbour_message_kind)
-        return ends_within(message.neighbour.device) ? nullptr : "a field past its size";
-    bool past = message.kind == found_message_kind &&
-                (!ends_within(info.model) || !ends_within(info.ip_addr) || !ends_within(info.mac_addr) ||
-                 info.port < 0 || info.port > 65535);
+    const TMediaSourceDevInfo& info = m.info;
+    bool past = m.kind == neighbour_message_kind ? !ends_within(m.neighbour.device)
+                : m.kind == found_message_kind && (!ends_within(info.model) || !ends_within(info.ip_addr) ||
+                                                   !ends_within(info.mac_addr) || info.port < 0 || info.port > 65535);
     return past ? "a field past its size" : nullptr;
 }
 
@@ -197,7 +193,7 @@ static bool read_waiting(int fd, serving& s)
             found_message m;
             char bytes[message_header_size + log_text_max];
         } in{};
-        ssize_t n = os_recvfrom(fd, &in, sizeof in, MSG_TRUNC | MSG_DONTWAIT, nullptr, nullptr);
+        ssize_t n = os_recvfrom(fd, &in, sizeof in, MSG_DONTWAIT, nullptr, nullptr);
         if (n < 0 && errno == EINTR)
             continue;
         if (n < 0 && errno == EAGAIN)
@@ -206,10 +202,7 @@ static bool read_waiting(int fd, serving& s)
             log_Warning("[msas] the store process stops reading the discovery process: %s", std::strerror(errno));
         if (n <= 0)
             return false;
-        if (n > static_cast<ssize_t>(sizeof in))
-            refuse(s, n, "not the size of a message");
-        else
-            take(s, in.m, n);
+        take(s, in.m, n);
     }
 }
 

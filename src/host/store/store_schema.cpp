@@ -67,27 +67,18 @@ static bool exists(sqlite3* db, const char* name)
 
 int store_version_of(sqlite3* db, std::string& why)
 {
-    static const char sql[] =
-        "SELECT (SELECT count(*) FROM sqlite_master WHERE name = 'found_media_sources'),"
-        " (SELECT count(*) FROM sqlite_master WHERE name = 'sightings')"
-        " - (SELECT count(*) FROM sqlite_master WHERE name = 'compact_next'),"
-        " (SELECT count(*) FROM pragma_table_info('found_media_sources') WHERE name IN ('run_started', 'forwarded')),"
-        " (SELECT user_version FROM pragma_user_version)";
-    sqlite3_stmt* st = nullptr;
-    int version = -1;
-    if (sqlite3_prepare_v2(db, sql, -1, &st, nullptr) == SQLITE_OK && sqlite3_step(st) == SQLITE_ROW) {
-        long long compact = sqlite3_column_int64(st, 1), columns = sqlite3_column_int64(st, 2);
-        int user = static_cast<int>(std::clamp(sqlite3_column_int64(st, 3), 0LL, 1000LL));
-        version = sqlite3_column_int64(st, 0) == 0 ? -1
-                  : user > store_version          ? user
-                  : compact == 1                  ? store_version
-                  : columns < 2                   ? static_cast<int>(columns)
-                                                  : std::clamp(user, 2, 3);
-    } else {
+    static const std::string sql =
+        "SELECT CASE WHEN NOT EXISTS (SELECT 1 FROM sqlite_master WHERE name = 'found_media_sources') THEN -1"
+        " WHEN user_version > " + std::to_string(store_version) + " THEN user_version"
+        " WHEN EXISTS (SELECT 1 FROM sqlite_master WHERE name = 'sightings') AND NOT EXISTS"
+        " (SELECT 1 FROM sqlite_master WHERE name = 'compact_next') THEN " + std::to_string(store_version) +
+        " WHEN columns < 2 THEN columns ELSE max(2, min(user_version, 3)) END FROM pragma_user_version,"
+        " (SELECT count(*) AS columns FROM pragma_table_info('found_media_sources')"
+        " WHERE name IN ('run_started', 'forwarded'))";
+    long long version = sqlite_integer(db, sql.c_str(), -2);
+    if (version == -2)
         why = sqlite3_errmsg(db);
-    }
-    sqlite3_finalize(st);
-    return version;
+    return static_cast<int>(version);
 }
 
 std::string store_create(sqlite3* db)
@@ -108,10 +99,10 @@ std::string store_create(sqlite3* db)
 // take the old table's name.
 static std::string make_compact(sqlite3* db, int version)
 {
-    std::string why = sqlite_run(db, std::string(compact_tables) + facts_lookup_index);
-    if (why.empty() && version >= 2)
-        why = sqlite_run(db, "UPDATE forwarding SET up_to = coalesce((SELECT min(id) FROM found_media_sources"
-                             " WHERE forwarded = 0), (SELECT max(id) + 1 FROM found_media_sources), 1) - 1");
+    std::string why = sqlite_run(db, std::string(compact_tables) + facts_lookup_index +
+                                         (version < 2 ? "" : "UPDATE forwarding SET up_to = coalesce((SELECT min(id)"
+                                          " FROM found_media_sources WHERE forwarded = 0), (SELECT max(id) + 1 FROM"
+                                          " found_media_sources), 1) - 1"));
     if (why.empty())
         why = store_add_rows(db, "SELECT * FROM main.found_media_sources", true);
     if (why.empty())
@@ -121,40 +112,33 @@ static std::string make_compact(sqlite3* db, int version)
     return why;
 }
 
-// An earlier release made stores compact in parts across runs: one that
-// got as far as its views only has the old rows left to drop; before that,
-// the old table is whole and the parts made so far go.
-static std::string finish_earlier_parts(sqlite3* db)
-{
-    if (exists(db, "found_media_sources_old"))
-        return sqlite_run(db, "DROP TABLE found_media_sources_old; DROP TABLE compact_next; PRAGMA user_version = 4");
-    return sqlite_run(db, "DROP TABLE runs; DROP TABLE facts; DROP TABLE sightings; DROP TABLE forwarding;"
-                          " DROP TABLE compact_next");
-}
-
 // A run's rows share its process id and follow each other by less than a
 // run's length; each row takes the time of its run's first row as the
 // run's start. A row whose time is not one (NULL, say) joins the rows of its
 // process that are no time either.
 static std::string group_first_version_runs(sqlite3* db)
 {
-    std::string why = sqlite_run(db, "ALTER TABLE found_media_sources ADD COLUMN run_started TEXT");
-    if (why.empty())
-        why = sqlite_run(db,
-            "UPDATE found_media_sources SET run_started = g.started FROM (SELECT id, first_value(at) OVER"
+    return sqlite_run(db,
+            "ALTER TABLE found_media_sources ADD COLUMN run_started TEXT;"
+            " UPDATE found_media_sources SET run_started = g.started FROM (SELECT id, first_value(at) OVER"
             " (PARTITION BY run ORDER BY at, id) AS started FROM (SELECT id, at, sum(new) OVER (ORDER BY run_pid, at, id)"
             " AS run FROM (SELECT id, at, run_pid, lag(run_pid) OVER w IS NOT run_pid OR (lag(ms) OVER w IS NULL) != (ms IS"
             " NULL) OR ms - lag(ms) OVER w > " + std::to_string(first_version_run_ms) + " AS new FROM (SELECT id, run_pid,"
             " coalesce(found_at, '') AS at, julianday(found_at) * 86400000 AS ms FROM found_media_sources)"
             " WINDOW w AS (ORDER BY run_pid, at, id)))) g WHERE found_media_sources.id = g.id");
-    return why;
 }
 
+// An earlier release made stores compact in parts across runs: one that
+// got as far as its views only has the old rows left to drop; before that,
+// the old table is whole and the parts made so far go.
 static std::string upgrade_step(sqlite3* db, int version, const std::function<void(const std::string&)>& say)
 {
     if (exists(db, "compact_next")) {
         say("finishing what an earlier release began");
-        return finish_earlier_parts(db);
+        return sqlite_run(db, exists(db, "found_media_sources_old")
+                                  ? "DROP TABLE found_media_sources_old; DROP TABLE compact_next; PRAGMA user_version = 4"
+                                  : "DROP TABLE runs; DROP TABLE facts; DROP TABLE sightings; DROP TABLE forwarding;"
+                                    " DROP TABLE compact_next");
     }
     long long rows = sqlite_integer(db, "SELECT count(*) FROM found_media_sources", 0);
     if (version == 0) {
@@ -173,13 +157,9 @@ std::string store_upgrade(sqlite3* db, const std::function<void(const std::strin
         int version = why.empty() ? store_version_of(db, why) : -1;
         if (why.empty() && version < 0)
             why = "no store of onvif_camscout in it";
-        if (why.empty() && version > store_version)
+        else if (why.empty() && version > store_version)
             why = "made by a later version of onvif_camscout (" + std::to_string(version) + ")";
-        if (why.empty() && version == store_version) {
-            why = sqlite_run(db, "COMMIT");
-            return why.empty() ? store_move_pending(db) : why;
-        }
-        if (why.empty())
+        else if (why.empty() && version < store_version)
             why = upgrade_step(db, version, say);
         if (why.empty())
             why = sqlite_run(db, "COMMIT");
@@ -187,6 +167,8 @@ std::string store_upgrade(sqlite3* db, const std::function<void(const std::strin
             sqlite_run(db, "ROLLBACK");
             return why;
         }
+        if (version == store_version)
+            return store_move_pending(db);
     }
 }
 
