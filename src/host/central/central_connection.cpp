@@ -93,8 +93,7 @@ std::string conninfo_for_display(const std::string& conninfo)
     PQconninfoOption* options = PQconninfoParse(conninfo.c_str(), nullptr);
     std::string shown;
     for (PQconninfoOption* o = options; o->keyword != nullptr; ++o)
-        if (o->val != nullptr && *o->val != '\0' && std::string(o->dispchar) != "*" &&
-            std::strstr(o->keyword, "password") == nullptr)
+        if (o->val != nullptr && *o->val != '\0' && std::string(o->dispchar) != "*")  // a password's is "*"
             shown.append(shown.empty() ? "" : " ").append(o->keyword).append("=").append(o->val);
     PQconninfoFree(options);
     return shown.empty() ? "(libpq's defaults)" : shown;
