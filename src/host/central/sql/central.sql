@@ -268,9 +268,8 @@ BEGIN
   CREATE OR REPLACE VIEW camscout.media_sources AS SELECT DISTINCT ON (recorder, mac_addr) recorder, recorder_name,
     store_id, local_id, found_at, run_pid, model_id, model, ip_addr, mac_addr, brand_id, port, record, run_started
     FROM camscout.last_sightings ORDER BY recorder, mac_addr, found_at DESC, local_id DESC;
-  CREATE OR REPLACE VIEW camscout.media_sources_by_mac AS SELECT DISTINCT ON (mac_addr) recorder, recorder_name,
-    store_id, local_id, found_at, run_pid, model_id, model, ip_addr, mac_addr, brand_id, port, record, run_started
-    FROM camscout.last_sightings ORDER BY mac_addr, found_at DESC, local_id DESC;
+  CREATE OR REPLACE VIEW camscout.media_sources_by_mac AS SELECT DISTINCT ON (mac_addr) *
+    FROM camscout.media_sources ORDER BY mac_addr, found_at DESC, local_id DESC;
   DROP VIEW IF EXISTS camscout.run_sightings;
 END $$;
 
