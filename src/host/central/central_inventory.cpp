@@ -21,15 +21,14 @@ using forwarder = std::optional<std::string>[3];
 // The batch as one call, which is one transaction: a single round trip,
 // however far the server is. camscout.forward takes the store's identity,
 // the recorder's and its host name, then a row's columns as camscout.found
-// orders them; the parameters point into the rows.
+// orders them, which gives each parameter its type; the parameters point
+// into the rows, the model (4) and the record (9) as bytes.
 static central_statement forward_statement(const std::vector<forward_row>& batch, const forwarder& who)
 {
-    static const char* const types[central_columns] = {"bigint", "text",    "bigint",  "bigint", "bytea", "text",
-                                                       "text",   "integer", "integer", "bytea",  "text"};
     central_statement s{"SELECT camscout.forward($1, $2, $3, ARRAY[", {}, {}, {}};
     for (std::size_t r = 0, n = 3; r < batch.size(); ++r)
         for (int c = 0; c < central_columns; ++c)
-            s.sql.append(c ? "," : r ? ")::camscout.found,(" : "(").append("$" + std::to_string(++n) + "::" + types[c]);
+            s.sql.append(c ? "," : r ? ")::camscout.found,(" : "(").append("$" + std::to_string(++n));
     s.sql += ")::camscout.found]::camscout.found[])";  // never empty
     auto add = [&](const std::optional<std::string>& text, bool bytes) {
         s.values.push_back(text ? text->data() : nullptr);
@@ -40,7 +39,7 @@ static central_statement forward_statement(const std::vector<forward_row>& batch
         add(text, false);
     for (const forward_row& r : batch)
         for (int i = 0; i < central_columns; ++i)
-            add(r.column[i], std::string_view(types[i]) == "bytea");
+            add(r.column[i], i == 4 || i == 9);
     return s;
 }
 
