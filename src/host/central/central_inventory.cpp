@@ -1,8 +1,7 @@
-// The central inventory for a generic Linux host, on PostgreSQL. Device
-// texts are bytes: the model and the record go as bytea, so that any byte
-// round-trips whatever the database's encoding. The schema belongs to the
-// database's owner (onvif_camscout_list --central --setup); a recorder only
-// checks its version and adds rows through the one function it may call.
+// Forwarding on PostgreSQL: a recorder only checks the version of the
+// schema, which is its owner's, and adds rows through camscout.forward.
+// The model and the record go as bytea, so that any byte round-trips
+// whatever the database's encoding.
 #include "host/central/central_inventory.h"
 
 #include <unistd.h>
