@@ -1,14 +1,12 @@
 // The central inventory's parts that need no server: a connection string
-// refused or shown, what libpq may reach, the store's identity.
+// refused or shown, what libpq may reach.
 #include <gtest/gtest.h>
-#include <sqlite3.h>
 #include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
 
 #include "host/central/central_connection.h"
-#include "host/store/store_identity.h"
 
 // A password in the string, in any form libpq reads, and a string that
 // libpq cannot read: one line, and nothing of the string shown anywhere.
@@ -56,21 +54,4 @@ TEST(central, reach_is_every_port_libpq_may_connect_to)
     EXPECT_EQ(ports, (std::vector<int>{53, 5433, 5432, 5432}));
     unsetenv("PGSERVICEFILE");
     std::filesystem::remove(file);
-}
-
-// A store's identity is its own, made once and kept. (A store that forwarded under the recorder's name
-// before takes that: the server test's upgrade from the first version.)
-TEST(central, store_identity)
-{
-    sqlite3 *db = nullptr, *other = nullptr;
-    sqlite3_open(":memory:", &db);
-    sqlite3_open(":memory:", &other);
-    EXPECT_EQ(store_identity_set_up(db, "rec-a") + store_identity_set_up(other, "rec-a"), "");
-    const std::string id = store_identity(db);
-    EXPECT_EQ(store_identity_set_up(db, "rec-a"), "");  // again
-    EXPECT_EQ(store_identity(db), id);
-    EXPECT_EQ(id.size(), 36u);
-    EXPECT_NE(store_identity(other), id);
-    sqlite3_close(db);
-    sqlite3_close(other);
 }

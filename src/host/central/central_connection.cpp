@@ -26,23 +26,6 @@ static std::string hosts_failed(const char* message)
     return lines;
 }
 
-// Until the socket is ready for events (or fails), or the deadline: false.
-// Rounded up, so that false means the deadline has passed, as callers check.
-static bool wait_for(PGconn* pg, short events, const central_deadline& by, short& ready)
-{
-    for (;;) {
-        auto left = std::chrono::ceil<std::chrono::milliseconds>(by.at - std::chrono::steady_clock::now());
-        if (left.count() <= 0)
-            return false;
-        pollfd p{PQsocket(pg), events, 0};
-        int n = poll(&p, 1, static_cast<int>(std::min<long long>(left.count(), 1000)));
-        if (n != 0 && (n > 0 || errno != EINTR)) {
-            ready = n > 0 ? p.revents : events;  // a failed poll: libpq finds out why
-            return true;
-        }
-    }
-}
-
 static const char password_refused[] =
     "CAMSCOUT_CENTRAL holds a password, which is refused: libpq reads it from a password file"
     " (PGPASSFILE, ~/.pgpass; the service's is its credential /etc/onvif_camscout/pgpass)";
@@ -110,8 +93,7 @@ std::string conninfo_for_display(const std::string& conninfo)
     PQconninfoOption* options = PQconninfoParse(conninfo.c_str(), nullptr);
     std::string shown;
     for (PQconninfoOption* o = options; o->keyword != nullptr; ++o)
-        if (o->val != nullptr && *o->val != '\0' && std::string(o->dispchar) != "*" &&
-            std::strstr(o->keyword, "password") == nullptr)
+        if (o->val != nullptr && *o->val != '\0' && std::string(o->dispchar) != "*")  // a password's is "*"
             shown.append(shown.empty() ? "" : " ").append(o->keyword).append("=").append(o->val);
     PQconninfoFree(options);
     return shown.empty() ? "(libpq's defaults)" : shown;
@@ -159,32 +141,31 @@ PGconn* central_connect(const std::string& conninfo, const char* application, co
     return pg;
 }
 
-static bool send_all(PGconn* pg, const central_statement& s, const central_deadline& by)
+// Until a result can be taken without blocking, sending what is left of
+// the statement meanwhile: false when the deadline passes first or the
+// connection fails. Rounded up, so that the deadline is past when it ends
+// that way, as central_exec tells the two apart.
+static bool until_ready(PGconn* pg, const central_deadline& by)
 {
-    int sent = s.values.empty() ? PQsendQuery(pg, s.sql.c_str())
-                                : PQsendQueryParams(pg, s.sql.c_str(), static_cast<int>(s.values.size()), nullptr,
-                                                    s.values.data(), s.lengths.data(), s.formats.data(), 0);
-    int left = sent ? PQflush(pg) : -1;
-    for (short ready = 0; left == 1 && wait_for(pg, POLLIN | POLLOUT, by, ready);)
-        left = (ready & POLLIN) && !PQconsumeInput(pg) ? -1 : PQflush(pg);
-    return left == 0;
+    for (int unsent; (unsent = PQflush(pg)) != 0 || PQisBusy(pg);) {
+        auto left = std::chrono::ceil<std::chrono::milliseconds>(by.at - std::chrono::steady_clock::now());
+        if (unsent < 0 || left.count() <= 0)
+            return false;
+        pollfd p{PQsocket(pg), static_cast<short>(POLLIN | (unsent ? POLLOUT : 0)), 0};
+        int n = poll(&p, 1, static_cast<int>(left.count()));
+        if ((n > 0 || (n < 0 && errno != EINTR)) && !PQconsumeInput(pg))  // a failed poll: libpq finds out why
+            return false;
+    }
+    return true;
 }
 
-PGresult* central_exec(PGconn* pg, const central_statement& statement,
-                       const central_deadline& by, std::string& why)
+PGresult* central_exec(PGconn* pg, const central_statement& s, const central_deadline& by, std::string& why)
 {
-    bool sent = send_all(pg, statement, by);
+    bool sent = s.values.empty() ? PQsendQuery(pg, s.sql.c_str())
+                                 : PQsendQueryParams(pg, s.sql.c_str(), static_cast<int>(s.values.size()), nullptr,
+                                                     s.values.data(), s.lengths.data(), s.formats.data(), 0);
     PGresult* kept = nullptr;
-    short ready = 0;
-    while (sent) {
-        while (PQisBusy(pg))
-            if (!wait_for(pg, POLLIN, by, ready) || !PQconsumeInput(pg)) {
-                sent = false;
-                break;
-            }
-        PGresult* r = sent ? PQgetResult(pg) : nullptr;
-        if (r == nullptr)
-            break;
+    for (PGresult* r; sent && (sent = until_ready(pg, by)) && (r = PQgetResult(pg)) != nullptr;) {
         bool failed = kept && PQresultStatus(kept) == PGRES_FATAL_ERROR;
         PQclear(failed ? r : kept);
         kept = failed ? kept : r;

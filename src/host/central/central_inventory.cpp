@@ -1,8 +1,7 @@
-// The central inventory for a generic Linux host, on PostgreSQL. Device
-// texts are bytes: the model and the record go as bytea, so that any byte
-// round-trips whatever the database's encoding. The schema belongs to the
-// database's owner (onvif_camscout_list --central --setup); a recorder only
-// checks its version and adds rows through the one function it may call.
+// Forwarding on PostgreSQL: a recorder only checks the version of the
+// schema, which is its owner's, and adds rows through camscout.forward.
+// The model and the record go as bytea, so that any byte round-trips
+// whatever the database's encoding.
 #include "host/central/central_inventory.h"
 
 #include <unistd.h>
@@ -21,15 +20,14 @@ using forwarder = std::optional<std::string>[3];
 // The batch as one call, which is one transaction: a single round trip,
 // however far the server is. camscout.forward takes the store's identity,
 // the recorder's and its host name, then a row's columns as camscout.found
-// orders them; the parameters point into the rows.
+// orders them, which gives each parameter its type; the parameters point
+// into the rows, the model (4) and the record (9) as bytes.
 static central_statement forward_statement(const std::vector<forward_row>& batch, const forwarder& who)
 {
-    static const char* const types[central_columns] = {"bigint", "text",    "bigint",  "bigint", "bytea", "text",
-                                                       "text",   "integer", "integer", "bytea",  "text"};
     central_statement s{"SELECT camscout.forward($1, $2, $3, ARRAY[", {}, {}, {}};
     for (std::size_t r = 0, n = 3; r < batch.size(); ++r)
         for (int c = 0; c < central_columns; ++c)
-            s.sql.append(c ? "," : r ? ")::camscout.found,(" : "(").append("$" + std::to_string(++n) + "::" + types[c]);
+            s.sql.append(c ? "," : r ? ")::camscout.found,(" : "(").append("$" + std::to_string(++n));
     s.sql += ")::camscout.found]::camscout.found[])";  // never empty
     auto add = [&](const std::optional<std::string>& text, bool bytes) {
         s.values.push_back(text ? text->data() : nullptr);
@@ -40,7 +38,7 @@ static central_statement forward_statement(const std::vector<forward_row>& batch
         add(text, false);
     for (const forward_row& r : batch)
         for (int i = 0; i < central_columns; ++i)
-            add(r.column[i], std::string_view(types[i]) == "bytea");
+            add(r.column[i], i == 4 || i == 9);
     return s;
 }
 
@@ -119,10 +117,8 @@ static std::string forward_batches(const forward_source& rows, const std::string
     std::chrono::steady_clock::duration last{};
     for (auto batch = rows.next_batch(); !batch.empty(); batch = rows.next_batch()) {
         auto begun = std::chrono::steady_clock::now();
-        if (begun >= by.at)
-            return "out of time after " + std::to_string(by.seconds) + " s";
         if (begun + last >= by.at)
-            return "out of time: less of the " + std::to_string(by.seconds) + " s left than a batch takes";
+            return "out of time after " + std::to_string(by.seconds) + " s";
         std::string why;
         long long up_to = batch.back().id, new_rows = 0;
         bool confirmed = send_batch(pg, batch, who, by, new_rows, why);

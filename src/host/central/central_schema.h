@@ -10,9 +10,6 @@ constexpr int central_schema_version = 3;
 // 1 or 2, that version's file goes ahead of it in the same transaction.
 extern const char central_sql[], central_from_v1_sql[], central_from_v2_sql[];
 
-// The columns of a row that camscout.forward takes (camscout.found). A
-// call of more than 1000 rows or 1 MB is refused (SQLSTATE 54000), and so
-// is one with a field longer than a recorder's record holds (22001, with
-// the row's local id as the error's detail, PG_DIAG_MESSAGE_DETAIL); a
-// refused call keeps nothing.
+// The columns of a row that camscout.forward takes (camscout.found); what
+// a call may hold, and how a refusal says why, is in central.sql.
 constexpr int central_columns = 11;

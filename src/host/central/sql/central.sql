@@ -178,9 +178,10 @@ BEGIN
 END $f$;
 
 -- What a recorder may call: the one way in, which only adds, and no more
--- than a recorder sends: 1000 rows and 1 MB a call, each no longer than its
--- record holds. A refused call keeps nothing. A store held by another session
--- makes it fail in seconds, not wait.
+-- than a recorder sends: 1000 rows and 1 MB a call (else SQLSTATE 54000),
+-- each no longer than its record holds (else 22001, the row's local id as
+-- the detail). A refused call keeps nothing. A store held by another
+-- session makes it fail in seconds, not wait.
 CREATE OR REPLACE FUNCTION camscout.forward(in_store text, in_recorder text, in_name text, batch camscout.found[])
 RETURNS bigint LANGUAGE plpgsql SECURITY DEFINER SET search_path = camscout, pg_temp SET lock_timeout = '3s' AS $f$
 DECLARE bad record;
@@ -267,9 +268,8 @@ BEGIN
   CREATE OR REPLACE VIEW camscout.media_sources AS SELECT DISTINCT ON (recorder, mac_addr) recorder, recorder_name,
     store_id, local_id, found_at, run_pid, model_id, model, ip_addr, mac_addr, brand_id, port, record, run_started
     FROM camscout.last_sightings ORDER BY recorder, mac_addr, found_at DESC, local_id DESC;
-  CREATE OR REPLACE VIEW camscout.media_sources_by_mac AS SELECT DISTINCT ON (mac_addr) recorder, recorder_name,
-    store_id, local_id, found_at, run_pid, model_id, model, ip_addr, mac_addr, brand_id, port, record, run_started
-    FROM camscout.last_sightings ORDER BY mac_addr, found_at DESC, local_id DESC;
+  CREATE OR REPLACE VIEW camscout.media_sources_by_mac AS SELECT DISTINCT ON (mac_addr) *
+    FROM camscout.media_sources ORDER BY mac_addr, found_at DESC, local_id DESC;
   DROP VIEW IF EXISTS camscout.run_sightings;
 END $$;
 
