@@ -220,11 +220,10 @@ std::string print_sources(out_format format, bool all, const store_reader& store
                       (all ? "found_media_sources ORDER BY " + store.order_all : "media_sources ORDER BY " + store.order_newest);
     listing what{{"ADDRESS", "MAC", "PORT", "BRAND", "MODEL", "MODEL ID", "LAST SEEN"}, {"MODEL"}, {"PORT", "BRAND"},
                  "no media sources found yet in " + name};
-    return print_rows(format, store, what, [&](const item_sink& each) {
+    return print_rows(format, store, what, [&](const result_sink& each) {
         return store.query(sql, {}, [&](const result_row& row) {
             source_row r = source_row_of(store, row);
-            each({r.recorder, r.address, r.mac, std::to_string(r.port), std::to_string(r.brand), r.model,
-                  std::to_string(r.model_brand) + "/" + std::to_string(r.model_no), shown_time(format, r.found_at)});
+            each({r.recorder, r.address, r.mac, r.port, r.brand, r.model, r.model_id, shown_time(format, r.found_at)});
         });
     });
 }
