@@ -1,5 +1,4 @@
-// The list tool as an operator runs it, on small stores on disk: what it prints for given store
-// contents and options, and its exit statuses.
+// The list tool as an operator runs it on small stores on disk: what it prints, and its exit statuses.
 #include <gtest/gtest.h>
 
 #include <sched.h>
@@ -141,7 +140,7 @@ TEST(list_table, aligns_by_what_a_terminal_shows_and_fits_80_columns_unless_wide
     listing what{{"TEXT", "ADDRESS", "MAC", "MODEL"}, {"MODEL"}, {}, ""};
     testing::internal::CaptureStdout();
     for (out_format format : {out_format::table, out_format::wide})
-        print_items(format, what, [](const item_sink& each) {
+        print_items(format, what, [](const result_sink& each) {
             for (const char* text : {"\U0001F680\u2705", "\u231A", "a\u0E31\u302A"})
                 each({text, "192.168.100.200", "00:11:22:33:44:55", "Lumidock \u0E31" + std::string(40, 'M')});
             return std::string(); });
@@ -151,28 +150,25 @@ TEST(list_table, aligns_by_what_a_terminal_shows_and_fits_80_columns_unless_wide
         each({"r", "10.0.0.1", "a", "4d41f", "t", "80", "2", "4294967299", "1"});
         return std::string(); };
     print_sources(out_format::csv, true, central, "");
-    print_changes(out_format::csv, central, {{"new", "r", "a", "10.0.0.1", "", "M"}});
     std::string row = " 192.168.100.200 00:11:22:33:44:55 Lumidock \u0E31" + std::string(31, 'M') + "\u2026\n";
     std::string wide = "  192.168.100.200  00:11:22:33:44:55  Lumidock \u0E31" + std::string(40, 'M') + "\n";
     EXPECT_EQ(testing::internal::GetCapturedStdout(), "TEXT ADDRESS         MAC               MODEL\n\U0001F680\u2705" + row +
               "\u231A  " + row + "a\u0E31\u302A   " + row + "TEXT  ADDRESS          MAC                MODEL\n\U0001F680\u2705" +
               wide + "\u231A  " + wide + "a\u0E31\u302A   " + wide + "RECORDER,ADDRESS,MAC,PORT,BRAND,MODEL,MODEL ID,LAST SEEN\r\n"
-              "r,10.0.0.1,a,80,2,MA,1/3,t\r\nRECORDER,CHANGE,MAC,ADDRESS,BEFORE,NOW\r\nr,new,a,10.0.0.1,,M\r\n");
+              "r,10.0.0.1,a,80,2,MA,1/3,t\r\n");
 }
 
 // As typed: help, options refused together or unknown, and a command line that is right.
 TEST(list_command_line, answers_help_and_refuses_what_is_wrong_with_status_2)
 {
     auto [status, help] = list("-h");
-    EXPECT_EQ(status, 0);
-    EXPECT_EQ(help.rfind("usage: onvif_camscout_list", 0), 0u);
+    EXPECT_EQ(std::pair(status, help.substr(0, 26)), std::pair(0, std::string("usage: onvif_camscout_list")));
     EXPECT_EQ(list("--json --csv"), std::pair(2, std::string("onvif_camscout_list: --json and --csv do not go together"
                                                                " (see --help)\n")));
     for (const char* wrong : {"--bogus", "--central --expire 0", "--central --expire 36501", "--expire 5", "--runs --changes",
                               "--central --expire 5 --json", "--changes --store /nonexistent/store.db", "--store x y"})
         EXPECT_EQ(list(wrong).first, 2) << wrong;
-    EXPECT_EQ(list("--store /nonexistent/store.db"), std::pair(1, std::string("onvif_camscout_list: cannot read the store"
-                                                                                " /nonexistent/store.db: unable to open database file\n")));
+    EXPECT_EQ(list("--store /nonexistent/store.db").first, 1);  // as the store's other faults are said
 }
 
 TEST(settings, name_a_value_they_cannot_take_and_use_its_default)

@@ -227,7 +227,7 @@ int main(int argc, char** argv)
     std::string why;
     try {
         why = central ? open_central_store(conninfo, store, failure) : open_sqlite_store(path, store);
-        // The runs' questions see one snapshot of the store, as a table's two passes do; the central
+        // The questions of --changes and --runs see one snapshot of the store; the central
         // inventory's rows come from a cursor, which needs a transaction.
         if (why.empty())
             why = store.query(store.snapshot, {}, [](const result_row&) {});

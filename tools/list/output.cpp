@@ -84,31 +84,30 @@ static std::size_t fit_80(const std::vector<std::string>& headings, std::vector<
 
 static std::string print_table(const listing& what, const item_source& items, bool cutting)
 {
-    std::vector<std::size_t> width(what.headings.size());
     std::vector<std::vector<std::string>> first{what.headings};
+    std::vector<std::size_t> width;  // empty until the first rows are measured
     std::size_t gap = 2;
-    bool begun = false;
+    auto print = [&](const std::vector<std::string>& cells) { put_line(table_line(cells, width, gap, cutting)); };
     auto begin = [&] {
+        width.assign(what.headings.size(), 0);
         for (const std::vector<std::string>& cells : first)
             for (std::size_t i = 0; i < cells.size() && i < width.size(); ++i)
                 width[i] = std::max(width[i], display_width(escape_text(cells[i])));
         if (cutting)
             gap = fit_80(what.headings, width, what.cut);
-        for (const std::vector<std::string>& cells : first)
-            put_line(table_line(cells, width, gap, cutting));
-        begun = true;
+        std::ranges::for_each(first, print);
     };
     std::string why = items([&](const std::vector<std::string>& cells) {
-        if (begun)
-            return put_line(table_line(cells, width, gap, cutting));
+        if (!width.empty())
+            return print(cells);
         first.push_back(cells);
         if (first.size() > measured_rows)
             begin();
     });
-    if (!begun && why.empty() && first.size() > 1)
+    if (width.empty() && why.empty() && first.size() == 1)
+        put_line(what.when_empty + "\n");
+    else if (width.empty() && why.empty())
         begin();
-    else if (!begun)
-        put_line(why.empty() ? what.when_empty + "\n" : "");
     return why;
 }
 
@@ -209,7 +208,7 @@ static std::string print_rows(out_format format, const store_reader& store, list
         what.cut.push_back("RECORDER");
         return print_items(format, what, items);
     }
-    return print_items(format, what, [&](const item_sink& each) {
+    return print_items(format, what, [&](const result_sink& each) {
         return items([&](const std::vector<std::string>& cells) { each({cells.begin() + 1, cells.end()}); });
     });
 }
@@ -220,11 +219,10 @@ std::string print_sources(out_format format, bool all, const store_reader& store
                       (all ? "found_media_sources ORDER BY " + store.order_all : "media_sources ORDER BY " + store.order_newest);
     listing what{{"ADDRESS", "MAC", "PORT", "BRAND", "MODEL", "MODEL ID", "LAST SEEN"}, {"MODEL"}, {"PORT", "BRAND"},
                  "no media sources found yet in " + name};
-    return print_rows(format, store, what, [&](const item_sink& each) {
+    return print_rows(format, store, what, [&](const result_sink& each) {
         return store.query(sql, {}, [&](const result_row& row) {
             source_row r = source_row_of(store, row);
-            each({r.recorder, r.address, r.mac, std::to_string(r.port), std::to_string(r.brand), r.model,
-                  std::to_string(r.model_brand) + "/" + std::to_string(r.model_no), shown_time(format, r.found_at)});
+            each({r.recorder, r.address, r.mac, r.port, r.brand, r.model, r.model_id, shown_time(format, r.found_at)});
         });
     });
 }
@@ -237,7 +235,7 @@ std::string print_runs(out_format format, const store_reader& store, const std::
     bool kept = false;  // a store that no run has used since outcomes were kept has no table for them
     std::string why = store.query("SELECT 1 FROM sqlite_master WHERE name = 'run_outcomes'", {},
                                   [&](const result_row&) { kept = true; });
-    return print_items(format, what, [&](const item_sink& each) {
+    return print_items(format, what, [&](const result_sink& each) {
         if (!kept)
             return why;
         return store.query("SELECT started, printf('%.1f', seconds), found, stored, no_mac, refused, forwarded, datagrams,"
@@ -251,7 +249,7 @@ std::string print_runs(out_format format, const store_reader& store, const std::
 void print_changes(out_format format, const store_reader& store, const std::vector<source_change>& changes)
 {
     listing what{{"CHANGE", "MAC", "ADDRESS", "BEFORE", "NOW"}, {"BEFORE", "NOW"}, {}, "no changes"};
-    print_rows(format, store, what, [&](const item_sink& each) {
+    print_rows(format, store, what, [&](const result_sink& each) {
         for (const source_change& c : changes)
             each({c.recorder, c.kind, c.mac, c.address, c.before, c.now});
         return std::string();

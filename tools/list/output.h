@@ -9,8 +9,7 @@ enum class out_format { table, wide, json, csv };  // wide: the table with no ce
 
 // Hands every item's cells to the sink in order. Returns an empty string,
 // or what failed.
-using item_sink = std::function<void(const std::vector<std::string>& cells)>;
-using item_source = std::function<std::string(const item_sink&)>;
+using item_source = std::function<std::string(const result_sink&)>;
 
 // What a listing's items are: one cell under each heading.
 struct listing {

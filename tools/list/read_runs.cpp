@@ -14,19 +14,15 @@
 
 source_row source_row_of(const store_reader& store, const result_row& r)
 {
-    source_row out{r[0], r[1], r[2], r[3], r[4]};
-    long long model_id = 0;
-    auto integer = [&](std::size_t i, const char* column, long long& value) {  // the whole text; SQL NULL is empty
+    long long value = 0;
+    for (std::size_t i : {5, 6, 7}) {  // the whole text; SQL NULL is empty
         auto [at, failed] = std::from_chars(r[i].data(), r[i].data() + r[i].size(), value);
         if (failed != std::errc() || at != r[i].data() + r[i].size())
-            throw unreadable_store("row " + r[8] + (store.central ? " of " + r[0] : "") + ": " + column +
-                                   " holds no integer");
-    };
-    integer(5, "port", out.port);
-    integer(6, "brand_id", out.brand);
-    integer(7, "model_id", model_id);
-    out.model_brand = model_id >> 32;
-    out.model_no = model_id & 4294967295;
+            throw unreadable_store("row " + r[8] + (store.central ? " of " + r[0] : "") + ": " +
+                                   (i == 5 ? "port" : i == 6 ? "brand_id" : "model_id") + " holds no integer");
+    }
+    source_row out{r[0], r[1], r[2], r[3], r[4], r[5], r[6], std::to_string(value >> 32) + "/" +
+                                                               std::to_string(value & 4294967295)};
     if (store.central) {
         out.model.clear();
         for (std::size_t i = 0; i + 1 < r[3].size(); i += 2) {
@@ -89,14 +85,14 @@ std::string open_sqlite_store(const std::string& path, store_reader& store)
 
 static std::string model_of(const source_row& r)
 {
-    return r.model + " (" + std::to_string(r.model_brand) + "/" + std::to_string(r.model_no) + ")";
+    return r.model + " (" + r.model_id + ")";
 }
 
 // A media source: the channels of one device share its MAC address, its
 // address and its port, and differ in model id.
 static std::string source_of(const source_row& r)
 {
-    return r.mac + '\n' + std::to_string(r.model_brand) + '/' + std::to_string(r.model_no);
+    return r.mac + '\n' + r.model_id;
 }
 
 static void compare_runs(const std::vector<source_row>& earlier, const std::vector<source_row>& newest,
@@ -120,8 +116,7 @@ static void compare_runs(const std::vector<source_row>& earlier, const std::vect
             if (b.address != r.address)
                 out.push_back({"moved", r.recorder, r.mac, r.address, b.address, r.address});
             if (b.port != r.port)
-                out.push_back({"port changed", r.recorder, r.mac, r.address, std::to_string(b.port),
-                               std::to_string(r.port)});
+                out.push_back({"port changed", r.recorder, r.mac, r.address, b.port, r.port});
             if (b.model != r.model)
                 out.push_back({"model changed", r.recorder, r.mac, r.address, model_of(b), model_of(r)});
         } else if (auto old = gone_at.find(r.address); old != gone_at.end()) {

@@ -10,8 +10,8 @@
 
 struct source_row {
     std::string recorder;  // empty for a recorder's own store
-    std::string address, mac, model, found_at;
-    long long port = 0, brand = 0, model_brand = 0, model_no = 0;
+    std::string address, mac, model, found_at, port, brand;
+    std::string model_id;      // as brand/model
     bool seen_before = false;  // of a run --changes compares: a run stored before them saw it
 };
 
