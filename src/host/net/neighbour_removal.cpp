@@ -38,7 +38,7 @@ route_kind ask_route(int fd, in_addr_t address, int& device)
     alignas(nlmsghdr) char answer[1024];
     ssize_t n = ask(fd, RTM_GETROUTE, r, address, answer);
     device = 0;
-    return n < 0 ? route_kind::on_link : route_from_answer(answer, static_cast<size_t>(n), &device);
+    return n < 0 ? route_kind::on_link : route_from_answer(answer, static_cast<size_t>(n), device);
 }
 
 int ask_neighbour(int fd, uint16_t type, int index, in_addr_t address)

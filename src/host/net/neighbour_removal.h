@@ -1,17 +1,30 @@
 // The kernel's routes and neighbour entries by rtnetlink: the ping's
-// questions, and the removal of the entries it left unresolved, which
-// needs CAP_NET_ADMIN.
+// questions and what it makes of the answers (in ping.cpp, where tests
+// reach it without root or a network), and the removal of the entries it
+// left unresolved, which needs CAP_NET_ADMIN.
 #pragma once
 
 #include <netinet/in.h>
 #include <net/if.h>
 
+#include <cstddef>
+#include <cstdint>
+#include <functional>
 #include <vector>
 
-#include "host/net/ping_wait.h"
 #include "platform/records.h"
 
 // rtnetlink answers within the sendto that asks, so nothing here waits.
+
+// How the kernel would send to an address. Only on the link can the
+// address itself ever get a neighbour entry.
+enum class route_kind { on_link, via_gateway, local, unroutable };
+
+// The kernel's answer to an RTM_GETROUTE question, n bytes aligned as an
+// nlmsghdr: an error, or anything but a whole route, is no route. The
+// device the route goes out of, by index, goes to device; 0 when the
+// answer names none.
+route_kind route_from_answer(const void* answer, size_t n, int& device);
 
 // Where the kernel would send to the address (network byte order), and
 // out of which device (its index, 0 when none). A kernel that does not
@@ -40,3 +53,21 @@ int remove_unresolved_neighbour(const neighbour_removal& request, const std::vec
 // the entry stays. The discovery process holds no CAP_NET_ADMIN, so it
 // asks the store process, which does.
 extern void (*ask_neighbour_removal)(const neighbour_removal& request);
+
+// What the ping's wait asks of the host.
+struct neighbour_watch {
+    std::function<bool()> resolved;   // the entry is complete
+    std::function<void(int)> pause;   // lets up to this many ms pass
+    std::function<int64_t()> now_ms;  // a monotonic clock
+};
+
+// The waiting for neighbour entries of one process. Each address waits at
+// most per_address_ms, and every wait is taken from one budget for the whole
+// run unless it resolved within free_ms, as real cameras do: a liar that
+// answers late pays as one that never answers. Once the budget is spent an
+// address waits no more.
+struct neighbour_wait {
+    int per_address_ms, free_ms, budget_left_ms;
+    // True when the entry became complete; off the link it returns at once.
+    bool wait(route_kind route, int timeout_ms, const neighbour_watch& watch);
+};
