@@ -10,9 +10,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
-#include <vector>
-
-#include "platform/records.h"
 
 // rtnetlink answers within the sendto that asks, so nothing here waits.
 
@@ -44,10 +41,11 @@ struct neighbour_removal {
 };
 
 // Removes the entry of the address on the device, only when it is
-// incomplete or failed and the device is one of lan_devices (the run's): 1
-// when removed, 0 when there is none or it resolved, -1 with errno
-// otherwise (EPERM: not a device of the run).
-int remove_unresolved_neighbour(const neighbour_removal& request, const std::vector<NIC_INFO>& lan_devices);
+// incomplete or failed and the device is one of the run's LAN devices (up,
+// with an IPv4 and a broadcast address, as the host lists them at the
+// first request): 1 when removed, 0 when there is none or it resolved, -1
+// with errno otherwise (EPERM: not a device of the run).
+int remove_unresolved_neighbour(const neighbour_removal& request);
 
 // Where the ping hands an address it left unresolved on the link; unset,
 // the entry stays. The discovery process holds no CAP_NET_ADMIN, so it
