@@ -52,13 +52,6 @@ int remove_unresolved_neighbour(const neighbour_removal& request);
 // asks the store process, which does.
 extern void (*ask_neighbour_removal)(const neighbour_removal& request);
 
-// What the ping's wait asks of the host.
-struct neighbour_watch {
-    std::function<bool()> resolved;   // the entry is complete
-    std::function<void(int)> pause;   // lets up to this many ms pass
-    std::function<int64_t()> now_ms;  // a monotonic clock
-};
-
 // The waiting for neighbour entries of one process. Each address waits at
 // most per_address_ms, and every wait is taken from one budget for the whole
 // run unless it resolved within free_ms, as real cameras do: a liar that
@@ -66,6 +59,7 @@ struct neighbour_watch {
 // address waits no more.
 struct neighbour_wait {
     int per_address_ms, free_ms, budget_left_ms;
-    // True when the entry became complete; off the link it returns at once.
-    bool wait(route_kind route, int timeout_ms, const neighbour_watch& watch);
+    // True when the entry became complete, as resolved tells, on the
+    // monotonic clock now_ms; between looks it pauses in os_poll.
+    bool wait(int timeout_ms, const std::function<bool()>& resolved, const std::function<int64_t()>& now_ms);
 };

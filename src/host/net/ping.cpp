@@ -57,21 +57,20 @@ route_kind route_from_answer(const void* answer, size_t n, int& device)
     return gateway ? route_kind::via_gateway : route_kind::on_link;
 }
 
-bool neighbour_wait::wait(route_kind route, int timeout_ms, const neighbour_watch& watch)
+bool neighbour_wait::wait(int timeout_ms, const std::function<bool()>& resolved,
+                          const std::function<int64_t()>& now_ms)
 {
-    if (route != route_kind::on_link)
-        return false;
     int bound = std::max(0, std::min({per_address_ms, timeout_ms, budget_left_ms}));
-    int64_t start = watch.now_ms();
+    int64_t start = now_ms();
     for (;;) {
-        bool resolved = watch.resolved();
-        int waited = static_cast<int>(watch.now_ms() - start);
-        if (resolved || waited >= bound) {
-            if (!resolved || waited > free_ms)
+        bool done = resolved();
+        int waited = static_cast<int>(now_ms() - start);
+        if (done || waited >= bound) {
+            if (!done || waited > free_ms)
                 budget_left_ms = std::max(0, budget_left_ms - waited);
-            return resolved;
+            return done;
         }
-        watch.pause(std::min(slice_ms, bound - waited));
+        os_poll(nullptr, 0, std::min(slice_ms, bound - waited));
     }
 }
 
@@ -114,22 +113,20 @@ int ping(const char* address, int timeout_ms, char*)
     if (udp < 0)
         return -1;
     int device = 0;
-    route_kind route = ask_route(routes, to.sin_addr.s_addr, device);
-    neighbour_watch watch{
-        [&] {
-            int state = ask_neighbour(routes, RTM_GETNEIGH, device, to.sin_addr.s_addr);
-            return state > 0 && (state & (NUD_INCOMPLETE | NUD_FAILED)) == 0;
-        },
-        [](int ms) { os_poll(nullptr, 0, ms); },
-        [] {
-            auto now = std::chrono::steady_clock::now().time_since_epoch();
-            return static_cast<int64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
-        }};
-    if (route == route_kind::on_link && watch.resolved())
+    bool on_link = ask_route(routes, to.sin_addr.s_addr, device) == route_kind::on_link;
+    auto resolved = [&] {
+        int state = ask_neighbour(routes, RTM_GETNEIGH, device, to.sin_addr.s_addr);
+        return state > 0 && (state & (NUD_INCOMPLETE | NUD_FAILED)) == 0;
+    };
+    auto now_ms = [] {
+        auto now = std::chrono::steady_clock::now().time_since_epoch();
+        return static_cast<int64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+    };
+    if (on_link && resolved())
         return 0;
     os_sendto(udp, "", 0, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    bool resolved = waits.wait(route, timeout_ms, watch);
-    if (!resolved && route == route_kind::on_link)
+    bool done = on_link && waits.wait(timeout_ms, resolved, now_ms);
+    if (!done && on_link)
         forget_unresolved(routes, to.sin_addr.s_addr, device);
-    return resolved ? 0 : -1;
+    return done ? 0 : -1;
 }
