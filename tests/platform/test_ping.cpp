@@ -1,6 +1,5 @@
-// The host's network parts: the ping against doubles of its socket calls,
-// with no wait (timeout 0), its route decoding and its waits' budget, and
-// the interfaces read from a getifaddrs list.
+// The host's network parts against doubles of their calls: the ping (with no wait, timeout 0),
+// its route decoding and its waits' budget, and the interfaces read from a getifaddrs list.
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -51,8 +50,7 @@ TEST(ping, takes_the_route_from_the_kernels_answer)
             if (hex[i] != ' ')
                 b.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
         int device = -1;
-        route_kind kind = route_from_answer(b.data(), b.size(), device);
-        return std::tuple(kind, device);
+        return std::tuple{route_from_answer(b.data(), b.size(), device), device};  // in this order
     };
     const std::string head = "2c000000 1800 0000 00000000 00000000 02200000 ", to = " 00020000 08000100 0a010203 ";
     EXPECT_EQ(route(head + "fe000001" + to + "08000500 0a000001"), std::tuple(route_kind::via_gateway, 0));
