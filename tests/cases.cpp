@@ -9,7 +9,6 @@
 #include "catalogue/model_table.h"
 #include "fake_platform.h"
 #include "host/log/text_escape.h"
-#include "host/net/ping_wait.h"
 #include "response/response.h"
 #include "run/run.h"
 #include "run/text_field.h"
@@ -364,54 +363,6 @@ TEST_F(response, the_fields_the_port_and_the_model_come_from_the_text)
     EXPECT_EQ(identify((hardware + "x-LUMIDOCK(ch3)").c_str()), "brand=44 id=9/50 model=[x-LUMIDOCK(ch3)]");
     EXPECT_EQ(calls({"log"}), (words{"[onvif camscout] Find VORN IPC", "[onvif camscout] Find VORN IPC", "[onvif camscout] Find VORN IPC",
                                      "[onvif camscout] Find MS-C5375-FPD", "[onvif camscout] Find C1PA08501", "[onvif camscout] Find Lumidock(ch3)"}));
-}
-
-static std::vector<uint8_t> hex_bytes(const std::string& text)
-{
-    std::vector<uint8_t> out;
-    for (std::size_t i = 0; i + 1 < text.size(); i += text[i] == ' ' ? 1 : 2)
-        if (text[i] != ' ')
-            out.push_back(static_cast<uint8_t>(std::stoi(text.substr(i, 2), nullptr, 16)));
-    return out;
-}
-
-// From the kernel's answer as bytes (little-endian host): only an on-link
-// unicast route can complete an entry. Through a gateway, without one,
-// local, broadcast (as any other type), cut short, an error.
-TEST(ping_parts, the_route_from_the_kernels_answer)
-{
-    auto route = [](const std::string& hex) {
-        std::vector<uint8_t> b = hex_bytes(hex);
-        return route_from_answer(b.data(), b.size());
-    };
-    const std::string head = "2c000000 1800 0000 00000000 00000000 02200000 ", to = " 00020000 08000100 0a010203 ";
-    EXPECT_EQ(route(head + "fe000001" + to + "08000500 0a000001"), route_kind::via_gateway);
-    EXPECT_EQ(route(head + "fe000001" + to + "08000400 02000000"), route_kind::on_link);
-    EXPECT_EQ(route(head + "fe000002" + to + "08000400 02000000"), route_kind::local);
-    EXPECT_EQ(route(head + "fe000003" + to + "08000400 02000000"), route_kind::unroutable);
-    EXPECT_EQ(route(head + "fe000001" + to + "08000500"), route_kind::unroutable);
-    EXPECT_EQ(route("24000000 0200 0000 00000000 00000000 9bffffff 24000000 1a00 0100 00000000 00000000"), route_kind::unroutable);
-}
-
-// 250 ms per address, 20 free, 600 for the run: off the link or resolved
-// within 20 ms costs nothing, a liar its bound and a late answer its wait
-// until the budget is spent, then nothing.
-TEST(ping_parts, the_neighbour_waits_share_one_budget)
-{
-    neighbour_wait waits(250, 20, 600);
-    const int never = -1;
-    const struct { route_kind route; int64_t at; bool resolved; int64_t after; int left; } cases[] = {
-        {route_kind::via_gateway, never, false, 0, 600}, {route_kind::on_link, 0, true, 0, 600},
-        {route_kind::on_link, never, false, 250, 350},   {route_kind::on_link, 20, true, 20, 350},
-        {route_kind::on_link, 25, true, 25, 325},        {route_kind::on_link, 240, true, 240, 85},
-        {route_kind::on_link, never, false, 85, 0},      {route_kind::on_link, never, false, 0, 0},
-        {route_kind::local, never, false, 0, 0},         {route_kind::on_link, 0, true, 0, 0}};
-    for (const auto& c : cases) {
-        int64_t now = 0;
-        neighbour_watch watch{[&] { return c.at >= 0 && now >= c.at; }, [&](int ms) { now += ms; }, [&] { return now; }};
-        EXPECT_EQ(waits.wait(c.route, 3000, watch), c.resolved);
-        EXPECT_EQ(std::tuple(now, waits.budget_left_ms()), std::tuple(c.after, c.left));
-    }
 }
 
 // Nothing a device sends breaks a line or drives a terminal: controls and

@@ -1,5 +1,5 @@
-// The host's network parts: the ping against doubles of its socket calls,
-// with no wait (timeout 0), and the interfaces read from a getifaddrs list.
+// The host's network parts against doubles of their calls: the ping (with no wait, timeout 0),
+// its route decoding and its waits' budget, and the interfaces read from a getifaddrs list.
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -8,6 +8,8 @@
 #include <linux/neighbour.h>
 
 #include <map>
+#include <tuple>
+#include <vector>
 
 #include "host/net/neighbour_removal.h"
 #include "platform/os_calls.h"
@@ -21,7 +23,8 @@ static const in_addr_t live = inet_addr("10.0.0.6"), routed = inet_addr("10.0.0.
 static std::string seen;  // sockets opened, sends, removals asked, results
 
 int os_socket(int, int, int) { return seen += "socket, ", 5; }
-int os_poll(pollfd*, nfds_t, int) { return 0; }
+static int64_t now;  // the waits' clock, in ms: only their pauses move it
+int os_poll(pollfd*, nfds_t, int ms) { return now += ms, 0; }
 int os_ioctl(int, unsigned long, void* arg) { return copy_text(static_cast<ifreq*>(arg)->ifr_name, "lan" + std::to_string(static_cast<ifreq*>(arg)->ifr_ifindex)), 0; }
 // The datagram makes the kernel ask for the address, and only the live host answers.
 ssize_t os_sendto(int, const void*, size_t, int, const sockaddr* to, socklen_t) { return seen += "send, ", neighbours.emplace(reinterpret_cast<const sockaddr_in*>(to)->sin_addr.s_addr, NUD_INCOMPLETE), 0; }
@@ -34,6 +37,46 @@ TEST(ping, sends_only_where_unresolved_and_asks_to_remove_the_entries_it_left_so
     for (const char* a : {"10.0.0.2", "10.0.0.3", "10.0.0.4", "10.0.0.6", "10.0.0.7", "10.0.0.x"})
         seen += std::to_string(ping(a, 0, nullptr)) + ", ";
     EXPECT_EQ(seen, "socket, socket, 0, send, remove 10.0.0.3 on lan2, -1, send, remove 10.0.0.4 on lan2, -1, send, 0, send, -1, -1, ");
+}
+
+// From the kernel's answer as bytes (little-endian host): only an on-link
+// unicast route can complete an entry. Through a gateway, without one,
+// local, broadcast (as any other type), cut short, an error.
+TEST(ping, takes_the_route_from_the_kernels_answer)
+{
+    auto route = [](const std::string& hex) {
+        std::vector<uint8_t> b;
+        for (std::size_t i = 0; i + 1 < hex.size(); i += hex[i] == ' ' ? 1 : 2)
+            if (hex[i] != ' ')
+                b.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+        int device = -1;
+        return std::tuple{route_from_answer(b.data(), b.size(), device), device};  // in this order
+    };
+    const std::string head = "2c000000 1800 0000 00000000 00000000 02200000 ", to = " 00020000 08000100 0a010203 ";
+    EXPECT_EQ(route(head + "fe000001" + to + "08000500 0a000001"), std::tuple(route_kind::via_gateway, 0));
+    EXPECT_EQ(route(head + "fe000001" + to + "08000400 02000000"), std::tuple(route_kind::on_link, 2));
+    EXPECT_EQ(route(head + "fe000002" + to + "08000400 02000000"), std::tuple(route_kind::local, 2));
+    EXPECT_EQ(route(head + "fe000003" + to + "08000400 02000000"), std::tuple(route_kind::unroutable, 2));
+    EXPECT_EQ(route(head + "fe000001" + to + "08000500"), std::tuple(route_kind::unroutable, 0));
+    EXPECT_EQ(route("24000000 0200 0000 00000000 00000000 9bffffff 24000000 1a00 0100 00000000 00000000"),
+              std::tuple(route_kind::unroutable, 0));
+}
+
+// 250 ms per address, 20 free, 600 for the run: resolved within 20 ms
+// costs nothing, a liar its bound and a late answer its wait until the
+// budget is spent, then nothing.
+TEST(ping, waits_share_one_budget)
+{
+    neighbour_wait waits{250, 20, 600};
+    const int never = -1;
+    const struct { int64_t at; bool resolved; int64_t after; int left; } cases[] = {
+        {0, true, 0, 600},  {never, false, 250, 350}, {20, true, 20, 350}, {25, true, 25, 325},
+        {240, true, 240, 85}, {never, false, 85, 0},  {never, false, 0, 0}, {0, true, 0, 0}};
+    for (const auto& c : cases) {
+        now = 0;
+        EXPECT_EQ(waits.wait(3000, [&] { return c.at >= 0 && now >= c.at; }, [] { return now; }), c.resolved);
+        EXPECT_EQ(std::tuple(now, waits.budget_left_ms), std::tuple(c.after, c.left));
+    }
 }
 
 static ifaddrs* listed;  // the C library's list of the interfaces' addresses, as the test makes it

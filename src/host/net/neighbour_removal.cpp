@@ -6,7 +6,10 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <string>
+#include <vector>
 
+#include "host/net/kernel_interfaces.h"
 #include "platform/os_calls.h"
 #include "run/text_field.h"
 
@@ -38,7 +41,7 @@ route_kind ask_route(int fd, in_addr_t address, int& device)
     alignas(nlmsghdr) char answer[1024];
     ssize_t n = ask(fd, RTM_GETROUTE, r, address, answer);
     device = 0;
-    return n < 0 ? route_kind::on_link : route_from_answer(answer, static_cast<size_t>(n), &device);
+    return n < 0 ? route_kind::on_link : route_from_answer(answer, static_cast<size_t>(n), device);
 }
 
 int ask_neighbour(int fd, uint16_t type, int index, in_addr_t address)
@@ -59,13 +62,23 @@ int ask_neighbour(int fd, uint16_t type, int index, in_addr_t address)
     return -1;
 }
 
+// Read while none is listed: the store process that asks lives for one run.
+static bool run_lan_device(std::string_view device)
+{
+    static std::vector<std::string> lan;
+    if (lan.empty())
+        for (const kernel_interface& k : list_kernel_interfaces())
+            if (k.up && !k.loopback && !k.addr.empty() && k.broadcast != "0.0.0.0")
+                lan.push_back(k.name);
+    return !device.empty() && std::find(lan.begin(), lan.end(), device) != lan.end();
+}
+
 // An entry that resolves between the question and the removal goes too;
 // the kernel then merely asks for it again.
-int remove_unresolved_neighbour(const neighbour_removal& request, const std::vector<NIC_INFO>& lan_devices)
+int remove_unresolved_neighbour(const neighbour_removal& request)
 {
     std::string_view device = field_text(request.device);
-    if (device.empty() || std::none_of(lan_devices.begin(), lan_devices.end(),
-                                       [&](const NIC_INFO& nic) { return field_text(nic.dev) == device; })) {
+    if (!run_lan_device(device)) {
         errno = EPERM;
         return -1;
     }

@@ -1,17 +1,27 @@
 // The kernel's routes and neighbour entries by rtnetlink: the ping's
-// questions, and the removal of the entries it left unresolved, which
-// needs CAP_NET_ADMIN.
+// questions and what it makes of the answers (in ping.cpp, where tests
+// reach it without root or a network), and the removal of the entries it
+// left unresolved, which needs CAP_NET_ADMIN.
 #pragma once
 
 #include <netinet/in.h>
 #include <net/if.h>
 
-#include <vector>
-
-#include "host/net/ping_wait.h"
-#include "platform/records.h"
+#include <cstddef>
+#include <cstdint>
+#include <functional>
 
 // rtnetlink answers within the sendto that asks, so nothing here waits.
+
+// How the kernel would send to an address. Only on the link can the
+// address itself ever get a neighbour entry.
+enum class route_kind { on_link, via_gateway, local, unroutable };
+
+// The kernel's answer to an RTM_GETROUTE question, n bytes aligned as an
+// nlmsghdr: an error, or anything but a whole route, is no route. The
+// device the route goes out of, by index, goes to device; 0 when the
+// answer names none.
+route_kind route_from_answer(const void* answer, size_t n, int& device);
 
 // Where the kernel would send to the address (network byte order), and
 // out of which device (its index, 0 when none). A kernel that does not
@@ -31,12 +41,25 @@ struct neighbour_removal {
 };
 
 // Removes the entry of the address on the device, only when it is
-// incomplete or failed and the device is one of lan_devices (the run's): 1
-// when removed, 0 when there is none or it resolved, -1 with errno
-// otherwise (EPERM: not a device of the run).
-int remove_unresolved_neighbour(const neighbour_removal& request, const std::vector<NIC_INFO>& lan_devices);
+// incomplete or failed and the device is one of the run's LAN devices (up,
+// with an IPv4 and a broadcast address, as the host lists them at the
+// first request): 1 when removed, 0 when there is none or it resolved, -1
+// with errno otherwise (EPERM: not a device of the run).
+int remove_unresolved_neighbour(const neighbour_removal& request);
 
 // Where the ping hands an address it left unresolved on the link; unset,
 // the entry stays. The discovery process holds no CAP_NET_ADMIN, so it
 // asks the store process, which does.
 extern void (*ask_neighbour_removal)(const neighbour_removal& request);
+
+// The waiting for neighbour entries of one process. Each address waits at
+// most per_address_ms, and every wait is taken from one budget for the whole
+// run unless it resolved within free_ms, as real cameras do: a liar that
+// answers late pays as one that never answers. Once the budget is spent an
+// address waits no more.
+struct neighbour_wait {
+    int per_address_ms, free_ms, budget_left_ms;
+    // True when the entry became complete, as resolved tells, on the
+    // monotonic clock now_ms; between looks it pauses in os_poll.
+    bool wait(int timeout_ms, const std::function<bool()>& resolved, const std::function<int64_t()>& now_ms);
+};

@@ -8,11 +8,12 @@
 #include <linux/rtnetlink.h>
 #include <sys/ioctl.h>
 
+#include <algorithm>
 #include <chrono>
+#include <cstring>
 
 #include "host/net/neighbour_removal.h"
 #include "host/net/receive_figures.h"
-#include "host/net/ping_wait.h"
 #include "platform/os_calls.h"
 #include "platform/platform.h"
 #include "run/text_field.h"
@@ -30,6 +31,48 @@ static const int free_wait_ms = 20;
 // or resolve late together wait at most this: however many there are, they
 // cost the run at most 3 s of waiting, and the cameras after them are stored.
 static const int run_wait_budget_ms = 3000;
+// How often the entry is looked at again: an address on the LAN resolves
+// within a millisecond or two, and each find waits for its own in turn.
+static const int slice_ms = 1;
+
+route_kind route_from_answer(const void* answer, size_t n, int& device)
+{
+    device = 0;
+    const nlmsghdr* h = static_cast<const nlmsghdr*>(answer);
+    if (!NLMSG_OK(h, static_cast<unsigned>(n)) || h->nlmsg_type != RTM_NEWROUTE ||
+        h->nlmsg_len < NLMSG_LENGTH(sizeof(rtmsg)))
+        return route_kind::unroutable;  // an error
+    const rtmsg* r = static_cast<const rtmsg*>(NLMSG_DATA(h));
+    bool gateway = false;
+    int left = static_cast<int>(RTM_PAYLOAD(h));
+    for (const rtattr* a = RTM_RTA(r); RTA_OK(a, left); a = RTA_NEXT(a, left)) {
+        gateway = gateway || a->rta_type == RTA_GATEWAY;
+        if (a->rta_type == RTA_OIF && RTA_PAYLOAD(a) >= sizeof(int))
+            std::memcpy(&device, RTA_DATA(a), sizeof(int));
+    }
+    if (r->rtm_type == RTN_LOCAL)
+        return route_kind::local;
+    if (r->rtm_type != RTN_UNICAST)
+        return route_kind::unroutable;  // broadcast, blackhole, unreachable...
+    return gateway ? route_kind::via_gateway : route_kind::on_link;
+}
+
+bool neighbour_wait::wait(int timeout_ms, const std::function<bool()>& resolved,
+                          const std::function<int64_t()>& now_ms)
+{
+    int bound = std::max(0, std::min({per_address_ms, timeout_ms, budget_left_ms}));
+    int64_t start = now_ms();
+    for (;;) {
+        bool done = resolved();
+        int waited = static_cast<int>(now_ms() - start);
+        if (done || waited >= bound) {
+            if (!done || waited > free_ms)
+                budget_left_ms = std::max(0, budget_left_ms - waited);
+            return done;
+        }
+        os_poll(nullptr, 0, std::min(slice_ms, bound - waited));
+    }
+}
 
 void (*ask_neighbour_removal)(const neighbour_removal& request) = nullptr;
 
@@ -62,7 +105,7 @@ int ping(const char* address, int timeout_ms, char*)
     // makes thousands of pings. Only the discovery worker pings, so they
     // need no lock.
     static int udp = -1, routes = -1;
-    static neighbour_wait waits(per_address_wait_ms, free_wait_ms, run_wait_budget_ms);
+    static neighbour_wait waits{per_address_wait_ms, free_wait_ms, run_wait_budget_ms};
     if (udp < 0)
         udp = os_socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (routes < 0)
@@ -70,22 +113,20 @@ int ping(const char* address, int timeout_ms, char*)
     if (udp < 0)
         return -1;
     int device = 0;
-    route_kind route = ask_route(routes, to.sin_addr.s_addr, device);
-    neighbour_watch watch{
-        [&] {
-            int state = ask_neighbour(routes, RTM_GETNEIGH, device, to.sin_addr.s_addr);
-            return state > 0 && (state & (NUD_INCOMPLETE | NUD_FAILED)) == 0;
-        },
-        [](int ms) { os_poll(nullptr, 0, ms); },
-        [] {
-            auto now = std::chrono::steady_clock::now().time_since_epoch();
-            return static_cast<int64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
-        }};
-    if (route == route_kind::on_link && watch.resolved())
+    bool on_link = ask_route(routes, to.sin_addr.s_addr, device) == route_kind::on_link;
+    auto resolved = [&] {
+        int state = ask_neighbour(routes, RTM_GETNEIGH, device, to.sin_addr.s_addr);
+        return state > 0 && (state & (NUD_INCOMPLETE | NUD_FAILED)) == 0;
+    };
+    auto now_ms = [] {
+        auto now = std::chrono::steady_clock::now().time_since_epoch();
+        return static_cast<int64_t>(std::chrono::duration_cast<std::chrono::milliseconds>(now).count());
+    };
+    if (on_link && resolved())
         return 0;
     os_sendto(udp, "", 0, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
-    bool resolved = waits.wait(route, timeout_ms, watch);
-    if (!resolved && route == route_kind::on_link)
+    bool done = on_link && waits.wait(timeout_ms, resolved, now_ms);
+    if (!done && on_link)
         forget_unresolved(routes, to.sin_addr.s_addr, device);
-    return resolved ? 0 : -1;
+    return done ? 0 : -1;
 }

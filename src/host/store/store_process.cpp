@@ -20,7 +20,6 @@
 
 #include "host/log/utc_time.h"
 #include "host/net/receive_figures.h"
-#include "host/net/kernel_interfaces.h"
 #include "host/central/central_connection.h"
 #include "host/log/logger.h"
 #include "host/process/confine.h"
@@ -105,21 +104,9 @@ struct serving {
     size_t asked = 0, removed = 0;        // neighbour entries to remove; removed
     size_t lines = 0, line_bytes = 0;     // log lines of the discovery process, and their bytes
     size_t lines_dropped = 0, refusals = 0;  // past the bounds; messages refused
-    std::vector<NIC_INFO> lan_devices{};  // where they may be removed, read at the first
     bool ended = false, answered = false;  // the run's end came; its end work is done
     bool opened = false, reported = false;  // the store; its trouble has a line already
 };
-
-// The run's LAN devices as the host sees them: up, with an IPv4 address
-// and a broadcast address.
-static std::vector<NIC_INFO> lan_devices()
-{
-    std::vector<NIC_INFO> devices;
-    for (const kernel_interface& k : list_kernel_interfaces())
-        if (k.up && !k.loopback && !k.addr.empty() && k.broadcast != "0.0.0.0")
-            fill_nic_info(k, devices.emplace_back());
-    return devices;
-}
 
 // The removal acts only on an entry that never resolved on a LAN device,
 // so a discovery process gone wrong gains nothing by asking; what it asks
@@ -130,9 +117,7 @@ static void remove_neighbour(serving& s, const neighbour_removal& request)
         log_Warning("[msas] more than %zu neighbour entries asked to be removed; the rest stay", finds_per_run);
     if (s.asked > finds_per_run)
         return;
-    if (s.lan_devices.empty())
-        s.lan_devices = lan_devices();
-    int result = remove_unresolved_neighbour(request, s.lan_devices);
+    int result = remove_unresolved_neighbour(request);
     s.removed += result > 0;
     if (result < 0 && s.asked - s.removed == 1)
         log_Warning("[msas] cannot remove the unresolved neighbour entry of %s on %s: %s",
