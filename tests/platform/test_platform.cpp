@@ -12,7 +12,6 @@
 #include <thread>
 
 #include "host/process/confine.h"
-#include "host/store/media_source_store.h"
 #include "host/store/store_message.h"
 #include "host/store/store_process.h"
 #include "platform/platform.h"
