@@ -1,6 +1,6 @@
-// The discovery process's confinement against the kernel itself: what it
-// logs as applied must be what holds; and the privileged
-// side's removal of unresolved neighbours.
+// Each process's confinement against the kernel itself: what it logs as
+// applied must be what holds; and the privileged side's removal of
+// unresolved neighbours.
 #include <gtest/gtest.h>
 
 #include <sys/wait.h>
