@@ -43,19 +43,6 @@ static int log_file()
     return log_fd;
 }
 
-static void write_all(int fd, const std::string& line)
-{
-    size_t done = 0;
-    while (done < line.size()) {
-        ssize_t n = write(fd, line.data() + done, line.size() - done);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n <= 0)
-            return;
-        done += static_cast<size_t>(n);
-    }
-}
-
 void log_open_now()
 {
     log_file();
@@ -74,29 +61,27 @@ void log_relay_to(void (*to)(const char* text))
 
 // A file's times never go back for lines written one after another, as
 // the store process writes a run's own and relayed lines; two threads
-// logging at once may still cross by a moment.
-static void write_line(int64_t at_ms, int64_t pid, const std::string& escaped)
+// logging at once may still cross by a moment. A line is one write, made
+// again only when a signal came first: once the file cannot grow (a full
+// disk, a size limit) lines are lost, never the run.
+void log_write_relayed(int64_t at_ms, int64_t pid, std::string_view text)
 {
     static std::atomic<int64_t> last_ms{0};
     at_ms = std::max(at_ms, last_ms.load());
     last_ms = at_ms;
+    std::string line = format_utc(at_ms) + " [" + std::to_string(pid) + "] " + escape_text(text) + "\n";
     if (int fd = log_file(); fd >= 0)
-        write_all(fd, format_utc(at_ms) + " [" + std::to_string(pid) + "] " + escaped + "\n");
-}
-
-void log_write_relayed(int64_t at_ms, int64_t pid, std::string_view text)
-{
-    write_line(at_ms, pid, escape_text(text));
+        while (write(fd, line.data(), line.size()) < 0 && errno == EINTR) {
+        }
 }
 
 static void put_line(int priority, const char* text)
 {
-    std::string line = escape_text(text);
-    syslog(priority, "%s", line.c_str());
+    syslog(priority, "%s", escape_text(text).c_str());
     if (relay)
         relay(text);
     else
-        write_line(utc_now_ms(), getpid(), line);
+        log_write_relayed(utc_now_ms(), getpid(), text);
 }
 
 static void put_formatted(int priority, const char* format, va_list args)

@@ -17,6 +17,6 @@ void log_open_now();
 // closes its own. Syslog still takes them from here, with this pid. A null
 // relay has the process write the file itself again.
 void log_relay_to(void (*relay)(const char* text));
-// Writes a line that another process logged, with its time and pid, escaped
-// as every line is.
+// Writes a line to the log file with its time and pid, escaped as every
+// line is: one that another process logged, or this process's own.
 void log_write_relayed(int64_t at_ms, int64_t pid, std::string_view text);

@@ -16,6 +16,7 @@
 #include <sys/syscall.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
@@ -35,12 +36,6 @@ struct ruleset_attr {
     uint64_t scoped;              // ABI 6: abstract unix sockets and signals
 };
 
-// Landlock's port rule (ABI 4), which Debian 12's headers lack.
-struct net_port_rule {
-    uint64_t allowed_access;
-    uint64_t port;
-};
-
 // The file rights are the low bits: 13 at ABI 1 (execute to make a
 // symlink), then refer (ABI 2), truncate (3) and ioctl on a device (5).
 static uint64_t fs_rights(long abi)
@@ -48,50 +43,38 @@ static uint64_t fs_rights(long abi)
     return (1ULL << (13 + (abi >= 2) + (abi >= 3) + (abi >= 5))) - 1;
 }
 
-static long landlock_abi()
-{
-    long abi = syscall(SYS_landlock_create_ruleset, nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION);
-    int limit = settings().landlock_abi;
-    return limit > 0 && abi > limit ? limit : abi;
-}
-
-// What a process may still reach beneath a path; a file takes only a file's rights.
-struct beneath {
-    std::string path;
-    uint64_t rights;
-};
-
 // A ruleset that handles all this ABI knows (with scoped, abstract unix
-// sockets and signals too), with a rule for each path that is there (what
-// is not is not needed) and for TCP connects to each port, in force for
-// good; -1 with errno where not. The paths' descriptors stay open for the
-// process's life: procfs makes a new inode for a dentry it has dropped,
-// and the rule holds the inode.
-static int landlock_restrict(long abi, bool scoped, const std::vector<beneath>& paths, const std::vector<int>& ports)
+// sockets and signals too), with a rule for each path of reach that is
+// there (what is not is not needed) and for TCP connects to each port, in
+// force for good; -1 with errno where not. The paths' descriptors stay
+// open for the process's life: procfs makes a new inode for a dentry it
+// has dropped, and the rule holds the inode.
+static int landlock_restrict(long abi, bool scoped, const store_reach& reach)
 {
     ruleset_attr attr{fs_rights(abi), abi >= 4 ? 3u : 0u, scoped && abi >= 6 ? 3u : 0u};
     int ruleset = static_cast<int>(syscall(SYS_landlock_create_ruleset, &attr, sizeof attr, 0));
     bool ok = ruleset >= 0;
     const uint64_t file_rights = LANDLOCK_ACCESS_FS_EXECUTE | LANDLOCK_ACCESS_FS_WRITE_FILE |
                                  LANDLOCK_ACCESS_FS_READ_FILE | 3ULL << 14;  // and truncate, ioctl on a device
-    for (const beneath& b : paths) {
-        int fd = open(b.path.c_str(), O_PATH | O_CLOEXEC);
+    auto beneath = [&](const std::string& path, uint64_t rights) {
+        int fd = open(path.c_str(), O_PATH | O_CLOEXEC);
         struct stat st{};
         if (ok && fd >= 0 && fstat(fd, &st) == 0) {
-            uint64_t rights = b.rights & fs_rights(abi) & (S_ISDIR(st.st_mode) ? ~0ULL : file_rights);
-            landlock_path_beneath_attr rule{rights, fd};
+            landlock_path_beneath_attr rule{rights & fs_rights(abi) & (S_ISDIR(st.st_mode) ? ~0ULL : file_rights), fd};
             ok = syscall(SYS_landlock_add_rule, ruleset, LANDLOCK_RULE_PATH_BENEATH, &rule, 0) == 0;
         }
-    }
-    for (int port : abi >= 4 ? ports : std::vector<int>{}) {
-        net_port_rule rule{1ULL << 1, static_cast<uint64_t>(port)};  // connect
-        ok = ok && syscall(SYS_landlock_add_rule, ruleset, 2 /* a net port */, &rule, 0) == 0;
+    };
+    for (const std::string& path : reach.readable)
+        beneath(path, LANDLOCK_ACCESS_FS_EXECUTE | LANDLOCK_ACCESS_FS_READ_FILE | LANDLOCK_ACCESS_FS_READ_DIR);
+    for (const std::string& path : reach.writable)
+        beneath(path, ~0ULL);
+    for (int port : abi >= 4 ? reach.tcp_ports : std::vector<int>{}) {
+        uint64_t rule[] = {1ULL << 1, static_cast<uint64_t>(port)};  // Landlock's port rule (ABI 4): connect
+        ok = ok && syscall(SYS_landlock_add_rule, ruleset, 2 /* a net port */, rule, 0) == 0;
     }
     ok = ok && syscall(SYS_landlock_restrict_self, ruleset, 0) == 0;
-    int error = errno;
     if (ruleset >= 0)
-        close(ruleset);
-    errno = error;
+        close(ruleset);  // which leaves errno as it is
     return ok ? 0 : -1;
 }
 
@@ -178,8 +161,7 @@ static const int worker_queue_bytes = 16 << 20;
 // The steps both processes take. Only the discovery process parses what
 // the LAN sends: it keeps no CAP_NET_ADMIN, takes Landlock's scopes and
 // filters its system calls.
-static void confine(const char* process, bool discovery, const std::vector<beneath>& paths,
-                    const std::vector<int>& ports)
+static void confine(const char* process, bool discovery, const store_reach& reach)
 {
     std::string on, off;  // the steps that held, those that did not and why
     auto step = [&](bool done, const std::string& name, const char* why = nullptr) {
@@ -193,9 +175,11 @@ static void confine(const char* process, bool discovery, const std::vector<benea
     bool dropped = drop_capabilities(!discovery, net_admin) == 0;
     step(dropped, net_admin ? "no capability but CAP_NET_ADMIN" : "no capability");
     step(prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0, "no new privileges");
-    long abi = sanitized ? 0 : landlock_abi();
+    long abi = sanitized ? 0 : syscall(SYS_landlock_create_ruleset, nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION);
+    if (settings().landlock_abi > 0)
+        abi = std::min<long>(abi, settings().landlock_abi);
     std::string rules = discovery && abi >= 6 ? ", TCP, signals and abstract sockets" : abi >= 4 ? ", TCP" : "";
-    bool landlock = step(abi > 0 && landlock_restrict(abi, discovery, paths, ports) == 0,
+    bool landlock = step(abi > 0 && landlock_restrict(abi, discovery, reach) == 0,
                          abi > 0 ? "Landlock ABI " + std::to_string(abi) + " (files" + rules + ")" : "Landlock");
     if (discovery)
         step(!sanitized && filter_calls() == 0, "a system-call filter");
@@ -211,15 +195,10 @@ void confine_discovery_process()
     log_open_now();
     os_presize_udp_socket(worker_queue_bytes);
     // Only reading under its own /proc/self/net, where the ARP table is.
-    confine("discovery process", true, {{"/proc/self/net", LANDLOCK_ACCESS_FS_READ_FILE}}, {});
+    confine("discovery process", true, {{"/proc/self/net"}, {}, {}});
 }
 
 void confine_store_process(const store_reach& reach)
 {
-    std::vector<beneath> paths;
-    for (const std::string& path : reach.writable)
-        paths.push_back({path, ~0ULL});
-    for (const std::string& path : reach.readable)
-        paths.push_back({path, LANDLOCK_ACCESS_FS_EXECUTE | LANDLOCK_ACCESS_FS_READ_FILE | LANDLOCK_ACCESS_FS_READ_DIR});
-    confine("store process", false, paths, reach.tcp_ports);
+    confine("store process", false, reach);
 }

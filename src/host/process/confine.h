@@ -15,9 +15,9 @@
 // logs one "[confine]" line saying what holds and why the rest does not.
 void confine_discovery_process();
 
-// What the store process may still reach once it confines itself: files
-// and folders to read (beneath), folders to write, and TCP ports to
-// connect to (none: no TCP at all).
+// What a process may still reach once it confines itself: files and
+// folders to read (beneath), folders to write, and TCP ports to connect to
+// (none: no TCP at all).
 struct store_reach {
     std::vector<std::string> readable, writable;
     std::vector<int> tcp_ports;

@@ -1,5 +1,5 @@
-// Process control of the run sequence, files and the random source of
-// message identifiers, passed straight to the C library.
+// Process control of the run sequence, threads, files and the random
+// source of message identifiers, passed straight to the C library.
 #include <unistd.h>
 #include <uuid/uuid.h>
 
@@ -23,6 +23,16 @@ unsigned os_sleep(unsigned seconds)
 void os_exit(int status)
 {
     _exit(status);
+}
+
+int os_thread_create(pthread_t* thread, void* (*entry)(void*), void* arg)
+{
+    return pthread_create(thread, nullptr, entry, arg);
+}
+
+int os_thread_join(pthread_t thread)
+{
+    return pthread_join(thread, nullptr);
 }
 
 // The kernel writes /proc/net/arp out afresh for every read(2), at most a
