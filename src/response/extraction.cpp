@@ -9,6 +9,8 @@ static const char discovery_namespace[] = "http://schemas.xmlsoap.org/ws/2005/04
 
 int get_ns_prefix(const char* message, char (&prefix)[256])
 {
+    if (message == nullptr)
+        return -1;
     // Letter case ignored as contains_nocase ignores it.
     const char* name = strcasestr(message, discovery_namespace);
     if (name == nullptr)
