@@ -10,6 +10,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
 
@@ -17,7 +18,6 @@
 #include "host/log/text_escape.h"
 #include "host/log/utc_time.h"
 #include "host/settings/settings.h"
-#include "run/text_field.h"
 
 static int log_file_error = 0;  // why CAMSCOUT_LOG could not be opened
 static int log_fd = -1;
@@ -87,7 +87,7 @@ static void put_line(int priority, const char* text)
 static void put_formatted(int priority, const char* format, va_list args)
 {
     char text[8192];
-    format_text(text, format, args);
+    vsnprintf(text, sizeof text, format, args);
     log_file();
     // What the settings did not take is said once, before the first line.
     static std::once_flag told;
