@@ -13,6 +13,7 @@
 #include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 #include "platform/platform.h"
 #include "host/log/text_escape.h"
@@ -51,12 +52,10 @@ void log_open_now()
 void log_relay_to(void (*to)(const char* text))
 {
     relay = to;
-    if (log_file() >= 0 && to != nullptr) {
-        close(log_fd);
-        log_fd = -1;
-    } else if (log_fd < 0 && to == nullptr) {
+    if (log_file() >= 0 && to != nullptr)
+        close(std::exchange(log_fd, -1));
+    else if (log_fd < 0 && to == nullptr)
         log_fd = open_log_file();
-    }
 }
 
 // A file's times never go back for lines written one after another, as
