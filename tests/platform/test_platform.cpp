@@ -147,10 +147,8 @@ TEST(store_process, refuses_what_is_not_a_find_of_this_run_and_keeps_at_most_a_r
                                         "10.0.0.9 19999 4242 2026-12-05T19:46:40.000Z 2026-12-05T19:46:30.000Z"}));
 }
 
-// A camera's text cannot make the terminal of an operator who follows the
-// log act. A log file that cannot grow (a full disk, a size limit) costs
-// its lines, never the run: the write gives up. The alarm bounds a write
-// that retries.
+// A camera's text cannot make an operator's terminal act. A log file that
+// cannot grow costs its lines, never the run: the alarm bounds a retried write.
 TEST(logger, a_line_is_one_line_of_plain_text_and_a_refused_write_returns)
 {
     ASSERT_TRUE(start_afresh()) << "run through CTest, which names the store and log";
