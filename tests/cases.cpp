@@ -365,12 +365,8 @@ TEST_F(response, the_fields_the_port_and_the_model_come_from_the_text)
                                      "[onvif camscout] Find MS-C5375-FPD", "[onvif camscout] Find C1PA08501", "[onvif camscout] Find Lumidock(ch3)"}));
 }
 
-// Nothing a device sends breaks a line or drives a terminal: controls and
-// bytes that are not UTF-8 as \xhh, and what cannot be seen as \uXXXX (\U
-// past U+FFFF): C1 controls (U+009B is a one-character CSI), bidirectional
-// marks, embeddings, overrides and isolates, other format characters,
-// private use. Combining marks stay. JSON writes them, and DEL, as its
-// escapes; past U+FFFF as a surrogate pair.
+// Nothing a device sends breaks a line or drives a terminal (U+009B is a
+// one-character CSI) or reorders what is shown; combining marks stay.
 TEST(text_escape, a_device_text_is_shown_as_text)
 {
     EXPECT_EQ(escape_text("a\\b 100% line\r\nnext \x01\x1f\x7f\x00 \t\x1b[2J"s), R"(a\\b 100% line\r\nnext \x01\x1f\x7f\x00 \x09\x1b[2J)");

@@ -97,7 +97,7 @@ void log_Debug(const char* format, ...)
     char text[8192];
     va_list args;
     va_start(args, format);
-    format_text(text, format, args);
+    vsnprintf(text, sizeof text, format, args);
     va_end(args);
     event("log", text);
 }

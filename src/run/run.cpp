@@ -1,6 +1,7 @@
 #include "run/run.h"
 
 #include <cstdarg>
+#include <cstdio>
 #include <string_view>
 
 #include "platform/platform.h"
@@ -13,7 +14,7 @@ int debug_log(const char* format, ...)
     char buffer[4096];
     va_list args;
     va_start(args, format);
-    format_text(buffer, format, args);
+    vsnprintf(buffer, sizeof buffer, format, args);
     va_end(args);
     // Through "%s", so that a '%' in a device's text is not read as a directive.
     log_Debug("%s", buffer);

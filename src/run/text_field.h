@@ -5,9 +5,7 @@
 #pragma once
 
 #include <algorithm>
-#include <cstdarg>
 #include <cstddef>
-#include <cstdio>
 #include <cstring>
 #include <string_view>
 
@@ -26,12 +24,4 @@ template <std::size_t N>
 inline std::string_view field_text(const char (&field)[N])
 {
     return std::string_view(field, strnlen(field, N));
-}
-
-// printf-style formatting into a fixed-width buffer: longer output is cut,
-// and the buffer always ends with a terminating zero.
-template <std::size_t N>
-inline void format_text(char (&dst)[N], const char* format, va_list args)
-{
-    vsnprintf(dst, N, format, args);
 }

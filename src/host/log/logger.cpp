@@ -10,14 +10,15 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdarg>
+#include <cstdio>
 #include <cstring>
 #include <mutex>
+#include <utility>
 
 #include "platform/platform.h"
 #include "host/log/text_escape.h"
 #include "host/log/utc_time.h"
 #include "host/settings/settings.h"
-#include "run/text_field.h"
 
 static int log_file_error = 0;  // why CAMSCOUT_LOG could not be opened
 static int log_fd = -1;
@@ -51,12 +52,10 @@ void log_open_now()
 void log_relay_to(void (*to)(const char* text))
 {
     relay = to;
-    if (log_file() >= 0 && to != nullptr) {
-        close(log_fd);
-        log_fd = -1;
-    } else if (log_fd < 0 && to == nullptr) {
+    if (log_file() >= 0 && to != nullptr)
+        close(std::exchange(log_fd, -1));
+    else if (log_fd < 0 && to == nullptr)
         log_fd = open_log_file();
-    }
 }
 
 // A file's times never go back for lines written one after another, as
@@ -87,7 +86,7 @@ static void put_line(int priority, const char* text)
 static void put_formatted(int priority, const char* format, va_list args)
 {
     char text[8192];
-    format_text(text, format, args);
+    vsnprintf(text, sizeof text, format, args);
     log_file();
     // What the settings did not take is said once, before the first line.
     static std::once_flag told;

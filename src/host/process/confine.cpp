@@ -155,9 +155,6 @@ static const bool sanitized = true;
 static const bool sanitized = false;
 #endif
 
-// The 16 MiB the worker asks for, while the process still may force it.
-static const int worker_queue_bytes = 16 << 20;
-
 // The steps both processes take. Only the discovery process parses what
 // the LAN sends: it keeps no CAP_NET_ADMIN, takes Landlock's scopes and
 // filters its system calls.
@@ -193,7 +190,8 @@ static void confine(const char* process, bool discovery, const store_reach& reac
 void confine_discovery_process()
 {
     log_open_now();
-    os_presize_udp_socket(worker_queue_bytes);
+    // The 16 MiB the worker asks for, while the process still may force it.
+    os_presize_udp_socket(16 << 20);
     // Only reading under its own /proc/self/net, where the ARP table is.
     confine("discovery process", true, {{"/proc/self/net"}, {}, {}});
 }

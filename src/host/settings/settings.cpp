@@ -46,14 +46,6 @@ static std::string central_setting()
     return central;
 }
 
-// A recorder keeps its identity across reinstalls and renames.
-static std::string machine_id()
-{
-    std::string id;
-    std::ifstream("/etc/machine-id") >> id;
-    return id;
-}
-
 platform_settings settings_from_environment()
 {
     platform_settings s;
@@ -62,8 +54,10 @@ platform_settings settings_from_environment()
     s.run_dir = path_setting(std::getenv("CAMSCOUT_RUNDIR"), "/run/onvif_camscout");
     s.metrics_dir = path_setting(std::getenv("CAMSCOUT_METRICS_DIR"), "");
     s.central = central_setting();
-    const char* recorder = std::getenv("CAMSCOUT_RECORDER");
-    s.recorder = recorder != nullptr && *recorder != '\0' ? recorder : machine_id();
+    if (const char* recorder = std::getenv("CAMSCOUT_RECORDER"); recorder != nullptr && *recorder != '\0')
+        s.recorder = recorder;
+    else  // a recorder keeps its identity across reinstalls and renames
+        std::ifstream("/etc/machine-id") >> s.recorder;
     s.retention_days = days_setting("CAMSCOUT_RETENTION_DAYS", 90, s.wrong);
     s.landlock_abi = days_setting("CAMSCOUT_LANDLOCK_ABI", 0, s.wrong);
     return s;
