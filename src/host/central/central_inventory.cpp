@@ -137,8 +137,7 @@ static std::string forward_batches(const forward_source& rows, const std::string
 forward_result forward_to_central(const forward_source& rows, const std::string& store_id, const std::string& conninfo)
 {
     auto started = std::chrono::steady_clock::now();
-    central_deadline by{started + std::chrono::seconds(central_forward_budget_seconds),
-                        central_forward_budget_seconds};
+    central_deadline by{central_forward_budget_seconds};
     std::string why;
     long long sent = 0, kept = 0;
     if (PGconn* pg = central_connect(conninfo, "onvif_camscout", by, why)) {
