@@ -11,8 +11,8 @@
 #include <vector>
 
 struct central_deadline {
-    std::chrono::steady_clock::time_point at;
-    int seconds;  // the budget it ends, for the line that says so
+    int seconds;  // from now (central_deadline{5}), named by the line that says it ended
+    std::chrono::steady_clock::time_point at = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
 };
 
 // Why the connection string is not used, "" when it may be: it holds a

@@ -48,12 +48,12 @@ static std::string check_schema(PGconn* pg, const central_deadline& by)
     std::string why;
     PGresult* r = central_exec(pg, {"SELECT max(version) FROM camscout.camscout_schema", {}, {}, {}}, by, why);
     const char* state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
-    bool read = r && PQresultStatus(r) == PGRES_TUPLES_OK && PQntuples(r) == 1;
     bool missing = state && std::string(state) == "42P01";  // undefined_table
-    int version = read ? std::atoi(PQgetvalue(r, 0, 0)) : 0;
+    // max() gives one row, NULL (0) for an empty table; a failure says why.
+    int version = why.empty() ? std::atoi(PQgetvalue(r, 0, 0)) : 0;
     PQclear(r);
-    if (!missing && (!read || version == central_schema_version))
-        return read ? "" : why.empty() ? "cannot read the central schema's version" : why;
+    if (!missing && (!why.empty() || version == central_schema_version))
+        return why;
     // Older: its owner sets it up; newer: this recorder is the one behind.
     return "the central schema is " + (missing ? std::string("missing") : "version " + std::to_string(version)) +
            ", this recorder writes version " + std::to_string(central_schema_version) +
@@ -137,8 +137,7 @@ static std::string forward_batches(const forward_source& rows, const std::string
 forward_result forward_to_central(const forward_source& rows, const std::string& store_id, const std::string& conninfo)
 {
     auto started = std::chrono::steady_clock::now();
-    central_deadline by{started + std::chrono::seconds(central_forward_budget_seconds),
-                        central_forward_budget_seconds};
+    central_deadline by{central_forward_budget_seconds};
     std::string why;
     long long sent = 0, kept = 0;
     if (PGconn* pg = central_connect(conninfo, "onvif_camscout", by, why)) {
