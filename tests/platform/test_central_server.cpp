@@ -22,6 +22,7 @@
 #include "host/central/central_inventory.h"
 #include "host/store/sqlite_query.h"
 #include "host/store/store_identity.h"
+#include "host/store/store_schema.h"
 #include "host/store/media_source_store.h"
 #include "host/store/store_sightings.h"
 
@@ -103,6 +104,7 @@ TEST(central_server, forwards_every_row_once_to_its_schema_only_and_within_the_b
     ASSERT_EQ(store_identity_set_up(db, "rec"), "");
     sqlite3* other = nullptr;  // another store, whose identity is its own
     sqlite3_open(":memory:", &other);
+    ASSERT_EQ(store_create(other), "");
     EXPECT_EQ(store_identity_set_up(other, "rec"), "");
     EXPECT_NE(store_identity(other), store_identity(db));
     sqlite3_close(other);
