@@ -53,7 +53,7 @@ TEST_F(store, first_version_rows_become_runs_of_one_process_and_one_run_length_a
 TEST_F(store, rows_with_runs_and_forwarding_become_compact_with_the_same_answers)
 {
     ASSERT_EQ(sqlite_run(db, "CREATE TABLE found_media_sources (id INTEGER PRIMARY KEY, found_at, run_pid, model_id, model,"
-                             " ip_addr, mac_addr, brand_id, port, record, run_started, forwarded); PRAGMA user_version = 3;"
+                             " ip_addr, mac_addr, brand_id, port, record, run_started, forwarded);"
                              "INSERT INTO found_media_sources (found_at, run_pid, mac_addr, ip_addr, run_started, forwarded)"
                              " VALUES ('2026-01-01T08:00:01.000Z', 5, 'a', '10.0.0.1', '2026-01-01T08:00:00.000Z', 1),"
                              " ('2026-01-01T08:00:01.500Z', 5, 'b', '10.0.0.2', '2026-01-01T08:00:00.000Z', 1),"

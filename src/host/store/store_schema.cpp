@@ -59,9 +59,8 @@ int store_version_of(sqlite3* db, std::string& why)
 {
     static const std::string sql =
         "SELECT CASE WHEN NOT EXISTS (SELECT 1 FROM sqlite_master WHERE name = 'found_media_sources') THEN -1"
-        " WHEN user_version >= " + std::to_string(store_version) + " THEN user_version"
-        " WHEN columns < 2 THEN columns ELSE max(2, min(user_version, 3)) END FROM pragma_user_version,"
-        " (SELECT count(*) AS columns FROM pragma_table_info('found_media_sources')"
+        " WHEN user_version >= " + std::to_string(store_version) + " THEN user_version ELSE columns END"
+        " FROM pragma_user_version, (SELECT count(*) AS columns FROM pragma_table_info('found_media_sources')"
         " WHERE name IN ('run_started', 'forwarded'))";
     long long version = sqlite_integer(db, sql.c_str(), -2);
     if (version == -2)
