@@ -16,19 +16,12 @@ static std::string random_identity()
 
 std::string store_identity_set_up(sqlite3* db, const std::string& recorder)
 {
-    if (!store_identity(db).empty())
-        return "";
-    std::string why = sqlite_run(db, "BEGIN IMMEDIATE");
-    if (!why.empty())
-        return why;
-    bool forwarded = sqlite_integer(db, "SELECT up_to FROM forwarding", 0) > 0;
     char* sql = sqlite3_mprintf("CREATE TABLE IF NOT EXISTS store_identity (id TEXT NOT NULL); INSERT INTO store_identity"
-                                " SELECT %Q WHERE NOT EXISTS (SELECT 1 FROM store_identity); COMMIT",
-                                (forwarded && !recorder.empty() ? recorder : random_identity()).c_str());
-    why = sql ? sqlite_run(db, sql) : "out of memory";
+                                " SELECT coalesce(CASE WHEN (SELECT up_to FROM forwarding) > 0 THEN nullif(%Q, '') END, %Q)"
+                                " WHERE NOT EXISTS (SELECT 1 FROM store_identity)",
+                                recorder.c_str(), random_identity().c_str());
+    std::string why = sql ? sqlite_run(db, sql) : "out of memory";
     sqlite3_free(sql);
-    if (!why.empty())
-        sqlite_run(db, "ROLLBACK");
     return why;
 }
 

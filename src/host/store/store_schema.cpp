@@ -24,12 +24,9 @@ static const char compact_tables[] =
     "CREATE INDEX facts_by_mac ON facts (mac_addr, last_sighting);"
     "CREATE TABLE sightings (id INTEGER PRIMARY KEY, run INTEGER NOT NULL, facts INTEGER NOT NULL, at TEXT,"
     " found_at TEXT);"
-    "CREATE TABLE forwarding (up_to INTEGER NOT NULL); INSERT INTO forwarding VALUES (0);";
-
-// A find's facts, looked up by one seek however many share a MAC address;
-// a store made compact before it gets it at its next set-up.
-static const char facts_lookup_index[] =
-    "CREATE INDEX IF NOT EXISTS facts_by_identity ON facts (mac_addr, ip_addr, port, model_id, brand_id);";
+    "CREATE TABLE forwarding (up_to INTEGER NOT NULL); INSERT INTO forwarding VALUES (0);"
+    // A find's facts, looked up by one seek however many share a MAC address.
+    "CREATE INDEX facts_by_identity ON facts (mac_addr, ip_addr, port, model_id, brand_id);";
 
 // The tables every version had, with the same columns, for the queries
 // written against them.
@@ -43,37 +40,27 @@ static const char compact_views[] =
     "CREATE VIEW media_sources AS SELECT * FROM found_media_sources"
     " WHERE id IN (SELECT max(last_sighting) FROM facts GROUP BY mac_addr);";
 
-// Finds wait here until the store is at this version: any version takes
-// it at once, so a run's finds never wait for a migration.
-static const char store_pending_table[] =
+// Finds wait in found_pending until the store is at this version, and each
+// run's outcome is kept: any version takes both at once, so a run never
+// waits for an upgrade.
+static const char any_version_tables[] =
     "CREATE TABLE IF NOT EXISTS found_pending (id INTEGER PRIMARY KEY, found_at TEXT, run_pid INTEGER,"
     " model_id INTEGER, model TEXT, ip_addr TEXT, mac_addr TEXT, brand_id INTEGER, port INTEGER, record BLOB,"
-    " run_started TEXT)";
-
-// Each run's outcome, in any version, so that no upgrade is needed for it.
-static const char outcomes_table[] =
-    ";CREATE TABLE IF NOT EXISTS run_outcomes (started TEXT, seconds REAL, datagrams INTEGER, drops INTEGER,"
+    " run_started TEXT);"
+    "CREATE TABLE IF NOT EXISTS run_outcomes (started TEXT, seconds REAL, datagrams INTEGER, drops INTEGER,"
     " queue_bytes INTEGER, found INTEGER, stored INTEGER, no_mac INTEGER, refused INTEGER, forwarded INTEGER,"
-    " cut_short TEXT)";
+    " cut_short TEXT);";
 
 // A first-version run lasts about 62 s: the worker's 60, its last receive
 // wait and the pause. A process id comes back only much later.
 static const long long first_version_run_ms = 70 * 1000;
 
-static bool exists(sqlite3* db, const char* name)
-{
-    return sqlite_integer(db, ("SELECT count(*) FROM sqlite_master WHERE name = '" + std::string(name) + "'").c_str(), 0);
-}
-
 int store_version_of(sqlite3* db, std::string& why)
 {
     static const std::string sql =
         "SELECT CASE WHEN NOT EXISTS (SELECT 1 FROM sqlite_master WHERE name = 'found_media_sources') THEN -1"
-        " WHEN user_version > " + std::to_string(store_version) + " THEN user_version"
-        " WHEN EXISTS (SELECT 1 FROM sqlite_master WHERE name = 'sightings') AND NOT EXISTS"
-        " (SELECT 1 FROM sqlite_master WHERE name = 'compact_next') THEN " + std::to_string(store_version) +
-        " WHEN columns < 2 THEN columns ELSE max(2, min(user_version, 3)) END FROM pragma_user_version,"
-        " (SELECT count(*) AS columns FROM pragma_table_info('found_media_sources')"
+        " WHEN user_version >= " + std::to_string(store_version) + " THEN user_version ELSE columns END"
+        " FROM pragma_user_version, (SELECT count(*) AS columns FROM pragma_table_info('found_media_sources')"
         " WHERE name IN ('run_started', 'forwarded'))";
     long long version = sqlite_integer(db, sql.c_str(), -2);
     if (version == -2)
@@ -88,10 +75,9 @@ std::string store_create(sqlite3* db)
     if (!why.empty())
         return why;
     if (version < 0)
-        return sqlite_run(db, std::string("BEGIN IMMEDIATE;") + compact_tables + facts_lookup_index + compact_views + ";" +
-                                  store_pending_table + outcomes_table + "; PRAGMA user_version = 4; COMMIT");
-    return sqlite_run(db, std::string(store_pending_table) + outcomes_table + ";" +
-                              (version == store_version ? facts_lookup_index : ""));
+        return sqlite_run(db, std::string("BEGIN IMMEDIATE;") + compact_tables + compact_views +
+                                  any_version_tables + "PRAGMA user_version = 4; COMMIT");
+    return sqlite_run(db, any_version_tables);
 }
 
 // Every run in the order stored, how far forwarding went, and each row as
@@ -99,16 +85,15 @@ std::string store_create(sqlite3* db)
 // take the old table's name.
 static std::string make_compact(sqlite3* db, int version)
 {
-    std::string why = sqlite_run(db, std::string(compact_tables) + facts_lookup_index +
+    std::string why = sqlite_run(db, std::string(compact_tables) +
                                          (version < 2 ? "" : "UPDATE forwarding SET up_to = coalesce((SELECT min(id)"
                                           " FROM found_media_sources WHERE forwarded = 0), (SELECT max(id) + 1 FROM"
                                           " found_media_sources), 1) - 1"));
     if (why.empty())
         why = store_add_rows(db, "SELECT * FROM main.found_media_sources", true);
     if (why.empty())
-        why = sqlite_run(db, std::string("DROP VIEW IF EXISTS media_sources; DROP TABLE IF EXISTS first_version_runs;"
-                                         " DROP TABLE IF EXISTS first_version_next; DROP TABLE found_media_sources;") +
-                                 compact_views + ";" + store_pending_table + "; PRAGMA user_version = 4");
+        why = sqlite_run(db, std::string("DROP VIEW IF EXISTS media_sources; DROP TABLE found_media_sources;") +
+                                 compact_views + any_version_tables + "PRAGMA user_version = 4");
     return why;
 }
 
@@ -128,18 +113,8 @@ static std::string group_first_version_runs(sqlite3* db)
             " WINDOW w AS (ORDER BY run_pid, at, id)))) g WHERE found_media_sources.id = g.id");
 }
 
-// An earlier release made stores compact in parts across runs: one that
-// got as far as its views only has the old rows left to drop; before that,
-// the old table is whole and the parts made so far go.
 static std::string upgrade_step(sqlite3* db, int version, const std::function<void(const std::string&)>& say)
 {
-    if (exists(db, "compact_next")) {
-        say("finishing what an earlier release began");
-        return sqlite_run(db, exists(db, "found_media_sources_old")
-                                  ? "DROP TABLE found_media_sources_old; DROP TABLE compact_next; PRAGMA user_version = 4"
-                                  : "DROP TABLE runs; DROP TABLE facts; DROP TABLE sightings; DROP TABLE forwarding;"
-                                    " DROP TABLE compact_next");
-    }
     long long rows = sqlite_integer(db, "SELECT count(*) FROM found_media_sources", 0);
     if (version == 0) {
         say("version 0 to 1: grouping " + std::to_string(rows) + " rows into runs");

@@ -9,7 +9,7 @@
 
 struct sqlite3;
 
-// -1: no store yet; 0: the first version; 1: with runs; 2 and 3: with
+// -1: no store yet; 0: the first version; 1: with runs; 2: with
 // forwarding; 4: compact, this one; past that, a later release's.
 constexpr int store_version = 4;
 int store_version_of(sqlite3* db, std::string& why);
