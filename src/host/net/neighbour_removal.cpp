@@ -68,8 +68,8 @@ static bool run_lan_device(std::string_view device)
     static std::vector<std::string> lan;
     if (lan.empty())
         for (const kernel_interface& k : list_kernel_interfaces())
-            if (k.up && !k.loopback && !k.addr.empty() && k.broadcast != "0.0.0.0")
-                lan.push_back(k.name);
+            if (k.up && !k.loopback && k.nic.addr[0] != '\0' && field_text(k.nic.b_addr) != "0.0.0.0")
+                lan.emplace_back(k.nic.dev);
     return !device.empty() && std::find(lan.begin(), lan.end(), device) != lan.end();
 }
 
