@@ -6,6 +6,7 @@
 #include <sys/wait.h>
 
 #include <arpa/inet.h>
+#include <net/if.h>
 #include <sched.h>
 
 #include <functional>
@@ -106,9 +107,7 @@ TEST(neighbour_removal, only_unresolved_entries_on_the_runs_devices_go)
         std::string out;
         for (auto [address, device] : {std::pair{"10.9.0.5", "v1"}, {"10.9.0.5", "v0"}, {"10.9.0.6", "v0"},
                                        {"10.9.0.7", "v0"}, {"10.9.0.8", "v0"}}) {
-            neighbour_removal r{inet_addr(address), {}};
-            copy_text(r.device, device);
-            int n = remove_unresolved_neighbour(r);
+            int n = remove_unresolved_neighbour({inet_addr(address), static_cast<int>(if_nametoindex(device))});
             out += std::to_string(n) + (n < 0 ? std::string(" ") + std::strerror(errno) : "") + ", ";
         }
         return out + (std::system("[ \"$(ip neigh show | cut -d' ' -f1,3 | sort | tr '\\n' ' ')\" = '10.9.0.5 v1 10.9.0.6 v0 ' ]")

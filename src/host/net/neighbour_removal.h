@@ -5,7 +5,6 @@
 #pragma once
 
 #include <netinet/in.h>
-#include <net/if.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -36,8 +35,8 @@ int ask_neighbour(int fd, uint16_t type, int index, in_addr_t address);
 
 // What the discovery process's ping asks: fixed-size, so it is read whole.
 struct neighbour_removal {
-    in_addr_t address;      // IPv4, network byte order
-    char device[IFNAMSIZ];  // zero-terminated
+    in_addr_t address;  // IPv4, network byte order
+    int device;         // the kernel's index
 };
 
 // Removes the entry of the address on the device, only when it is

@@ -6,7 +6,6 @@
 #include <arpa/inet.h>
 #include <linux/neighbour.h>
 #include <linux/rtnetlink.h>
-#include <sys/ioctl.h>
 
 #include <algorithm>
 #include <chrono>
@@ -16,7 +15,6 @@
 #include "host/net/receive_figures.h"
 #include "platform/os_calls.h"
 #include "platform/platform.h"
-#include "run/text_field.h"
 
 // A camera that has just answered a Probe has asked for our address
 // itself, so its entry is complete before the ping; an on-link address the
@@ -76,21 +74,6 @@ bool neighbour_wait::wait(int timeout_ms, const std::function<bool()>& resolved,
 
 void (*ask_neighbour_removal)(const neighbour_removal& request) = nullptr;
 
-// An entry that did not complete goes again once the kernel has asked:
-// a LAN that forges thousands of sources must not fill the host's
-// neighbour table with entries only these pings made, for every read of
-// the ARP table walks all of it and a full table refuses real cameras.
-static void forget_unresolved(int fd, in_addr_t address, int device)
-{
-    ifreq req{};
-    req.ifr_ifindex = device;
-    if (ask_neighbour_removal == nullptr || os_ioctl(fd, SIOCGIFNAME, &req) != 0)
-        return;
-    neighbour_removal request{address, {}};
-    copy_text(request.device, field_text(req.ifr_name));
-    ask_neighbour_removal(request);
-}
-
 int64_t ping_calls = 0;
 
 int ping(const char* address, int timeout_ms, char*)
@@ -126,7 +109,11 @@ int ping(const char* address, int timeout_ms, char*)
         return 0;
     os_sendto(udp, "", 0, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
     bool done = on_link && waits.wait(timeout_ms, resolved, now_ms);
-    if (!done && on_link)
-        forget_unresolved(routes, to.sin_addr.s_addr, device);
+    // An entry that did not complete goes again once the kernel has asked:
+    // a LAN that forges thousands of sources must not fill the host's
+    // neighbour table with entries only these pings made, for every read of
+    // the ARP table walks all of it and a full table refuses real cameras.
+    if (!done && on_link && ask_neighbour_removal != nullptr)
+        ask_neighbour_removal({to.sin_addr.s_addr, device});
     return done ? 0 : -1;
 }

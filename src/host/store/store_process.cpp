@@ -88,9 +88,8 @@ static const char* found_message_refusal(const found_message& m, long size, int6
     if (m.run_pid != run_pid || m.run_started_ms != run_started_ms)
         return "not of this run";
     const TMediaSourceDevInfo& info = m.info;
-    bool past = m.kind == neighbour_message_kind ? !ends_within(m.neighbour.device)
-                : m.kind == found_message_kind && (!ends_within(info.model) || !ends_within(info.ip_addr) ||
-                                                   !ends_within(info.mac_addr) || info.port < 0 || info.port > 65535);
+    bool past = m.kind == found_message_kind && (!ends_within(info.model) || !ends_within(info.ip_addr) ||
+                                                 !ends_within(info.mac_addr) || info.port < 0 || info.port > 65535);
     return past ? "a field past its size" : nullptr;
 }
 
@@ -120,9 +119,8 @@ static void remove_neighbour(serving& s, const neighbour_removal& request)
     int result = remove_unresolved_neighbour(request);
     s.removed += result > 0;
     if (result < 0 && s.asked - s.removed == 1)
-        log_Warning("[msas] cannot remove the unresolved neighbour entry of %s on %s: %s",
-                    inet_ntoa(in_addr{request.address}), std::string(field_text(request.device)).c_str(),
-                    std::strerror(errno));
+        log_Warning("[msas] cannot remove the unresolved neighbour entry of %s on device %d: %s",
+                    inet_ntoa(in_addr{request.address}), request.device, std::strerror(errno));
 }
 
 static int64_t found_time(const serving& s, const found_message& m)
