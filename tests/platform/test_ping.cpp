@@ -27,7 +27,7 @@ static int64_t now;  // the waits' clock, in ms: only their pauses move it
 int os_poll(pollfd*, nfds_t, int ms) { return now += ms, 0; }
 // The datagram makes the kernel ask for the address, and only the live host answers.
 ssize_t os_sendto(int, const void*, size_t, int, const sockaddr* to, socklen_t) { return seen += "send, ", neighbours.emplace(reinterpret_cast<const sockaddr_in*>(to)->sin_addr.s_addr, NUD_INCOMPLETE), 0; }
-route_kind ask_route(int, in_addr_t address, int& device) { return device = 2, address == routed ? route_kind::via_gateway : route_kind::on_link; }
+bool ask_route(int, in_addr_t address, int& device) { return device = 2, address != routed; }
 int ask_neighbour(int, uint16_t, int index, in_addr_t a) { return index != 2 || !neighbours.count(a) ? (errno = ENOENT, -1) : a == live ? NUD_REACHABLE : neighbours[a]; }
 
 TEST(ping, sends_only_where_unresolved_and_asks_to_remove_the_entries_it_left_so)
@@ -40,7 +40,7 @@ TEST(ping, sends_only_where_unresolved_and_asks_to_remove_the_entries_it_left_so
 
 // From the kernel's answer as bytes (little-endian host): only an on-link
 // unicast route can complete an entry. Through a gateway, without one,
-// local, broadcast (as any other type), cut short, an error.
+// broadcast (as local or any other type), cut short, an error.
 TEST(ping, takes_the_route_from_the_kernels_answer)
 {
     auto route = [](const std::string& hex) {
@@ -49,16 +49,15 @@ TEST(ping, takes_the_route_from_the_kernels_answer)
             if (hex[i] != ' ')
                 b.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
         int device = -1;
-        return std::tuple{route_from_answer(b.data(), b.size(), device), device};  // in this order
+        return std::tuple{on_link_route(b.data(), b.size(), device), device};  // in this order
     };
     const std::string head = "2c000000 1800 0000 00000000 00000000 02200000 ", to = " 00020000 08000100 0a010203 ";
-    EXPECT_EQ(route(head + "fe000001" + to + "08000500 0a000001"), std::tuple(route_kind::via_gateway, 0));
-    EXPECT_EQ(route(head + "fe000001" + to + "08000400 02000000"), std::tuple(route_kind::on_link, 2));
-    EXPECT_EQ(route(head + "fe000002" + to + "08000400 02000000"), std::tuple(route_kind::local, 2));
-    EXPECT_EQ(route(head + "fe000003" + to + "08000400 02000000"), std::tuple(route_kind::unroutable, 2));
-    EXPECT_EQ(route(head + "fe000001" + to + "08000500"), std::tuple(route_kind::unroutable, 0));
+    EXPECT_EQ(route(head + "fe000001" + to + "08000500 0a000001"), std::tuple(false, 0));
+    EXPECT_EQ(route(head + "fe000001" + to + "08000400 02000000"), std::tuple(true, 2));
+    EXPECT_EQ(route(head + "fe000003" + to + "08000400 02000000"), std::tuple(false, 2));
+    EXPECT_EQ(route(head + "fe000001" + to + "08000500"), std::tuple(false, 0));
     EXPECT_EQ(route("24000000 0200 0000 00000000 00000000 9bffffff 24000000 1a00 0100 00000000 00000000"),
-              std::tuple(route_kind::unroutable, 0));
+              std::tuple(false, 0));
 }
 
 // 250 ms per address, 20 free, 600 for the run: resolved within 20 ms

@@ -31,7 +31,7 @@ static ssize_t ask(int fd, uint16_t type, const Body& body, in_addr_t address, c
     return os_recvfrom(fd, answer, sizeof answer, MSG_DONTWAIT, nullptr, nullptr);
 }
 
-route_kind ask_route(int fd, in_addr_t address, int& device)
+bool ask_route(int fd, in_addr_t address, int& device)
 {
     rtmsg r{};
     r.rtm_family = AF_INET;
@@ -39,7 +39,7 @@ route_kind ask_route(int fd, in_addr_t address, int& device)
     alignas(nlmsghdr) char answer[1024];
     ssize_t n = ask(fd, RTM_GETROUTE, r, address, answer);
     device = 0;
-    return n < 0 ? route_kind::on_link : route_from_answer(answer, static_cast<size_t>(n), device);
+    return n < 0 || on_link_route(answer, static_cast<size_t>(n), device);
 }
 
 int ask_neighbour(int fd, uint16_t type, int index, in_addr_t address)

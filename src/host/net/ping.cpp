@@ -33,13 +33,13 @@ static const int run_wait_budget_ms = 3000;
 // within a millisecond or two, and each find waits for its own in turn.
 static const int slice_ms = 1;
 
-route_kind route_from_answer(const void* answer, size_t n, int& device)
+bool on_link_route(const void* answer, size_t n, int& device)
 {
     device = 0;
     const nlmsghdr* h = static_cast<const nlmsghdr*>(answer);
     if (!NLMSG_OK(h, static_cast<unsigned>(n)) || h->nlmsg_type != RTM_NEWROUTE ||
         h->nlmsg_len < NLMSG_LENGTH(sizeof(rtmsg)))
-        return route_kind::unroutable;  // an error
+        return false;  // an error
     const rtmsg* r = static_cast<const rtmsg*>(NLMSG_DATA(h));
     bool gateway = false;
     int left = static_cast<int>(RTM_PAYLOAD(h));
@@ -48,11 +48,7 @@ route_kind route_from_answer(const void* answer, size_t n, int& device)
         if (a->rta_type == RTA_OIF && RTA_PAYLOAD(a) >= sizeof(int))
             std::memcpy(&device, RTA_DATA(a), sizeof(int));
     }
-    if (r->rtm_type == RTN_LOCAL)
-        return route_kind::local;
-    if (r->rtm_type != RTN_UNICAST)
-        return route_kind::unroutable;  // broadcast, blackhole, unreachable...
-    return gateway ? route_kind::via_gateway : route_kind::on_link;
+    return r->rtm_type == RTN_UNICAST && !gateway;  // not local, broadcast, blackhole, unreachable...
 }
 
 bool neighbour_wait::wait(int timeout_ms, const std::function<bool()>& resolved,
@@ -96,7 +92,7 @@ int ping(const char* address, int timeout_ms, char*)
     if (udp < 0)
         return -1;
     int device = 0;
-    bool on_link = ask_route(routes, to.sin_addr.s_addr, device) == route_kind::on_link;
+    bool on_link = ask_route(routes, to.sin_addr.s_addr, device);
     auto resolved = [&] {
         int state = ask_neighbour(routes, RTM_GETNEIGH, device, to.sin_addr.s_addr);
         return state > 0 && (state & (NUD_INCOMPLETE | NUD_FAILED)) == 0;
