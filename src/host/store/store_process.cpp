@@ -100,7 +100,7 @@ struct serving {
     size_t taken = 0, refused = 0;        // finds of this run; past finds_per_run
     size_t malformed = 0;                 // finds refused by found_message_refusal
     run_figures figures{};                // as the end message gives them
-    size_t asked = 0, removed = 0;        // neighbour entries to remove; removed
+    size_t asked = 0, removed = 0, failed = 0;  // neighbour entries to remove; removed; not, by an error
     size_t lines = 0, line_bytes = 0;     // log lines of the discovery process, and their bytes
     size_t lines_dropped = 0, refusals = 0;  // past the bounds; messages refused
     bool ended = false, answered = false;  // the run's end came; its end work is done
@@ -118,7 +118,7 @@ static void remove_neighbour(serving& s, const neighbour_removal& request)
         return;
     int result = remove_unresolved_neighbour(request);
     s.removed += result > 0;
-    if (result < 0 && s.asked - s.removed == 1)
+    if (result < 0 && s.failed++ == 0)
         log_Warning("[msas] cannot remove the unresolved neighbour entry of %s on device %d: %s",
                     inet_ntoa(in_addr{request.address}), request.device, std::strerror(errno));
 }
