@@ -1,5 +1,5 @@
-// The kernel's view of this host's network interfaces, shared by the
-// network manager's list and the network interface library.
+// The kernel's view of this host's network interfaces, for the platform's
+// libraries on a generic Linux host and the neighbour removal.
 #pragma once
 
 #include <vector>
@@ -7,8 +7,8 @@
 #include "platform/records.h"
 
 struct kernel_interface {
-    NIC_INFO nic{}; // mac and addr empty when none; b_addr "0.0.0.0" when none
-    int index = 0;  // the kernel's, 0 when it has none
+    NIC_INFO nic{};  // mac and addr empty when none; b_addr "0.0.0.0" when none
+    int index = 0;   // the kernel's; 0 once the interface is gone
     bool up = false;
     bool loopback = false;
 };
