@@ -6,6 +6,7 @@
 #include <ifaddrs.h>
 #include <linux/if_packet.h>
 #include <linux/neighbour.h>
+#include <net/if.h>
 
 #include <map>
 #include <tuple>
@@ -14,7 +15,6 @@
 #include "host/net/neighbour_removal.h"
 #include "platform/os_calls.h"
 #include "platform/platform.h"
-#include "run/text_field.h"
 
 // The kernel's entries on device 2 (NUD_ state by address), a host that answers ARP, one behind a gateway.
 static std::map<in_addr_t, uint16_t> neighbours{
@@ -25,23 +25,22 @@ static std::string seen;  // sockets opened, sends, removals asked, results
 int os_socket(int, int, int) { return seen += "socket, ", 5; }
 static int64_t now;  // the waits' clock, in ms: only their pauses move it
 int os_poll(pollfd*, nfds_t, int ms) { return now += ms, 0; }
-int os_ioctl(int, unsigned long, void* arg) { return copy_text(static_cast<ifreq*>(arg)->ifr_name, "lan" + std::to_string(static_cast<ifreq*>(arg)->ifr_ifindex)), 0; }
 // The datagram makes the kernel ask for the address, and only the live host answers.
 ssize_t os_sendto(int, const void*, size_t, int, const sockaddr* to, socklen_t) { return seen += "send, ", neighbours.emplace(reinterpret_cast<const sockaddr_in*>(to)->sin_addr.s_addr, NUD_INCOMPLETE), 0; }
-route_kind ask_route(int, in_addr_t address, int& device) { return device = 2, address == routed ? route_kind::via_gateway : route_kind::on_link; }
+bool ask_route(int, in_addr_t address, int& device) { return device = 2, address != routed; }
 int ask_neighbour(int, uint16_t, int index, in_addr_t a) { return index != 2 || !neighbours.count(a) ? (errno = ENOENT, -1) : a == live ? NUD_REACHABLE : neighbours[a]; }
 
 TEST(ping, sends_only_where_unresolved_and_asks_to_remove_the_entries_it_left_so)
 {
-    ask_neighbour_removal = [](const neighbour_removal& r) { seen += std::string("remove ") + inet_ntoa({r.address}) + " on " + r.device + ", "; };
+    ask_neighbour_removal = [](const neighbour_removal& r) { seen += std::string("remove ") + inet_ntoa({r.address}) + " on " + std::to_string(r.device) + ", "; };
     for (const char* a : {"10.0.0.2", "10.0.0.3", "10.0.0.4", "10.0.0.6", "10.0.0.7", "10.0.0.x"})
         seen += std::to_string(ping(a, 0, nullptr)) + ", ";
-    EXPECT_EQ(seen, "socket, socket, 0, send, remove 10.0.0.3 on lan2, -1, send, remove 10.0.0.4 on lan2, -1, send, 0, send, -1, -1, ");
+    EXPECT_EQ(seen, "socket, socket, 0, send, remove 10.0.0.3 on 2, -1, send, remove 10.0.0.4 on 2, -1, send, 0, send, -1, -1, ");
 }
 
 // From the kernel's answer as bytes (little-endian host): only an on-link
 // unicast route can complete an entry. Through a gateway, without one,
-// local, broadcast (as any other type), cut short, an error.
+// broadcast (as local or any other type), cut short, an error.
 TEST(ping, takes_the_route_from_the_kernels_answer)
 {
     auto route = [](const std::string& hex) {
@@ -50,16 +49,15 @@ TEST(ping, takes_the_route_from_the_kernels_answer)
             if (hex[i] != ' ')
                 b.push_back(static_cast<uint8_t>(std::stoi(hex.substr(i, 2), nullptr, 16)));
         int device = -1;
-        return std::tuple{route_from_answer(b.data(), b.size(), device), device};  // in this order
+        return std::tuple{on_link_route(b.data(), b.size(), device), device};  // in this order
     };
     const std::string head = "2c000000 1800 0000 00000000 00000000 02200000 ", to = " 00020000 08000100 0a010203 ";
-    EXPECT_EQ(route(head + "fe000001" + to + "08000500 0a000001"), std::tuple(route_kind::via_gateway, 0));
-    EXPECT_EQ(route(head + "fe000001" + to + "08000400 02000000"), std::tuple(route_kind::on_link, 2));
-    EXPECT_EQ(route(head + "fe000002" + to + "08000400 02000000"), std::tuple(route_kind::local, 2));
-    EXPECT_EQ(route(head + "fe000003" + to + "08000400 02000000"), std::tuple(route_kind::unroutable, 2));
-    EXPECT_EQ(route(head + "fe000001" + to + "08000500"), std::tuple(route_kind::unroutable, 0));
+    EXPECT_EQ(route(head + "fe000001" + to + "08000500 0a000001"), std::tuple(false, 0));
+    EXPECT_EQ(route(head + "fe000001" + to + "08000400 02000000"), std::tuple(true, 2));
+    EXPECT_EQ(route(head + "fe000003" + to + "08000400 02000000"), std::tuple(false, 2));
+    EXPECT_EQ(route(head + "fe000001" + to + "08000500"), std::tuple(false, 0));
     EXPECT_EQ(route("24000000 0200 0000 00000000 00000000 9bffffff 24000000 1a00 0100 00000000 00000000"),
-              std::tuple(route_kind::unroutable, 0));
+              std::tuple(false, 0));
 }
 
 // 250 ms per address, 20 free, 600 for the run: resolved within 20 ms

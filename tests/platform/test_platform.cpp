@@ -113,7 +113,7 @@ TEST(store_process, refuses_what_is_not_a_find_of_this_run_and_keeps_at_most_a_r
     std::memset(overlong.info.model, 'm', sizeof overlong.info.model);
     found_message elsewhere = good;  // a neighbour entry off the run's LANs
     elsewhere.kind = neighbour_message_kind;
-    elsewhere.neighbour = {htonl(0x0a000007), "nosuchdev0"};
+    elsewhere.neighbour = {htonl(0x0a000007), 9999};
     std::thread sender([&] {
         char longer[sizeof good + 8] = {};
         send(ends[0], &good, 10, MSG_NOSIGNAL);
@@ -136,7 +136,7 @@ TEST(store_process, refuses_what_is_not_a_find_of_this_run_and_keeps_at_most_a_r
                              "288 bytes from the discovery process: not of this run",
                              "288 bytes from the discovery process: a field past its size",
                              "5 found media sources refused: more than 20000 in one run",
-                             "cannot remove the unresolved neighbour entry of 10.0.0.7 on nosuchdev0: Operation not permitted"})
+                             "cannot remove the unresolved neighbour entry of 10.0.0.7 on device 9999: Operation not permitted"})
         EXPECT_NE(text.find("[msas] " + std::string(line.find(" bytes from ") != std::string::npos ? "refused a message of " : "") + line),
                   std::string::npos) << line;
     // A time far from the run's is the store process's own.

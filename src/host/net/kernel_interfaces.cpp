@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <string>
 
 #include "platform/platform.h"
 #include "run/text_field.h"
@@ -41,37 +42,29 @@ std::vector<kernel_interface> list_kernel_interfaces()
     for (const ifaddrs* ifa = all; ifa != nullptr; ifa = ifa->ifa_next) {
         if (ifa->ifa_addr == nullptr)
             continue;
-        auto it = std::find_if(list.begin(), list.end(), [&](const kernel_interface& k) { return k.name == ifa->ifa_name; });
+        auto named = [&](const kernel_interface& k) { return field_text(k.nic.dev) == ifa->ifa_name; };
+        auto it = std::find_if(list.begin(), list.end(), named);
         kernel_interface& k = it != list.end() ? *it : list.emplace_back();
-        if (k.name.empty())
-            k.name = ifa->ifa_name;
+        if (k.nic.dev[0] == '\0') {
+            copy_text(k.nic.dev, ifa->ifa_name);
+            copy_text(k.nic.b_addr, "0.0.0.0");
+            k.index = static_cast<int>(if_nametoindex(ifa->ifa_name));
+        }
         k.up = (ifa->ifa_flags & IFF_UP) != 0;
         k.loopback = (ifa->ifa_flags & IFF_LOOPBACK) != 0;
         int family = ifa->ifa_addr->sa_family;
         if (family == AF_PACKET) {
-            k.mac = mac_text(reinterpret_cast<const sockaddr_ll*>(ifa->ifa_addr));
-        } else if (family == AF_INET && k.addr.empty()) {
-            k.addr = dotted(ifa->ifa_addr);
-            k.netmask = dotted(ifa->ifa_netmask);
+            copy_text(k.nic.mac, mac_text(reinterpret_cast<const sockaddr_ll*>(ifa->ifa_addr)));
+        } else if (family == AF_INET && k.nic.addr[0] == '\0') {
+            copy_text(k.nic.addr, dotted(ifa->ifa_addr));
+            copy_text(k.nic.netmask, dotted(ifa->ifa_netmask));
             if (ifa->ifa_flags & IFF_BROADCAST)
-                k.broadcast = dotted(ifa->ifa_broadaddr);
+                copy_text(k.nic.b_addr, dotted(ifa->ifa_broadaddr));
         }
     }
     freeifaddrs(all);
-    std::stable_sort(list.begin(), list.end(), [](const kernel_interface& a, const kernel_interface& b) {
-        return if_nametoindex(a.name.c_str()) < if_nametoindex(b.name.c_str());
-    });
+    std::stable_sort(list.begin(), list.end(), [](const auto& a, const auto& b) { return a.index < b.index; });
     return list;
-}
-
-void fill_nic_info(const kernel_interface& k, NIC_INFO& info)
-{
-    info = NIC_INFO{};
-    copy_text(info.dev, k.name);
-    copy_text(info.mac, k.mac);
-    copy_text(info.addr, k.addr);
-    copy_text(info.netmask, k.netmask);
-    copy_text(info.b_addr, k.broadcast);
 }
 
 int netcom_NIC_Get_Info(char* dev_name, NIC_INFO* info)
@@ -79,8 +72,8 @@ int netcom_NIC_Get_Info(char* dev_name, NIC_INFO* info)
     if (dev_name == nullptr || info == nullptr)
         return -1;
     for (const kernel_interface& k : list_kernel_interfaces()) {
-        if (k.name == dev_name && !k.addr.empty()) {
-            fill_nic_info(k, *info);
+        if (field_text(k.nic.dev) == dev_name && k.nic.addr[0] != '\0') {
+            *info = k.nic;
             return 0;
         }
     }
@@ -95,9 +88,9 @@ int netcom_NIC_Get_Dev_Name_List(netcom_nic_dev_name_st** head)
     netcom_nic_dev_name_st** tail = head;
     for (const kernel_interface& k : list_kernel_interfaces()) {
         *tail = new netcom_nic_dev_name_st{};
-        copy_text((*tail)->name, k.name);
+        copy_text((*tail)->name, k.nic.dev);
         (*tail)->select_flag_1 = k.up;
-        (*tail)->select_flag_2 = !k.addr.empty();
+        (*tail)->select_flag_2 = k.nic.addr[0] != '\0';
         (*tail)->exclude_flag = k.loopback;
         tail = &(*tail)->next;
     }

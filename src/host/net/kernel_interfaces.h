@@ -1,18 +1,14 @@
-// The kernel's view of this host's network interfaces, shared by the
-// network manager's list and the network interface library.
+// The kernel's view of this host's network interfaces, for the platform's
+// libraries on a generic Linux host and the neighbour removal.
 #pragma once
 
-#include <string>
 #include <vector>
 
 #include "platform/records.h"
 
 struct kernel_interface {
-    std::string name;
-    std::string mac;        // lower-case, colon-separated; empty when none
-    std::string addr;       // first IPv4 address; empty when none
-    std::string netmask;
-    std::string broadcast = "0.0.0.0";  // kept when the interface has none
+    NIC_INFO nic{};  // mac and addr empty when none; b_addr "0.0.0.0" when none
+    int index = 0;   // the kernel's; 0 once the interface is gone
     bool up = false;
     bool loopback = false;
 };
@@ -20,5 +16,3 @@ struct kernel_interface {
 // Every interface, in the kernel's index order, from its first IPv4
 // address and its link address when that is a MAC.
 std::vector<kernel_interface> list_kernel_interfaces();
-
-void fill_nic_info(const kernel_interface& k, NIC_INFO& info);

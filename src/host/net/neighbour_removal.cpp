@@ -2,11 +2,9 @@
 
 #include <linux/neighbour.h>
 #include <linux/rtnetlink.h>
-#include <sys/ioctl.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <string>
 #include <vector>
 
 #include "host/net/kernel_interfaces.h"
@@ -33,7 +31,7 @@ static ssize_t ask(int fd, uint16_t type, const Body& body, in_addr_t address, c
     return os_recvfrom(fd, answer, sizeof answer, MSG_DONTWAIT, nullptr, nullptr);
 }
 
-route_kind ask_route(int fd, in_addr_t address, int& device)
+bool ask_route(int fd, in_addr_t address, int& device)
 {
     rtmsg r{};
     r.rtm_family = AF_INET;
@@ -41,7 +39,7 @@ route_kind ask_route(int fd, in_addr_t address, int& device)
     alignas(nlmsghdr) char answer[1024];
     ssize_t n = ask(fd, RTM_GETROUTE, r, address, answer);
     device = 0;
-    return n < 0 ? route_kind::on_link : route_from_answer(answer, static_cast<size_t>(n), device);
+    return n < 0 || on_link_route(answer, static_cast<size_t>(n), device);
 }
 
 int ask_neighbour(int fd, uint16_t type, int index, in_addr_t address)
@@ -63,36 +61,33 @@ int ask_neighbour(int fd, uint16_t type, int index, in_addr_t address)
 }
 
 // Read while none is listed: the store process that asks lives for one run.
-static bool run_lan_device(std::string_view device)
+static bool run_lan_device(int device)
 {
-    static std::vector<std::string> lan;
+    static std::vector<int> lan;
     if (lan.empty())
         for (const kernel_interface& k : list_kernel_interfaces())
-            if (k.up && !k.loopback && !k.addr.empty() && k.broadcast != "0.0.0.0")
-                lan.push_back(k.name);
-    return !device.empty() && std::find(lan.begin(), lan.end(), device) != lan.end();
+            if (k.up && !k.loopback && k.nic.addr[0] != '\0' && field_text(k.nic.b_addr) != "0.0.0.0")
+                lan.push_back(k.index);
+    return device > 0 && std::find(lan.begin(), lan.end(), device) != lan.end();
 }
 
 // An entry that resolves between the question and the removal goes too;
 // the kernel then merely asks for it again.
 int remove_unresolved_neighbour(const neighbour_removal& request)
 {
-    std::string_view device = field_text(request.device);
-    if (!run_lan_device(device)) {
+    if (!run_lan_device(request.device)) {
         errno = EPERM;
         return -1;
     }
     static int fd = -1;  // kept for the process's life, as the ping keeps its own
     if (fd < 0)
         fd = os_socket(AF_NETLINK, SOCK_RAW | SOCK_CLOEXEC, NETLINK_ROUTE);
-    ifreq req{};
-    copy_text(req.ifr_name, device);
-    if (fd < 0 || os_ioctl(fd, SIOCGIFINDEX, &req) != 0)
+    if (fd < 0)
         return -1;
-    int state = ask_neighbour(fd, RTM_GETNEIGH, req.ifr_ifindex, request.address);
+    int state = ask_neighbour(fd, RTM_GETNEIGH, request.device, request.address);
     if (state < 0)
         return errno == ENOENT ? 0 : -1;
     if ((state & (NUD_INCOMPLETE | NUD_FAILED)) == 0)
         return 0;
-    return ask_neighbour(fd, RTM_DELNEIGH, req.ifr_ifindex, request.address) == 0 ? 1 : -1;
+    return ask_neighbour(fd, RTM_DELNEIGH, request.device, request.address) == 0 ? 1 : -1;
 }

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <netinet/in.h>
-#include <net/if.h>
 
 #include <cstddef>
 #include <cstdint>
@@ -13,21 +12,18 @@
 
 // rtnetlink answers within the sendto that asks, so nothing here waits.
 
-// How the kernel would send to an address. Only on the link can the
-// address itself ever get a neighbour entry.
-enum class route_kind { on_link, via_gateway, local, unroutable };
+// Whether the kernel's answer to an RTM_GETROUTE question, n bytes aligned
+// as an nlmsghdr, is a unicast route on the link: only there can the
+// address itself ever get a neighbour entry. An error, or anything but a
+// whole route, is none. The device the route goes out of, by index, goes
+// to device; 0 when the answer names none.
+bool on_link_route(const void* answer, size_t n, int& device);
 
-// The kernel's answer to an RTM_GETROUTE question, n bytes aligned as an
-// nlmsghdr: an error, or anything but a whole route, is no route. The
-// device the route goes out of, by index, goes to device; 0 when the
-// answer names none.
-route_kind route_from_answer(const void* answer, size_t n, int& device);
-
-// Where the kernel would send to the address (network byte order), and
-// out of which device (its index, 0 when none). A kernel that does not
-// answer is taken to mean on the link, so the ping's address gets the
-// bounded wait rather than none.
-route_kind ask_route(int fd, in_addr_t address, int& device);
+// Whether the kernel would send to the address (network byte order) on
+// the link, and out of which device (its index, 0 when none). A kernel
+// that does not answer is taken to mean on the link, so the ping's address
+// gets the bounded wait rather than none.
+bool ask_route(int fd, in_addr_t address, int& device);
 
 // Asks for (RTM_GETNEIGH) or removes (RTM_DELNEIGH) the entry of the
 // address (network byte order) on the device with the index: its state
@@ -36,8 +32,8 @@ int ask_neighbour(int fd, uint16_t type, int index, in_addr_t address);
 
 // What the discovery process's ping asks: fixed-size, so it is read whole.
 struct neighbour_removal {
-    in_addr_t address;      // IPv4, network byte order
-    char device[IFNAMSIZ];  // zero-terminated
+    in_addr_t address;  // IPv4, network byte order
+    int device;         // the kernel's index
 };
 
 // Removes the entry of the address on the device, only when it is

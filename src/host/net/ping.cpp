@@ -6,7 +6,6 @@
 #include <arpa/inet.h>
 #include <linux/neighbour.h>
 #include <linux/rtnetlink.h>
-#include <sys/ioctl.h>
 
 #include <algorithm>
 #include <chrono>
@@ -16,7 +15,6 @@
 #include "host/net/receive_figures.h"
 #include "platform/os_calls.h"
 #include "platform/platform.h"
-#include "run/text_field.h"
 
 // A camera that has just answered a Probe has asked for our address
 // itself, so its entry is complete before the ping; an on-link address the
@@ -35,13 +33,13 @@ static const int run_wait_budget_ms = 3000;
 // within a millisecond or two, and each find waits for its own in turn.
 static const int slice_ms = 1;
 
-route_kind route_from_answer(const void* answer, size_t n, int& device)
+bool on_link_route(const void* answer, size_t n, int& device)
 {
     device = 0;
     const nlmsghdr* h = static_cast<const nlmsghdr*>(answer);
     if (!NLMSG_OK(h, static_cast<unsigned>(n)) || h->nlmsg_type != RTM_NEWROUTE ||
         h->nlmsg_len < NLMSG_LENGTH(sizeof(rtmsg)))
-        return route_kind::unroutable;  // an error
+        return false;  // an error
     const rtmsg* r = static_cast<const rtmsg*>(NLMSG_DATA(h));
     bool gateway = false;
     int left = static_cast<int>(RTM_PAYLOAD(h));
@@ -50,11 +48,7 @@ route_kind route_from_answer(const void* answer, size_t n, int& device)
         if (a->rta_type == RTA_OIF && RTA_PAYLOAD(a) >= sizeof(int))
             std::memcpy(&device, RTA_DATA(a), sizeof(int));
     }
-    if (r->rtm_type == RTN_LOCAL)
-        return route_kind::local;
-    if (r->rtm_type != RTN_UNICAST)
-        return route_kind::unroutable;  // broadcast, blackhole, unreachable...
-    return gateway ? route_kind::via_gateway : route_kind::on_link;
+    return r->rtm_type == RTN_UNICAST && !gateway;  // not local, broadcast, blackhole, unreachable...
 }
 
 bool neighbour_wait::wait(int timeout_ms, const std::function<bool()>& resolved,
@@ -75,21 +69,6 @@ bool neighbour_wait::wait(int timeout_ms, const std::function<bool()>& resolved,
 }
 
 void (*ask_neighbour_removal)(const neighbour_removal& request) = nullptr;
-
-// An entry that did not complete goes again once the kernel has asked:
-// a LAN that forges thousands of sources must not fill the host's
-// neighbour table with entries only these pings made, for every read of
-// the ARP table walks all of it and a full table refuses real cameras.
-static void forget_unresolved(int fd, in_addr_t address, int device)
-{
-    ifreq req{};
-    req.ifr_ifindex = device;
-    if (ask_neighbour_removal == nullptr || os_ioctl(fd, SIOCGIFNAME, &req) != 0)
-        return;
-    neighbour_removal request{address, {}};
-    copy_text(request.device, field_text(req.ifr_name));
-    ask_neighbour_removal(request);
-}
 
 int64_t ping_calls = 0;
 
@@ -113,7 +92,7 @@ int ping(const char* address, int timeout_ms, char*)
     if (udp < 0)
         return -1;
     int device = 0;
-    bool on_link = ask_route(routes, to.sin_addr.s_addr, device) == route_kind::on_link;
+    bool on_link = ask_route(routes, to.sin_addr.s_addr, device);
     auto resolved = [&] {
         int state = ask_neighbour(routes, RTM_GETNEIGH, device, to.sin_addr.s_addr);
         return state > 0 && (state & (NUD_INCOMPLETE | NUD_FAILED)) == 0;
@@ -126,7 +105,11 @@ int ping(const char* address, int timeout_ms, char*)
         return 0;
     os_sendto(udp, "", 0, 0, reinterpret_cast<const sockaddr*>(&to), sizeof to);
     bool done = on_link && waits.wait(timeout_ms, resolved, now_ms);
-    if (!done && on_link)
-        forget_unresolved(routes, to.sin_addr.s_addr, device);
+    // An entry that did not complete goes again once the kernel has asked:
+    // a LAN that forges thousands of sources must not fill the host's
+    // neighbour table with entries only these pings made, for every read of
+    // the ARP table walks all of it and a full table refuses real cameras.
+    if (!done && on_link && ask_neighbour_removal != nullptr)
+        ask_neighbour_removal({to.sin_addr.s_addr, device});
     return done ? 0 : -1;
 }

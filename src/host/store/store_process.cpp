@@ -88,9 +88,8 @@ static const char* found_message_refusal(const found_message& m, long size, int6
     if (m.run_pid != run_pid || m.run_started_ms != run_started_ms)
         return "not of this run";
     const TMediaSourceDevInfo& info = m.info;
-    bool past = m.kind == neighbour_message_kind ? !ends_within(m.neighbour.device)
-                : m.kind == found_message_kind && (!ends_within(info.model) || !ends_within(info.ip_addr) ||
-                                                   !ends_within(info.mac_addr) || info.port < 0 || info.port > 65535);
+    bool past = m.kind == found_message_kind && (!ends_within(info.model) || !ends_within(info.ip_addr) ||
+                                                 !ends_within(info.mac_addr) || info.port < 0 || info.port > 65535);
     return past ? "a field past its size" : nullptr;
 }
 
@@ -101,7 +100,7 @@ struct serving {
     size_t taken = 0, refused = 0;        // finds of this run; past finds_per_run
     size_t malformed = 0;                 // finds refused by found_message_refusal
     run_figures figures{};                // as the end message gives them
-    size_t asked = 0, removed = 0;        // neighbour entries to remove; removed
+    size_t asked = 0, removed = 0, failed = 0;  // neighbour entries to remove; removed; not, by an error
     size_t lines = 0, line_bytes = 0;     // log lines of the discovery process, and their bytes
     size_t lines_dropped = 0, refusals = 0;  // past the bounds; messages refused
     bool ended = false, answered = false;  // the run's end came; its end work is done
@@ -119,10 +118,9 @@ static void remove_neighbour(serving& s, const neighbour_removal& request)
         return;
     int result = remove_unresolved_neighbour(request);
     s.removed += result > 0;
-    if (result < 0 && s.asked - s.removed == 1)
-        log_Warning("[msas] cannot remove the unresolved neighbour entry of %s on %s: %s",
-                    inet_ntoa(in_addr{request.address}), std::string(field_text(request.device)).c_str(),
-                    std::strerror(errno));
+    if (result < 0 && s.failed++ == 0)
+        log_Warning("[msas] cannot remove the unresolved neighbour entry of %s on device %d: %s",
+                    inet_ntoa(in_addr{request.address}), request.device, std::strerror(errno));
 }
 
 static int64_t found_time(const serving& s, const found_message& m)
