@@ -139,6 +139,7 @@ TEST(store_process, refuses_what_is_not_a_find_of_this_run_and_keeps_at_most_a_r
                              "cannot remove the unresolved neighbour entry of 10.0.0.7 on device 9999: Operation not permitted"})
         EXPECT_NE(text.find("[msas] " + std::string(line.find(" bytes from ") != std::string::npos ? "refused a message of " : "") + line),
                   std::string::npos) << line;
+    EXPECT_NE(text.find(" refused=9 (5 past the run's limit, 4 malformed) "), std::string::npos);
     // A time far from the run's is the store process's own.
     EXPECT_EQ(rows(store_path, "SELECT ip_addr || ' ' || count(*) || ' ' || run_pid || ' ' || iif(ip_addr = '10.0.0.8',"
                                " found_at > run_started, found_at) || ' ' || run_started FROM found_media_sources"

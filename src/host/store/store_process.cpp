@@ -276,10 +276,13 @@ static void report_outcome(const serving& s, const forward_result& end)
     store_close();  // its size as it stays
     if (!settings().metrics_dir.empty())
         write_metrics(o, s.run_started_ms);
+    // A flood past the limit and forged messages call for different answers.
+    std::string refused = o.refused ? " (" + std::to_string(s.refused) + " past the run's limit, " +
+                                          std::to_string(s.malformed) + " malformed)" : "";
     (o.cut_short.empty() && o.refused == 0 && o.drops == 0 ? log_Debug : log_Warning)(
         "[msas] run summary: started=%s seconds=%.1f datagrams=%lld drops=%lld queue_bytes=%lld found=%lld"
-        " stored=%lld no_mac=%lld refused=%lld forwarded=%lld cut_short=%s", o.started.c_str(), o.seconds,
-        o.datagrams, o.drops, o.queue_bytes, o.found, o.stored, o.no_mac, o.refused, o.forwarded,
+        " stored=%lld no_mac=%lld refused=%lld%s forwarded=%lld cut_short=%s", o.started.c_str(), o.seconds,
+        o.datagrams, o.drops, o.queue_bytes, o.found, o.stored, o.no_mac, o.refused, refused.c_str(), o.forwarded,
         o.cut_short.empty() ? "no" : o.cut_short.c_str());
 }
 
