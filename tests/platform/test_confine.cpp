@@ -3,6 +3,7 @@
 // unresolved neighbours.
 #include <gtest/gtest.h>
 
+#include <fcntl.h>
 #include <sys/wait.h>
 
 #include <arpa/inet.h>
@@ -22,7 +23,7 @@
 static std::string in_child(const std::function<std::string()>& body)
 {
     int out[2];
-    EXPECT_EQ(pipe(out), 0);
+    EXPECT_EQ(pipe2(out, O_CLOEXEC), 0);  // what the body starts must not hold the read open
     pid_t child = fork();
     if (child == 0) {
         alarm(10);
