@@ -60,18 +60,24 @@ void log_relay_to(void (*to)(const char* text))
 
 // A file's times never go back for lines written one after another, as
 // the store process writes a run's own and relayed lines; two threads
-// logging at once may still cross by a moment. A line is one write, made
-// again only when a signal came first: once the file cannot grow (a full
-// disk, a size limit) lines are lost, never the run.
+// logging at once may still cross by a moment. A line is written whole,
+// its rest again after a signal or a short write (a pipe, say): once the
+// file cannot grow (a full disk, a size limit) lines are lost, never the run.
 void log_write_relayed(int64_t at_ms, int64_t pid, std::string_view text)
 {
     static std::atomic<int64_t> last_ms{0};
     at_ms = std::max(at_ms, last_ms.load());
     last_ms = at_ms;
     std::string line = format_utc(at_ms) + " [" + std::to_string(pid) + "] " + escape_text(text) + "\n";
-    if (int fd = log_file(); fd >= 0)
-        while (write(fd, line.data(), line.size()) < 0 && errno == EINTR) {
-        }
+    std::string_view rest = line;
+    for (int fd = log_file(); fd >= 0 && !rest.empty();) {
+        ssize_t n = write(fd, rest.data(), rest.size());
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0)
+            break;
+        rest.remove_prefix(static_cast<size_t>(n));
+    }
 }
 
 static void put_line(int priority, const char* text)
