@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "host/central/central_inventory.h"
 #include "platform/records.h"
 
 // One found media source as the store keeps it.
@@ -23,9 +24,8 @@ std::string store_open(const std::string& path);
 // any version of the store keeps them until the run's end; waits for
 // another writer until the deadline. "" or what failed and why.
 std::string store_write(const std::vector<found_source>& finds, std::chrono::steady_clock::time_point by);
-#include "host/central/central_inventory.h"
 
-// The run's end, on a store at this version: the finds moved in, the runs
+// The run's end, on the open store at this version: the finds moved in, the runs
 // older than the settings keep deleted, then the rows not forwarded yet
 // sent to the central inventory. On an earlier version nothing of that:
 // one line says how to upgrade it. Each trouble is a log line. Returns the
