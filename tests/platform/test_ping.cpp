@@ -26,13 +26,25 @@ int os_socket(int, int, int) { return seen += "socket, ", 5; }
 static int64_t now;  // the waits' clock, in ms: only their pauses move it
 int os_poll(pollfd*, nfds_t, int ms) { return now += ms, 0; }
 // The datagram makes the kernel ask for the address, and only the live host answers.
-ssize_t os_sendto(int, const void*, size_t, int, const sockaddr* to, socklen_t) { return seen += "send, ", neighbours.emplace(reinterpret_cast<const sockaddr_in*>(to)->sin_addr.s_addr, NUD_INCOMPLETE), 0; }
+ssize_t os_sendto(int, const void*, size_t, int, const sockaddr* to, socklen_t)
+{
+    seen += "send, ";
+    neighbours.emplace(reinterpret_cast<const sockaddr_in*>(to)->sin_addr.s_addr, NUD_INCOMPLETE);
+    return 0;
+}
 bool ask_route(int, in_addr_t address, int& device) { return device = 2, address != routed; }
-int ask_neighbour(int, uint16_t, int index, in_addr_t a) { return index != 2 || !neighbours.count(a) ? (errno = ENOENT, -1) : a == live ? NUD_REACHABLE : neighbours[a]; }
+int ask_neighbour(int, uint16_t, int index, in_addr_t a)
+{
+    if (index != 2 || !neighbours.count(a))
+        return errno = ENOENT, -1;
+    return a == live ? NUD_REACHABLE : neighbours[a];
+}
 
 TEST(ping, sends_only_where_unresolved_and_asks_to_remove_the_entries_it_left_so)
 {
-    ask_neighbour_removal = [](const neighbour_removal& r) { seen += std::string("remove ") + inet_ntoa({r.address}) + " on " + std::to_string(r.device) + ", "; };
+    ask_neighbour_removal = [](const neighbour_removal& r) {
+        seen += std::string("remove ") + inet_ntoa({r.address}) + " on " + std::to_string(r.device) + ", ";
+    };
     for (const char* a : {"10.0.0.2", "10.0.0.3", "10.0.0.4", "10.0.0.6", "10.0.0.7", "10.0.0.x"})
         seen += std::to_string(ping(a, 0, nullptr)) + ", ";
     EXPECT_EQ(seen, "socket, socket, 0, send, remove 10.0.0.3 on 2, -1, send, remove 10.0.0.4 on 2, -1, send, 0, send, -1, -1, ");
