@@ -351,6 +351,7 @@ TEST_F(response, the_fields_the_port_and_the_model_come_from_the_text)
         return text.substr(text.find("brand"));
     };
     const std::string hardware = "onvif://www.onvif.org/hardware/";
+    EXPECT_EQ(identify(" "), "brand=44 id=44/6 model=[ONVIF Cameras (Fixed Settings)]");  // logs nothing
     EXPECT_EQ(identify("onvif://www.onvif.org/Profile/T"), "brand=44 id=44/23 model=[ONVIF ProfileT Cameras]");
     EXPECT_EQ(identify(" onvif://www.onvif.org/Profile/T  onvif://www.onvif.org/hardware/Q\tZ\nW "), "brand=44 id=44/23 model=[Q\tZ\nW]");
     EXPECT_EQ(identify((hardware + "AB%254a").c_str()), "brand=44 id=44/6 model=[ABJ]");
