@@ -173,7 +173,7 @@ TEST(list_command_line, answers_help_and_refuses_what_is_wrong_with_status_2)
 
 TEST(settings, name_a_value_they_cannot_take_and_use_its_default)
 {
-    for (auto [days, kept, wrong] : {std::tuple{"abc", 90, "[settings] CAMSCOUT_RETENTION_DAYS=abc is not a whole number of days"
+    for (auto [days, kept, wrong] : {std::tuple{"abc", 90, "[settings] CAMSCOUT_RETENTION_DAYS=abc is not a whole number"
                                                            " from 0 to 36500; 90 is used"}, {"7", 7, ""}, {"", 90, ""}}) {
         setenv("CAMSCOUT_RETENTION_DAYS", days, 1);
         platform_settings taken = settings_from_environment();

@@ -13,17 +13,17 @@ std::string path_setting(const char* value, const char* fallback)
     return ec ? std::string(value) : path.string();
 }
 
-// A whole number of days up to 100 years, or the fallback; what is wrong
-// with a value that is neither unset nor that is added to wrong.
-static int days_setting(const char* name, int fallback, std::string& wrong)
+// A whole number up to 36500 (days: 100 years), or the fallback; what is
+// wrong with a value that is neither unset nor that is added to wrong.
+static int whole_setting(const char* name, int fallback, std::string& wrong)
 {
     const char* value = std::getenv(name);
     char* end = nullptr;
-    long days = value != nullptr ? std::strtol(value, &end, 10) : -1;
-    if (value != nullptr && *value >= '0' && *value <= '9' && *end == '\0' && days <= 36500)
-        return static_cast<int>(days);
+    long number = value != nullptr ? std::strtol(value, &end, 10) : -1;
+    if (value != nullptr && *value >= '0' && *value <= '9' && *end == '\0' && number <= 36500)
+        return static_cast<int>(number);
     if (value != nullptr && *value != '\0')
-        wrong += (wrong.empty() ? "[settings] " : "; ") + std::string(name) + "=" + value + " is not a whole number of days from 0 to 36500; " +
+        wrong += (wrong.empty() ? "[settings] " : "; ") + std::string(name) + "=" + value + " is not a whole number from 0 to 36500; " +
                 std::to_string(fallback) + " is used";
     return fallback;
 }
@@ -58,8 +58,8 @@ platform_settings settings_from_environment()
         s.recorder = recorder;
     else  // a recorder keeps its identity across reinstalls and renames
         std::ifstream("/etc/machine-id") >> s.recorder;
-    s.retention_days = days_setting("CAMSCOUT_RETENTION_DAYS", 90, s.wrong);
-    s.landlock_abi = days_setting("CAMSCOUT_LANDLOCK_ABI", 0, s.wrong);
+    s.retention_days = whole_setting("CAMSCOUT_RETENTION_DAYS", 90, s.wrong);
+    s.landlock_abi = whole_setting("CAMSCOUT_LANDLOCK_ABI", 0, s.wrong);
     return s;
 }
 
