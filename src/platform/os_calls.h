@@ -21,7 +21,6 @@ ssize_t os_recvfrom(int fd, void* buf, size_t len, int flags, sockaddr* from,
                     socklen_t* from_len);
 int os_close(int fd);
 int os_poll(pollfd* fds, nfds_t count, int timeout_ms);
-int os_ioctl(int fd, unsigned long request, void* arg);
 // Makes the discovery worker's socket ahead, with its receive queue forced
 // to the size where the process may (CAP_NET_ADMIN), before it gives that
 // up. os_socket(AF_INET, SOCK_DGRAM, 0) hands it out once; a forced size

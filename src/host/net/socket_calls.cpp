@@ -2,7 +2,6 @@
 // passed straight to the kernel, the worker's socket made ahead aside.
 #include <fcntl.h>
 #include <linux/sock_diag.h>
-#include <sys/ioctl.h>
 #include <netinet/in.h>
 #include <unistd.h>
 
@@ -97,11 +96,6 @@ int os_close(int fd)
 int os_poll(pollfd* fds, nfds_t count, int timeout_ms)
 {
     return poll(fds, count, timeout_ms);
-}
-
-int os_ioctl(int fd, unsigned long request, void* arg)
-{
-    return ioctl(fd, request, arg);
 }
 
 int os_socketpair(int domain, int type, int protocol, int (&fds)[2])

@@ -132,8 +132,7 @@ static int filter_calls()
     allow(SCMP_SYS(socket), eq(0, AF_INET), masked(1, 0xf, SOCK_DGRAM), eq(2, 0));
     allow(SCMP_SYS(socket), eq(0, AF_NETLINK), masked(1, 0xf, SOCK_RAW), eq(2, NETLINK_ROUTE));
     allow(SCMP_SYS(openat), masked(2, O_ACCMODE | O_CREAT | O_TRUNC, O_RDONLY));
-    for (unsigned long request : {SIOCGIFNAME, SIOCGIFINDEX})
-        allow(SCMP_SYS(ioctl), eq(1, request));
+    allow(SCMP_SYS(ioctl), eq(1, SIOCGIFINDEX));  // the C library's if_nametoindex
     allow(SCMP_SYS(clone), masked(0, CLONE_THREAD, CLONE_THREAD));
     allow(SCMP_SYS(kill), eq(0, static_cast<scmp_datum_t>(getpid())));
     allow(SCMP_SYS(tgkill), eq(0, static_cast<scmp_datum_t>(getpid())));
