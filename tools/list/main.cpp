@@ -86,9 +86,6 @@ struct options {
     unsigned given = 0;                  // a bit for each option given
     std::string value[option_count];     // what was given with it
     bool has(option_id id) const { return (given & bit(id)) != 0; }
-    out_format format = out_format::table;
-    std::string since;  // as the store writes times, or empty
-    int expire_days = 0;
 };
 
 // What is wrong with the options given together, or "".
@@ -141,15 +138,12 @@ static int parse(int argc, char** argv, options& o)
             return 0;
         }
     }
-    o.format = o.has(o_json) ? out_format::json : o.has(o_csv) ? out_format::csv : o.has(o_wide) ? out_format::wide : out_format::table;
-    o.since = parse_since(o.value[o_since]);
-    const std::string& days = o.value[o_expire];  // a whole number of days up to a century, or 0
+    const std::string& days = o.value[o_expire];  // a whole number of days up to a century
     bool digits = !days.empty() && days.size() <= 5 && days.find_first_not_of("0123456789") == std::string::npos;
-    o.expire_days = digits && std::stoi(days) <= 36500 ? std::stoi(days) : 0;
     std::string why = optind < argc ? std::string("unexpected argument ") + argv[optind] : wrong_together(o.given);
-    if (why.empty() && o.has(o_since) && o.since.empty())
+    if (why.empty() && o.has(o_since) && parse_since(o.value[o_since]).empty())
         why = "--since: not a UTC time such as 2026-12-06 or 2026-12-06T05:30:00Z: '" + o.value[o_since] + "'";
-    if (why.empty() && o.has(o_expire) && o.expire_days == 0)
+    if (why.empty() && o.has(o_expire) && !(digits && std::stoi(days) >= 1 && std::stoi(days) <= 36500))
         why = "--expire: not a whole number of days from 1 to 36500: '" + o.value[o_expire] + "'";
     if (why.empty())
         return -1;
@@ -220,7 +214,9 @@ int main(int argc, char** argv)
                     name + " has the central schema, version " + std::to_string(central_schema_version) + from);
     }
     if (o.has(o_expire))
-        return expire(conninfo, name, o.expire_days);
+        return expire(conninfo, name, std::stoi(o.value[o_expire]));
+    out_format format = o.has(o_json) ? out_format::json : o.has(o_csv) ? out_format::csv
+                        : o.has(o_wide) ? out_format::wide : out_format::table;
     store_reader store;
     std::vector<source_change> found;
     int failure = changes ? 2 : 1;
@@ -232,9 +228,9 @@ int main(int argc, char** argv)
         if (why.empty())
             why = store.query(store.snapshot, {}, [](const result_row&) {});
         if (why.empty())
-            why = changes          ? read_changes(store, o.since, found)
-                  : o.has(o_runs) ? print_runs(o.format, store, name)
-                                  : print_sources(o.format, o.has(o_all), store, name);
+            why = changes          ? read_changes(store, parse_since(o.value[o_since]), found)
+                  : o.has(o_runs) ? print_runs(format, store, name)
+                                  : print_sources(format, o.has(o_all), store, name);
     } catch (const unreadable_store& unreadable) {  // the store was read, but holds what cannot be shown
         why = unreadable.what();
         failure = 2;
@@ -246,6 +242,6 @@ int main(int argc, char** argv)
     if (!changes)
         return 0;
     // As diff: 0 when nothing changed, 1 when something did.
-    print_changes(o.format, store, found);
+    print_changes(format, store, found);
     return found.empty() ? 0 : 1;
 }
