@@ -19,15 +19,11 @@ struct listing {
     std::string when_empty;            // what the table says for no item
 };
 
-// Table: aligned by display width (of the first 1000 rows), cells escaped
-// as escape_text does; wider than 80 columns, its columns close up to one
-// space and then the cells of the columns named in cut lose their ends to
-// a marker, widest first, down to 8 columns. CSV: RFC 4180, the same
-// escapes, and a leading single quote for a cell that a spreadsheet would
-// take as a formula. JSON: an array of objects, each heading in lower case
-// with _ for a space their key; the characters that cannot be seen as JSON
-// escapes, and a text that is not valid UTF-8 with U+FFFD in its place and
-// its exact bytes, in hexadecimal, under key + "_hex". Returns what failed,
+// As the manual's DEVICE TEXTS says. Table: aligned by display width (of
+// the first 1000 rows); wider than 80 columns, its columns close up to one
+// space and then the cells of the columns named in cut lose their ends to a
+// marker, widest first, down to 8 columns. JSON: an array of objects, each
+// heading in lower case with _ for a space their key. Returns what failed,
 // after what was printed.
 std::string print_items(out_format format, const listing& what, const item_source& items);
 
