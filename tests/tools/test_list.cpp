@@ -115,10 +115,18 @@ TEST(list_sources, the_newest_row_of_each_mac_address_and_the_runs_also_from_rea
     std::filesystem::remove_all(dir);
 }
 
-// What cannot be shown ends the reading with one line and status 2: a store of an earlier version,
-// until upgraded, or a cell that no run writes, named by its row and column.
-TEST(list_store, refuses_an_earlier_version_and_names_a_cell_that_holds_no_integer)
+// Status 2 and one line: a command line that is wrong, a store of an earlier version until upgraded,
+// or a cell that no run writes, named by its row and column. A missing store is 1, as other faults.
+TEST(list_refusals, of_a_wrong_command_line_an_earlier_version_or_a_cell_that_holds_no_integer)
 {
+    auto [status, help] = list("-h");
+    EXPECT_EQ(std::pair(status, help.substr(0, 26)), std::pair(0, std::string("usage: onvif_camscout_list")));
+    EXPECT_EQ(list("--json --csv"), std::pair(2, std::string("onvif_camscout_list: --json and --csv do not go together"
+                                                               " (see --help)\n")));
+    for (const char* wrong : {"--bogus", "--central --expire 0", "--central --expire 36501", "--expire 5", "--runs --changes",
+                              "--central --expire 5 --json", "--changes --store /nonexistent/store.db", "--store x y"})
+        EXPECT_EQ(list(wrong).first, 2) << wrong;
+    EXPECT_EQ(list("--store /nonexistent/store.db").first, 1);
     for (auto [column, cell] : {std::pair{"port", "'abc'"}, {"brand_id", "2.5"}, {"model_id", "NULL"}}) {
         store_file store(std::string("; UPDATE found_media_sources SET ") + column + " = " + cell + " WHERE mac_addr = 'f'");
         for (const char* changes : {"", "--changes"})
@@ -156,19 +164,6 @@ TEST(list_table, aligns_by_what_a_terminal_shows_and_fits_80_columns_unless_wide
               "\u231A  " + row + "a\u0E31\u302A   " + row + "TEXT  ADDRESS          MAC                MODEL\n\U0001F680\u2705" +
               wide + "\u231A  " + wide + "a\u0E31\u302A   " + wide + "RECORDER,ADDRESS,MAC,PORT,BRAND,MODEL,MODEL ID,LAST SEEN\r\n"
               "r,10.0.0.1,a,80,2,MA,1/3,t\r\n");
-}
-
-// As typed: help, options refused together or unknown, and a command line that is right.
-TEST(list_command_line, answers_help_and_refuses_what_is_wrong_with_status_2)
-{
-    auto [status, help] = list("-h");
-    EXPECT_EQ(std::pair(status, help.substr(0, 26)), std::pair(0, std::string("usage: onvif_camscout_list")));
-    EXPECT_EQ(list("--json --csv"), std::pair(2, std::string("onvif_camscout_list: --json and --csv do not go together"
-                                                               " (see --help)\n")));
-    for (const char* wrong : {"--bogus", "--central --expire 0", "--central --expire 36501", "--expire 5", "--runs --changes",
-                              "--central --expire 5 --json", "--changes --store /nonexistent/store.db", "--store x y"})
-        EXPECT_EQ(list(wrong).first, 2) << wrong;
-    EXPECT_EQ(list("--store /nonexistent/store.db").first, 1);  // as the store's other faults are said
 }
 
 TEST(settings, name_a_value_they_cannot_take_and_use_its_default)
