@@ -31,8 +31,7 @@ TEST(central, a_password_is_refused_and_nothing_of_it_shown)
     for (auto [conninfo, why] : unreadable)
         EXPECT_EQ(central_refusal(conninfo), "CAMSCOUT_CENTRAL cannot be read: " + std::string(why)) << conninfo;
     // A URI's keywords, as a log line shows them.
-    EXPECT_EQ(central_refusal("postgresql://u@db.example:6432/inv?sslmode=require") + conninfo_for_display(""),
-              "(libpq's defaults)");
+    EXPECT_EQ(conninfo_for_display(""), "(libpq's defaults)");
     EXPECT_EQ(conninfo_for_display("postgresql://u@db.example:6432/inv"), "user=u dbname=inv host=db.example port=6432");
 }
 
