@@ -12,7 +12,7 @@
 
 #include "host/settings/settings.h"
 #include "host/central/central_connection.h"
-#include "host/central/central_schema.h"
+#include "host/central/central_inventory.h"
 #include "host/log/text_escape.h"
 #include "host/log/utc_time.h"
 #include "host/store/store_reading.h"

@@ -7,7 +7,7 @@
 #include <memory>
 
 #include "host/central/central_connection.h"
-#include "host/central/central_schema.h"
+#include "host/central/central_inventory.h"
 #include "read_postgres.h"
 
 // A reader waits longer than a recorder, but not for ever: the deadline

@@ -75,8 +75,7 @@ std::string central_refusal(const std::string& conninfo)
     } else if (options == nullptr) {
         // libpq quotes pieces of a string it cannot read, and they may be
         // anything: a password among them.
-        why = error ? error : "out of memory";
-        why = "CAMSCOUT_CENTRAL cannot be read: " + why.substr(0, why.find('\n'));
+        why = "CAMSCOUT_CENTRAL cannot be read: " + first_line(error ? error : "out of memory");
         std::size_t first = why.find('"'), last = why.rfind('"');
         if (first != std::string::npos)
             why.replace(first, last > first ? last - first + 1 : std::string::npos, "\"...\"");

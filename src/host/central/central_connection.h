@@ -29,10 +29,9 @@ std::string conninfo_for_display(const std::string& conninfo);
 // service files), and the TCP ports of its hosts, DNS's among them.
 void central_reach(const std::string& conninfo, std::vector<std::string>& files, std::vector<int>& tcp_ports);
 
-// Connects as application, requiring verified TLS over TCP unless the user
-// chose otherwise, trying each host of a list in turn. Null with why on
-// failure or refusal. A name is looked up by libpq, unbounded: the
-// process's own deadline is the wall for that.
+// Connects as application, with verified TLS over TCP unless the user chose
+// otherwise. Null with why on failure or refusal. libpq's name lookup is
+// unbounded: the process's own deadline is the wall for that.
 PGconn* central_connect(const std::string& conninfo, const char* application, const central_deadline& by,
                         std::string& why);
 

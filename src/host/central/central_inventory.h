@@ -1,7 +1,8 @@
 // Forwarding to the central inventory: a PostgreSQL database that many
 // recorders share. The local store stays the recorder's durable record;
 // the central one gets each of its rows at least once, and keeps it once,
-// by the store's identity, the row's id and when it was found.
+// by the store's identity, the row's id and when it was found. The schema
+// is its owner's (onvif_camscout_list --central --setup, or psql).
 #pragma once
 
 #include <chrono>
@@ -10,7 +11,16 @@
 #include <string>
 #include <vector>
 
-#include "host/central/central_schema.h"
+// The central schema's version that this code makes, reads and writes.
+constexpr int central_schema_version = 3;
+
+// central/sql/central.sql: makes the schema or brings it up to date; from version
+// 1 or 2, that version's file goes ahead of it in the same transaction.
+extern const char central_sql[], central_from_v1_sql[], central_from_v2_sql[];
+
+// The columns of a row that camscout.forward takes (camscout.found); what
+// a call may hold, and how a refusal says why, is in central.sql.
+constexpr int central_columns = 11;
 
 // Forwarding ends the run, so it has a budget of its own: connecting, every
 // statement and the local marks together.
