@@ -402,45 +402,26 @@ static void log_not_stored(const TMediaSourceDevInfo& info, const char* why)
                 std::string(field_text(info.mac_addr)).c_str(), why);
 }
 
-// Past the send's time limit the store process is stuck or gone: nothing
-// waits for it again, and what was to go is only logged.
-static bool send_bytes(const void* bytes, std::size_t size)
+// Sends a message of kind with size bytes after its header: a fixed size,
+// or a log line's own. Past the send's time limit the store process is stuck
+// or gone: nothing waits for it again, and what was to go is only logged.
+static bool send_message(uint32_t kind, const void* body, std::size_t size)
 {
-    ssize_t sent = store_socket >= 0 ? os_sendto(store_socket, bytes, size, MSG_NOSIGNAL, nullptr, 0) : -1;
-    if (sent == static_cast<ssize_t>(size))
+    union {
+        found_message m;
+        char bytes[message_header_size + log_text_max];
+    } out{};
+    out.m = {kind, 0, utc_now_ms(), getpid(), run_started_ms, {}};
+    std::memcpy(out.bytes + message_header_size, body, size);
+    std::size_t length = kind == log_message_kind ? message_header_size + size : sizeof out.m;
+    ssize_t sent = store_socket >= 0 ? os_sendto(store_socket, &out, length, MSG_NOSIGNAL, nullptr, 0) : -1;
+    if (sent == static_cast<ssize_t>(length))
         return true;
     if (store_socket >= 0 && errno != EINTR) {
         os_close(store_socket);
         store_socket = -1;
     }
     return false;
-}
-
-static bool send_message(found_message message)
-{
-    message.found_at_ms = utc_now_ms();
-    message.run_pid = getpid();
-    message.run_started_ms = run_started_ms;
-    return send_bytes(&message, sizeof message);
-}
-
-// A line of this process, for the store process to write; one it does not
-// take reaches syslog only.
-static void relay_line(const char* text)
-{
-    found_message header{log_message_kind, 0, utc_now_ms(), getpid(), run_started_ms, {}};
-    char line[message_header_size + log_text_max];
-    std::size_t n = strnlen(text, log_text_max);
-    std::memcpy(line, &header, message_header_size);
-    std::memcpy(line + message_header_size, text, n);
-    send_bytes(line, message_header_size + n);
-}
-
-static void ask_store_process(const neighbour_removal& request)
-{
-    found_message message{neighbour_message_kind, 0, 0, 0, 0, {}};
-    message.neighbour = request;
-    send_message(message);
 }
 
 int msas_init_onvif()
@@ -453,9 +434,11 @@ int msas_init_onvif()
     store_calls = 0;
     before = run_receive_figures();
     int result = start_store_process();
-    ask_neighbour_removal = ask_store_process;
-    if (result == 0)
-        log_relay_to(relay_line);
+    ask_neighbour_removal = [](const neighbour_removal& request) {
+        send_message(neighbour_message_kind, &request, sizeof request);
+    };
+    if (result == 0)  // a line the store process does not take reaches syslog only
+        log_relay_to([](const char* text) { send_message(log_message_kind, text, strnlen(text, log_text_max)); });
     // After the fork, so that the store process keeps its access.
     confine_discovery_process();
     return result;
@@ -470,7 +453,7 @@ int msas_store_found_media_source_onvif(TMediaSourceDevInfo* info)
         log_not_stored(*info, "the store is not open");
         return -1;
     }
-    if (send_message({found_message_kind, 0, 0, 0, 0, {*info}}))
+    if (send_message(found_message_kind, info, sizeof *info))
         return 0;
     log_not_stored(*info, ("the store process does not take it: " + std::string(std::strerror(errno))).c_str());
     return -1;
@@ -490,11 +473,10 @@ int msas_uninit_onvif()
 {
     if (store_pid <= 0)
         return 0;
-    found_message end{end_message_kind, 0, 0, 0, 0, {}};
-    end.figures = {run_receive_figures(), store_calls};
-    end.figures.seen.pings -= before.pings;
-    end.figures.seen.datagrams -= before.datagrams;
-    bool answered = send_message(end) && written_answer();
+    run_figures end{run_receive_figures(), store_calls};
+    end.seen.pings -= before.pings;
+    end.seen.datagrams -= before.datagrams;
+    bool answered = send_message(end_message_kind, &end, sizeof end) && written_answer();
     store_pid = -1;
     if (!answered)
         log_Warning("[msas] the store process did not answer within %d s; what it wrote stays, the rest waits for a"
