@@ -74,9 +74,25 @@ static bool ends_within(const char (&field)[N])
     return strnlen(field, N) < N;
 }
 
+// What the store process holds through one run.
+struct serving {
+    int fd;  // its end of the pair
+    int64_t run_pid, run_started_ms;
+    std::vector<found_source> unwritten{};  // read, not yet committed
+    size_t taken = 0, refused = 0;        // finds of this run; past finds_per_run
+    size_t malformed = 0;                 // finds refused by refusal()
+    run_figures figures{};                // as the end message gives them
+    size_t asked = 0, removed = 0, failed = 0;  // neighbour entries to remove; removed; not, by an error
+    size_t lines = 0, line_bytes = 0;     // log lines of the discovery process, and their bytes
+    size_t lines_dropped = 0, refusals = 0;  // past the bounds; messages refused
+    bool ended = false;                   // the end message came; its end work then done
+    bool opened = false, reported = false;  // the store; its trouble has a line already
+};
+
 // Why a message of size bytes is refused, or null for one the store process
-// may take: of this run, and a find whose texts end within their fields.
-static const char* found_message_refusal(const found_message& m, long size, int64_t run_pid, int64_t run_started_ms)
+// may take: of this run, before its end but for a line, and a find whose
+// texts end within their fields.
+static const char* refusal(const serving& s, const found_message& m, long size)
 {
     bool log = m.kind == log_message_kind;
     if (log ? size < static_cast<long>(message_header_size) : size != static_cast<long>(sizeof m))
@@ -85,27 +101,15 @@ static const char* found_message_refusal(const found_message& m, long size, int6
         return "not a message the discovery process sends";
     if (m.unused != 0)
         return "padding not zero";
-    if (m.run_pid != run_pid || m.run_started_ms != run_started_ms)
+    if (m.run_pid != s.run_pid || m.run_started_ms != s.run_started_ms)
         return "not of this run";
+    if (s.ended && !log)
+        return "after the run's end";
     const TMediaSourceDevInfo& info = m.info;
     bool past = m.kind == found_message_kind && (!ends_within(info.model) || !ends_within(info.ip_addr) ||
                                                  !ends_within(info.mac_addr) || info.port < 0 || info.port > 65535);
     return past ? "a field past its size" : nullptr;
 }
-
-// What the store process holds through one run.
-struct serving {
-    int64_t run_pid, run_started_ms;
-    std::vector<found_source> unwritten{};  // read, not yet committed
-    size_t taken = 0, refused = 0;        // finds of this run; past finds_per_run
-    size_t malformed = 0;                 // finds refused by found_message_refusal
-    run_figures figures{};                // as the end message gives them
-    size_t asked = 0, removed = 0, failed = 0;  // neighbour entries to remove; removed; not, by an error
-    size_t lines = 0, line_bytes = 0;     // log lines of the discovery process, and their bytes
-    size_t lines_dropped = 0, refusals = 0;  // past the bounds; messages refused
-    bool ended = false, answered = false;  // the run's end came; its end work is done
-    bool opened = false, reported = false;  // the store; its trouble has a line already
-};
 
 // The removal acts only on an entry that never resolved on a LAN device,
 // so a discovery process gone wrong gains nothing by asking; what it asks
@@ -127,66 +131,6 @@ static int64_t found_time(const serving& s, const found_message& m)
 {
     int64_t now = utc_now_ms(), at = m.found_at_ms;
     return at < s.run_started_ms - clock_slack_ms || at > now + clock_slack_ms ? now : at;
-}
-
-static void refuse(serving& s, ssize_t n, const char* why)
-{
-    if (s.refusals++ < refusals_logged)
-        log_Warning("[msas] refused a message of %zd bytes from the discovery process: %s", n, why);
-}
-
-static void take(serving& s, const found_message& m, ssize_t n)
-{
-    if (const char* why = found_message_refusal(m, n, s.run_pid, s.run_started_ms)) {
-        refuse(s, n, why);
-        s.malformed += m.kind == found_message_kind;
-        return;
-    }
-    if (s.answered && m.kind != log_message_kind)
-        return refuse(s, n, "after the run's end");
-    if (m.kind == end_message_kind) {
-        s.ended = true;
-        s.figures = m.figures;
-        return;
-    }
-    if (m.kind == neighbour_message_kind)
-        return remove_neighbour(s, m.neighbour);
-    if (m.kind == log_message_kind) {
-        std::size_t bytes = static_cast<size_t>(n) - message_header_size;
-        if (++s.lines <= lines_per_run && (s.line_bytes += bytes) <= line_bytes_per_run)
-            log_write_relayed(std::min<int64_t>(found_time(s, m), utc_now_ms()), s.run_pid, {reinterpret_cast<const char*>(&m) + message_header_size, bytes});
-        else
-            ++s.lines_dropped;
-        return;
-    }
-    if (s.taken == finds_per_run) {
-        ++s.refused;
-        return;
-    }
-    ++s.taken;
-    s.unwritten.push_back({m.info, format_utc(found_time(s, m)), s.run_pid, format_utc(s.run_started_ms)});
-}
-
-// Takes every message waiting: false once the pair has ended (a message
-// of 0 bytes) or failed.
-static bool read_waiting(int fd, serving& s)
-{
-    for (;;) {
-        union {
-            found_message m;
-            char bytes[message_header_size + log_text_max];
-        } in{};
-        ssize_t n = os_recvfrom(fd, &in, sizeof in, MSG_DONTWAIT, nullptr, nullptr);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno == EAGAIN)
-            return true;
-        if (n < 0)
-            log_Warning("[msas] the store process stops reading the discovery process: %s", std::strerror(errno));
-        if (n <= 0)
-            return false;
-        take(s, in.m, n);
-    }
 }
 
 static void write_unwritten(serving& s, steady_clock::duration busy)
@@ -286,7 +230,9 @@ static void report_outcome(const serving& s, const forward_result& end)
         o.cut_short.empty() ? "no" : o.cut_short.c_str());
 }
 
-static void end_of_run(int fd, serving& s)
+// The run's end work, at the end message or else once the loop ends; the
+// answer only for an end message.
+static void end_of_run(serving& s)
 {
     write_unwritten(s, last_busy_wait);
     if (!s.unwritten.empty())
@@ -300,25 +246,74 @@ static void end_of_run(int fd, serving& s)
     report_outcome(s, end);
     found_message written{written_message_kind, 0, 0, s.run_pid, s.run_started_ms, {}};
     if (s.ended)
-        os_sendto(fd, &written, sizeof written, MSG_NOSIGNAL | MSG_DONTWAIT, nullptr, 0);
-    s.answered = true;
+        os_sendto(s.fd, &written, sizeof written, MSG_NOSIGNAL | MSG_DONTWAIT, nullptr, 0);
+}
+
+static void take(serving& s, const found_message& m, ssize_t n)
+{
+    if (const char* why = refusal(s, m, n)) {
+        if (s.refusals++ < refusals_logged)
+            log_Warning("[msas] refused a message of %zd bytes from the discovery process: %s", n, why);
+        s.malformed += m.kind == found_message_kind;
+        return;
+    }
+    if (m.kind == end_message_kind) {
+        s.ended = true;
+        s.figures = m.figures;
+        return end_of_run(s);
+    }
+    if (m.kind == neighbour_message_kind)
+        return remove_neighbour(s, m.neighbour);
+    if (m.kind == log_message_kind) {
+        std::size_t bytes = static_cast<size_t>(n) - message_header_size;
+        if (++s.lines <= lines_per_run && (s.line_bytes += bytes) <= line_bytes_per_run)
+            log_write_relayed(std::min<int64_t>(found_time(s, m), utc_now_ms()), s.run_pid, {reinterpret_cast<const char*>(&m) + message_header_size, bytes});
+        else
+            ++s.lines_dropped;
+        return;
+    }
+    if (s.taken == finds_per_run) {
+        ++s.refused;
+        return;
+    }
+    ++s.taken;
+    s.unwritten.push_back({m.info, format_utc(found_time(s, m)), s.run_pid, format_utc(s.run_started_ms)});
+}
+
+// Takes every message waiting: false once the pair has ended (a message
+// of 0 bytes) or failed.
+static bool read_waiting(serving& s)
+{
+    for (;;) {
+        union {
+            found_message m;
+            char bytes[message_header_size + log_text_max];
+        } in{};
+        ssize_t n = os_recvfrom(s.fd, &in, sizeof in, MSG_DONTWAIT, nullptr, nullptr);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno == EAGAIN)
+            return true;
+        if (n < 0)
+            log_Warning("[msas] the store process stops reading the discovery process: %s", std::strerror(errno));
+        if (n <= 0)
+            return false;
+        take(s, in.m, n);
+    }
 }
 
 void store_process_serve(int fd, int64_t run_pid, int64_t run_started_ms)
 {
     auto deadline = steady_clock::now() + read_limit;
-    serving s{run_pid, run_started_ms};
+    serving s{fd, run_pid, run_started_ms};
     write_unwritten(s, busy_wait);  // opens the store, or says why not once
     // After its answer the discovery process still logs its last lines;
     // the pair's close, at its end, ends this loop.
-    while (wait_readable(fd, deadline) && read_waiting(fd, s)) {
-        if (s.ended && !s.answered)
-            end_of_run(fd, s);
-        else
+    while (wait_readable(fd, deadline) && read_waiting(s))
+        if (!s.ended)
             write_unwritten(s, busy_wait);
-    }
-    if (!s.answered)
-        end_of_run(fd, s);
+    if (!s.ended)
+        end_of_run(s);
     if (s.lines_dropped > 0)
         log_Warning("[msas] %zu lines of the discovery process reached syslog only: more than %zu lines or %zu bytes"
                     " in one run", s.lines_dropped, lines_per_run, line_bytes_per_run);
