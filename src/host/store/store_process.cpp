@@ -335,9 +335,7 @@ static void wake(int) {}
 // that, and the alarm ends the store process whatever holds it.
 static void bound_store_process(pid_t run_pid)
 {
-    struct sigaction woken{};
-    woken.sa_handler = wake;
-    sigaction(SIGTERM, &woken, nullptr);
+    signal(SIGTERM, wake);
     prctl(PR_SET_PDEATHSIG, SIGTERM);
     if (getppid() != run_pid)
         os_exit(0);
