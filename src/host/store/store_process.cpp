@@ -389,12 +389,6 @@ static int start_store_process()
     return 0;
 }
 
-static void log_not_stored(const TMediaSourceDevInfo& info, const char* why)
-{
-    log_Warning("[msas] %s (%s) not stored: %s", std::string(field_text(info.ip_addr)).c_str(),
-                std::string(field_text(info.mac_addr)).c_str(), why);
-}
-
 // Sends a message of kind with size bytes after its header: a fixed size,
 // or a log line's own. Past the send's time limit the store process is stuck
 // or gone: nothing waits for it again, and what was to go is only logged.
@@ -442,13 +436,13 @@ int msas_store_found_media_source_onvif(TMediaSourceDevInfo* info)
     if (info == nullptr)
         return -1;
     ++store_calls;
-    if (store_socket < 0 || store_pid < 0) {
-        log_not_stored(*info, "the store is not open");
-        return -1;
-    }
-    if (send_message(found_message_kind, info, sizeof *info))
+    std::string why = store_socket < 0 || store_pid < 0 ? "the store is not open"
+                      : send_message(found_message_kind, info, sizeof *info) ? ""
+                      : "the store process does not take it: " + std::string(std::strerror(errno));
+    if (why.empty())
         return 0;
-    log_not_stored(*info, ("the store process does not take it: " + std::string(std::strerror(errno))).c_str());
+    log_Warning("[msas] %s (%s) not stored: %s", std::string(field_text(info->ip_addr)).c_str(),
+                std::string(field_text(info->mac_addr)).c_str(), why.c_str());
     return -1;
 }
 
