@@ -321,13 +321,6 @@ void store_process_serve(int fd, int64_t run_pid, int64_t run_started_ms)
         log_Warning("[msas] %zu more messages of the discovery process refused", s.refusals - refusals_logged);
 }
 
-static int no_store_process(int err)
-{
-    log_Warning("[msas] cannot start the store process, nothing will be stored in %s: %s",
-                settings().store_path.c_str(), std::strerror(err));
-    return -1;
-}
-
 static void wake(int) {}
 
 // The discovery process's end closes the pair, which ends the loop once
@@ -363,10 +356,8 @@ static store_reach reach_of_store_process()
 static int start_store_process()
 {
     int ends[2];
-    if (os_socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0)
-        return no_store_process(errno);
-    pid_t run_pid = getpid();
-    pid_t pid = os_fork();
+    bool paired = os_socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) == 0;
+    pid_t run_pid = getpid(), pid = paired ? os_fork() : -1;
     if (pid == 0) {
         os_close(ends[0]);
         log_relay_to(nullptr);  // a second run in one process may have relayed the first's lines
@@ -376,10 +367,14 @@ static int start_store_process()
         os_exit(0);
     }
     int err = errno;
-    os_close(ends[1]);
+    if (paired)
+        os_close(ends[1]);
     if (pid < 0) {
-        os_close(ends[0]);
-        return no_store_process(err);
+        if (paired)
+            os_close(ends[0]);
+        log_Warning("[msas] cannot start the store process, nothing will be stored in %s: %s",
+                    settings().store_path.c_str(), std::strerror(err));
+        return -1;
     }
     store_socket = ends[0];
     store_pid = pid;
