@@ -68,12 +68,6 @@ static const auto last_busy_wait = std::chrono::seconds(3);
 // (at boot, say) loses no find, and a forged time moves nothing.
 static const int64_t clock_slack_ms = 10000;
 
-template <std::size_t N>
-static bool ends_within(const char (&field)[N])
-{
-    return strnlen(field, N) < N;
-}
-
 // What the store process holds through one run.
 struct serving {
     int fd;  // its end of the pair
@@ -106,6 +100,7 @@ static const char* refusal(const serving& s, const found_message& m, long size)
     if (s.ended && !log)
         return "after the run's end";
     const TMediaSourceDevInfo& info = m.info;
+    auto ends_within = [](const auto& field) { return strnlen(field, sizeof field) < sizeof field; };
     bool past = m.kind == found_message_kind && (!ends_within(info.model) || !ends_within(info.ip_addr) ||
                                                  !ends_within(info.mac_addr) || info.port < 0 || info.port > 65535);
     return past ? "a field past its size" : nullptr;
@@ -321,14 +316,12 @@ void store_process_serve(int fd, int64_t run_pid, int64_t run_started_ms)
         log_Warning("[msas] %zu more messages of the discovery process refused", s.refusals - refusals_logged);
 }
 
-static void wake(int) {}
-
 // The discovery process's end closes the pair, which ends the loop once
 // what it sent is written; its death's signal only wakes the loop for
 // that, and the alarm ends the store process whatever holds it.
 static void bound_store_process(pid_t run_pid)
 {
-    signal(SIGTERM, wake);
+    signal(SIGTERM, [](int) {});  // to wake, not end
     prctl(PR_SET_PDEATHSIG, SIGTERM);
     if (getppid() != run_pid)
         os_exit(0);
