@@ -84,9 +84,8 @@ TEST(msas, a_run_keeps_every_find_past_a_locked_store_and_goes_on_past_a_broken_
 void confine_discovery_process() {}
 void confine_store_process(const store_reach&) {}
 
-// Every message that is not one of this run is logged and passed over; the
-// finds after them are stored, up to a run's limit, and the pair's end is
-// the run's end.
+// Each message not of this run is logged and passed over, a run's worth of
+// the finds after them is stored, and the pair's end is the run's end.
 TEST(store_process, refuses_what_is_not_a_find_of_this_run_and_keeps_at_most_a_runs_worth)
 {
     ASSERT_TRUE(start_afresh()) << "run through CTest, which names the store and log";
