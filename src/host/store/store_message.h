@@ -1,8 +1,7 @@
-// The messages of a run's two processes. The discovery process sends a
-// found media source for each find, with when and by which run it was
-// found, a neighbour entry its ping left unresolved, and the run's end;
-// the store process answers the end once the run's finds are written. Their size is fixed, so that the store process
-// takes nothing it has not measured.
+// The messages of a run's two processes. The discovery process sends each
+// find, with when and by which run it was found, a neighbour entry its ping
+// left unresolved, its log lines and the run's end; the store process answers
+// the end once the run's finds are written. All but a line have one size.
 #pragma once
 
 #include <cstddef>

@@ -68,15 +68,25 @@ static const auto last_busy_wait = std::chrono::seconds(3);
 // (at boot, say) loses no find, and a forged time moves nothing.
 static const int64_t clock_slack_ms = 10000;
 
-template <std::size_t N>
-static bool ends_within(const char (&field)[N])
-{
-    return strnlen(field, N) < N;
-}
+// What the store process holds through one run.
+struct serving {
+    int fd;  // its end of the pair
+    int64_t run_pid, run_started_ms;
+    std::vector<found_source> unwritten{};  // read, not yet committed
+    size_t taken = 0, refused = 0;        // finds of this run; past finds_per_run
+    size_t malformed = 0;                 // finds refused by refusal()
+    run_figures figures{};                // as the end message gives them
+    size_t asked = 0, removed = 0, failed = 0;  // neighbour entries to remove; removed; not, by an error
+    size_t lines = 0, line_bytes = 0;     // log lines of the discovery process, and their bytes
+    size_t lines_dropped = 0, refusals = 0;  // past the bounds; messages refused
+    bool ended = false;                   // the end message came; its end work then done
+    bool opened = false, reported = false;  // the store; its trouble has a line already
+};
 
 // Why a message of size bytes is refused, or null for one the store process
-// may take: of this run, and a find whose texts end within their fields.
-static const char* found_message_refusal(const found_message& m, long size, int64_t run_pid, int64_t run_started_ms)
+// may take: of this run, before its end but for a line, and a find whose
+// texts end within their fields.
+static const char* refusal(const serving& s, const found_message& m, long size)
 {
     bool log = m.kind == log_message_kind;
     if (log ? size < static_cast<long>(message_header_size) : size != static_cast<long>(sizeof m))
@@ -85,27 +95,16 @@ static const char* found_message_refusal(const found_message& m, long size, int6
         return "not a message the discovery process sends";
     if (m.unused != 0)
         return "padding not zero";
-    if (m.run_pid != run_pid || m.run_started_ms != run_started_ms)
+    if (m.run_pid != s.run_pid || m.run_started_ms != s.run_started_ms)
         return "not of this run";
+    if (s.ended && !log)
+        return "after the run's end";
     const TMediaSourceDevInfo& info = m.info;
+    auto ends_within = [](const auto& field) { return strnlen(field, sizeof field) < sizeof field; };
     bool past = m.kind == found_message_kind && (!ends_within(info.model) || !ends_within(info.ip_addr) ||
                                                  !ends_within(info.mac_addr) || info.port < 0 || info.port > 65535);
     return past ? "a field past its size" : nullptr;
 }
-
-// What the store process holds through one run.
-struct serving {
-    int64_t run_pid, run_started_ms;
-    std::vector<found_source> unwritten{};  // read, not yet committed
-    size_t taken = 0, refused = 0;        // finds of this run; past finds_per_run
-    size_t malformed = 0;                 // finds refused by found_message_refusal
-    run_figures figures{};                // as the end message gives them
-    size_t asked = 0, removed = 0, failed = 0;  // neighbour entries to remove; removed; not, by an error
-    size_t lines = 0, line_bytes = 0;     // log lines of the discovery process, and their bytes
-    size_t lines_dropped = 0, refusals = 0;  // past the bounds; messages refused
-    bool ended = false, answered = false;  // the run's end came; its end work is done
-    bool opened = false, reported = false;  // the store; its trouble has a line already
-};
 
 // The removal acts only on an entry that never resolved on a LAN device,
 // so a discovery process gone wrong gains nothing by asking; what it asks
@@ -127,66 +126,6 @@ static int64_t found_time(const serving& s, const found_message& m)
 {
     int64_t now = utc_now_ms(), at = m.found_at_ms;
     return at < s.run_started_ms - clock_slack_ms || at > now + clock_slack_ms ? now : at;
-}
-
-static void refuse(serving& s, ssize_t n, const char* why)
-{
-    if (s.refusals++ < refusals_logged)
-        log_Warning("[msas] refused a message of %zd bytes from the discovery process: %s", n, why);
-}
-
-static void take(serving& s, const found_message& m, ssize_t n)
-{
-    if (const char* why = found_message_refusal(m, n, s.run_pid, s.run_started_ms)) {
-        refuse(s, n, why);
-        s.malformed += m.kind == found_message_kind;
-        return;
-    }
-    if (s.answered && m.kind != log_message_kind)
-        return refuse(s, n, "after the run's end");
-    if (m.kind == end_message_kind) {
-        s.ended = true;
-        s.figures = m.figures;
-        return;
-    }
-    if (m.kind == neighbour_message_kind)
-        return remove_neighbour(s, m.neighbour);
-    if (m.kind == log_message_kind) {
-        std::size_t bytes = static_cast<size_t>(n) - message_header_size;
-        if (++s.lines <= lines_per_run && (s.line_bytes += bytes) <= line_bytes_per_run)
-            log_write_relayed(std::min<int64_t>(found_time(s, m), utc_now_ms()), s.run_pid, {reinterpret_cast<const char*>(&m) + message_header_size, bytes});
-        else
-            ++s.lines_dropped;
-        return;
-    }
-    if (s.taken == finds_per_run) {
-        ++s.refused;
-        return;
-    }
-    ++s.taken;
-    s.unwritten.push_back({m.info, format_utc(found_time(s, m)), s.run_pid, format_utc(s.run_started_ms)});
-}
-
-// Takes every message waiting: false once the pair has ended (a message
-// of 0 bytes) or failed.
-static bool read_waiting(int fd, serving& s)
-{
-    for (;;) {
-        union {
-            found_message m;
-            char bytes[message_header_size + log_text_max];
-        } in{};
-        ssize_t n = os_recvfrom(fd, &in, sizeof in, MSG_DONTWAIT, nullptr, nullptr);
-        if (n < 0 && errno == EINTR)
-            continue;
-        if (n < 0 && errno == EAGAIN)
-            return true;
-        if (n < 0)
-            log_Warning("[msas] the store process stops reading the discovery process: %s", std::strerror(errno));
-        if (n <= 0)
-            return false;
-        take(s, in.m, n);
-    }
 }
 
 static void write_unwritten(serving& s, steady_clock::duration busy)
@@ -286,7 +225,9 @@ static void report_outcome(const serving& s, const forward_result& end)
         o.cut_short.empty() ? "no" : o.cut_short.c_str());
 }
 
-static void end_of_run(int fd, serving& s)
+// The run's end work, at the end message or else once the loop ends; the
+// answer only for an end message.
+static void end_of_run(serving& s)
 {
     write_unwritten(s, last_busy_wait);
     if (!s.unwritten.empty())
@@ -300,25 +241,74 @@ static void end_of_run(int fd, serving& s)
     report_outcome(s, end);
     found_message written{written_message_kind, 0, 0, s.run_pid, s.run_started_ms, {}};
     if (s.ended)
-        os_sendto(fd, &written, sizeof written, MSG_NOSIGNAL | MSG_DONTWAIT, nullptr, 0);
-    s.answered = true;
+        os_sendto(s.fd, &written, sizeof written, MSG_NOSIGNAL | MSG_DONTWAIT, nullptr, 0);
+}
+
+static void take(serving& s, const found_message& m, ssize_t n)
+{
+    if (const char* why = refusal(s, m, n)) {
+        if (s.refusals++ < refusals_logged)
+            log_Warning("[msas] refused a message of %zd bytes from the discovery process: %s", n, why);
+        s.malformed += m.kind == found_message_kind;
+        return;
+    }
+    if (m.kind == end_message_kind) {
+        s.ended = true;
+        s.figures = m.figures;
+        return end_of_run(s);
+    }
+    if (m.kind == neighbour_message_kind)
+        return remove_neighbour(s, m.neighbour);
+    if (m.kind == log_message_kind) {
+        std::size_t bytes = static_cast<size_t>(n) - message_header_size;
+        if (++s.lines <= lines_per_run && (s.line_bytes += bytes) <= line_bytes_per_run)
+            log_write_relayed(std::min<int64_t>(found_time(s, m), utc_now_ms()), s.run_pid, {reinterpret_cast<const char*>(&m) + message_header_size, bytes});
+        else
+            ++s.lines_dropped;
+        return;
+    }
+    if (s.taken == finds_per_run) {
+        ++s.refused;
+        return;
+    }
+    ++s.taken;
+    s.unwritten.push_back({m.info, format_utc(found_time(s, m)), s.run_pid, format_utc(s.run_started_ms)});
+}
+
+// Takes every message waiting: false once the pair has ended (a message
+// of 0 bytes) or failed.
+static bool read_waiting(serving& s)
+{
+    for (;;) {
+        union {
+            found_message m;
+            char bytes[message_header_size + log_text_max];
+        } in{};
+        ssize_t n = os_recvfrom(s.fd, &in, sizeof in, MSG_DONTWAIT, nullptr, nullptr);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n < 0 && errno == EAGAIN)
+            return true;
+        if (n < 0)
+            log_Warning("[msas] the store process stops reading the discovery process: %s", std::strerror(errno));
+        if (n <= 0)
+            return false;
+        take(s, in.m, n);
+    }
 }
 
 void store_process_serve(int fd, int64_t run_pid, int64_t run_started_ms)
 {
     auto deadline = steady_clock::now() + read_limit;
-    serving s{run_pid, run_started_ms};
+    serving s{fd, run_pid, run_started_ms};
     write_unwritten(s, busy_wait);  // opens the store, or says why not once
     // After its answer the discovery process still logs its last lines;
     // the pair's close, at its end, ends this loop.
-    while (wait_readable(fd, deadline) && read_waiting(fd, s)) {
-        if (s.ended && !s.answered)
-            end_of_run(fd, s);
-        else
+    while (wait_readable(fd, deadline) && read_waiting(s))
+        if (!s.ended)
             write_unwritten(s, busy_wait);
-    }
-    if (!s.answered)
-        end_of_run(fd, s);
+    if (!s.ended)
+        end_of_run(s);
     if (s.lines_dropped > 0)
         log_Warning("[msas] %zu lines of the discovery process reached syslog only: more than %zu lines or %zu bytes"
                     " in one run", s.lines_dropped, lines_per_run, line_bytes_per_run);
@@ -326,23 +316,12 @@ void store_process_serve(int fd, int64_t run_pid, int64_t run_started_ms)
         log_Warning("[msas] %zu more messages of the discovery process refused", s.refusals - refusals_logged);
 }
 
-static int no_store_process(int err)
-{
-    log_Warning("[msas] cannot start the store process, nothing will be stored in %s: %s",
-                settings().store_path.c_str(), std::strerror(err));
-    return -1;
-}
-
-static void wake(int) {}
-
 // The discovery process's end closes the pair, which ends the loop once
 // what it sent is written; its death's signal only wakes the loop for
 // that, and the alarm ends the store process whatever holds it.
 static void bound_store_process(pid_t run_pid)
 {
-    struct sigaction woken{};
-    woken.sa_handler = wake;
-    sigaction(SIGTERM, &woken, nullptr);
+    signal(SIGTERM, [](int) {});  // to wake, not end
     prctl(PR_SET_PDEATHSIG, SIGTERM);
     if (getppid() != run_pid)
         os_exit(0);
@@ -370,10 +349,8 @@ static store_reach reach_of_store_process()
 static int start_store_process()
 {
     int ends[2];
-    if (os_socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0)
-        return no_store_process(errno);
-    pid_t run_pid = getpid();
-    pid_t pid = os_fork();
+    bool paired = os_socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) == 0;
+    pid_t run_pid = getpid(), pid = paired ? os_fork() : -1;
     if (pid == 0) {
         os_close(ends[0]);
         log_relay_to(nullptr);  // a second run in one process may have relayed the first's lines
@@ -383,10 +360,14 @@ static int start_store_process()
         os_exit(0);
     }
     int err = errno;
-    os_close(ends[1]);
+    if (paired)
+        os_close(ends[1]);
     if (pid < 0) {
-        os_close(ends[0]);
-        return no_store_process(err);
+        if (paired)
+            os_close(ends[0]);
+        log_Warning("[msas] cannot start the store process, nothing will be stored in %s: %s",
+                    settings().store_path.c_str(), std::strerror(err));
+        return -1;
     }
     store_socket = ends[0];
     store_pid = pid;
@@ -396,51 +377,26 @@ static int start_store_process()
     return 0;
 }
 
-static void log_not_stored(const TMediaSourceDevInfo& info, const char* why)
+// Sends a message of kind with size bytes after its header: a fixed size,
+// or a log line's own. Past the send's time limit the store process is stuck
+// or gone: nothing waits for it again, and what was to go is only logged.
+static bool send_message(uint32_t kind, const void* body, std::size_t size)
 {
-    log_Warning("[msas] %s (%s) not stored: %s", std::string(field_text(info.ip_addr)).c_str(),
-                std::string(field_text(info.mac_addr)).c_str(), why);
-}
-
-// Past the send's time limit the store process is stuck or gone: nothing
-// waits for it again, and what was to go is only logged.
-static bool send_bytes(const void* bytes, std::size_t size)
-{
-    ssize_t sent = store_socket >= 0 ? os_sendto(store_socket, bytes, size, MSG_NOSIGNAL, nullptr, 0) : -1;
-    if (sent == static_cast<ssize_t>(size))
+    union {
+        found_message m;
+        char bytes[message_header_size + log_text_max];
+    } out{};
+    out.m = {kind, 0, utc_now_ms(), getpid(), run_started_ms, {}};
+    std::memcpy(out.bytes + message_header_size, body, size);
+    std::size_t length = kind == log_message_kind ? message_header_size + size : sizeof out.m;
+    ssize_t sent = store_socket >= 0 ? os_sendto(store_socket, &out, length, MSG_NOSIGNAL, nullptr, 0) : -1;
+    if (sent == static_cast<ssize_t>(length))
         return true;
     if (store_socket >= 0 && errno != EINTR) {
         os_close(store_socket);
         store_socket = -1;
     }
     return false;
-}
-
-static bool send_message(found_message message)
-{
-    message.found_at_ms = utc_now_ms();
-    message.run_pid = getpid();
-    message.run_started_ms = run_started_ms;
-    return send_bytes(&message, sizeof message);
-}
-
-// A line of this process, for the store process to write; one it does not
-// take reaches syslog only.
-static void relay_line(const char* text)
-{
-    found_message header{log_message_kind, 0, utc_now_ms(), getpid(), run_started_ms, {}};
-    char line[message_header_size + log_text_max];
-    std::size_t n = strnlen(text, log_text_max);
-    std::memcpy(line, &header, message_header_size);
-    std::memcpy(line + message_header_size, text, n);
-    send_bytes(line, message_header_size + n);
-}
-
-static void ask_store_process(const neighbour_removal& request)
-{
-    found_message message{neighbour_message_kind, 0, 0, 0, 0, {}};
-    message.neighbour = request;
-    send_message(message);
 }
 
 int msas_init_onvif()
@@ -453,9 +409,11 @@ int msas_init_onvif()
     store_calls = 0;
     before = run_receive_figures();
     int result = start_store_process();
-    ask_neighbour_removal = ask_store_process;
-    if (result == 0)
-        log_relay_to(relay_line);
+    ask_neighbour_removal = [](const neighbour_removal& request) {
+        send_message(neighbour_message_kind, &request, sizeof request);
+    };
+    if (result == 0)  // a line the store process does not take reaches syslog only
+        log_relay_to([](const char* text) { send_message(log_message_kind, text, strnlen(text, log_text_max)); });
     // After the fork, so that the store process keeps its access.
     confine_discovery_process();
     return result;
@@ -466,13 +424,13 @@ int msas_store_found_media_source_onvif(TMediaSourceDevInfo* info)
     if (info == nullptr)
         return -1;
     ++store_calls;
-    if (store_socket < 0 || store_pid < 0) {
-        log_not_stored(*info, "the store is not open");
-        return -1;
-    }
-    if (send_message({found_message_kind, 0, 0, 0, 0, {*info}}))
+    std::string why = store_socket < 0 || store_pid < 0 ? "the store is not open"
+                      : send_message(found_message_kind, info, sizeof *info) ? ""
+                      : "the store process does not take it: " + std::string(std::strerror(errno));
+    if (why.empty())
         return 0;
-    log_not_stored(*info, ("the store process does not take it: " + std::string(std::strerror(errno))).c_str());
+    log_Warning("[msas] %s (%s) not stored: %s", std::string(field_text(info->ip_addr)).c_str(),
+                std::string(field_text(info->mac_addr)).c_str(), why.c_str());
     return -1;
 }
 
@@ -490,11 +448,10 @@ int msas_uninit_onvif()
 {
     if (store_pid <= 0)
         return 0;
-    found_message end{end_message_kind, 0, 0, 0, 0, {}};
-    end.figures = {run_receive_figures(), store_calls};
-    end.figures.seen.pings -= before.pings;
-    end.figures.seen.datagrams -= before.datagrams;
-    bool answered = send_message(end) && written_answer();
+    run_figures end{run_receive_figures(), store_calls};
+    end.seen.pings -= before.pings;
+    end.seen.datagrams -= before.datagrams;
+    bool answered = send_message(end_message_kind, &end, sizeof end) && written_answer();
     store_pid = -1;
     if (!answered)
         log_Warning("[msas] the store process did not answer within %d s; what it wrote stays, the rest waits for a"
