@@ -103,7 +103,9 @@ TEST(store_process, refuses_what_is_not_a_find_of_this_run_and_keeps_at_most_a_r
     elsewhere.kind = neighbour_message_kind;  // an entry off the run's LANs
     elsewhere.neighbour = {htonl(0x0a000007), 9999};
     std::thread sender([&] {
+        char longer[sizeof good + 8] = {};
         send(ends[0], &good, 10, MSG_NOSIGNAL);
+        send(ends[0], longer, sizeof longer, MSG_NOSIGNAL);
         for (const found_message& m : {other_kind, padded, forged, overlong, elsewhere, in_1970})
             send(ends[0], &m, sizeof m, MSG_NOSIGNAL);
         for (int i = 0; i < 20004; ++i)
@@ -115,7 +117,8 @@ TEST(store_process, refuses_what_is_not_a_find_of_this_run_and_keeps_at_most_a_r
     sender.join();
 
     std::string text = read_file(log_path);
-    for (auto [bytes, why] : {std::pair{10, "not the size of a message"}, {288, "not a message the discovery process sends"},
+    for (auto [bytes, why] : {std::pair{10, "not the size of a message"}, {296, "not the size of a message"},
+                              {288, "not a message the discovery process sends"},
                               {288, "padding not zero"}, {288, "not of this run"}, {288, "a field past its size"}})
         EXPECT_NE(text.find("[msas] refused a message of " + std::to_string(bytes) + " bytes from the discovery process: "
                             + why), std::string::npos) << why;
