@@ -321,7 +321,7 @@ void store_process_serve(int fd, int64_t run_pid, int64_t run_started_ms)
 // that, and the alarm ends the store process whatever holds it.
 static void bound_store_process(pid_t run_pid)
 {
-    signal(SIGTERM, [](int) {});  // to wake, not end
+    signal(SIGTERM, [](int) {});  // to wake, not end: poll returns EINTR all the same
     prctl(PR_SET_PDEATHSIG, SIGTERM);
     if (getppid() != run_pid)
         os_exit(0);
@@ -348,9 +348,15 @@ static store_reach reach_of_store_process()
 
 static int start_store_process()
 {
+    auto not_started = [](int err) {
+        log_Warning("[msas] cannot start the store process, nothing will be stored in %s: %s",
+                    settings().store_path.c_str(), std::strerror(err));
+        return -1;
+    };
     int ends[2];
-    bool paired = os_socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) == 0;
-    pid_t run_pid = getpid(), pid = paired ? os_fork() : -1;
+    if (os_socketpair(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0, ends) != 0)
+        return not_started(errno);
+    pid_t run_pid = getpid(), pid = os_fork();
     if (pid == 0) {
         os_close(ends[0]);
         log_relay_to(nullptr);  // a second run in one process may have relayed the first's lines
@@ -360,14 +366,10 @@ static int start_store_process()
         os_exit(0);
     }
     int err = errno;
-    if (paired)
-        os_close(ends[1]);
+    os_close(ends[1]);
     if (pid < 0) {
-        if (paired)
-            os_close(ends[0]);
-        log_Warning("[msas] cannot start the store process, nothing will be stored in %s: %s",
-                    settings().store_path.c_str(), std::strerror(err));
-        return -1;
+        os_close(ends[0]);
+        return not_started(err);
     }
     store_socket = ends[0];
     store_pid = pid;
@@ -424,9 +426,11 @@ int msas_store_found_media_source_onvif(TMediaSourceDevInfo* info)
     if (info == nullptr)
         return -1;
     ++store_calls;
-    std::string why = store_socket < 0 || store_pid < 0 ? "the store is not open"
-                      : send_message(found_message_kind, info, sizeof *info) ? ""
-                      : "the store process does not take it: " + std::string(std::strerror(errno));
+    std::string why;
+    if (store_socket < 0 || store_pid < 0)
+        why = "the store is not open";
+    else if (!send_message(found_message_kind, info, sizeof *info))
+        why = "the store process does not take it: " + std::string(std::strerror(errno));
     if (why.empty())
         return 0;
     log_Warning("[msas] %s (%s) not stored: %s", std::string(field_text(info->ip_addr)).c_str(),
