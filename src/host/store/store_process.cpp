@@ -260,9 +260,9 @@ static void take(serving& s, const found_message& m, ssize_t n)
     if (m.kind == neighbour_message_kind)
         return remove_neighbour(s, m.neighbour);
     if (m.kind == log_message_kind) {
-        std::size_t bytes = static_cast<size_t>(n) - message_header_size;
-        if (++s.lines <= lines_per_run && (s.line_bytes += bytes) <= line_bytes_per_run)
-            log_write_relayed(std::min<int64_t>(found_time(s, m), utc_now_ms()), s.run_pid, {reinterpret_cast<const char*>(&m) + message_header_size, bytes});
+        std::string_view text(reinterpret_cast<const char*>(&m) + message_header_size, n - message_header_size);
+        if (++s.lines <= lines_per_run && (s.line_bytes += text.size()) <= line_bytes_per_run)
+            log_write_relayed(std::min<int64_t>(found_time(s, m), utc_now_ms()), s.run_pid, text);
         else
             ++s.lines_dropped;
         return;
