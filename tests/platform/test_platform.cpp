@@ -1,5 +1,4 @@
-// The Linux platform's stateful parts: the store process, its store and
-// the log.
+// The Linux platform's stateful parts: the store process, its store, the log.
 #include <gtest/gtest.h>
 
 #include <arpa/inet.h>
@@ -66,7 +65,8 @@ TEST(msas, a_run_keeps_every_find_past_a_locked_store_and_goes_on_past_a_broken_
                                " (seconds BETWEEN 0.4 AND 9) || (started = (SELECT run_started FROM runs)) FROM run_outcomes"),
               std::vector<std::string>{"43100[] 11"});
     EXPECT_NE(read_file(std::filesystem::path(store_path).parent_path() / "onvif_camscout.prom")
-                  .find("\nonvif_camscout_run_cameras{state=\"no_mac\"} 1\n"), std::string::npos);
+                  .find("gauge\nonvif_camscout_run_cameras{state=\"found\"} 4\nonvif_camscout_run_cameras{state=\"stored\"} 3\n"
+                        "onvif_camscout_run_cameras{state=\"no_mac\"} 1\n"), std::string::npos);
     EXPECT_NE(msas_store_found_media_source_onvif(&want), 0) << "stored after the store was closed";
     EXPECT_NE(log_with("not stored: the store is not open").find("[msas] 10.0.0.9 (02:00:00:00:00:09) not stored: the store is not open"),
               std::string::npos);
@@ -85,7 +85,7 @@ void confine_discovery_process() {}
 void confine_store_process(const store_reach&) {}
 
 // Each message not of this run is logged and passed over, a run's worth of
-// the finds after them is stored, and the pair's end is the run's end.
+// the finds after them is stored, and the run ends once, at its end message.
 TEST(store_process, refuses_what_is_not_a_find_of_this_run_and_keeps_at_most_a_runs_worth)
 {
     ASSERT_TRUE(start_afresh()) << "run through CTest, which names the store and log";
@@ -94,7 +94,8 @@ TEST(store_process, refuses_what_is_not_a_find_of_this_run_and_keeps_at_most_a_r
     found_message good{found_message_kind, 0, 1796500000000, 4242, 1796499990000, {}};
     copy_text(good.info.ip_addr, "10.0.0.9");
     copy_text(good.info.mac_addr, "02:00:00:00:00:09");
-    found_message other_kind = good, padded = good, forged = good, in_1970 = good, overlong = good, elsewhere = good;
+    found_message other_kind = good, padded = good, forged = good, in_1970 = good, overlong = good, elsewhere = good,
+                  end = {end_message_kind, 0, 0, 4242, 1796499990000, {}};
     other_kind.kind = 7;
     padded.unused = 1;
     forged.run_pid = -1;
@@ -110,6 +111,8 @@ TEST(store_process, refuses_what_is_not_a_find_of_this_run_and_keeps_at_most_a_r
             send(ends[0], &m, sizeof m, MSG_NOSIGNAL);
         for (int i = 0; i < 20004; ++i)
             send(ends[0], &good, sizeof good, MSG_NOSIGNAL);
+        for (const found_message& m : {end, good, end})
+            send(ends[0], &m, sizeof m, MSG_NOSIGNAL);
         close(ends[0]);
     });
     store_process_serve(ends[1], 4242, 1796499990000);
@@ -119,16 +122,19 @@ TEST(store_process, refuses_what_is_not_a_find_of_this_run_and_keeps_at_most_a_r
     std::string text = read_file(log_path);
     for (auto [bytes, why] : {std::pair{10, "not the size of a message"}, {296, "not the size of a message"},
                               {288, "not a message the discovery process sends"},
-                              {288, "padding not zero"}, {288, "not of this run"}, {288, "a field past its size"}})
+                              {288, "padding not zero"}, {288, "not of this run"}, {288, "a field past its size"},
+                              {288, "after the run's end"}})
         EXPECT_NE(text.find("[msas] refused a message of " + std::to_string(bytes) + " bytes from the discovery process: "
                             + why), std::string::npos) << why;
     for (const char* line : {"[msas] 5 found media sources refused: more than 20000 in one run",
                              " refused=9 (5 past the run's limit, 4 malformed) ",
                              "cannot remove the unresolved neighbour entry of 10.0.0.7 on device 9999: Operation not permitted"})
         EXPECT_NE(text.find(line), std::string::npos) << line;
+    EXPECT_EQ(text.find("run summary:"), text.rfind("run summary:"));
     // A time far from the run's is the store process's own.
-    EXPECT_EQ(rows(store_path, "SELECT count(*) || ' ' || sum(found_at = '2026-12-05T19:46:40.000Z') || ' ' ||"
-                               " (min(found_at) > run_started) FROM found_media_sources"), std::vector<std::string>{"20000 19999 1"});
+    EXPECT_EQ(rows(store_path, "SELECT count(*) || ' ' || sum(found_at = '2026-12-05T19:46:40.000Z') || ' ' || (min(found_at) >"
+                               " run_started) || ' ' || min(run_started) || ' ' || min(run_pid) FROM found_media_sources"),
+              std::vector<std::string>{"20000 19999 1 2026-12-05T19:46:30.000Z 4242"});
 }
 
 // A camera's text cannot make an operator's terminal act. A log file that
