@@ -15,6 +15,7 @@ static const int maker_brand = 53;
 static const std::string scope_root = "onvif://www.onvif.org/";
 static const std::string hardware_scope = scope_root + "hardware/";
 static const std::string model_scope = scope_root + "model/";
+static const std::string profile_t = scope_root + "Profile/T", profile_streaming = scope_root + "Profile/Streaming";
 
 // Model scopes are trusted only for these names; other devices put
 // marketing text there.
@@ -91,9 +92,9 @@ void identify_device(TMediaSourceDevInfo& info, const char* scopes)
     std::string text;  // the model text that the scopes give, as received
     bool hardware_seen = false;
     for (const std::string& token : split_scopes(scopes != nullptr ? scopes : "")) {
-        if (token == scope_root + "Profile/T") {
+        if (token == profile_t) {
             info.model_id = make_long_long(default_brand, 23);
-        } else if (token == scope_root + "Profile/Streaming") {
+        } else if (token == profile_streaming) {
             info.model_id = make_long_long(default_brand, 11);
         } else if (token.find(hardware_scope) != std::string::npos) {
             text = token.substr(hardware_scope.size());

@@ -49,8 +49,9 @@ static std::string check_schema(PGconn* pg, const central_deadline& by)
     PGresult* r = central_exec(pg, {"SELECT max(version) FROM camscout.camscout_schema", {}, {}, {}}, by, why);
     const char* state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
     bool missing = state && std::string(state) == "42P01";  // undefined_table
-    // max() gives one row, NULL (0) for an empty table; a failure says why.
-    int version = why.empty() ? std::atoi(PQgetvalue(r, 0, 0)) : 0;
+    // max() gives one row, NULL (0) for an empty table; a failure says why,
+    // and a server that answers without the row reads as version 0.
+    int version = why.empty() && PQntuples(r) == 1 && PQnfields(r) == 1 ? std::atoi(PQgetvalue(r, 0, 0)) : 0;
     PQclear(r);
     if (!missing && (!why.empty() || version == central_schema_version))
         return why;
