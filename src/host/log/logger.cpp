@@ -93,7 +93,7 @@ static void put_formatted(int priority, const char* format, va_list args)
 {
     char text[8192];
     vsnprintf(text, sizeof text, format, args);
-    log_file();
+    log_open_now();  // syslog's connection too, before the first line
     // What the settings did not take is said once, before the first line.
     static std::once_flag told;
     std::call_once(told, [] {

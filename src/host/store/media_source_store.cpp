@@ -8,7 +8,6 @@
 
 #include <chrono>
 
-#include "host/central/central_inventory.h"
 #include "host/log/utc_time.h"
 #include "host/settings/settings.h"
 #include "host/store/sqlite_query.h"
@@ -144,7 +143,7 @@ forward_result store_end_run(long long run_pid)
     }
     if (why.empty())
         why = store_move_pending(store_db, std::chrono::steady_clock::now() + std::chrono::seconds(3));
-    if (why.empty())
+    if (why.empty() && store_identity(store_db).empty())  // the set-up's insert would wait for the write lock
         why = store_identity_set_up(store_db, s.recorder);
     if (!why.empty()) {
         log_Warning("[msas] the finds are stored in %s and wait there for a later run: %s", s.store_path.c_str(),

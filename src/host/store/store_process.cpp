@@ -10,6 +10,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <cstring>
@@ -32,7 +33,7 @@
 
 using std::chrono::steady_clock;
 
-static int store_socket = -1;   // the discovery process's end of the pair, or -1
+static std::atomic<int> store_socket{-1};  // the discovery process's end of the pair, or -1
 static pid_t store_pid = -1;    // the store process until the run's end, or -1
 static int64_t run_started_ms;  // when msas_init_onvif began this run
 static int64_t store_calls;     // msas_store_found_media_source_onvif's, this run
@@ -387,17 +388,17 @@ static bool send_message(uint32_t kind, const void* body, std::size_t size)
     union {
         found_message m;
         char bytes[message_header_size + log_text_max];
-    } out{};
+    } out;  // only what is set below is sent
     out.m = {kind, 0, utc_now_ms(), getpid(), run_started_ms, {}};
     std::memcpy(out.bytes + message_header_size, body, size);
     std::size_t length = kind == log_message_kind ? message_header_size + size : sizeof out.m;
-    ssize_t sent = store_socket >= 0 ? os_sendto(store_socket, &out, length, MSG_NOSIGNAL, nullptr, 0) : -1;
+    int fd = store_socket;
+    ssize_t sent = fd >= 0 ? os_sendto(fd, &out, length, MSG_NOSIGNAL, nullptr, 0) : -1;
     if (sent == static_cast<ssize_t>(length))
         return true;
-    if (store_socket >= 0 && errno != EINTR) {
-        os_close(store_socket);
-        store_socket = -1;
-    }
+    // Any thread that logs may get here; the socket is closed once.
+    if (fd >= 0 && errno != EINTR && store_socket.compare_exchange_strong(fd, -1))
+        os_close(fd);
     return false;
 }
 
@@ -405,8 +406,8 @@ int msas_init_onvif()
 {
     if (store_pid > 0)
         return 0;
-    if (store_socket >= 0)
-        os_close(store_socket);  // an earlier run's, kept for its last lines
+    if (int fd = store_socket.exchange(-1); fd >= 0)
+        os_close(fd);  // an earlier run's, kept for its last lines
     run_started_ms = utc_now_ms();
     store_calls = 0;
     before = run_receive_figures();
