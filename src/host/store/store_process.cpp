@@ -12,15 +12,11 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
-#include <chrono>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <string>
-#include <vector>
 
 #include "host/log/utc_time.h"
-#include "host/net/receive_figures.h"
 #include "host/central/central_connection.h"
 #include "host/log/logger.h"
 #include "host/process/confine.h"
@@ -43,10 +39,8 @@ static receive_figures before;  // the process's figures as this run began
 // find it has not taken within this means it is stuck or gone.
 static const int send_limit_seconds = 2;
 // The store process's life is the run (60 s), the worker's stop (at most
-// 7 s), the run's end work and room to spare; its alarm ends it there
-// whatever libpq or a stuck discovery process does. Everything it wrote is
-// committed in WAL mode and forwarding is idempotent, so an end at the
-// alarm loses nothing already written.
+// 7 s), the run's end work and room to spare. What it wrote is committed and
+// forwarding is idempotent, so an end at the alarm loses nothing written.
 static const unsigned store_process_seconds = 120;
 static const auto read_limit = std::chrono::seconds(95);
 // The end work: the last write, moving the finds in, expiry and
@@ -69,6 +63,12 @@ static const auto last_busy_wait = std::chrono::seconds(3);
 // (at boot, say) loses no find, and a forged time moves nothing.
 static const int64_t clock_slack_ms = 10000;
 
+// Room for any message, a log line's the longest.
+union message_buffer {
+    found_message m;
+    char bytes[message_header_size + log_text_max];
+};
+
 // What the store process holds through one run.
 struct serving {
     int fd;  // its end of the pair
@@ -84,9 +84,7 @@ struct serving {
     bool opened = false, reported = false;  // the store; its trouble has a line already
 };
 
-// Why a message of size bytes is refused, or null for one the store process
-// may take: of this run, before its end but for a line, and a find whose
-// texts end within their fields.
+// Why the store process refuses a message of size bytes, or null.
 static const char* refusal(const serving& s, const found_message& m, long size)
 {
     bool log = m.kind == log_message_kind;
@@ -281,10 +279,7 @@ static void take(serving& s, const found_message& m, ssize_t n)
 static bool read_waiting(serving& s)
 {
     for (;;) {
-        union {
-            found_message m;
-            char bytes[message_header_size + log_text_max];
-        } in{};
+        message_buffer in{};
         ssize_t n = os_recvfrom(s.fd, &in, sizeof in, MSG_DONTWAIT, nullptr, nullptr);
         if (n < 0 && errno == EINTR)
             continue;
@@ -385,10 +380,7 @@ static int start_store_process()
 // or gone: nothing waits for it again, and what was to go is only logged.
 static bool send_message(uint32_t kind, const void* body, std::size_t size)
 {
-    union {
-        found_message m;
-        char bytes[message_header_size + log_text_max];
-    } out;  // only what is set below is sent
+    message_buffer out;  // only what is set below is sent
     out.m = {kind, 0, utc_now_ms(), getpid(), run_started_ms, {}};
     std::memcpy(out.bytes + message_header_size, body, size);
     std::size_t length = kind == log_message_kind ? message_header_size + size : sizeof out.m;
@@ -427,13 +419,11 @@ int msas_store_found_media_source_onvif(TMediaSourceDevInfo* info)
     if (info == nullptr)
         return -1;
     ++store_calls;
-    std::string why;
-    if (store_socket < 0 || store_pid < 0)
-        why = "the store is not open";
-    else if (!send_message(found_message_kind, info, sizeof *info))
-        why = "the store process does not take it: " + std::string(std::strerror(errno));
-    if (why.empty())
+    bool open = store_socket >= 0 && store_pid > 0;
+    if (open && send_message(found_message_kind, info, sizeof *info))
         return 0;
+    std::string why = open ? "the store process does not take it: " + std::string(std::strerror(errno))
+                           : "the store is not open";
     log_Warning("[msas] %s (%s) not stored: %s", std::string(field_text(info->ip_addr)).c_str(),
                 std::string(field_text(info->mac_addr)).c_str(), why.c_str());
     return -1;
