@@ -6,8 +6,6 @@
 
 #include <sqlite3.h>
 
-#include <chrono>
-
 #include "host/log/utc_time.h"
 #include "host/settings/settings.h"
 #include "host/store/sqlite_query.h"
@@ -118,19 +116,6 @@ static std::string forwarded_up_to(long long last, std::chrono::steady_clock::ti
                                     std::to_string(last));
 }
 
-static void expire_old_runs(long long run_pid)
-{
-    const platform_settings& s = settings();
-    if (s.retention_days <= 0)
-        return;
-    std::string why;
-    store_expire(store_db, utc_now_ms(), s.retention_days * 86400000LL, !s.central.empty(), run_pid,
-                 std::chrono::steady_clock::now() + std::chrono::seconds(2), why);
-    if (!why.empty())
-        log_Warning("[msas] cannot delete the runs older than %d day%s from %s: %s", s.retention_days,
-                    s.retention_days == 1 ? "" : "s", s.store_path.c_str(), why.c_str());
-}
-
 forward_result store_end_run(long long run_pid)
 {
     const platform_settings& s = settings();
@@ -150,7 +135,12 @@ forward_result store_end_run(long long run_pid)
                     why.c_str());
         return {0, "the finds wait for a later run: " + why};
     }
-    expire_old_runs(run_pid);
+    if (s.retention_days > 0)
+        store_expire(store_db, utc_now_ms(), s.retention_days * 86400000LL, !s.central.empty(), run_pid,
+                     std::chrono::steady_clock::now() + std::chrono::seconds(2), why);
+    if (!why.empty())
+        log_Warning("[msas] cannot delete the runs older than %d day%s from %s: %s", s.retention_days,
+                    s.retention_days == 1 ? "" : "s", s.store_path.c_str(), why.c_str());
     // Everything found is stored locally first; the central copy follows.
     forward_result forwarded = s.central.empty() ? forward_result{} : store_forward(s.central);
     if (!forwarded.why.empty())
