@@ -5,21 +5,15 @@
 
 #include "host/store/sqlite_query.h"
 
-static std::string random_identity()
-{
-    uuid_t id;
-    char text[37];
-    uuid_generate_random(id);
-    uuid_unparse_lower(id, text);
-    return text;
-}
-
 std::string store_identity_set_up(sqlite3* db, const std::string& recorder)
 {
+    uuid_t id;
+    char random[37];
+    uuid_generate_random(id);
+    uuid_unparse_lower(id, random);
     char* sql = sqlite3_mprintf("CREATE TABLE IF NOT EXISTS store_identity (id TEXT NOT NULL); INSERT INTO store_identity"
                                 " SELECT coalesce(CASE WHEN (SELECT up_to FROM forwarding) > 0 THEN nullif(%Q, '') END, %Q)"
-                                " WHERE NOT EXISTS (SELECT 1 FROM store_identity)",
-                                recorder.c_str(), random_identity().c_str());
+                                " WHERE NOT EXISTS (SELECT 1 FROM store_identity)", recorder.c_str(), random);
     std::string why = sql ? sqlite_run(db, sql) : "out of memory";
     sqlite3_free(sql);
     return why;
