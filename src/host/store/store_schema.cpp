@@ -147,11 +147,6 @@ std::string store_upgrade(sqlite3* db, const std::function<void(const std::strin
     }
 }
 
-// A run whose sightings have all gone.
-static const char expire_runs_where[] =
-    " AND NOT EXISTS (SELECT 1 FROM sightings s WHERE s.id BETWEEN runs.first_sighting AND runs.last_sighting"
-    " AND s.run = runs.id)";
-
 // Free pages are kept for the next runs' rows up to an eighth of the file.
 static std::string return_free_pages(sqlite3* db)
 {
@@ -165,10 +160,8 @@ static std::string return_free_pages(sqlite3* db)
 // The last run stored before the first stored that started within keep_ms
 // before now: runs go in the order stored, so one stamped in the past (a
 // clock not yet set) takes none stored after it along, and one stamped
-// ahead holds none back. 0 when the clock is behind the newest run stored
-// before this run or more than keep_ms ahead of it: a clock that is wrong,
-// one way or the other, deletes nothing, and this run's own start, being
-// the clock, says nothing of it.
+// ahead holds none back. 0 when the clock is wrong (see store_expire); this
+// run's own start, being the clock, says nothing of it.
 static long long last_run_to_expire(sqlite3* db, long long now_ms, long long keep_ms, long long this_run_pid)
 {
     long long none = std::numeric_limits<long long>::min();
@@ -209,9 +202,10 @@ long long store_expire(sqlite3* db, long long now_ms, long long keep_ms, bool ke
         if (!why.empty())
             sqlite_run(db, "ROLLBACK");
     } while (why.empty() && chunk == 5000 && std::chrono::steady_clock::now() < deadline);
-    if (why.empty() && chunk < 5000)
-        why = sqlite_run(db, "DELETE FROM runs WHERE id <= " + last_run + expire_runs_where +
-                                 "; DELETE FROM run_outcomes WHERE started < '" + format_utc(now_ms - keep_ms) + "'");
+    if (why.empty() && chunk < 5000)  // then the runs whose sightings have all gone
+        why = sqlite_run(db, "DELETE FROM runs WHERE id <= " + last_run + " AND NOT EXISTS (SELECT 1 FROM sightings s"
+                                 " WHERE s.id BETWEEN runs.first_sighting AND runs.last_sighting AND s.run = runs.id);"
+                                 " DELETE FROM run_outcomes WHERE started < '" + format_utc(now_ms - keep_ms) + "'");
     if (why.empty() && deleted > 0)
         why = return_free_pages(db);
     return deleted;

@@ -27,14 +27,13 @@ std::string store_upgrade(sqlite3* db, const std::function<void(const std::strin
 
 // Deletes, in short transactions until the deadline (or a busy store), the
 // sightings of the runs stored before the first one stored that started
-// between keep_ms before now_ms and now_ms, except each facts' newest
-// sighting and, with keep_unforwarded, those not yet forwarded; then the
-// runs left empty and the outcomes of runs started more than keep_ms
-// before now_ms. Nothing when the newest run stored before this run (the
+// within keep_ms before now_ms, but each facts' newest sighting and, with
+// keep_unforwarded, those not yet forwarded; then the runs left empty, the
+// outcomes of runs started before that span, and free pages past an eighth
+// of the file. Nothing when the newest run stored before this run (the
 // newest of this_run_pid, whose finds may be stored already) started after
 // now_ms or more than keep_ms before it: the clock is wrong, or nothing ran
-// for that long. Then returns free pages beyond an eighth of the file to
-// the file system. Returns the sightings deleted; why says what failed.
+// for that long. Returns the sightings deleted; why says what failed.
 long long store_expire(sqlite3* db, long long now_ms, long long keep_ms, bool keep_unforwarded,
                        long long this_run_pid, std::chrono::steady_clock::time_point deadline,
                        std::string& why);
