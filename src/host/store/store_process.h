@@ -6,9 +6,8 @@
 
 #include <cstdint>
 
-// Serves one run on fd, the store process's end of the pair, in one loop:
-// every message checked, each wake-up's finds written at once; at the
-// run's end (or when the pair closes, or the process's own deadline has
-// passed) the store's end work, then the answer. The run's pid and start
-// are the fork's, never a message's.
+// Serves one run on fd, the store process's end of the pair: every message
+// checked, each wake-up's finds written at once; at the run's end (or the
+// pair's close, or the process's deadline) the end work, then the answer.
+// The run's pid and start are the fork's, never a message's.
 void store_process_serve(int fd, int64_t run_pid, int64_t run_started_ms);
