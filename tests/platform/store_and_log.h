@@ -7,7 +7,6 @@
 
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -28,9 +27,8 @@ static bool start_afresh()
 
 static std::string read_file(const std::string& path)
 {
-    std::ostringstream text;
-    text << std::ifstream(path).rdbuf();
-    return text.str();
+    std::ifstream in(path);
+    return {std::istreambuf_iterator<char>(in), {}};
 }
 
 // The log once it holds text, which another process may still be writing,
