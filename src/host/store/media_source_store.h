@@ -2,10 +2,6 @@
 // once, the finds written as they arrive, then the run's end work.
 #pragma once
 
-#include <chrono>
-#include <string>
-#include <vector>
-
 #include "host/central/central_inventory.h"
 #include "platform/records.h"
 

@@ -4,9 +4,6 @@
 // the end once the run's finds are written. All but a line have one size.
 #pragma once
 
-#include <cstddef>
-#include <cstdint>
-
 #include "host/net/neighbour_removal.h"
 #include "host/net/receive_figures.h"
 #include "platform/records.h"
