@@ -23,11 +23,10 @@ struct store : ::testing::Test {
     std::string upgrade() { return store_upgrade(db, [](const std::string&) {}); }
 };
 
-// Earlier versions' rows become compact: the first version's grouped into runs
-// by process and a run's length, runs numbered in the order stored whatever
-// their clock, each device's facts once per change, forwarding as far as it
-// went, the same rows through the same tables. An upgrade stopped in a step (by
-// a failed write) keeps the steps before and goes on from there next time.
+// Earlier versions' rows become compact: the first's grouped into runs by process
+// and a run's length; runs numbered in the order stored whatever their clock; a
+// device's facts once per change; forwarding as far as it went; the same rows
+// through the same tables. An upgrade stopped in a step keeps the steps before.
 TEST_F(store, earlier_versions_rows_become_compact_with_the_same_answers_also_when_stopped)
 {
     ASSERT_EQ(sqlite_run(db, "CREATE TABLE found_media_sources (id INTEGER PRIMARY KEY, found_at, run_pid, model_id, model,"
@@ -67,20 +66,17 @@ TEST_F(store, earlier_versions_rows_become_compact_with_the_same_answers_also_wh
     EXPECT_EQ(upgrade(), "made by a later version of onvif_camscout (7)");
 }
 
-// Runs a day apart at 00:00 on 1 to 4 January, one stamped 1970 and one
-// 2027 after the 2nd, then this run, stamped 2031; forwarded up to the 2nd
-// sighting; a keeps one facts throughout, b changes its address on the 2nd.
-// Then finds move in committed parts (one cut short keeps what it moved).
+// Runs at 00:00 on 1 to 4 January, one stamped 1970 and one 2027 after the 2nd,
+// then this run, stamped 2031; forwarded up to sighting 2; a keeps one facts, b
+// changes its address on the 2nd. Then finds move in parts, each committed.
 TEST_F(store, expiry_keeps_each_facts_newest_sighting_rows_not_forwarded_and_all_when_the_clock_is_wrong)
 {
     ASSERT_EQ(store_create(db), "");
     ASSERT_EQ(sqlite_run(db, "INSERT INTO found_pending (run_pid, run_started, mac_addr, ip_addr) VALUES"
-                             " (1, '2026-01-01T00:00:00.000Z', 'a', '1'), (1, '2026-01-01T00:00:00.000Z', 'b', '2'),"
-                             " (2, '2026-01-02T00:00:00.000Z', 'a', '1'), (2, '2026-01-02T00:00:00.000Z', 'b', '3'),"
-                             " (9, '1970-01-01T00:00:00.000Z', 'c', '9'), (8, '2027-01-01T00:00:00.000Z', 'd', '8'),"
-                             " (3, '2026-01-03T00:00:00.000Z', 'a', '1'), (4, '2026-01-04T00:00:00.000Z', 'a', '1'),"
-                             " (5, '2031-01-01T00:00:00.000Z', 'c', '9');"
-                             " UPDATE found_pending SET found_at = run_started;"
+                             " (1, '2026-01-01', 'a', '1'), (1, '2026-01-01', 'b', '2'), (2, '2026-01-02', 'a', '1'),"
+                             " (2, '2026-01-02', 'b', '3'), (9, '1970-01-01', 'c', '9'), (8, '2027-01-01', 'd', '8'),"
+                             " (3, '2026-01-03', 'a', '1'), (4, '2026-01-04', 'a', '1'), (5, '2031-01-01', 'c', '9');"
+                             " UPDATE found_pending SET run_started = run_started || 'T00:00:00.000Z';"
                              " INSERT INTO run_outcomes (started) SELECT DISTINCT run_started FROM found_pending"), "");
     ASSERT_EQ(store_move_pending(db), "");
     sqlite_run(db, "UPDATE forwarding SET up_to = 2");
