@@ -47,9 +47,7 @@ static std::string immutable_uri(const std::string& path)
 {
     std::string uri = path.compare(0, 1, "/") == 0 ? "file://" : "file:";
     for (char c : path)
-        uri += std::string("%?#").find(c) == std::string::npos
-                   ? std::string(1, c)
-                   : std::string("%") + "0123456789ABCDEF"[(c >> 4) & 15] + "0123456789ABCDEF"[c & 15];
+        uri += c == '%' ? "%25" : c == '?' ? "%3F" : c == '#' ? "%23" : std::string(1, c);
     return uri + "?immutable=1";
 }
 
