@@ -68,8 +68,6 @@ static bool insert_row(const found_source& s)
 
 std::string store_write(const std::vector<found_source>& finds, std::chrono::steady_clock::time_point by)
 {
-    if (insert_stmt == nullptr)
-        return "the store is not open";
     sqlite_wait_until(store_db, by);
     std::string why = sqlite_run(store_db, "BEGIN IMMEDIATE");
     for (std::size_t i = 0; why.empty() && i < finds.size(); ++i)

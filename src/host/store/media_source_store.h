@@ -16,8 +16,8 @@ struct found_source {
 // Opens (creating the file as needed) the store at path, ready to
 // take finds whatever its version. "" or what failed and why.
 std::string store_open(const std::string& path);
-// Writes the finds in one transaction, all or none, into the table where
-// any version of the store keeps them until the run's end; waits for
+// Writes the finds in one transaction, all or none, into the open store's
+// table where any version keeps them until the run's end; waits for
 // another writer until the deadline. "" or what failed and why.
 std::string store_write(const std::vector<found_source>& finds, std::chrono::steady_clock::time_point by);
 
