@@ -74,8 +74,7 @@ struct serving {
     int fd;  // its end of the pair
     int64_t run_pid, run_started_ms;
     std::vector<found_source> unwritten{};  // read, not yet committed
-    size_t taken = 0, refused = 0;        // finds of this run; past finds_per_run
-    size_t malformed = 0;                 // finds refused by refusal()
+    size_t taken = 0, refused = 0, malformed = 0;  // finds of this run; past finds_per_run; by refusal()
     run_figures figures{};                // as the end message gives them
     size_t asked = 0, removed = 0, failed = 0;  // neighbour entries to remove; removed; not, by an error
     size_t lines = 0, line_bytes = 0;     // log lines of the discovery process, and their bytes
