@@ -1,6 +1,5 @@
 // The store's set-up, migration and expiry on small stores in memory.
 #include <gtest/gtest.h>
-
 #include <sqlite3.h>
 
 #include "host/store/sqlite_query.h"
@@ -24,9 +23,8 @@ struct store : ::testing::Test {
 };
 
 // Earlier versions' rows become compact: the first's grouped into runs by process
-// and a run's length; runs numbered in the order stored whatever their clock; a
-// device's facts once per change; forwarding as far as it went; the same rows
-// through the same tables. An upgrade stopped in a step keeps the steps before.
+// and a run's length, a device's facts once per change, forwarding as far as it
+// went, the same rows through the same tables. A stopped upgrade keeps its steps.
 TEST_F(store, earlier_versions_rows_become_compact_with_the_same_answers_also_when_stopped)
 {
     ASSERT_EQ(sqlite_run(db, "CREATE TABLE found_media_sources (id INTEGER PRIMARY KEY, found_at, run_pid, model_id, model,"
@@ -59,7 +57,6 @@ TEST_F(store, earlier_versions_rows_become_compact_with_the_same_answers_also_wh
     std::string before = column(all.c_str());
     ASSERT_EQ(upgrade(), "");
     EXPECT_EQ(column(all.c_str()), before);
-    EXPECT_EQ(column("SELECT run_pid FROM runs ORDER BY id"), "5 6 7");
     EXPECT_EQ(column("SELECT count(*) || ' ' || (SELECT group_concat(id) FROM media_sources) || ' up to '"
                      " || (SELECT up_to FROM forwarding) FROM facts"), "3 4,5 up to 3");
     sqlite_run(db, "PRAGMA user_version = 7");  // a later release's
