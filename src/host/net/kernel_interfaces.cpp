@@ -6,7 +6,6 @@
 #include <ifaddrs.h>
 #include <linux/if_packet.h>
 #include <net/if.h>
-#include <netinet/in.h>
 
 #include <algorithm>
 #include <cstdio>

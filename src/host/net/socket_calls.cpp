@@ -2,7 +2,6 @@
 // passed straight to the kernel, the worker's socket made ahead aside.
 #include <fcntl.h>
 #include <linux/sock_diag.h>
-#include <netinet/in.h>
 #include <unistd.h>
 
 #include <utility>

@@ -11,7 +11,6 @@
 #include <sched.h>
 #include <seccomp.h>
 #include <sys/prctl.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -20,8 +19,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <string>
-#include <vector>
 
 #include "host/log/logger.h"
 #include "host/settings/settings.h"
