@@ -65,17 +65,6 @@ ssize_t os_recvfrom(int fd, void* buf, size_t len, int flags, sockaddr* from,
     return n;
 }
 
-// What the kernel kept of the worker's socket, read before it goes.
-static void sample_worker_socket(int fd)
-{
-    uint32_t meminfo[SK_MEMINFO_VARS] = {};
-    socklen_t len = sizeof meminfo;
-    if (getsockopt(fd, SOL_SOCKET, SO_MEMINFO, meminfo, &len) == 0 && len > SK_MEMINFO_DROPS * sizeof meminfo[0]) {
-        figures.drops = meminfo[SK_MEMINFO_DROPS];
-        figures.queue_bytes = meminfo[SK_MEMINFO_RCVBUF];  // as SO_RCVBUF gives it
-    }
-}
-
 receive_figures run_receive_figures()
 {
     receive_figures f = figures;
@@ -83,12 +72,18 @@ receive_figures run_receive_figures()
     return f;
 }
 
+// What the kernel kept of the worker's socket is read before it goes.
 int os_close(int fd)
 {
-    if (fd == worker) {
-        sample_worker_socket(fd);
-        worker = -1;
+    uint32_t meminfo[SK_MEMINFO_VARS] = {};
+    socklen_t len = sizeof meminfo;
+    if (fd == worker && getsockopt(fd, SOL_SOCKET, SO_MEMINFO, meminfo, &len) == 0 &&
+        len > SK_MEMINFO_DROPS * sizeof meminfo[0]) {
+        figures.drops = meminfo[SK_MEMINFO_DROPS];
+        figures.queue_bytes = meminfo[SK_MEMINFO_RCVBUF];  // as SO_RCVBUF gives it
     }
+    if (fd == worker)
+        worker = -1;
     return close(fd);
 }
 
