@@ -1,5 +1,3 @@
-// The kernel's view of this host's network interfaces, and the network
-// interface library of a generic Linux host made from it.
 #include "host/net/kernel_interfaces.h"
 
 #include <arpa/inet.h>

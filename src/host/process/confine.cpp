@@ -185,7 +185,6 @@ void confine_discovery_process()
     log_open_now();
     // The 16 MiB the worker asks for, while the process still may force it.
     os_presize_udp_socket(16 << 20);
-    // Only reading under its own /proc/self/net, where the ARP table is.
     confine("discovery process", true, {{"/proc/self/net"}, {}, {}});
 }
 
