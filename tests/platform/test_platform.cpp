@@ -5,9 +5,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
-#include <cstring>
 #include <thread>
 
 #include "host/process/confine.h"
