@@ -65,7 +65,7 @@ TEST(ping, takes_the_route_from_the_kernels_answer)
     EXPECT_EQ(route(head + "fe000001" + to + "08000500 0a000001"), std::tuple(false, 0));
     EXPECT_EQ(route(head + "fe000001" + to + "08000400 02000000"), std::tuple(true, 2));
     EXPECT_EQ(route(head + "fe000003" + to + "08000400 02000000"), std::tuple(false, 2));
-    EXPECT_EQ(route(head + "fe000001" + to + "08000500"), std::tuple(false, 0));
+    EXPECT_EQ(route(head + "fe000001" + to + "08000400"), std::tuple(false, 0));
     EXPECT_EQ(route("24000000 0200 0000 00000000 00000000 9bffffff 24000000 1a00 0100 00000000 00000000"),
               std::tuple(false, 0));
 }
