@@ -21,11 +21,10 @@ ssize_t os_recvfrom(int fd, void* buf, size_t len, int flags, sockaddr* from,
                     socklen_t* from_len);
 int os_close(int fd);
 int os_poll(pollfd* fds, nfds_t count, int timeout_ms);
-// Makes the discovery worker's socket ahead, with its receive queue forced
-// to the size where the process may (CAP_NET_ADMIN), before it gives that
-// up. os_socket(AF_INET, SOCK_DGRAM, 0) hands it out once; a forced size
-// asked for on it then holds, as the worker's own attempt, now refused,
-// would fall back to the host's smaller limit.
+// Makes the discovery worker's socket ahead, its receive queue forced to
+// queue_bytes while the process may (CAP_NET_ADMIN). os_socket(AF_INET,
+// SOCK_DGRAM, 0) hands it out once, and a forced size then asked for on it
+// holds, where the worker's own attempt, now refused, would get less.
 void os_presize_udp_socket(int queue_bytes);
 int os_socketpair(int domain, int type, int protocol, int (&fds)[2]);
 

@@ -3,11 +3,9 @@
 // unresolved neighbours.
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
 #include <sys/wait.h>
 
 #include <arpa/inet.h>
-#include <net/if.h>
 #include <sched.h>
 
 #include <functional>

@@ -10,7 +10,6 @@
 
 #include <map>
 #include <tuple>
-#include <vector>
 
 #include "host/net/neighbour_removal.h"
 #include "platform/os_calls.h"
@@ -50,9 +49,8 @@ TEST(ping, sends_only_where_unresolved_and_asks_to_remove_the_entries_it_left_so
     EXPECT_EQ(seen, "socket, socket, 0, send, remove 10.0.0.3 on 2, -1, send, remove 10.0.0.4 on 2, -1, send, 0, send, -1, -1, ");
 }
 
-// From the kernel's answer as bytes (little-endian host): only an on-link
-// unicast route can complete an entry. Through a gateway, without one,
-// broadcast (as local or any other type), cut short, an error.
+// The kernel's answers as bytes (little-endian host): through a gateway,
+// without one, broadcast (as local or any other type), cut short, an error.
 TEST(ping, takes_the_route_from_the_kernels_answer)
 {
     auto route = [](const std::string& hex) {
@@ -67,14 +65,12 @@ TEST(ping, takes_the_route_from_the_kernels_answer)
     EXPECT_EQ(route(head + "fe000001" + to + "08000500 0a000001"), std::tuple(false, 0));
     EXPECT_EQ(route(head + "fe000001" + to + "08000400 02000000"), std::tuple(true, 2));
     EXPECT_EQ(route(head + "fe000003" + to + "08000400 02000000"), std::tuple(false, 2));
-    EXPECT_EQ(route(head + "fe000001" + to + "08000500"), std::tuple(false, 0));
+    EXPECT_EQ(route(head + "fe000001" + to + "08000400"), std::tuple(false, 0));
     EXPECT_EQ(route("24000000 0200 0000 00000000 00000000 9bffffff 24000000 1a00 0100 00000000 00000000"),
               std::tuple(false, 0));
 }
 
-// 250 ms per address, 20 free, 600 for the run: resolved within 20 ms
-// costs nothing, a liar its bound and a late answer its wait until the
-// budget is spent, then nothing.
+// 250 ms per address, 20 free, 600 for the run.
 TEST(ping, waits_share_one_budget)
 {
     neighbour_wait waits{250, 20, 600};

@@ -5,9 +5,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/socket.h>
-#include <unistd.h>
 
-#include <cstring>
 #include <thread>
 
 #include "host/process/confine.h"
@@ -92,8 +90,7 @@ TEST(store_process, refuses_what_is_not_a_find_of_this_run_and_keeps_at_most_a_r
     int ends[2];
     ASSERT_EQ(socketpair(AF_UNIX, SOCK_SEQPACKET, 0, ends), 0);
     found_message good{found_message_kind, 0, 1796500000000, 4242, 1796499990000, {}};
-    copy_text(good.info.ip_addr, "10.0.0.9");
-    copy_text(good.info.mac_addr, "02:00:00:00:00:09");
+    good.info = record("10.0.0.9", "02:00:00:00:00:09", 80);
     found_message other_kind = good, padded = good, forged = good, in_1970 = good, overlong = good, elsewhere = good,
                   end = {end_message_kind, 0, 0, 4242, 1796499990000, {}};
     other_kind.kind = 7;

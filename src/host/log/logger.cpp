@@ -33,7 +33,7 @@ static int open_log_file()
 // Opened once, with the connection to syslog, by whichever thread logs
 // first or before the process loses the right to open them; O_APPEND with
 // one write per line keeps the two threads' lines whole.
-static int log_file()
+void log_open_now()
 {
     static std::once_flag opened;
     std::call_once(opened, [] {
@@ -41,18 +41,13 @@ static int log_file()
         log_fd = open_log_file();
         log_file_error = log_fd < 0 && !settings().log_path.empty() ? errno : 0;
     });
-    return log_fd;
-}
-
-void log_open_now()
-{
-    log_file();
 }
 
 void log_relay_to(void (*to)(const char* text))
 {
     relay = to;
-    if (log_file() >= 0 && to != nullptr)
+    log_open_now();
+    if (log_fd >= 0 && to != nullptr)
         close(std::exchange(log_fd, -1));
     else if (log_fd < 0 && to == nullptr)
         log_fd = open_log_file();
@@ -70,7 +65,8 @@ void log_write_relayed(int64_t at_ms, int64_t pid, std::string_view text)
     last_ms = at_ms;
     std::string line = format_utc(at_ms) + " [" + std::to_string(pid) + "] " + escape_text(text) + "\n";
     std::string_view rest = line;
-    for (int fd = log_file(); fd >= 0 && !rest.empty();) {
+    log_open_now();
+    for (int fd = log_fd; fd >= 0 && !rest.empty();) {
         ssize_t n = write(fd, rest.data(), rest.size());
         if (n < 0 && errno == EINTR)
             continue;
@@ -99,7 +95,7 @@ static void put_formatted(int priority, const char* format, va_list args)
     std::call_once(told, [] {
         if (!settings().wrong.empty())
             put_line(LOG_WARNING, settings().wrong.c_str());
-        if (log_file() < 0 && log_file_error != 0)
+        if (log_fd < 0 && log_file_error != 0)
             put_line(LOG_WARNING, ("[log] cannot write to CAMSCOUT_LOG " + settings().log_path + ": " +
                                    std::strerror(log_file_error) + "; the lines go to syslog only").c_str());
     });

@@ -5,9 +5,7 @@
 
 #include <cstdio>
 
-// What nobody sees, by Unicode's own data: controls, format characters,
-// private use, unassigned code points, the line and paragraph separators,
-// and what Unicode tells a display to ignore (fillers, variation selectors).
+// What nobody sees, as the header lists it, by Unicode's own data.
 static bool unseen(ucs4_t c)
 {
     return uc_is_general_category_withtable(c, UC_CATEGORY_MASK_C | UC_CATEGORY_MASK_Zl | UC_CATEGORY_MASK_Zp) ||

@@ -1,12 +1,9 @@
-// The kernel's view of this host's network interfaces, and the network
-// interface library of a generic Linux host made from it.
 #include "host/net/kernel_interfaces.h"
 
 #include <arpa/inet.h>
 #include <ifaddrs.h>
 #include <linux/if_packet.h>
 #include <net/if.h>
-#include <netinet/in.h>
 
 #include <algorithm>
 #include <cstdio>

@@ -5,7 +5,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <vector>
 
 #include "host/net/kernel_interfaces.h"
 #include "platform/os_calls.h"

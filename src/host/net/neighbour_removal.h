@@ -1,7 +1,8 @@
-// The kernel's routes and neighbour entries by rtnetlink: the ping's
-// questions and what it makes of the answers (in ping.cpp, where tests
-// reach it without root or a network), and the removal of the entries it
-// left unresolved, which needs CAP_NET_ADMIN.
+// The kernel's routes and neighbour entries by rtnetlink, which answers
+// within the sendto that asks, so nothing here waits: the ping's questions
+// and what it makes of the answers (in ping.cpp, where tests reach it
+// without root or a network), and the removal of the entries it left
+// unresolved, which needs CAP_NET_ADMIN.
 #pragma once
 
 #include <netinet/in.h>
@@ -10,8 +11,6 @@
 #include <cstdint>
 #include <functional>
 
-// rtnetlink answers within the sendto that asks, so nothing here waits.
-
 // Whether the kernel's answer to an RTM_GETROUTE question, n bytes aligned
 // as an nlmsghdr, is a unicast route on the link: only there can the
 // address itself ever get a neighbour entry. An error, or anything but a
@@ -19,10 +18,9 @@
 // to device; 0 when the answer names none.
 bool on_link_route(const void* answer, size_t n, int& device);
 
-// Whether the kernel would send to the address (network byte order) on
-// the link, and out of which device (its index, 0 when none). A kernel
-// that does not answer is taken to mean on the link, so the ping's address
-// gets the bounded wait rather than none.
+// on_link_route's question asked of the kernel for the address (network
+// byte order). A kernel that does not answer is taken to mean on the link,
+// so the ping's address gets the bounded wait rather than none.
 bool ask_route(int fd, in_addr_t address, int& device);
 
 // Asks for (RTM_GETNEIGH) or removes (RTM_DELNEIGH) the entry of the
@@ -48,11 +46,10 @@ int remove_unresolved_neighbour(const neighbour_removal& request);
 // asks the store process, which does.
 extern void (*ask_neighbour_removal)(const neighbour_removal& request);
 
-// The waiting for neighbour entries of one process. Each address waits at
-// most per_address_ms, and every wait is taken from one budget for the whole
-// run unless it resolved within free_ms, as real cameras do: a liar that
-// answers late pays as one that never answers. Once the budget is spent an
-// address waits no more.
+// The waits for neighbour entries of one process: each at most
+// per_address_ms, taken from one budget for the run unless it resolved
+// within free_ms, as real cameras do (a liar that answers late pays as one
+// that never answers), and none once the budget is spent.
 struct neighbour_wait {
     int per_address_ms, free_ms, budget_left_ms;
     // True when the entry became complete, as resolved tells, on the

@@ -21,13 +21,11 @@
 // kernel must ask for first resolves within milliseconds. The bound leaves
 // room for slow embedded ARP stacks.
 static const int per_address_wait_ms = 250;
-// A wait that resolves within this costs the run's budget nothing: above
-// the slowest real resolution, far below what a liar that answers late
-// would need to matter.
+// Above the slowest real resolution, far below what a liar that answers
+// late would need to matter.
 static const int free_wait_ms = 20;
-// All the addresses of a run that never resolve (ARP off, gone, spoofed)
-// or resolve late together wait at most this: however many there are, they
-// cost the run at most 3 s of waiting, and the cameras after them are stored.
+// However many addresses never resolve (ARP off, gone, spoofed) or resolve
+// late, the run waits at most 3 s for them and stores the cameras after them.
 static const int run_wait_budget_ms = 3000;
 // How often the entry is looked at again: an address on the LAN resolves
 // within a millisecond or two, and each find waits for its own in turn.

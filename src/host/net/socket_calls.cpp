@@ -2,7 +2,6 @@
 // passed straight to the kernel, the worker's socket made ahead aside.
 #include <fcntl.h>
 #include <linux/sock_diag.h>
-#include <netinet/in.h>
 #include <unistd.h>
 
 #include <utility>
@@ -66,30 +65,23 @@ ssize_t os_recvfrom(int fd, void* buf, size_t len, int flags, sockaddr* from,
     return n;
 }
 
-// What the kernel kept of the worker's socket, read before it goes.
-static void sample_worker_socket(int fd)
+receive_figures run_receive_figures()
+{
+    return {ping_calls, figures.datagrams, figures.drops, figures.queue_bytes};
+}
+
+// What the kernel kept of the worker's socket is read before it goes.
+int os_close(int fd)
 {
     uint32_t meminfo[SK_MEMINFO_VARS] = {};
     socklen_t len = sizeof meminfo;
-    if (getsockopt(fd, SOL_SOCKET, SO_MEMINFO, meminfo, &len) == 0 && len > SK_MEMINFO_DROPS * sizeof meminfo[0]) {
+    if (fd == worker && getsockopt(fd, SOL_SOCKET, SO_MEMINFO, meminfo, &len) == 0 &&
+        len > SK_MEMINFO_DROPS * sizeof meminfo[0]) {
         figures.drops = meminfo[SK_MEMINFO_DROPS];
         figures.queue_bytes = meminfo[SK_MEMINFO_RCVBUF];  // as SO_RCVBUF gives it
     }
-}
-
-receive_figures run_receive_figures()
-{
-    receive_figures f = figures;
-    f.pings = ping_calls;
-    return f;
-}
-
-int os_close(int fd)
-{
-    if (fd == worker) {
-        sample_worker_socket(fd);
+    if (fd == worker)
         worker = -1;
-    }
     return close(fd);
 }
 

@@ -11,7 +11,6 @@
 #include <sched.h>
 #include <seccomp.h>
 #include <sys/prctl.h>
-#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>
@@ -20,8 +19,6 @@
 #include <cerrno>
 #include <cstdint>
 #include <cstring>
-#include <string>
-#include <vector>
 
 #include "host/log/logger.h"
 #include "host/settings/settings.h"
@@ -43,12 +40,11 @@ static uint64_t fs_rights(long abi)
     return (1ULL << (13 + (abi >= 2) + (abi >= 3) + (abi >= 5))) - 1;
 }
 
-// A ruleset that handles all this ABI knows (with scoped, abstract unix
-// sockets and signals too), with a rule for each path of reach that is
-// there (what is not is not needed) and for TCP connects to each port, in
-// force for good; -1 with errno where not. The paths' descriptors stay
-// open for the process's life: procfs makes a new inode for a dentry it
-// has dropped, and the rule holds the inode.
+// A ruleset of all this ABI handles (the scopes too, with scoped), with a
+// rule for each path of reach that is there (what is not is not needed)
+// and for TCP connects to each port, in force for good; -1 with errno where
+// not. The paths' descriptors stay open: procfs makes a new inode for a
+// dentry it has dropped, and the rule holds the inode.
 static int landlock_restrict(long abi, bool scoped, const store_reach& reach)
 {
     ruleset_attr attr{fs_rights(abi), abi >= 4 ? 3u : 0u, scoped && abi >= 6 ? 3u : 0u};
@@ -96,11 +92,10 @@ static int drop_capabilities(bool keep_net_admin, bool& net_admin)
     return capng_apply(capng_select_t(CAPNG_SELECT_CAPS | CAPNG_SELECT_AMBIENT | (bounding ? CAPNG_SELECT_BOUNDS : 0)));
 }
 
-// What the worker, its ping, its lookups and the logger call, and nothing
-// else: no new socket but the worker's and the ping's UDP ones and a route
-// netlink one; files opened only for reading; threads but no
-// processes; signals only to itself. This also holds where Landlock is
-// older than TCP rules, truncation and scopes, or missing.
+// What the worker, its ping, its lookups and the logger call, and no more:
+// no new socket but UDP and route netlink ones, files only read, threads
+// but no processes, signals only to itself. This holds too where Landlock
+// is older than TCP rules, truncation and scopes, or missing.
 static const char* const plain_calls[] = {
     "read", "write", "close", "fstat", "newfstatat", "statx", "lseek", "mmap", "munmap", "mprotect", "mremap",
     "madvise", "brk", "futex", "set_robust_list", "rseq", "rt_sigaction", "rt_sigprocmask", "rt_sigreturn",
@@ -154,9 +149,8 @@ static const bool sanitized = true;
 static const bool sanitized = false;
 #endif
 
-// The steps both processes take. Only the discovery process parses what
-// the LAN sends: it keeps no CAP_NET_ADMIN, takes Landlock's scopes and
-// filters its system calls.
+// The steps both processes take; the discovery process alone keeps no
+// CAP_NET_ADMIN, takes Landlock's scopes and filters its system calls.
 static void confine(const char* process, bool discovery, const store_reach& reach)
 {
     std::string on, off;  // the steps that held, those that did not and why
@@ -191,7 +185,6 @@ void confine_discovery_process()
     log_open_now();
     // The 16 MiB the worker asks for, while the process still may force it.
     os_presize_udp_socket(16 << 20);
-    // Only reading under its own /proc/self/net, where the ARP table is.
     confine("discovery process", true, {{"/proc/self/net"}, {}, {}});
 }
 

@@ -3,9 +3,9 @@
 // everything else: every capability and root (as root it becomes nobody),
 // new privileges, every system call but those its worker, ping and logger
 // make, and, where the kernel has Landlock, every file but its own
-// /proc/self/net to read, TCP, and signals and abstract unix sockets
-// outside itself. Its log file, syslog connection and the worker's socket,
-// sized past the host's limit where the process may, are opened before.
+// /proc/self/net (the ARP table) to read, TCP, and signals and abstract
+// unix sockets outside itself. Its log file, syslog connection and the
+// worker's socket, sized past the host's limit where it may, open first.
 #pragma once
 
 #include <string>

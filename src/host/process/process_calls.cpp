@@ -35,13 +35,12 @@ int os_thread_join(pthread_t thread)
     return pthread_join(thread, nullptr);
 }
 
-// The kernel writes /proc/net/arp out afresh for every read(2), at most a
-// page each time, walking its neighbour hash from the start up to the line
+// The kernel writes /proc/net/arp afresh for every read(2), at most a
+// page each time, walking its neighbour hash from the start to the line
 // reached, so every read costs the lines before it again. The C library's
-// buffer for a procfs file is its st_blksize, far less than a page; a
-// buffer of a page or more makes the fewest reads. Only the discovery
-// worker reads files here, one at a time (open, read, close), so one
-// buffer serves; a second stream opened meanwhile keeps the default.
+// buffer for a procfs file (st_blksize) is far less than a page. Only the
+// discovery worker reads files here, one at a time, so one buffer serves;
+// a second stream opened meanwhile keeps the default.
 static char read_buffer[64 * 1024];
 static FILE* buffered_stream = nullptr;
 

@@ -6,7 +6,6 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <string>
 
 #include "host/log/logger.h"
 #include "platform/platform.h"

@@ -1,7 +1,5 @@
 // Catalogue identifiers. Readers of the store take model_id apart with this
 // same formula, so it is part of the store's contract.
-#include <cstdint>
-
 #include "platform/platform.h"
 
 long long make_long_long(int brand, int model)
