@@ -26,11 +26,6 @@ static std::string hosts_failed(const char* message)
     return lines;
 }
 
-static const char password_refused[] =
-    "CAMSCOUT_CENTRAL holds a password, which is refused: libpq reads it from a password file"
-    " (PGPASSFILE, ~/.pgpass; the service's is its credential /etc/onvif_camscout/pgpass)";
-static const char uri_hint[] = "; in a URI, an '@' that is part of a name is written %40";
-
 static bool is_uri(const std::string& s)
 {
     return s.rfind("postgresql://", 0) == 0 || s.rfind("postgres://", 0) == 0;
@@ -40,17 +35,12 @@ static bool is_uri(const std::string& s)
 // all; libpq then reads pieces of it as host, port, path or query, which
 // would be shown. Where the user part ends cannot be told, so any ':' ahead
 // of any '@' counts: a port ahead of an '@' in the query is refused too.
-static bool uri_has_password(const std::string& s)
-{
-    std::size_t at = s.rfind('@');
-    return is_uri(s) && at != std::string::npos && s.find(':', s.find("://") + 3) < at;
-}
-
 // In a connection string libpq takes a dbname as a name, even one that
 // reads as a connection string; the server's errors then quote it whole.
 static bool holds_password(const std::string& conninfo, PQconninfoOption* options)
 {
-    bool found = uri_has_password(conninfo);
+    std::size_t at = conninfo.rfind('@');
+    bool found = is_uri(conninfo) && at != std::string::npos && conninfo.find(':', conninfo.find("://") + 3) < at;
     for (PQconninfoOption* o = options; o && o->keyword; ++o) {
         if (o->val == nullptr)
             continue;
@@ -71,7 +61,9 @@ std::string central_refusal(const std::string& conninfo)
     PQconninfoOption* options = PQconninfoParse(conninfo.c_str(), &error);
     std::string why;
     if (holds_password(conninfo, options)) {
-        why = password_refused + std::string(is_uri(conninfo) ? uri_hint : "");
+        why = "CAMSCOUT_CENTRAL holds a password, which is refused: libpq reads it from a password file"
+              " (PGPASSFILE, ~/.pgpass; the service's is its credential /etc/onvif_camscout/pgpass)";
+        why += is_uri(conninfo) ? "; in a URI, an '@' that is part of a name is written %40" : "";
     } else if (options == nullptr) {
         // libpq quotes pieces of a string it cannot read, and they may be
         // anything: a password among them.
