@@ -1,7 +1,3 @@
-// Forwarding on PostgreSQL: a recorder only checks the version of the
-// schema, which is its owner's, and adds rows through camscout.forward.
-// The model and the record go as bytea, so that any byte round-trips
-// whatever the database's encoding.
 #include "host/central/central_inventory.h"
 
 #include <unistd.h>
@@ -20,8 +16,9 @@ using forwarder = std::optional<std::string>[3];
 // The batch as one call, which is one transaction: a single round trip,
 // however far the server is. camscout.forward takes the store's identity,
 // the recorder's and its host name, then a row's columns as camscout.found
-// orders them, which gives each parameter its type; the parameters point
-// into the rows, the model (4) and the record (9) as bytes.
+// orders them, which types each parameter. The parameters point into the
+// rows; the model (4) and the record (9) go as bytes, so that any byte
+// round-trips whatever the database's encoding.
 static central_statement forward_statement(const std::vector<forward_row>& batch, const forwarder& who)
 {
     central_statement s{"SELECT camscout.forward($1, $2, $3, ARRAY[", {}, {}, {}};
