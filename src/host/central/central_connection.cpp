@@ -132,10 +132,9 @@ PGconn* central_connect(const std::string& conninfo, const char* application, co
     return pg;
 }
 
-// Until a result can be taken without blocking, sending what is left of
-// the statement meanwhile: false when the deadline passes first or the
-// connection fails. Rounded up, so that the deadline is past when it ends
-// that way, as central_exec tells the two apart.
+// Until a result can be taken without blocking, sending the rest of the
+// statement meanwhile; false past the deadline or on a failed connection.
+// Rounded up, so that central_exec can tell the two apart by the clock.
 static bool until_ready(PGconn* pg, const central_deadline& by)
 {
     for (int unsent; (unsent = PQflush(pg)) != 0 || PQisBusy(pg);) {

@@ -80,9 +80,8 @@ static long long refused_row(const PGresult* r, const std::vector<forward_row>& 
     return -1;
 }
 
-// The batch as one call; a row the server refuses for its size is taken
-// out and the rest sent again. True once the server confirmed it, with the
-// rows it kept that it did not have.
+// The batch as one call, sent again without a row the server refuses for
+// its size; true once confirmed, with how many rows were new to the server.
 static bool send_batch(PGconn* pg, std::vector<forward_row>& batch, const forwarder& who, const central_deadline& by,
                        long long& kept, std::string& why)
 {
