@@ -65,8 +65,7 @@ std::string central_refusal(const std::string& conninfo)
               " (PGPASSFILE, ~/.pgpass; the service's is its credential /etc/onvif_camscout/pgpass)";
         why += is_uri(conninfo) ? "; in a URI, an '@' that is part of a name is written %40" : "";
     } else if (options == nullptr) {
-        // libpq quotes pieces of a string it cannot read, and they may be
-        // anything: a password among them.
+        // libpq quotes pieces of a string it cannot read: a password may be among them.
         why = "CAMSCOUT_CENTRAL cannot be read: " + first_line(error ? error : "out of memory");
         std::size_t first = why.find('"'), last = why.rfind('"');
         if (first != std::string::npos)
@@ -104,11 +103,10 @@ static bool sslmode_chosen(const std::string& conninfo)
     return chosen;
 }
 
-// libpq tries the hosts of a list, and each address of a name, in turn,
-// each for connect_timeout, set once to half of what is left (libpq's least
-// is 2 s): a silent host leaves the next its time, and past two silent ones
-// the process's own deadline is the wall. A later keyword wins: the
-// string's over ours.
+// libpq tries each host of a list and address of a name in turn, each for
+// connect_timeout: half of what is left (libpq's least is 2 s), so that a
+// silent host leaves the next its time; past two silent ones the process's
+// own deadline is the wall. A later keyword wins: the string's over ours.
 PGconn* central_connect(const std::string& conninfo, const char* application, const central_deadline& by,
                         std::string& why)
 {

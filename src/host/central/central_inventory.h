@@ -13,8 +13,7 @@
 // The central schema's version that this code makes, reads and writes.
 constexpr int central_schema_version = 3;
 
-// central/sql/central.sql: makes the schema or brings it up to date; from version
-// 1 or 2, that version's file goes ahead of it in the same transaction.
+// central/sql/'s files, built in: from version 1 or 2, its file goes ahead of central.sql in one transaction.
 extern const char central_sql[], central_from_v1_sql[], central_from_v2_sql[];
 
 // The columns of a row that camscout.forward takes (camscout.found); what
