@@ -169,9 +169,8 @@ PGresult* central_exec(PGconn* pg, const central_statement& s, const central_dea
     return kept;
 }
 
-// libpq's own reading of the string with its service file, variables and
-// defaults: a connection begun with an sslmode that libpq refuses stops
-// there, before any lookup or connect, and tells what it would have used.
+// libpq's own reading, service file and all: a connection begun with an sslmode
+// that libpq refuses stops before any lookup or connect, and tells what it would use.
 void central_reach(const std::string& conninfo, std::vector<std::string>& files, std::vector<int>& tcp_ports)
 {
     std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";

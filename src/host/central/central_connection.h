@@ -22,9 +22,8 @@ std::string central_refusal(const std::string& conninfo);
 // that are never secret; a refused string shows none of itself.
 std::string conninfo_for_display(const std::string& conninfo);
 
-// What libpq may read and reach for conninfo: the files it names or that
-// libpq's variables and defaults name (password file, TLS keys and roots,
-// service files), and the TCP ports of its hosts, DNS's among them.
+// What libpq may read and reach for conninfo: the files named there, by libpq's variables
+// or by its defaults (password, TLS and service files), and the TCP ports of its hosts and DNS.
 void central_reach(const std::string& conninfo, std::vector<std::string>& files, std::vector<int>& tcp_ports);
 
 // Connects as application, with verified TLS over TCP unless the user chose

@@ -59,9 +59,8 @@ static std::string check_schema(PGconn* pg, const central_deadline& by)
                                              : " (its owner sets it up with onvif_camscout_list --central --setup)");
 }
 
-// Where in the batch the row is that the server refuses as longer than a
-// recorder's record holds, or -1. Such a row can only come of a damaged
-// store; it is logged and passed over, never sent again.
+// Where in the batch the row is that the server refused as longer than a recorder's
+// record, or -1: only a damaged store holds one, logged and passed over, never sent again.
 static long long refused_row(const PGresult* r, const std::vector<forward_row>& batch)
 {
     const char* state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;

@@ -16,8 +16,7 @@ constexpr int central_schema_version = 3;
 // central/sql/'s files, built in: from version 1 or 2, its file goes ahead of central.sql in one transaction.
 extern const char central_sql[], central_from_v1_sql[], central_from_v2_sql[];
 
-// The columns of a row that camscout.forward takes (camscout.found); what
-// a call may hold, and how a refusal says why, is in central.sql.
+// camscout.found's columns, a row as camscout.forward takes it (what a call may hold: central.sql).
 constexpr int central_columns = 11;
 
 // Forwarding ends the run, so it has a budget of its own: connecting, every
