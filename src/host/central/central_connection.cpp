@@ -17,12 +17,11 @@ static std::string first_line(const char* message)
 // libpq's lines for each host it tried, without its hints (indented).
 static std::string hosts_failed(const char* message)
 {
-    std::string text = message ? message : "", lines;
-    for (std::size_t at = 0, end; at < text.size(); at = end + 1) {
-        end = std::min(text.find('\n', at), text.size());
-        if (text[at] != '\t')
-            lines.append(lines.empty() ? "" : "; ").append(text, at, end - at);
-    }
+    std::stringstream text(message);
+    std::string lines;
+    for (std::string line; std::getline(text, line);)
+        if (line.rfind('\t', 0) != 0)
+            lines.append(lines.empty() ? "" : "; ").append(line);
     return lines;
 }
 
