@@ -311,8 +311,7 @@ TEST(central_server, a_recorder_role_cannot_grow_stall_or_turn_the_inventory)
     for (const std::string& batch : {c1, c2, c3})  // in this order
         ASSERT_EQ(central(call("c", batch), rec), batch == c3 ? "2;" : "1;");
     EXPECT_EQ(changes(owner, "h r-c"), "new c2 | (0/5);");
-    // Statements cut off by the deadline after a first result (a notice, as set-up's, sends it on): no
-    // result, and why.
+    // Statements cut off by the deadline after a first result (a notice, as set-up's, sends it on) say why.
     by = {1};
     exec(holder, "SELECT 1; DO $$BEGIN RAISE NOTICE 'on'; PERFORM pg_sleep(3); END$$");
     EXPECT_EQ(why, "no answer within 1 s");
