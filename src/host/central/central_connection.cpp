@@ -17,19 +17,13 @@ static std::string first_line(const char* message)
 // libpq's lines for each host it tried, without its hints (indented).
 static std::string hosts_failed(const char* message)
 {
-    std::string text = message ? message : "", lines;
-    for (std::size_t at = 0, end; at < text.size(); at = end + 1) {
-        end = std::min(text.find('\n', at), text.size());
-        if (text[at] != '\t')
-            lines.append(lines.empty() ? "" : "; ").append(text, at, end - at);
-    }
+    std::stringstream text(message);
+    std::string lines;
+    for (std::string line; std::getline(text, line);)
+        if (line.rfind('\t', 0) != 0)
+            lines.append(lines.empty() ? "" : "; ").append(line);
     return lines;
 }
-
-static const char password_refused[] =
-    "CAMSCOUT_CENTRAL holds a password, which is refused: libpq reads it from a password file"
-    " (PGPASSFILE, ~/.pgpass; the service's is its credential /etc/onvif_camscout/pgpass)";
-static const char uri_hint[] = "; in a URI, an '@' that is part of a name is written %40";
 
 static bool is_uri(const std::string& s)
 {
@@ -40,17 +34,12 @@ static bool is_uri(const std::string& s)
 // all; libpq then reads pieces of it as host, port, path or query, which
 // would be shown. Where the user part ends cannot be told, so any ':' ahead
 // of any '@' counts: a port ahead of an '@' in the query is refused too.
-static bool uri_has_password(const std::string& s)
-{
-    std::size_t at = s.rfind('@');
-    return is_uri(s) && at != std::string::npos && s.find(':', s.find("://") + 3) < at;
-}
-
 // In a connection string libpq takes a dbname as a name, even one that
 // reads as a connection string; the server's errors then quote it whole.
 static bool holds_password(const std::string& conninfo, PQconninfoOption* options)
 {
-    bool found = uri_has_password(conninfo);
+    std::size_t at = conninfo.rfind('@');
+    bool found = is_uri(conninfo) && at != std::string::npos && conninfo.find(':', conninfo.find("://") + 3) < at;
     for (PQconninfoOption* o = options; o && o->keyword; ++o) {
         if (o->val == nullptr)
             continue;
@@ -71,10 +60,11 @@ std::string central_refusal(const std::string& conninfo)
     PQconninfoOption* options = PQconninfoParse(conninfo.c_str(), &error);
     std::string why;
     if (holds_password(conninfo, options)) {
-        why = password_refused + std::string(is_uri(conninfo) ? uri_hint : "");
+        why = "CAMSCOUT_CENTRAL holds a password, which is refused: libpq reads it from a password file"
+              " (PGPASSFILE, ~/.pgpass; the service's is its credential /etc/onvif_camscout/pgpass)";
+        why += is_uri(conninfo) ? "; in a URI, an '@' that is part of a name is written %40" : "";
     } else if (options == nullptr) {
-        // libpq quotes pieces of a string it cannot read, and they may be
-        // anything: a password among them.
+        // libpq quotes pieces of a string it cannot read: a password may be among them.
         why = "CAMSCOUT_CENTRAL cannot be read: " + first_line(error ? error : "out of memory");
         std::size_t first = why.find('"'), last = why.rfind('"');
         if (first != std::string::npos)
@@ -112,11 +102,10 @@ static bool sslmode_chosen(const std::string& conninfo)
     return chosen;
 }
 
-// libpq tries the hosts of a list, and each address of a name, in turn,
-// each for connect_timeout, set once to half of what is left (libpq's least
-// is 2 s): a silent host leaves the next its time, and past two silent ones
-// the process's own deadline is the wall. A later keyword wins: the
-// string's over ours.
+// libpq tries each host of a list and address of a name in turn, each for
+// connect_timeout: half of what is left (libpq's least is 2 s), so that a
+// silent host leaves the next its time; past two silent ones the process's
+// own deadline is the wall. A later keyword wins: the string's over ours.
 PGconn* central_connect(const std::string& conninfo, const char* application, const central_deadline& by,
                         std::string& why)
 {
@@ -140,10 +129,9 @@ PGconn* central_connect(const std::string& conninfo, const char* application, co
     return pg;
 }
 
-// Until a result can be taken without blocking, sending what is left of
-// the statement meanwhile: false when the deadline passes first or the
-// connection fails. Rounded up, so that the deadline is past when it ends
-// that way, as central_exec tells the two apart.
+// Until a result can be taken without blocking, sending the rest of the
+// statement meanwhile; false past the deadline or on a failed connection.
+// Rounded up, so that central_exec can tell the two apart by the clock.
 static bool until_ready(PGconn* pg, const central_deadline& by)
 {
     for (int unsent; (unsent = PQflush(pg)) != 0 || PQisBusy(pg);) {
@@ -180,9 +168,8 @@ PGresult* central_exec(PGconn* pg, const central_statement& s, const central_dea
     return kept;
 }
 
-// libpq's own reading of the string with its service file, variables and
-// defaults: a connection begun with an sslmode that libpq refuses stops
-// there, before any lookup or connect, and tells what it would have used.
+// libpq's own reading, service file and all: a connection begun with an sslmode
+// that libpq refuses stops before any lookup or connect, and tells what it would use.
 void central_reach(const std::string& conninfo, std::vector<std::string>& files, std::vector<int>& tcp_ports)
 {
     std::string home = std::getenv("HOME") ? std::getenv("HOME") : "";

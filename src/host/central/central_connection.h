@@ -1,7 +1,6 @@
-// A PostgreSQL connection whose every wait ends: connecting by libpq's own
-// connect_timeout for each host, every statement by a deadline on the wall
-// clock, whatever the server does, libpq without blocking and waiting in
-// poll on its socket.
+// A PostgreSQL connection whose every wait ends, whatever the server does:
+// connecting by libpq's own connect_timeout for each host, each statement
+// by a deadline, with libpq non-blocking and poll on its socket.
 #pragma once
 
 #include <libpq-fe.h>
@@ -15,18 +14,16 @@ struct central_deadline {
     std::chrono::steady_clock::time_point at = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
 };
 
-// Why the connection string is not used, "" when it may be: it holds a
-// password, which belongs in a password file, or libpq cannot read it.
-// One line that shows nothing of the string.
+// Why the connection string is refused, in one line that shows nothing of it,
+// or "": it holds a password, which belongs in a password file, or libpq cannot read it.
 std::string central_refusal(const std::string& conninfo);
 
 // The connection string as shown in a log line or on stderr: its keywords
 // that are never secret; a refused string shows none of itself.
 std::string conninfo_for_display(const std::string& conninfo);
 
-// What libpq may read and reach for conninfo: the files it names or that
-// libpq's variables and defaults name (password file, TLS keys and roots,
-// service files), and the TCP ports of its hosts, DNS's among them.
+// What libpq may read and reach for conninfo: the files named there, by libpq's variables
+// or by its defaults (password, TLS and service files), and the TCP ports of its hosts and DNS.
 void central_reach(const std::string& conninfo, std::vector<std::string>& files, std::vector<int>& tcp_ports);
 
 // Connects as application, with verified TLS over TCP unless the user chose

@@ -1,7 +1,3 @@
-// Forwarding on PostgreSQL: a recorder only checks the version of the
-// schema, which is its owner's, and adds rows through camscout.forward.
-// The model and the record go as bytea, so that any byte round-trips
-// whatever the database's encoding.
 #include "host/central/central_inventory.h"
 
 #include <unistd.h>
@@ -20,8 +16,9 @@ using forwarder = std::optional<std::string>[3];
 // The batch as one call, which is one transaction: a single round trip,
 // however far the server is. camscout.forward takes the store's identity,
 // the recorder's and its host name, then a row's columns as camscout.found
-// orders them, which gives each parameter its type; the parameters point
-// into the rows, the model (4) and the record (9) as bytes.
+// orders them, which types each parameter. The parameters point into the
+// rows; the model (4) and the record (9) go as bytes, so that any byte
+// round-trips whatever the database's encoding.
 static central_statement forward_statement(const std::vector<forward_row>& batch, const forwarder& who)
 {
     central_statement s{"SELECT camscout.forward($1, $2, $3, ARRAY[", {}, {}, {}};
@@ -62,9 +59,8 @@ static std::string check_schema(PGconn* pg, const central_deadline& by)
                                              : " (its owner sets it up with onvif_camscout_list --central --setup)");
 }
 
-// Where in the batch the row is that the server refuses as longer than a
-// recorder's record holds, or -1. Such a row can only come of a damaged
-// store; it is logged and passed over, never sent again.
+// Where in the batch the row is that the server refused as longer than a recorder's
+// record, or -1: only a damaged store holds one, logged and passed over, never sent again.
 static long long refused_row(const PGresult* r, const std::vector<forward_row>& batch)
 {
     const char* state = r ? PQresultErrorField(r, PG_DIAG_SQLSTATE) : nullptr;
@@ -83,9 +79,8 @@ static long long refused_row(const PGresult* r, const std::vector<forward_row>& 
     return -1;
 }
 
-// The batch as one call; a row the server refuses for its size is taken
-// out and the rest sent again. True once the server confirmed it, with the
-// rows it kept that it did not have.
+// The batch as one call, sent again without a row the server refuses for
+// its size; true once confirmed, with how many rows were new to the server.
 static bool send_batch(PGconn* pg, std::vector<forward_row>& batch, const forwarder& who, const central_deadline& by,
                        long long& kept, std::string& why)
 {

@@ -1,8 +1,7 @@
-// Forwarding to the central inventory: a PostgreSQL database that many
-// recorders share. The local store stays the recorder's durable record;
-// the central one gets each of its rows at least once, and keeps it once,
-// by the store's identity, the row's id and when it was found. The schema
-// is its owner's (onvif_camscout_list --central --setup, or psql).
+// Forwarding to the central inventory, a PostgreSQL database that many
+// recorders share and its owner sets up. The local store stays the durable
+// record; the central one gets each row at least once and keeps it once,
+// by the store's identity, the row's id and when it was found.
 #pragma once
 
 #include <chrono>
@@ -14,30 +13,26 @@
 // The central schema's version that this code makes, reads and writes.
 constexpr int central_schema_version = 3;
 
-// central/sql/central.sql: makes the schema or brings it up to date; from version
-// 1 or 2, that version's file goes ahead of it in the same transaction.
+// central/sql/'s files, built in: from version 1 or 2, its file goes ahead of central.sql in one transaction.
 extern const char central_sql[], central_from_v1_sql[], central_from_v2_sql[];
 
-// The columns of a row that camscout.forward takes (camscout.found); what
-// a call may hold, and how a refusal says why, is in central.sql.
+// camscout.found's columns, a row as camscout.forward takes it (what a call may hold: central.sql).
 constexpr int central_columns = 11;
 
 // Forwarding ends the run, so it has a budget of its own: connecting, every
 // statement and the local marks together.
 constexpr int central_forward_budget_seconds = 5;
 
-// One local row as the central call takes it: its id, then the texts of
-// camscout.found's columns (the model and the record as bytes), SQL NULL
-// as none.
+// One local row as the central call takes it: its id, then camscout.found's
+// columns as texts (the model and the record as bytes), none as SQL NULL.
 struct forward_row {
     long long id;
     std::optional<std::string> column[central_columns];
 };
 
-// What the local store gives forwarding: a batch of the rows not forwarded
-// yet, oldest first (none when all are); how far forwarding got, once the
-// server has confirmed it ("" or why it could not be kept, by the deadline);
-// and how many rows are left.
+// What the local store gives forwarding: the next batch of rows not yet
+// forwarded, oldest first (none when all are); a mark of how far the server
+// confirmed ("" or why it was not kept by the deadline); how many are left.
 struct forward_source {
     std::function<std::vector<forward_row>()> next_batch;
     std::function<std::string(long long last_id, std::chrono::steady_clock::time_point by)> forwarded_up_to;
@@ -50,9 +45,9 @@ struct forward_result {
     std::string why;
 };
 
-// Sends the rows, each batch in one transaction, under the store's identity
-// store_id; a batch counts as forwarded only once the server has confirmed
-// its commit, so that a lost answer means sending again, never losing. Ends
-// within the budget whatever one server does (each further silent host of
-// a list adds half of it), and logs one "[msas]" line either way.
+// Sends the rows under the store's identity store_id, each batch in one
+// transaction that counts only once the server confirmed its commit: a lost
+// answer means sending again, never losing. Ends within the budget whatever
+// one server does (each further silent host of a list adds half of it), and
+// logs one "[msas]" line either way.
 forward_result forward_to_central(const forward_source& rows, const std::string& store_id, const std::string& conninfo);

@@ -1,15 +1,12 @@
 -- The central inventory's schema, version 3, made or brought up to date by
--- the database's owner, in one transaction (onvif_camscout_list --central
--- --setup runs the same):
+-- its owner in one transaction, as onvif_camscout_list --central --setup does:
 --   psql -v ON_ERROR_STOP=1 --single-transaction -d inventory -f central.sql
 -- From an earlier version, its central_from_vN.sql goes first in it.
 --
 -- Recorders check the version and add sightings through camscout.forward,
 -- the one function they may call. Compact as the local store is: a device's
 -- facts once per change and recorder, with their newest sighting; each run
--- once; a run's sightings as arrays, a few bytes each. A sighting's time is
--- the tail of its text past what it shares with its run's start, or the
--- whole text (odd_at) where the two differ in length.
+-- once; a run's sightings as arrays, a few bytes each.
 SET LOCAL lock_timeout = '10s';
 CREATE SCHEMA IF NOT EXISTS camscout;
 -- Set-up and expiry one at a time, on a table in a schema of the owner's
@@ -83,8 +80,9 @@ BEGIN
   CREATE INDEX sightings_by_run ON camscout.sightings (run);
 END $$;
 
--- The time's text as kept: the tail past what it shares with the run's
--- start, and back. Plain SQL, so that the planner inlines them.
+-- A sighting's time as kept: the tail of its text past what it shares with
+-- its run's start, or the whole text (odd_at) where the two differ in
+-- length; and back. Plain SQL, so that the planner inlines them.
 CREATE OR REPLACE FUNCTION camscout.time_tail(started text, found text) RETURNS text
 LANGUAGE sql IMMUTABLE PARALLEL SAFE AS $f$
   SELECT CASE WHEN length(started) = length(found) IS NOT TRUE THEN NULL
@@ -120,11 +118,10 @@ BEGIN
   RETURN s;
 END $f$;
 
--- Adds the rows that are not there already (by source, local id and
--- time); returns how many. Each run's sightings of the call are one row of
--- arrays, in order of local id, and their facts are found by MAC address
--- and IP address and compared whole, or made; the facts' newest sightings
--- move on once for the call, however many runs it holds.
+-- Adds the rows not there already (by source, local id and time) and says
+-- how many: a run's sightings of the call as one row of arrays, in order of
+-- local id; their facts found by MAC and IP address and compared whole, or
+-- made, and moved on to their newest sighting once for the whole call.
 CREATE OR REPLACE FUNCTION camscout.add_sightings(src integer, batch camscout.found[], moved boolean)
 RETURNS bigint LANGUAGE plpgsql SET search_path = camscout, pg_temp AS $f$
 DECLARE fresh found[]; lo bigint; hi bigint;
@@ -204,13 +201,12 @@ BEGIN
     ELSE 0 END;
 END $f$;
 
--- Retention, a bounded step at a time: the oldest runs past keep_days go
--- with their sightings, found by the index of runs' times, and once none
--- is left, the facts of which no kept run holds the newest sighting (a
--- device that no kept run saw) and the stores with no run left. A
--- recorder whose forward is open is passed over, never waited for (so no recorder's row is held
--- while waiting for another's): -1 when each one due was, for the caller
--- to come back; else how many runs went, 0 once none older is left.
+-- Retention, a bounded step at a time: the oldest runs past keep_days, found
+-- by the index of runs' times, go with their sightings; once none is left,
+-- the facts whose newest sighting went, and the stores with no run left. A
+-- store whose forward is open is passed over, so that no wait holds another
+-- store's row: -1 when each one due was, for the caller to come back; else
+-- how many runs went, 0 once none older is left.
 CREATE OR REPLACE FUNCTION camscout.expire(keep_days integer, max_runs integer) RETURNS integer
 LANGUAGE plpgsql SET search_path = camscout, pg_temp SET lock_timeout = '10s' AS $f$
 DECLARE due bigint[]; held integer[]; old bigint[]; busy integer[] := '{}';
@@ -226,9 +222,8 @@ BEGIN
     busy := busy || ARRAY(SELECT DISTINCT source FROM runs WHERE id = ANY (due));
   END LOOP;
   IF old IS NULL THEN
-    -- Last, of the recorders that no forward holds, the facts whose newest
-    -- sighting went, and the stores with no run left. Locked in a statement
-    -- before, so that the deletes see each one's last forward whole.
+    -- None left: of the recorders that no forward holds, locked in a statement
+    -- before the deletes so that they see each one's last forward whole.
     SELECT array_agg(id) INTO held FROM (SELECT id FROM recorders ORDER BY id FOR UPDATE SKIP LOCKED) h;
     DELETE FROM facts f WHERE f.source = ANY (held) AND NOT EXISTS (SELECT 1 FROM runs WHERE id = f.last_run);
     DELETE FROM recorders r WHERE r.id = ANY (held) AND NOT EXISTS (SELECT 1 FROM runs WHERE source = r.id)
