@@ -1,8 +1,5 @@
 // onvif_camsim: makes a fleet of ONVIF cameras answer WS-Discovery Probes,
-// each from its own address and network device, for a given time. A
-// generated fleet holds many makers and models from the catalogue, names the
-// catalogue does not know, profile-only devices, XAddrs with IPv6 alternates
-// and ports other than 80.
+// each from its own address and network device, for a given time.
 #include <arpa/inet.h>
 #include <getopt.h>
 #include <net/if.h>
@@ -18,13 +15,9 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <map>
 #include <optional>
 #include <random>
 #include <regex>
-#include <stdexcept>
-#include <string>
-#include <vector>
 
 #include "catalogue/model_table.h"
 #include "transport/ws_discovery.h"
@@ -78,7 +71,6 @@ static const std::string root = "onvif://www.onvif.org/";
 struct generator {
     std::mt19937 rng;
     int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); }
-    bool chance(int percent) { return pick(100) < percent; }
 };
 
 // A camera's scopes: a catalogue model (some with a suffix the catalogue
@@ -91,7 +83,7 @@ static std::string scopes_for(generator& g, const std::string& name)
     std::string scopes;
     for (const char* scope : {"type/video_encoder ", "type/ptz ", "location/country/nowhere ", "name/"})
         scopes.append(root).append(scope);
-    scopes += name + " " + root + (g.chance(50) ? "Profile/Streaming" : "Profile/T");
+    scopes += name + " " + root + (g.pick(100) < 50 ? "Profile/Streaming" : "Profile/T");
     int kind = g.pick(100);
     std::string model = model_table[g.pick(static_cast<int>(model_table_rows))].model_name;
     if (kind < 20)
@@ -139,7 +131,7 @@ static sim_fleet generate_fleet(int cameras, unsigned seed, int lans, int floode
         c.scopes = scopes_for(g, c.name);
         c.xaddrs = xaddrs_for(g, c.address);
         c.prefix = prefixes[g.pick(std::size(prefixes))];
-        if (g.chance(3))
+        if (g.pick(100) < 3)
             c.unprompted = {"hello"};
         fleet.push_back(c);
     }
@@ -331,10 +323,8 @@ static void send_flood(responder& r)
 
 static volatile sig_atomic_t stop_requested = 0;
 
-// One socket on 0.0.0.0:3702 joined to the WS-Discovery group on the given
-// interfaces answers every Probe for duration_s seconds or until a signal to
-// stop, then says what happened; replies leave from each camera's own address
-// and device.
+// Answers every Probe on the given interfaces for duration_s seconds or
+// until a signal to stop, then says what happened.
 static void run_responder(const sim_fleet& fleet, const std::vector<std::string>& interfaces, int duration_s,
                           unsigned seed)
 {

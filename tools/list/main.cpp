@@ -7,8 +7,6 @@
 #include <chrono>
 #include <cstdio>
 #include <optional>
-#include <string>
-#include <vector>
 
 #include "host/settings/settings.h"
 #include "host/central/central_connection.h"
@@ -161,9 +159,8 @@ static int said(const std::string& why, const std::string& failed, const std::st
     return status;
 }
 
-// As the database's owner: the sightings older than days removed, in
-// bounded steps; 3 when the budget ended before the last of them, which
-// goes next time: no failure, but not all either.
+// --expire, as expire_central says; 3 when the budget ended before the last
+// old sighting, which goes next time: no failure, but not all either.
 static int expire(const std::string& conninfo, const std::string& name, int days)
 {
     auto start = std::chrono::steady_clock::now();

@@ -1,4 +1,3 @@
-// The central inventory, read as the rows of many recorders, set up and trimmed.
 #include <signal.h>
 #include <unistd.h>
 

@@ -10,8 +10,7 @@
 
 struct source_row {
     std::string recorder;  // empty for a recorder's own store
-    std::string address, mac, model, found_at, port, brand;
-    std::string model_id;      // as brand/model
+    std::string address, mac, model, found_at, port, brand, model_id;  // model_id as brand/model
     bool seen_before = false;  // of a run --changes compares: a run stored before them saw it
 };
 
