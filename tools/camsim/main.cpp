@@ -217,7 +217,7 @@ struct responder {
     const sim_fleet& fleet;
     std::mt19937 rng;
     int fd = -1;
-    std::vector<unsigned> ifindex = {};  // per camera: its device
+    std::vector<int> ifindex = {};  // per camera: its device
     std::optional<sockaddr_in> prober = {};  // the first Probe's sender: floods and unprompted datagrams go there
     std::multimap<sim_clock::time_point, pending_reply> queue = {};  // those due at once in the order queued
     long probes = 0, transmitter_probes = 0, device_probes = 0, probes_refused = 0, sent = 0, send_errors = 0;
@@ -240,9 +240,7 @@ static void open_socket(responder& r, const std::vector<std::string>& interfaces
     if (bind(r.fd, reinterpret_cast<sockaddr*>(&any), sizeof any) != 0)
         fail("bind 0.0.0.0:3702");
     for (const std::string& name : interfaces) {
-        ip_mreqn group{};
-        group.imr_multiaddr.s_addr = inet_addr(ws_discovery_group);
-        group.imr_ifindex = static_cast<int>(if_nametoindex(name.c_str()));
+        ip_mreqn group{{inet_addr(ws_discovery_group)}, {}, static_cast<int>(if_nametoindex(name.c_str()))};
         if (group.imr_ifindex == 0 || setsockopt(r.fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &group, sizeof group) != 0)
             fail(std::string("join ") + ws_discovery_group + " on " + name);
     }
@@ -255,12 +253,8 @@ static void send_from(responder& r, std::size_t camera, const std::string& text,
     msghdr msg{.msg_name = const_cast<sockaddr_in*>(&to), .msg_namelen = sizeof to, .msg_iov = &iov, .msg_iovlen = 1,
                .msg_control = control, .msg_controllen = sizeof control, .msg_flags = 0};
     cmsghdr* cm = CMSG_FIRSTHDR(&msg);
-    cm->cmsg_level = IPPROTO_IP;
-    cm->cmsg_type = IP_PKTINFO;
-    cm->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
-    in_pktinfo info{};
-    info.ipi_ifindex = static_cast<int>(r.ifindex[camera]);
-    info.ipi_spec_dst.s_addr = inet_addr(r.fleet[camera].address.c_str());
+    *cm = {.cmsg_len = CMSG_LEN(sizeof(in_pktinfo)), .cmsg_level = IPPROTO_IP, .cmsg_type = IP_PKTINFO};
+    in_pktinfo info{r.ifindex[camera], {inet_addr(r.fleet[camera].address.c_str())}, {}};  // out of its device, from its address
     std::memcpy(CMSG_DATA(cm), &info, sizeof info);
     if (sendmsg(r.fd, &msg, 0) < 0)
         ++r.send_errors;
@@ -333,7 +327,7 @@ static void run_responder(const sim_fleet& fleet, const std::vector<std::string>
         unsigned index = if_nametoindex(c.device.c_str());
         if (index == 0)
             throw std::runtime_error(c.name + ": no network device " + c.device);
-        r.ifindex.push_back(index);
+        r.ifindex.push_back(static_cast<int>(index));
     }
     open_socket(r, interfaces);
     auto end = sim_clock::now() + std::chrono::seconds(duration_s);
