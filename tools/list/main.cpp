@@ -235,9 +235,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "onvif_camscout_list: cannot read %s: %s\n", name.c_str(), escape_text(why).c_str());
         return failure;
     }
-    if (!changes)
-        return 0;
-    // As diff: 0 when nothing changed, 1 when something did.
-    print_changes(format, store, found);
-    return found.empty() ? 0 : 1;
+    if (changes)
+        print_changes(format, store, found);
+    return found.empty() ? 0 : 1;  // as diff: 0 when nothing changed, 1 when something did
 }
