@@ -56,6 +56,5 @@ struct source_change {
 // For each recorder of the store: its newest run against the run stored
 // before it, or against its last run stored that started before since (UTC,
 // as the store writes it) when since is not empty; by media source (MAC
-// address and model id), in the kinds the manual names. Reads only those two
-// runs' rows; appends to out.
+// address and model id), in the kinds the manual names; appends to out.
 std::string read_changes(const store_reader& store, const std::string& since, std::vector<source_change>& out);
