@@ -18,6 +18,7 @@
 #include <optional>
 #include <random>
 #include <regex>
+#include <system_error>
 
 #include "catalogue/model_table.h"
 #include "transport/ws_discovery.h"
@@ -224,25 +225,21 @@ struct responder {
     long flood_sent = 0;
 };
 
-static void fail(const std::string& what)
-{
-    throw std::runtime_error(what + ": " + std::strerror(errno));
-}
-
 static void open_socket(responder& r, const std::vector<std::string>& interfaces)
 {
     r.fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (r.fd < 0)
-        fail("socket");
+        throw std::system_error(errno, std::generic_category(), "socket");
     int big = 8 << 20;
     setsockopt(r.fd, SOL_SOCKET, SO_SNDBUFFORCE, &big, sizeof big);
     sockaddr_in any{AF_INET, htons(ws_discovery_port), {INADDR_ANY}, {}};
     if (bind(r.fd, reinterpret_cast<sockaddr*>(&any), sizeof any) != 0)
-        fail("bind 0.0.0.0:3702");
+        throw std::system_error(errno, std::generic_category(), "bind 0.0.0.0:3702");
     for (const std::string& name : interfaces) {
         ip_mreqn group{{inet_addr(ws_discovery_group)}, {}, static_cast<int>(if_nametoindex(name.c_str()))};
         if (group.imr_ifindex == 0 || setsockopt(r.fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &group, sizeof group) != 0)
-            fail(std::string("join ") + ws_discovery_group + " on " + name);
+            throw std::system_error(errno, std::generic_category(),
+                                    std::string("join ") + ws_discovery_group + " on " + name);
     }
 }
 
