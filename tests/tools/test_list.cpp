@@ -84,9 +84,8 @@ TEST(list_changes, of_each_kind_against_the_run_stored_before_or_the_last_before
 }
 
 // The newest row of each MAC address, or every row, and each run's outcome, the last stored first
-// whatever its clock said. Read alike from a folder that cannot be written, as on read-only media,
-// where SQLite cannot make the -shm file beside a store in WAL mode; for root, whom permissions do
-// not stop, the folder is mounted read-only in a mount namespace of the test's own.
+// whatever its clock said. Read alike from a read-only folder, where SQLite cannot make a WAL store's
+// -shm file; for root, whom permissions do not stop, it is mounted read-only in a namespace of its own.
 TEST(list_sources, the_newest_row_of_each_mac_address_and_the_runs_also_from_read_only_media)
 {
     store_file store("; PRAGMA journal_mode = WAL", true, "INSERT INTO run_outcomes VALUES ('2026-12-07T05:00:00.000Z',"
