@@ -13,9 +13,8 @@ check() {  # check DESCRIPTION COMMAND...
   if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failures=$((failures + 1)); fi
 }
 
-# A work folder for the lab's files, removed at exit with any sibling
-# "$work-*" folders a test makes. A sanitized daemon's reports go into it,
-# since its standard streams are gone once it daemonises.
+# A work folder for the lab's files and a sanitized daemon's reports (its
+# standard streams are gone once it daemonises), removed at exit with "$work-*".
 work=$(mktemp -d /tmp/camscout-e2e.XXXXXX)
 trap 'kill ${victim:-} 2>/dev/null; rm -rf "$work" "$work"-*' EXIT  # victim: a process a test started
 export ASAN_OPTIONS="log_path=$work/sanitizer:detect_leaks=0" UBSAN_OPTIONS="log_path=$work/sanitizer:print_stacktrace=1"

@@ -1,7 +1,6 @@
 #!/usr/bin/env bash
-# run.sh NAME: one end-to-end test of tests/e2e/lab_tests.txt. Its lines
-# ("NAME VERB ARGS...") are run in order: a fleet, lab runs with their
-# settings, and the checks of what those runs left, each a verb below.
+# run.sh NAME: the lines "NAME VERB ARGS..." of tests/e2e/lab_tests.txt in
+# order: a fleet, lab runs and checks of what they left, each a verb below.
 set -uo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/lib.sh"

@@ -1,8 +1,5 @@
 // onvif_camsim: makes a fleet of ONVIF cameras answer WS-Discovery Probes,
-// each from its own address and network device, for a given time. A
-// generated fleet holds many makers and models from the catalogue, names the
-// catalogue does not know, profile-only devices, XAddrs with IPv6 alternates
-// and ports other than 80.
+// each from its own address and network device, for a given time.
 #include <arpa/inet.h>
 #include <getopt.h>
 #include <net/if.h>
@@ -18,13 +15,10 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
-#include <map>
 #include <optional>
 #include <random>
 #include <regex>
-#include <stdexcept>
-#include <string>
-#include <vector>
+#include <system_error>
 
 #include "catalogue/model_table.h"
 #include "transport/ws_discovery.h"
@@ -78,7 +72,6 @@ static const std::string root = "onvif://www.onvif.org/";
 struct generator {
     std::mt19937 rng;
     int pick(int n) { return std::uniform_int_distribution<int>(0, n - 1)(rng); }
-    bool chance(int percent) { return pick(100) < percent; }
 };
 
 // A camera's scopes: a catalogue model (some with a suffix the catalogue
@@ -91,7 +84,7 @@ static std::string scopes_for(generator& g, const std::string& name)
     std::string scopes;
     for (const char* scope : {"type/video_encoder ", "type/ptz ", "location/country/nowhere ", "name/"})
         scopes.append(root).append(scope);
-    scopes += name + " " + root + (g.chance(50) ? "Profile/Streaming" : "Profile/T");
+    scopes += name + " " + root + (g.pick(100) < 50 ? "Profile/Streaming" : "Profile/T");
     int kind = g.pick(100);
     std::string model = model_table[g.pick(static_cast<int>(model_table_rows))].model_name;
     if (kind < 20)
@@ -139,7 +132,7 @@ static sim_fleet generate_fleet(int cameras, unsigned seed, int lans, int floode
         c.scopes = scopes_for(g, c.name);
         c.xaddrs = xaddrs_for(g, c.address);
         c.prefix = prefixes[g.pick(std::size(prefixes))];
-        if (g.chance(3))
+        if (g.pick(100) < 3)
             c.unprompted = {"hello"};
         fleet.push_back(c);
     }
@@ -225,34 +218,28 @@ struct responder {
     const sim_fleet& fleet;
     std::mt19937 rng;
     int fd = -1;
-    std::vector<unsigned> ifindex = {};  // per camera: its device
+    std::vector<int> ifindex = {};  // per camera: its device
     std::optional<sockaddr_in> prober = {};  // the first Probe's sender: floods and unprompted datagrams go there
     std::multimap<sim_clock::time_point, pending_reply> queue = {};  // those due at once in the order queued
     long probes = 0, transmitter_probes = 0, device_probes = 0, probes_refused = 0, sent = 0, send_errors = 0;
     long flood_sent = 0;
 };
 
-static void fail(const std::string& what)
-{
-    throw std::runtime_error(what + ": " + std::strerror(errno));
-}
-
 static void open_socket(responder& r, const std::vector<std::string>& interfaces)
 {
     r.fd = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (r.fd < 0)
-        fail("socket");
+        throw std::system_error(errno, std::generic_category(), "socket");
     int big = 8 << 20;
     setsockopt(r.fd, SOL_SOCKET, SO_SNDBUFFORCE, &big, sizeof big);
     sockaddr_in any{AF_INET, htons(ws_discovery_port), {INADDR_ANY}, {}};
     if (bind(r.fd, reinterpret_cast<sockaddr*>(&any), sizeof any) != 0)
-        fail("bind 0.0.0.0:3702");
+        throw std::system_error(errno, std::generic_category(), "bind 0.0.0.0:3702");
     for (const std::string& name : interfaces) {
-        ip_mreqn group{};
-        group.imr_multiaddr.s_addr = inet_addr(ws_discovery_group);
-        group.imr_ifindex = static_cast<int>(if_nametoindex(name.c_str()));
+        ip_mreqn group{{inet_addr(ws_discovery_group)}, {}, static_cast<int>(if_nametoindex(name.c_str()))};
         if (group.imr_ifindex == 0 || setsockopt(r.fd, IPPROTO_IP, IP_ADD_MEMBERSHIP, &group, sizeof group) != 0)
-            fail(std::string("join ") + ws_discovery_group + " on " + name);
+            throw std::system_error(errno, std::generic_category(),
+                                    std::string("join ") + ws_discovery_group + " on " + name);
     }
 }
 
@@ -263,12 +250,8 @@ static void send_from(responder& r, std::size_t camera, const std::string& text,
     msghdr msg{.msg_name = const_cast<sockaddr_in*>(&to), .msg_namelen = sizeof to, .msg_iov = &iov, .msg_iovlen = 1,
                .msg_control = control, .msg_controllen = sizeof control, .msg_flags = 0};
     cmsghdr* cm = CMSG_FIRSTHDR(&msg);
-    cm->cmsg_level = IPPROTO_IP;
-    cm->cmsg_type = IP_PKTINFO;
-    cm->cmsg_len = CMSG_LEN(sizeof(in_pktinfo));
-    in_pktinfo info{};
-    info.ipi_ifindex = static_cast<int>(r.ifindex[camera]);
-    info.ipi_spec_dst.s_addr = inet_addr(r.fleet[camera].address.c_str());
+    *cm = {.cmsg_len = CMSG_LEN(sizeof(in_pktinfo)), .cmsg_level = IPPROTO_IP, .cmsg_type = IP_PKTINFO};
+    in_pktinfo info{r.ifindex[camera], {inet_addr(r.fleet[camera].address.c_str())}, {}};  // out of its device, from its address
     std::memcpy(CMSG_DATA(cm), &info, sizeof info);
     if (sendmsg(r.fd, &msg, 0) < 0)
         ++r.send_errors;
@@ -331,10 +314,8 @@ static void send_flood(responder& r)
 
 static volatile sig_atomic_t stop_requested = 0;
 
-// One socket on 0.0.0.0:3702 joined to the WS-Discovery group on the given
-// interfaces answers every Probe for duration_s seconds or until a signal to
-// stop, then says what happened; replies leave from each camera's own address
-// and device.
+// Answers every Probe on the given interfaces for duration_s seconds or
+// until a signal to stop, then says what happened.
 static void run_responder(const sim_fleet& fleet, const std::vector<std::string>& interfaces, int duration_s,
                           unsigned seed)
 {
@@ -343,7 +324,7 @@ static void run_responder(const sim_fleet& fleet, const std::vector<std::string>
         unsigned index = if_nametoindex(c.device.c_str());
         if (index == 0)
             throw std::runtime_error(c.name + ": no network device " + c.device);
-        r.ifindex.push_back(index);
+        r.ifindex.push_back(static_cast<int>(index));
     }
     open_socket(r, interfaces);
     auto end = sim_clock::now() + std::chrono::seconds(duration_s);

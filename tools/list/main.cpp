@@ -7,8 +7,6 @@
 #include <chrono>
 #include <cstdio>
 #include <optional>
-#include <string>
-#include <vector>
 
 #include "host/settings/settings.h"
 #include "host/central/central_connection.h"
@@ -161,9 +159,8 @@ static int said(const std::string& why, const std::string& failed, const std::st
     return status;
 }
 
-// As the database's owner: the sightings older than days removed, in
-// bounded steps; 3 when the budget ended before the last of them, which
-// goes next time: no failure, but not all either.
+// --expire, as expire_central says; 3 when the budget ended before the last
+// old sighting, which goes next time: no failure, but not all either.
 static int expire(const std::string& conninfo, const std::string& name, int days)
 {
     auto start = std::chrono::steady_clock::now();
@@ -238,9 +235,7 @@ int main(int argc, char** argv)
         std::fprintf(stderr, "onvif_camscout_list: cannot read %s: %s\n", name.c_str(), escape_text(why).c_str());
         return failure;
     }
-    if (!changes)
-        return 0;
-    // As diff: 0 when nothing changed, 1 when something did.
-    print_changes(format, store, found);
-    return found.empty() ? 0 : 1;
+    if (changes)
+        print_changes(format, store, found);
+    return found.empty() ? 0 : 1;  // as diff: 0 when nothing changed, 1 when something did
 }

@@ -7,8 +7,7 @@
 
 enum class out_format { table, wide, json, csv };  // wide: the table with no cell cut
 
-// Hands every item's cells to the sink in order. Returns an empty string,
-// or what failed.
+// Hands every item's cells to the sink in order. Returns "" or what failed.
 using item_source = std::function<std::string(const result_sink&)>;
 
 // What a listing's items are: one cell under each heading.

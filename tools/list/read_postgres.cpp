@@ -1,4 +1,3 @@
-// The central inventory, read as the rows of many recorders, set up and trimmed.
 #include <signal.h>
 #include <unistd.h>
 
@@ -43,9 +42,7 @@ static PGconn* connect(const std::string& conninfo, const central_deadline& by, 
     alarm_line = "onvif_camscout_list: no answer from the central inventory within " + std::to_string(by.seconds) +
                  " s" + more + "\n";
     alarm_status = status;
-    struct sigaction on{};
-    on.sa_handler = on_alarm;
-    sigaction(SIGALRM, &on, nullptr);
+    signal(SIGALRM, on_alarm);
     return central_connect(conninfo, "onvif_camscout_list", by, why);
 }
 

@@ -14,7 +14,6 @@ std::string open_central_store(const std::string& conninfo, store_reader& store,
 std::string set_up_central(const std::string& conninfo, int& was);
 
 // As its owner: the sightings older than keep_days days removed by
-// camscout.expire, in steps of a bounded number of runs, each its own
-// transaction, until none is left (done) or the budget ends. trimmed: how
-// many runs lost their sightings. Returns "", or what failed.
+// camscout.expire in bounded steps until none is left (done) or the budget
+// ends. trimmed: how many runs lost their sightings. Returns "" or what failed.
 std::string expire_central(const std::string& conninfo, int keep_days, long long& trimmed, bool& done);

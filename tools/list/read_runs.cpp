@@ -25,11 +25,8 @@ source_row source_row_of(const store_reader& store, const result_row& r)
                                                                std::to_string(value & 4294967295)};
     if (store.central) {
         out.model.clear();
-        for (std::size_t i = 0; i + 1 < r[3].size(); i += 2) {
-            unsigned char byte = 0;
-            std::from_chars(r[3].data() + i, r[3].data() + i + 2, byte, 16);
-            out.model += static_cast<char>(byte);
-        }
+        for (std::size_t i = 0; i + 1 < r[3].size(); i += 2)
+            out.model += static_cast<char>(std::stoi(r[3].substr(i, 2), nullptr, 16));
     }
     return out;
 }

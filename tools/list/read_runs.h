@@ -10,8 +10,7 @@
 
 struct source_row {
     std::string recorder;  // empty for a recorder's own store
-    std::string address, mac, model, found_at, port, brand;
-    std::string model_id;      // as brand/model
+    std::string address, mac, model, found_at, port, brand, model_id;  // model_id as brand/model
     bool seen_before = false;  // of a run --changes compares: a run stored before them saw it
 };
 
@@ -57,6 +56,5 @@ struct source_change {
 // For each recorder of the store: its newest run against the run stored
 // before it, or against its last run stored that started before since (UTC,
 // as the store writes it) when since is not empty; by media source (MAC
-// address and model id), in the kinds the manual names. Reads only those two
-// runs' rows; appends to out.
+// address and model id), in the kinds the manual names; appends to out.
 std::string read_changes(const store_reader& store, const std::string& since, std::vector<source_change>& out);
