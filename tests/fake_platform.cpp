@@ -14,7 +14,6 @@
 #include "transport/transport.h"
 #include "platform/os_calls.h"
 #include "platform/platform.h"
-#include "run/text_field.h"
 
 namespace fake {
 

@@ -1,8 +1,6 @@
 #include "response/response.h"
 
-#include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
 #include "catalogue/model_table.h"
 #include "platform/platform.h"

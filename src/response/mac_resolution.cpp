@@ -2,10 +2,6 @@
 
 #include <arpa/inet.h>
 
-#include <algorithm>
-#include <cstdio>
-#include <cstring>
-
 #include "platform/os_calls.h"
 #include "platform/platform.h"
 #include "run/run.h"

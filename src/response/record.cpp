@@ -1,10 +1,7 @@
 // The media-source record of one ProbeMatch: made, given its port, stored.
 #include "response/response.h"
 
-#include <algorithm>
 #include <cstdlib>
-#include <cstring>
-#include <iterator>
 
 #include "platform/platform.h"
 #include "run/run.h"

@@ -2,11 +2,9 @@
 // tests to the stored media-source record.
 #pragma once
 
-#include <cstdint>
 #include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 #include "platform/records.h"
 

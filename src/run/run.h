@@ -2,8 +2,6 @@
 // to probe on.
 #pragma once
 
-#include <vector>
-
 #include "platform/records.h"
 
 // Formats like printf into a 4096-byte buffer, cutting longer output, and

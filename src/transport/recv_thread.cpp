@@ -1,7 +1,6 @@
 #include "transport/transport.h"
 
 #include <fcntl.h>
-#include <sys/socket.h>
 
 #include "platform/os_calls.h"
 #include "platform/platform.h"
