@@ -35,8 +35,6 @@ void store_dev_info(dev_info_ptr info)
         msas_store_found_media_source_onvif(info.get());
 }
 
-static const int default_port = 80;
-
 // The port of the URL's host part, or 0 when it names none.
 static long host_part_port(const char* text)
 {
@@ -59,10 +57,10 @@ void parse_service_port(TMediaSourceDevInfo& info, const char* xaddrs)
 {
     if (xaddrs == nullptr) {
         debug_log("[onvif camscout] can't find Camera endpoint, use default port: 80");
-        info.port = default_port;
+        info.port = 80;
         return;
     }
     // Only the low 16 bits count, as in the socket's port field.
     uint16_t port = static_cast<uint16_t>(static_cast<unsigned long>(host_part_port(xaddrs)));
-    info.port = port != 0 ? port : default_port;
+    info.port = port != 0 ? port : 80;
 }
