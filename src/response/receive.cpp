@@ -24,9 +24,7 @@ static bool wait_readable()
     fd_set readable;
     FD_ZERO(&readable);
     FD_SET(onvif_socket, &readable);
-    if (os_select(max_fd + 1, &readable, &timeout) <= 0)
-        return false;
-    return FD_ISSET(onvif_socket, &readable);
+    return os_select(max_fd + 1, &readable, &timeout) > 0 && FD_ISSET(onvif_socket, &readable);
 }
 
 static void process_probe_match(uint32_t source_addr, const char* text)
