@@ -29,10 +29,9 @@ static bool wait_readable()
 
 static void process_probe_match(uint32_t source_addr, const char* text)
 {
-    // The bare line marks where one device's lines begin in the log, and the
-    // MAC comes first, before the message is known to be a ProbeMatch: a
-    // responder that sends something else has already been taken as handled,
-    // and its lookup shows in the log whatever it sent.
+    // The bare line marks where a device's lines begin in the log. The MAC comes
+    // before the ProbeMatch test: a responder that sends anything else is already
+    // taken as handled, and its lookup shows in the log whatever it sent.
     debug_log("[onvif camscout]");
     char mac[32];
     resolve_device_mac(source_addr, mac);
