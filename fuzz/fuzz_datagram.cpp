@@ -1,8 +1,7 @@
-// One datagram, source address and bytes, received twice through the whole
-// receive step against the platform doubles (the seeds are ProbeMatches, so
-// the prefix search, the element extraction, the port and the Scopes reach
-// any text): whatever it holds, the step returns, stores at most one record
-// (the repeat is known), and stores only complete ones.
+// One datagram (source address, bytes) received twice through the whole receive
+// step against the platform doubles; the seeds are ProbeMatches, so every parser
+// reaches any text. Whatever it holds, the step returns and stores at most one
+// record (the repeat is known), and only a complete one.
 #include <cstdlib>
 #include <cstring>
 

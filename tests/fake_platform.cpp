@@ -14,7 +14,6 @@
 #include "transport/transport.h"
 #include "platform/os_calls.h"
 #include "platform/platform.h"
-#include "run/text_field.h"
 
 namespace fake {
 
@@ -110,10 +109,7 @@ pid_t os_fork() { return event("fork"), state.fork; }
 unsigned os_sleep(unsigned seconds) { return event("sleep", seconds), 0; }
 int os_fclose(FILE* stream) { return ++state.arp_closes, fclose(stream); }
 
-void os_uuid_generate(unsigned char (&out)[16])
-{
-    std::fill(out, out + 16, ++state.uuids);
-}
+void os_uuid_generate(unsigned char (&out)[16]) { std::fill(out, out + 16, ++state.uuids); }
 
 // Handle 7 is the one thread there is.
 int os_thread_create(pthread_t* thread, void* (*entry)(void*), void* arg)

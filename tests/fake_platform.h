@@ -1,6 +1,5 @@
-// Doubles of the platform and the operating-system seam for the unit tests and
-// the fuzz target: each call recorded as an event line, results scripted, threads
-// run at once on the caller's, the worker's run ended at its first wait.
+// Doubles of the platform and the OS seam for the unit tests and the fuzz target: calls
+// recorded as events, results scripted, threads run at once, the worker's run ended at its first wait.
 #pragma once
 
 #include <deque>

@@ -1,6 +1,5 @@
 #include "catalogue/model_table.h"
 
-#include <initializer_list>
 #include <utility>
 
 #include "platform/platform.h"

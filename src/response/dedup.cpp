@@ -41,9 +41,8 @@ static bool seen_before(std::vector<T>& seen, const T& key)
 
 bool is_known_responder(uint32_t source_addr, const char* message)
 {
-    uint64_t addr = source_addr;
     unsigned channel = scope_channel(message);
     if (channel == 0)
-        return seen_before(seen_responder_addrs, addr);
-    return seen_before(seen_channel_keys, std::to_string(addr) + "_" + std::to_string(channel));
+        return seen_before<uint64_t>(seen_responder_addrs, source_addr);
+    return seen_before(seen_channel_keys, std::to_string(source_addr) + "_" + std::to_string(channel));
 }

@@ -1,8 +1,5 @@
 #include "response/response.h"
 
-#include <algorithm>
-#include <cstring>
-
 #include "run/text_field.h"
 
 static const char discovery_namespace[] = "http://schemas.xmlsoap.org/ws/2005/04/discovery";

@@ -1,8 +1,6 @@
 #include "response/response.h"
 
-#include <algorithm>
 #include <cstdlib>
-#include <cstring>
 
 #include "catalogue/model_table.h"
 #include "platform/platform.h"
@@ -21,8 +19,7 @@ static const std::string profile_t = scope_root + "Profile/T", profile_streaming
 // marketing text there.
 static const char* const listed_model_names[] = {"C1PA08501", "C1FA18002", "MS-C5375-FPD", "MS-C8267-X20PE"};
 
-// In the C locale, which the daemon never leaves, strcasestr folds the
-// letters a to z alone.
+// strcasestr folds a to z alone in the C locale, which the daemon never leaves.
 bool contains_nocase(const std::string& text, const char* pattern)
 {
     return strcasestr(text.c_str(), pattern) != nullptr;

@@ -2,10 +2,6 @@
 
 #include <arpa/inet.h>
 
-#include <algorithm>
-#include <cstdio>
-#include <cstring>
-
 #include "platform/os_calls.h"
 #include "platform/platform.h"
 #include "run/run.h"
@@ -22,9 +18,8 @@ void dotted_text(uint32_t addr, char (&text)[16])
     inet_ntop(AF_INET, &a, text, sizeof text);
 }
 
-// True when the line's first space-separated token is the address: a cheap
-// look that spares the lines of other addresses the split below, so that a
-// lookup in a site's large table splits one line, not every line.
+// True when the line's first space-separated token is the address: a cheap test,
+// so that a lookup in a site's large table splits one line, not every line.
 static bool starts_with_token(std::string_view line, std::string_view dotted)
 {
     line.remove_prefix(std::min(line.find_first_not_of(' '), line.size()));

@@ -24,17 +24,14 @@ static bool wait_readable()
     fd_set readable;
     FD_ZERO(&readable);
     FD_SET(onvif_socket, &readable);
-    if (os_select(max_fd + 1, &readable, &timeout) <= 0)
-        return false;
-    return FD_ISSET(onvif_socket, &readable);
+    return os_select(max_fd + 1, &readable, &timeout) > 0 && FD_ISSET(onvif_socket, &readable);
 }
 
 static void process_probe_match(uint32_t source_addr, const char* text)
 {
-    // The bare line marks where one device's lines begin in the log, and the
-    // MAC comes first, before the message is known to be a ProbeMatch: a
-    // responder that sends something else has already been taken as handled,
-    // and its lookup shows in the log whatever it sent.
+    // The bare line marks where a device's lines begin in the log. The MAC comes
+    // before the ProbeMatch test: a responder that sends anything else is already
+    // taken as handled, and its lookup shows in the log whatever it sent.
     debug_log("[onvif camscout]");
     char mac[32];
     resolve_device_mac(source_addr, mac);

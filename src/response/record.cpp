@@ -1,10 +1,7 @@
 // The media-source record of one ProbeMatch: made, given its port, stored.
 #include "response/response.h"
 
-#include <algorithm>
 #include <cstdlib>
-#include <cstring>
-#include <iterator>
 
 #include "platform/platform.h"
 #include "run/run.h"
@@ -38,8 +35,6 @@ void store_dev_info(dev_info_ptr info)
         msas_store_found_media_source_onvif(info.get());
 }
 
-static const int default_port = 80;
-
 // The port of the URL's host part, or 0 when it names none.
 static long host_part_port(const char* text)
 {
@@ -62,10 +57,10 @@ void parse_service_port(TMediaSourceDevInfo& info, const char* xaddrs)
 {
     if (xaddrs == nullptr) {
         debug_log("[onvif camscout] can't find Camera endpoint, use default port: 80");
-        info.port = default_port;
+        info.port = 80;
         return;
     }
     // Only the low 16 bits count, as in the socket's port field.
     uint16_t port = static_cast<uint16_t>(static_cast<unsigned long>(host_part_port(xaddrs)));
-    info.port = port != 0 ? port : default_port;
+    info.port = port != 0 ? port : 80;
 }

@@ -2,7 +2,6 @@
 
 #include <cstdarg>
 #include <cstdio>
-#include <string_view>
 
 #include "platform/platform.h"
 #include "run/text_field.h"

@@ -1,7 +1,6 @@
-// Bounded copy into the fixed-width, zero-terminated text fields of the
-// platform's records. Every write into such a field goes through here so
-// that no field is ever overrun and every field stays terminated; the
-// host's implementation of the platform fills its records through it too.
+// Bounded copy into the fixed-width, zero-terminated text fields of the platform's
+// records. Every write into one, the host platform's too, goes through here, so
+// that none is ever overrun or left unterminated.
 #pragma once
 
 #include <algorithm>
@@ -9,8 +8,7 @@
 #include <cstring>
 #include <string_view>
 
-// Copies at most N - 1 characters of src into dst and fills the rest of
-// dst with zeros.
+// Copies at most N - 1 characters of src into dst, zero-filling the rest.
 template <std::size_t N>
 inline void copy_text(char (&dst)[N], std::string_view src)
 {

@@ -7,7 +7,6 @@
 #include <uuid/uuid.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <cstring>
 
 #include "platform/os_calls.h"

@@ -1,7 +1,6 @@
 #include "transport/transport.h"
 
 #include <fcntl.h>
-#include <sys/socket.h>
 
 #include "platform/os_calls.h"
 #include "platform/platform.h"
@@ -16,10 +15,9 @@ static std::atomic<bool> recv_thread_held{false};
 int onvif_socket = 0;
 int max_fd = 0;
 
-// Every camera of a site answers within half a second, twice, and the
-// worker handles one datagram at a time: the answers wait in the socket's
-// receive queue, and whatever does not fit there is lost for the whole run.
-// 16 MiB (the kernel doubles it) holds the answers of some 4000 cameras.
+// A site's cameras all answer within half a second, twice, while the worker takes
+// one datagram at a time: what the receive queue cannot hold is lost for the run.
+// 16 MiB (the kernel doubles it) holds some 4000 cameras' answers.
 static const int receive_buffer_bytes = 16 << 20;
 
 static void open_onvif_socket()
