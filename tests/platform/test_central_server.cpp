@@ -16,7 +16,6 @@
 #include <thread>
 
 #include "../tools/list/read_postgres.h"
-#include "../tools/list/read_runs.h"
 #include "host/settings/settings.h"
 #include "host/central/central_connection.h"
 #include "host/store/sqlite_query.h"
