@@ -19,7 +19,6 @@ namespace fake {
 
 platform_state state;
 
-// Lower-case hexadecimal of n bytes.
 static std::string hex(const void* bytes, size_t n)
 {
     std::string h;
@@ -28,7 +27,6 @@ static std::string hex(const void* bytes, size_t n)
     return h;
 }
 
-// Records "name:part:part...".
 template <typename... Parts>
 static void event(const char* name, const Parts&... parts)
 {
