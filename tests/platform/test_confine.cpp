@@ -37,10 +37,8 @@ static std::string in_child(const std::function<std::string()>& body)
     return text;
 }
 
-// Under CAMSCOUT_LANDLOCK_ABI=2 too (a second CTest entry), where the
-// filter must refuse what Landlock then cannot. Confined to its store's
-// folder, the store process still keeps a large run: SQLite may open no
-// file of its own anywhere else.
+// Confined to its store's folder, the store process still keeps a large
+// run: SQLite may open no file of its own anywhere else.
 TEST(confine, each_process_holds_only_what_it_uses_and_says_so)
 {
 #ifdef __SANITIZE_ADDRESS__
