@@ -11,6 +11,7 @@
 #include <sched.h>
 #include <seccomp.h>
 #include <sys/prctl.h>
+#include <sys/socket.h>
 #include <sys/stat.h>
 #include <sys/syscall.h>
 #include <unistd.h>

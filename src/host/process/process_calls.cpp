@@ -37,10 +37,10 @@ int os_thread_join(pthread_t thread)
 
 // The kernel writes /proc/net/arp afresh for every read(2), at most a
 // page each time, walking its neighbour hash from the start to the line
-// reached, so every read costs the lines before it again. The C library's
-// buffer for a procfs file (st_blksize) is far less than a page. Only the
-// discovery worker reads files here, one at a time, so one buffer serves;
-// a second stream opened meanwhile keeps the default.
+// reached, so every read costs the lines before it again: a page or more
+// makes the fewest reads, and the C library's buffer for a procfs file
+// (st_blksize) is far less. Only the discovery worker reads files here,
+// one at a time, so one buffer serves; another stream keeps the default.
 static char read_buffer[64 * 1024];
 static FILE* buffered_stream = nullptr;
 
