@@ -6,6 +6,7 @@
 #include <sqlite3.h>
 
 #include <charconv>
+#include <cstdlib>
 #include <map>
 #include <memory>
 
@@ -26,7 +27,7 @@ source_row source_row_of(const store_reader& store, const result_row& r)
     if (store.central) {
         out.model.clear();
         for (std::size_t i = 0; i + 1 < r[3].size(); i += 2)
-            out.model += static_cast<char>(std::stoi(r[3].substr(i, 2), nullptr, 16));
+            out.model += static_cast<char>(std::strtol(r[3].substr(i, 2).c_str(), nullptr, 16));  // may not be hex
     }
     return out;
 }
