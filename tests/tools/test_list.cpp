@@ -68,7 +68,7 @@ TEST(list_changes, of_each_kind_against_the_run_stored_before_or_the_last_before
         "model changed,a,10.0.0.1,M (1/3),\"'+N,\"\"q\"\" (1/3)\"\r\nback,b,10.0.0.2,,M (1/3)\r\nnew,c,10.0.0.3,,'=C\\xff (1/3)\r\n"
         "moved,e,10.0.0.6,10.0.0.5,10.0.0.6\r\nreplaced,f,10.0.0.4,d,f\r\ngone,h,10.0.0.4,M (1/3),\r\ngone,i,10.0.0.6,M (1/3),\r\n")));
     // Before every run, all are new; a text that is not UTF-8 comes with its bytes.
-    EXPECT_EQ(nlohmann::json::parse(store("--changes --json --since 2025-12-31T23").second)[2].dump(), R"j({"address":"10.0.0.3","before":"","change":"new","mac":"c","now":"=C)j"
+    EXPECT_EQ(nlohmann::json::parse(store("--changes --json --since 2025-12-31").second)[2].dump(), R"j({"address":"10.0.0.3","before":"","change":"new","mac":"c","now":"=C)j"
         "\xEF\xBF\xBD" R"j( (1/3)","now_hex":"3d43ff2028312f3329"})j");
     for (const char* refused : {"2027-02-29", "2026-12-06T24:00", "2026-12-06T05:3", "2026-12-06T05:30:00.2500", ""})
         EXPECT_EQ(store("--changes --since '" + std::string(refused) + "'").first, 2) << refused;
