@@ -50,7 +50,6 @@ static void look_up_model(TMediaSourceDevInfo& info, const std::string& text)
             info.model_id = make_long_long(maker_brand, 603);
         else if (text == "VRNC-73K")
             info.model_id = make_long_long(maker_brand, 604);
-        copy_text(info.model, text);
         info.brand_id = maker_brand;
         return;
     }
