@@ -21,17 +21,18 @@ static const int read_budget_seconds = 30;
 static std::string alarm_line;
 static int alarm_status = 1;
 
-static central_deadline within(int seconds)
-{
-    alarm(static_cast<unsigned>(seconds) + 1);
-    return {seconds};
-}
-
 static void on_alarm(int)
 {
     ssize_t written = write(STDERR_FILENO, alarm_line.data(), alarm_line.size());
     (void)written;
     _exit(alarm_status);
+}
+
+static central_deadline within(int seconds)
+{
+    signal(SIGALRM, on_alarm);
+    alarm(static_cast<unsigned>(seconds) + 1);
+    return {seconds};
 }
 
 // Connects by the deadline; when its alarm rings, the process ends with
@@ -42,7 +43,6 @@ static PGconn* connect(const std::string& conninfo, const central_deadline& by, 
     alarm_line = "onvif_camscout_list: no answer from the central inventory within " + std::to_string(by.seconds) +
                  " s" + more + "\n";
     alarm_status = status;
-    signal(SIGALRM, on_alarm);
     return central_connect(conninfo, "onvif_camscout_list", by, why);
 }
 
