@@ -135,7 +135,7 @@ TEST_F(run_sequence, the_parent_collects_the_interfaces_and_the_child_probes_the
 // receive queue (else what the host allows), receives until stopped and
 // tears down; the stop waits for it, then a new one can start. Without a socket
 // it neither probes nor closes, and waits out its run all the same.
-TEST_F(transport, the_worker_probes_and_receives_until_stopped)
+TEST_F(transport, the_worker_receives_until_stopped)
 {
     fake::state.defer = 1;  // the worker runs when it is joined
     start_recv_thread();
