@@ -106,7 +106,8 @@ TEST(neighbour_removal, only_unresolved_entries_on_the_runs_devices_go)
         for (auto [address, device] : {std::pair{"10.9.0.5", v1}, {"10.9.0.5", v0}, {"10.9.0.6", v0}, {"10.9.0.7", v0},
                                        {"10.9.0.8", v0}})
             out += std::to_string(remove_unresolved_neighbour({inet_addr(address), device})) + " ";
-        return out;
+        const char* left = "[ \"$(ip -4 neigh | cut -d' ' -f1,3 | sort | tr '\\n' ' ')\" = '10.9.0.5 v1 10.9.0.6 v0 ' ]";
+        return out + (std::system(left) == 0 ? "" : "others gone");
     });
     EXPECT_EQ(report, "-1 1 0 1 0 ");
 }
