@@ -163,7 +163,7 @@ static void confine(const char* process, bool discovery, const store_reach& reac
         return done;
     };
     bool net_admin = false;
-    bool dropped = drop_capabilities(!discovery, net_admin) == 0;
+    bool dropped = drop_capabilities(!discovery, net_admin) == 0;  // before net_admin is read below
     step(dropped, net_admin ? "no capability but CAP_NET_ADMIN" : "no capability");
     step(prctl(PR_SET_NO_NEW_PRIVS, 1, 0, 0, 0) == 0, "no new privileges");
     long abi = sanitized ? 0 : syscall(SYS_landlock_create_ruleset, nullptr, 0, LANDLOCK_CREATE_RULESET_VERSION);
