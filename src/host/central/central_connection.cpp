@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cerrno>
 #include <cstdlib>
-#include <cstring>
 #include <sstream>
 
 static std::string first_line(const char* message)
@@ -43,7 +42,7 @@ static bool holds_password(const std::string& conninfo, PQconninfoOption* option
     for (PQconninfoOption* o = options; o && o->keyword; ++o) {
         if (o->val == nullptr)
             continue;
-        found = found || std::strstr(o->keyword, "password") != nullptr;
+        found = found || *o->dispchar == '*';  // libpq's mark of a secret (password, sslpassword)
         std::string value = o->val;
         if (std::string(o->keyword) == "dbname" && (is_uri(value) || value.find('=') != std::string::npos)) {
             PQconninfoOption* inner = PQconninfoParse(o->val, nullptr);
